@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "appsettings.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace Starvane {
+
+namespace {
+struct FrequencyInfo
+{
+    ChangeFrequency value;
+    const char *raw;
+    const char *displayName;
+    const char *shortLabel;
+    double interval; // 0 = none
+};
+
+constexpr FrequencyInfo kFrequencies[] = {
+    {ChangeFrequency::manual, "manual", "Manual only", "Manual", 0},
+    {ChangeFrequency::every5Minutes, "every5Minutes", "Every 5 minutes", "5 min", 300},
+    {ChangeFrequency::every15Minutes, "every15Minutes", "Every 15 minutes", "15 min", 900},
+    {ChangeFrequency::hourly, "hourly", "Every hour", "1 hour", 3600},
+    {ChangeFrequency::daily, "daily", "Daily", "Daily", 86400},
+};
+
+const FrequencyInfo &info(ChangeFrequency f)
+{
+    return kFrequencies[static_cast<int>(f)];
+}
+} // namespace
+
+namespace ChangeFrequencies {
+const QList<ChangeFrequency> &allCases()
+{
+    static const QList<ChangeFrequency> all{ChangeFrequency::manual, ChangeFrequency::every5Minutes,
+                                            ChangeFrequency::every15Minutes, ChangeFrequency::hourly,
+                                            ChangeFrequency::daily};
+    return all;
+}
+
+QString rawValue(ChangeFrequency f) { return QLatin1String(info(f).raw); }
+
+std::optional<ChangeFrequency> fromRawValue(const QString &raw)
+{
+    for (const auto &i : kFrequencies)
+        if (raw == QLatin1String(i.raw))
+            return i.value;
+    return std::nullopt;
+}
+
+ChangeFrequency decodeStored(const QString &raw)
+{
+    // Earlier versions offered 30-minute and 6-hour intervals; they, and anything unknown, become hourly.
+    return fromRawValue(raw).value_or(ChangeFrequency::hourly);
+}
+
+QString displayName(ChangeFrequency f) { return QLatin1String(info(f).displayName); }
+QString shortLabel(ChangeFrequency f) { return QLatin1String(info(f).shortLabel); }
+
+std::optional<double> interval(ChangeFrequency f)
+{
+    if (f == ChangeFrequency::manual)
+        return std::nullopt;
+    return info(f).interval;
+}
+} // namespace ChangeFrequencies
+
+namespace DisplayScopes {
+const QList<DisplayScope> &allCases()
+{
+    static const QList<DisplayScope> all{DisplayScope::allDisplays, DisplayScope::mainDisplay};
+    return all;
+}
+
+QString rawValue(DisplayScope s)
+{
+    return s == DisplayScope::allDisplays ? QStringLiteral("allDisplays") : QStringLiteral("mainDisplay");
+}
+
+std::optional<DisplayScope> fromRawValue(const QString &raw)
+{
+    if (raw == QLatin1String("allDisplays"))
+        return DisplayScope::allDisplays;
+    if (raw == QLatin1String("mainDisplay"))
+        return DisplayScope::mainDisplay;
+    return std::nullopt;
+}
+
+QString displayName(DisplayScope s)
+{
+    return s == DisplayScope::allDisplays ? QStringLiteral("All displays") : QStringLiteral("Main display");
+}
+} // namespace DisplayScopes
+
+QByteArray AppSettings::toJson() const
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("frequency"), ChangeFrequencies::rawValue(frequency));
+    o.insert(QStringLiteral("displayScope"), DisplayScopes::rawValue(displayScope));
+    o.insert(QStringLiteral("isPaused"), isPaused);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+std::optional<AppSettings> AppSettings::fromJson(const QByteArray &json)
+{
+    QJsonParseError err;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &err);
+    if (err.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject o = doc.object();
+    const QJsonValue f = o.value(QStringLiteral("frequency"));
+    const QJsonValue s = o.value(QStringLiteral("displayScope"));
+    const QJsonValue p = o.value(QStringLiteral("isPaused"));
+    if (!f.isString() || !s.isString() || !p.isBool())
+        return std::nullopt;
+    const auto scope = DisplayScopes::fromRawValue(s.toString());
+    if (!scope)
+        return std::nullopt;
+    return AppSettings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool()};
+}
+
+} // namespace Starvane

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+namespace Starvane {
+
+/// One image of the ESA/Hubble archive as Starvane knows it.
+struct HubbleImage
+{
+    QString id;
+    QString title;
+    QString credit;
+    std::optional<QString> dateCaptured;
+    QUrl imageURL;
+    std::optional<QUrl> fallbackImageURL;
+    QUrl detailsURL;
+    std::optional<qint64> width;
+    std::optional<qint64> height;
+
+    bool operator==(const HubbleImage &) const = default;
+
+    /// Pixels left when the image is scaled and centre-cropped to fill a display of this aspect ratio.
+    qint64 usablePixels(double displayAspect) const;
+    /// At least 2560 × 1440 worth of usable pixels.
+    bool isHighResolutionPriority(double displayAspect) const;
+    /// "3840 × 2160", absent unless both dimensions are known and positive.
+    std::optional<QString> resolutionLabel() const;
+
+    QJsonObject toJsonObject() const;
+    QByteArray toJson() const;
+    static std::optional<HubbleImage> fromJsonObject(const QJsonObject &o);
+    static std::optional<HubbleImage> fromJson(const QByteArray &json);
+};
+
+constexpr qint64 kHighResolutionPixels = 3'686'400; // 2560 × 1440
+
+} // namespace Starvane

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "models/hubbleimage.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QUrl>
+#include <stop_token>
+
+namespace Starvane {
+
+/// What the store needs from the archive. Implementations honour the stop token at every
+/// suspension point and then throw CancelledError. Called on the main thread.
+class HubbleImageFetching
+{
+public:
+    virtual ~HubbleImageFetching() = default;
+
+    /// Catalog page 1…25, best fit for the display first; may be empty.
+    virtual QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect, std::stop_token st) = 0;
+
+    /// The record to use in place of `candidate` (checked and enriched from its detail page).
+    /// The default accepts the candidate unchanged.
+    virtual QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st);
+
+    /// Downloads `url` into a new temporary file and returns its file URL; the caller owns the file.
+    virtual QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) = 0;
+};
+
+} // namespace Starvane

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+namespace Starvane {
+
+/// A validated image stored in the cache.
+struct SavedWallpaper
+{
+    QUrl fileURL;
+    qint64 width = 0;
+    qint64 height = 0;
+    /// SHA-256 of the file's bytes, 64 lower-case hex digits.
+    QString contentHash;
+
+    bool operator==(const SavedWallpaper &) const = default;
+};
+
+/// The cache operations the store calls. Both run on worker threads, possibly at the same time,
+/// so implementations must be safe to call concurrently.
+class WallpaperCaching
+{
+public:
+    virtual ~WallpaperCaching() = default;
+
+    /// Validates `file` and copies it into the cache. Throws WallpaperCacheError or FileError.
+    virtual SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const = 0;
+    /// Deletes the oldest cache files beyond `maxRetained`, never one in `keeping`. Never throws.
+    virtual void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const = 0;
+};
+
+} // namespace Starvane

@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Fakes for the store's collaborators and its clock. Everything else in the tests is real.
+#pragma once
+
+#include "models/hubbleimage.h"
+#include "store/hubbleimagefetching.h"
+#include "store/wallpaperapplying.h"
+#include "store/wallpapercaching.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <QDir>
+#include <QList>
+#include <QMutex>
+#include <QSet>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace Starvane::Testing {
+
+/// A clock the test moves by hand; safe to read from any thread.
+class ManualClock
+{
+public:
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(12, 0), Qt::UTC)) : m_now(start) {}
+    QDateTime now() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_now;
+    }
+    void advance(double seconds)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_now = m_now.addMSecs(qint64(seconds * 1000));
+    }
+    void set(const QDateTime &t)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_now = t;
+    }
+    std::function<QDateTime()> function() { return [this] { return now(); }; }
+
+private:
+    mutable QMutex m_mutex;
+    QDateTime m_now;
+};
+
+/// A record with plausible archive URLs for `id`.
+HubbleImage makeImage(const QString &id, qint64 width = 3840, qint64 height = 2160,
+                      std::optional<QUrl> fallback = std::nullopt);
+
+/// An archive whose pages, verification and downloads the test scripts.
+class ScriptedArchive : public HubbleImageFetching
+{
+public:
+    /// Page number → items, or throws. Default: empty pages.
+    std::function<QList<HubbleImage>(int page)> pageHandler;
+    /// Replaces the default (accept unchanged) when set; may throw.
+    std::function<HubbleImage(const HubbleImage &)> verifyHandler;
+    /// URL → bytes of the downloaded file, or throws. Default: unique bytes per URL.
+    std::function<QByteArray(const QUrl &)> downloadHandler;
+    /// Each download waits this long (cancellable) before it answers.
+    std::chrono::milliseconds downloadDelay{0};
+
+    QList<int> requestedPages;
+    QList<QUrl> downloadedURLs;
+    QStringList verifiedIDs;
+    QList<QUrl> temporaryFiles;
+    QString temporaryDir = QDir::tempPath();
+
+    QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double aspect, std::stop_token st) override;
+    QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
+    QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
+};
+
+/// An applier that records what it was asked to do.
+class RecordingApplier : public WallpaperApplying
+{
+public:
+    struct Call
+    {
+        QUrl file;
+        DisplayScope scope;
+    };
+    QList<Call> calls;
+    /// Thrown by the next applyWallpaper calls while set.
+    std::optional<QString> failWith;
+    /// What the "desktop" shows; applyWallpaper updates it on success.
+    QList<std::optional<QUrl>> shown{std::nullopt, std::nullopt};
+    double aspect = 16.0 / 9.0;
+
+    void applyWallpaper(const QUrl &file, DisplayScope scope) override;
+    QSet<QUrl> currentDesktopImageURLs() override;
+    QList<std::optional<QUrl>> desktopImageURLs(DisplayScope scope) override;
+    double primaryDisplayAspectRatio() override { return aspect; }
+};
+
+/// A cache that copies files into a folder and "validates" by content: a file starting with
+/// "corrupt" is rejected as truncated. Hashes are SHA-256 of the content.
+class FakeCache : public WallpaperCaching
+{
+public:
+    explicit FakeCache(QString directory) : m_dir(std::move(directory)) {}
+    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const override;
+    void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
+
+    int pruneCalls() const;
+    QSet<QUrl> lastKeeping() const;
+
+private:
+    QString m_dir;
+    mutable QMutex m_mutex;
+    mutable int m_counter = 0;
+    mutable int m_pruneCalls = 0;
+    mutable QSet<QUrl> m_lastKeeping;
+};
+
+} // namespace Starvane::Testing
