@@ -1,0 +1,1 @@
+starvane_add_test(tst_storestate)
