@@ -204,6 +204,19 @@ private Q_SLOTS:
         QVERIFY(h.cacheFiles().isEmpty());
     }
 
+    void destroyingTheStoreMidFetchTouchesNothing()
+    {
+        StoreHarness h;
+        h.archive->downloadDelay = std::chrono::hours(1);
+        h.build();
+        h.store->requestNextWallpaper();
+        QTRY_VERIFY(!h.archive->downloadedURLs.isEmpty());
+        h.store.reset(); // the sanitizer and valgrind runs catch any use of the dead store
+        QTest::qWait(20);
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+        QVERIFY(h.applier->calls.isEmpty());
+    }
+
     void pausingCancelsOnlyAutomaticFetches()
     {
         StoreHarness h;

@@ -137,6 +137,8 @@ QCoro::Task<> WallpaperStore::performFetch(QUuid fetchID, bool isAutomatic, std:
             } catch (...) {
                 candidateError = std::current_exception();
             }
+            if (!self)
+                co_return; // the store is gone: nothing of it may be touched
             if (!candidateError)
                 continue;
 
