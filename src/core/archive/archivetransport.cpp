@@ -72,6 +72,8 @@ QCoro::Task<QByteArray> ArchiveTransport::fetchPage(QUrl url, std::stop_token st
         tooLarge = true;
     };
     auto take = [r, &body, &tooLarge, &stopReading] {
+        if (!r->isOpen())
+            return; // aborted: nothing more to read
         if (tooLarge) {
             r->skip(r->bytesAvailable());
             return;

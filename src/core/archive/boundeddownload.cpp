@@ -32,6 +32,8 @@ public:
 
     void drain()
     {
+        if (!m_reply->isOpen())
+            return; // aborted: nothing more to read
         const QByteArray chunk = m_reply->readAll();
         if (chunk.isEmpty() || stopped())
             return;
