@@ -108,7 +108,8 @@ class TestHubbleAPIClient : public QObject
     QTemporaryDir m_tmp; // our private temporary folder: every file the client leaves is visible here
     ArchiveTestServer m_server;
     QNetworkAccessManager *m_nam = nullptr; // one for the whole run, as in the application
-    ArchiveTimeouts m_short{std::chrono::milliseconds(500), std::chrono::milliseconds(500)};
+    // Short enough for the stalling cases, long enough for a slow run under valgrind.
+    ArchiveTimeouts m_short{std::chrono::milliseconds(2000), std::chrono::milliseconds(2000)};
 
     std::shared_ptr<HubbleAPIClient> client(qint64 limit = kSmallLimit, ArchiveTimeouts timeouts = {})
     {
@@ -299,6 +300,10 @@ private Q_SLOTS:
         const QByteArray bytes = file.readAll();
         if (!response.body.isEmpty())
             QCOMPARE(bytes, response.body);
+        for (qsizetype i = 0; response.generatedSize >= 0 && i < bytes.size(); ++i) {
+            if (bytes[i] != char(i % 251))
+                QFAIL(qPrintable(QStringLiteral("byte %1 differs from what was sent").arg(i)));
+        }
         if (!response.location.isEmpty())
             QCOMPARE(bytes, moved);
     }

@@ -154,9 +154,14 @@ private:
             const qint64 n = std::min(kChunk, m_toSend - m_offset);
             QByteArray chunk;
             if (m_response.generatedSize >= 0) {
-                chunk.resize(n);
-                for (qint64 i = 0; i < n; ++i)
-                    chunk[i] = char((m_offset + i) % 251);
+                // Byte i of a generated body is i % 251,: a pattern that shows shifted or lost chunks.
+                static const QByteArray pattern = [] {
+                    QByteArray p(kChunk + 251, Qt::Uninitialized);
+                    for (qint64 i = 0; i < p.size(); ++i)
+                        p[i] = char(i % 251);
+                    return p;
+                }();
+                chunk = pattern.mid(m_offset % 251, n);
             } else {
                 chunk = m_response.body.mid(m_offset, n);
             }
