@@ -17,8 +17,7 @@ constexpr double kWide = 16.0 / 9.0;
 QString readFixture(const QString &name)
 {
     QFile f(QStringLiteral(STARVANE_TEST_DATA "/archive/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(name));
+    if (!f.open(QIODevice::ReadOnly)) qFatal("missing fixture %s", qPrintable(name));
     return QString::fromUtf8(f.readAll());
 }
 
@@ -34,8 +33,10 @@ class TestCatalogParser : public QObject
 private Q_SLOTS:
     void recordedPageMatchesGolden()
     {
-        const QList<HubbleImage> parsed = parseWallpaperArchive(readFixture(QStringLiteral("catalog-page.html")), kWide);
-        const QJsonArray golden = QJsonDocument::fromJson(readFixture(QStringLiteral("catalog-page.golden.json")).toUtf8()).array();
+        const QList<HubbleImage> parsed =
+            parseWallpaperArchive(readFixture(QStringLiteral("catalog-page.html")), kWide);
+        const QJsonArray golden =
+            QJsonDocument::fromJson(readFixture(QStringLiteral("catalog-page.golden.json")).toUtf8()).array();
         QCOMPARE(parsed.size(), golden.size());
         for (qsizetype i = 0; i < parsed.size(); ++i) {
             const std::optional<HubbleImage> expected = HubbleImage::fromJsonObject(golden[i].toObject());
@@ -46,11 +47,13 @@ private Q_SLOTS:
 
     void hostsComeFromConfiguration()
     {
-        const ArchiveHosts hosts{QUrl(QStringLiteral("http://127.0.0.1:8080")), QUrl(QStringLiteral("http://127.0.0.1:8081"))};
+        const ArchiveHosts hosts{QUrl(QStringLiteral("http://127.0.0.1:8080")),
+                                 QUrl(QStringLiteral("http://127.0.0.1:8081"))};
         const QList<HubbleImage> parsed =
             parseWallpaperArchive(readFixture(QStringLiteral("catalog-page.html")), kWide, hosts);
         QVERIFY(!parsed.isEmpty());
-        QCOMPARE(parsed.first().imageURL.toString(), QStringLiteral("http://127.0.0.1:8081/archives/images/large/heic0910a.jpg"));
+        QCOMPARE(parsed.first().imageURL.toString(),
+                 QStringLiteral("http://127.0.0.1:8081/archives/images/large/heic0910a.jpg"));
         QCOMPARE(parsed.first().detailsURL.toString(), QStringLiteral("http://127.0.0.1:8080/images/heic0910a/"));
     }
 
@@ -69,7 +72,8 @@ private Q_SLOTS:
         QTest::newRow("widest shape") << qint64(3120) << qint64(1200) << "large" << qint64(3120) << qint64(1200);
         QTest::newRow("too wide") << qint64(3121) << qint64(1200) << "" << qint64(0) << qint64(0);
         QTest::newRow("largest large") << qint64(10000) << qint64(5000) << "large" << qint64(10000) << qint64(5000);
-        QTest::newRow("publication size") << qint64(10001) << qint64(5000) << "publicationjpg" << qint64(4000) << qint64(2000);
+        QTest::newRow("publication size")
+            << qint64(10001) << qint64(5000) << "publicationjpg" << qint64(4000) << qint64(2000);
         QTest::newRow("beyond 64 bits") << qint64(0) << qint64(0) << "" << qint64(0) << qint64(0);
     }
     void entryLimits()
@@ -82,8 +86,10 @@ private Q_SLOTS:
         const QString widthText = width ? QString::number(width) : QStringLiteral("99999999999999999999");
         const QString heightText = height ? QString::number(height) : QStringLiteral("3000");
         const QList<HubbleImage> parsed = parseWallpaperArchive(
-            oneEntryPage(QStringLiteral("    id: 'heic2001a',\n    title: 'A galaxy',\n    width: %1,\n    height: %2,\n    potw: ''")
-                             .arg(widthText, heightText)),
+            oneEntryPage(
+                QStringLiteral(
+                    "    id: 'heic2001a',\n    title: 'A galaxy',\n    width: %1,\n    height: %2,\n    potw: ''")
+                    .arg(widthText, heightText)),
             kWide);
         if (variant.isEmpty()) {
             QVERIFY(parsed.isEmpty());
@@ -101,9 +107,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("html");
         QTest::newRow("empty") << "";
         QTest::newRow("no array") << "<html><body><script>var other = [{id: 'heic0910a'}];</script></body></html>";
-        QTest::newRow("unterminated array") << "<script>var images = [{id: 'heic0910a', title: 'x', width: 4000, height: 2000}</script>";
+        QTest::newRow("unterminated array")
+            << "<script>var images = [{id: 'heic0910a', title: 'x', width: 4000, height: 2000}</script>";
         QTest::newRow("empty array") << "<script>var images = [];</script>";
-        QTest::newRow("double-quoted fields") << "<script>var images = [{id: \"heic0910a\", title: \"x\", width: 4000, height: 2000}];</script>";
+        QTest::newRow("double-quoted fields")
+            << "<script>var images = [{id: \"heic0910a\", title: \"x\", width: 4000, height: 2000}];</script>";
     }
     void pagesWithoutACatalog()
     {
@@ -116,16 +124,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
         QTest::addColumn<std::optional<QString>>("expected");
-        QTest::newRow("plain") << "id" << "{ id: 'heic0910a' }" << std::optional<QString>("heic0910a");
-        QTest::newRow("escaped apostrophe") << "title" << "title: 'Hubble\\'s view'" << std::optional<QString>("Hubble's view");
-        QTest::newRow("doubled backslash") << "title" << "title: 'a\\\\b'" << std::optional<QString>("a\\b");
-        QTest::newRow("longer key first") << "id" << "image_id: 'x', id: 'y'" << std::optional<QString>("y");
-        QTest::newRow("only a longer key") << "id" << "image_id: 'x'" << std::optional<QString>();
-        QTest::newRow("empty value") << "potw" << "potw: ''" << std::optional<QString>("");
-        QTest::newRow("spaces and line break") << "potw" << "potw  :\n  '11 November 2013'" << std::optional<QString>("11 November 2013");
-        QTest::newRow("double quotes") << "id" << "id: \"heic0910a\"" << std::optional<QString>();
-        QTest::newRow("key case matters") << "id" << "ID: 'heic0910a'" << std::optional<QString>();
-        QTest::newRow("missing") << "potw" << "id: 'x'" << std::optional<QString>();
+        QTest::newRow("plain") << "id"
+                               << "{ id: 'heic0910a' }" << std::optional<QString>("heic0910a");
+        QTest::newRow("escaped apostrophe") << "title"
+                                            << "title: 'Hubble\\'s view'" << std::optional<QString>("Hubble's view");
+        QTest::newRow("doubled backslash") << "title"
+                                           << "title: 'a\\\\b'" << std::optional<QString>("a\\b");
+        QTest::newRow("longer key first") << "id"
+                                          << "image_id: 'x', id: 'y'" << std::optional<QString>("y");
+        QTest::newRow("only a longer key") << "id"
+                                           << "image_id: 'x'" << std::optional<QString>();
+        QTest::newRow("empty value") << "potw"
+                                     << "potw: ''" << std::optional<QString>("");
+        QTest::newRow("spaces and line break")
+            << "potw"
+            << "potw  :\n  '11 November 2013'" << std::optional<QString>("11 November 2013");
+        QTest::newRow("double quotes") << "id"
+                                       << "id: \"heic0910a\"" << std::optional<QString>();
+        QTest::newRow("key case matters") << "id"
+                                          << "ID: 'heic0910a'" << std::optional<QString>();
+        QTest::newRow("missing") << "potw"
+                                 << "id: 'x'" << std::optional<QString>();
     }
     void quotedField()
     {
@@ -138,7 +157,8 @@ private Q_SLOTS:
     void intField()
     {
         QCOMPARE(extractIntField(QStringLiteral("width"), QStringLiteral("width: 3000,")), std::optional<qint64>(3000));
-        QCOMPARE(extractIntField(QStringLiteral("width"), QStringLiteral("max_width: 1, width :42")), std::optional<qint64>(42));
+        QCOMPARE(extractIntField(QStringLiteral("width"), QStringLiteral("max_width: 1, width :42")),
+                 std::optional<qint64>(42));
         QCOMPARE(extractIntField(QStringLiteral("width"), QStringLiteral("width: '3000'")), std::nullopt);
         QCOMPARE(extractIntField(QStringLiteral("width"), QStringLiteral("width: 9223372036854775807")),
                  std::optional<qint64>(std::numeric_limits<qint64>::max()));
@@ -149,20 +169,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("ampersand") << "Stars &amp; dust" << "Stars & dust";
-        QTest::newRow("apostrophes") << "&#39;a&#x27; &apos;b&apos;" << "'a' 'b'";
+        QTest::newRow("ampersand") << "Stars &amp; dust"
+                                   << "Stars & dust";
+        QTest::newRow("apostrophes") << "&#39;a&#x27; &apos;b&apos;"
+                                     << "'a' 'b'";
         QTest::newRow("quotes and dashes") << "&quot;x&quot; &ndash; &mdash;" << QString::fromUtf8("\"x\" – —");
         QTest::newRow("curly quotes") << "&lsquo;a&rsquo; &ldquo;b&rdquo;" << QString::fromUtf8("‘a’ “b”");
         QTest::newRow("decimal 8217") << "Hubble&#8217;s" << QString::fromUtf8("Hubble’s");
         QTest::newRow("outside the basic plane") << "&#128301;" << QString::fromUtf8("🔭");
-        QTest::newRow("surrogate stays") << "&#55296;" << "&#55296;";
-        QTest::newRow("beyond Unicode stays") << "&#1114112;" << "&#1114112;";
-        QTest::newRow("beyond 32 bits stays") << "&#99999999999;" << "&#99999999999;";
-        QTest::newRow("other hex stays") << "&#x41;" << "&#x41;";
+        QTest::newRow("surrogate stays") << "&#55296;"
+                                         << "&#55296;";
+        QTest::newRow("beyond Unicode stays") << "&#1114112;"
+                                              << "&#1114112;";
+        QTest::newRow("beyond 32 bits stays") << "&#99999999999;"
+                                              << "&#99999999999;";
+        QTest::newRow("other hex stays") << "&#x41;"
+                                         << "&#x41;";
         QTest::newRow("escaped dash decodes twice") << "&amp;ndash;" << QString::fromUtf8("–");
-        QTest::newRow("escaped quot stays text") << "&amp;quot;" << "&quot;";
-        QTest::newRow("several references") << "&#65;&#55296;&#66;" << "A&#55296;B";
-        QTest::newRow("raw UTF-8 untouched") << QString::fromUtf8("Ring — “fire”") << QString::fromUtf8("Ring — “fire”");
+        QTest::newRow("escaped quot stays text") << "&amp;quot;"
+                                                 << "&quot;";
+        QTest::newRow("several references") << "&#65;&#55296;&#66;"
+                                            << "A&#55296;B";
+        QTest::newRow("raw UTF-8 untouched")
+            << QString::fromUtf8("Ring — “fire”") << QString::fromUtf8("Ring — “fire”");
     }
     void entities()
     {
@@ -219,11 +248,15 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QString>>("potw");
         QTest::addColumn<QString>("id");
         QTest::addColumn<std::optional<QString>>("year");
-        QTest::newRow("potw date") << std::optional<QString>("4 January 2021") << "potw2101a" << std::optional<QString>("2021");
-        QTest::newRow("potw date wins") << std::optional<QString>("11 November 2013") << "heic0910a" << std::optional<QString>("2013");
+        QTest::newRow("potw date") << std::optional<QString>("4 January 2021") << "potw2101a"
+                                   << std::optional<QString>("2021");
+        QTest::newRow("potw date wins") << std::optional<QString>("11 November 2013") << "heic0910a"
+                                        << std::optional<QString>("2013");
         QTest::newRow("empty potw") << std::optional<QString>("") << "heic0910a" << std::optional<QString>("2009");
-        QTest::newRow("no year in potw") << std::optional<QString>("week 12345") << "potw1234a" << std::optional<QString>("2012");
-        QTest::newRow("opo is last century") << std::optional<QString>() << "opo9544a" << std::optional<QString>("1995");
+        QTest::newRow("no year in potw") << std::optional<QString>("week 12345") << "potw1234a"
+                                         << std::optional<QString>("2012");
+        QTest::newRow("opo is last century")
+            << std::optional<QString>() << "opo9544a" << std::optional<QString>("1995");
         QTest::newRow("ann") << std::optional<QString>() << "ann1703" << std::optional<QString>("2017");
         QTest::newRow("upper-case prefix") << std::optional<QString>() << "HEIC1501a" << std::optional<QString>("2015");
         QTest::newRow("other prefix") << std::optional<QString>() << "sci04003" << std::optional<QString>();
@@ -252,10 +285,7 @@ private Q_SLOTS:
         QCOMPARE(catalogPageURL(page)->toString(), url);
     }
 
-    void unusableHostGivesNoURL()
-    {
-        QVERIFY(!catalogPageURL(1, ArchiveHosts{QUrl(), QUrl()}));
-    }
+    void unusableHostGivesNoURL() { QVERIFY(!catalogPageURL(1, ArchiveHosts{QUrl(), QUrl()})); }
 };
 
 QTEST_GUILESS_MAIN(TestCatalogParser)

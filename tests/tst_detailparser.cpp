@@ -16,8 +16,7 @@ namespace {
 QString readFixture(const QString &name)
 {
     QFile f(QStringLiteral(STARVANE_TEST_DATA "/archive/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(name));
+    if (!f.open(QIODevice::ReadOnly)) qFatal("missing fixture %s", qPrintable(name));
     return QString::fromUtf8(f.readAll());
 }
 
@@ -43,8 +42,7 @@ HubbleImage candidate(const QString &id, const QString &variant = QStringLiteral
 QString page(const QString &type, const QString &credit, const QStringList &variants, const QString &id)
 {
     QString html = QStringLiteral("<html><body>");
-    if (!credit.isNull())
-        html += QStringLiteral("<div class=\"credit\"><p>") + credit + QStringLiteral("</p></div>");
+    if (!credit.isNull()) html += QStringLiteral("<div class=\"credit\"><p>") + credit + QStringLiteral("</p></div>");
     html += QStringLiteral("<ul>");
     for (const QString &v : variants)
         html += QStringLiteral("<li><a href=\"%1\">file</a></li>").arg(cdn(v, id).toString());
@@ -84,14 +82,14 @@ private Q_SLOTS:
             << page("Observation", "NASA", {"publicationjpg", "wallpaper_uhd"}, id) << candidate(id) << "NASA"
             << cdn("publicationjpg", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
         QTest::newRow("only uhd keeps the candidate's fallback")
-            << page("Observation", "NASA", {"wallpaper_uhd"}, id) << candidate(id) << "NASA"
-            << cdn("wallpaper_uhd", id) << std::optional<QUrl>(cdn("wallpaper5", id));
+            << page("Observation", "NASA", {"wallpaper_uhd"}, id) << candidate(id) << "NASA" << cdn("wallpaper_uhd", id)
+            << std::optional<QUrl>(cdn("wallpaper5", id));
         QTest::newRow("no files keep the candidate's URLs")
             << page("Observation", "NASA", {}, id) << candidate(id) << "NASA" << cdn("large", id)
             << std::optional<QUrl>(cdn("wallpaper5", id));
         QTest::newRow("large for a publication candidate")
-            << page("Observation", "NASA", {"large", "wallpaper_qhd"}, id) << candidate(id, "publicationjpg")
-            << "NASA" << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id));
+            << page("Observation", "NASA", {"large", "wallpaper_qhd"}, id) << candidate(id, "publicationjpg") << "NASA"
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id));
         QTest::newRow("no credit keeps the candidate's")
             << page("OBSERVATION", QString(), {"wallpaper4"}, id) << candidate(id) << "ESA/Hubble & NASA"
             << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper4", id));
@@ -131,26 +129,33 @@ private Q_SLOTS:
         QTest::newRow("only the object's type row")
             << QStringLiteral("<table><tr><td class=\"title\">Type:</td><td>Milky Way : Nebula</td></tr></table>")
             << "ESA/Hubble & NASA" << notObservation;
-        QTest::newRow("team of astronomers") << page("Observation", "NASA, ESA and a team of astronomers", {}, id)
-                                             << "ESA/Hubble & NASA" << "";
+        QTest::newRow("team of astronomers")
+            << page("Observation", "NASA, ESA and a team of astronomers", {}, id) << "ESA/Hubble & NASA"
+            << "";
         QTest::newRow("subaru") << page("Observation", "NASA, ESA; Subaru Telescope (NAOJ)", {}, id)
-                                << "ESA/Hubble & NASA" << "contains non-Hubble observatory data (subaru)";
-        QTest::newRow("gemini in capitals") << page("Observation", "NASA, ESA, GEMINI OBSERVATORY", {}, id)
-                                            << "ESA/Hubble & NASA"
-                                            << "contains non-Hubble observatory data (gemini observatory)";
+                                << "ESA/Hubble & NASA"
+                                << "contains non-Hubble observatory data (subaru)";
+        QTest::newRow("gemini in capitals")
+            << page("Observation", "NASA, ESA, GEMINI OBSERVATORY", {}, id) << "ESA/Hubble & NASA"
+            << "contains non-Hubble observatory data (gemini observatory)";
         QTest::newRow("possessive webb") << page("Observation", "NASA, ESA, Webb&#39;s NIRCam team", {}, id)
-                                         << "ESA/Hubble & NASA" << "contains non-Hubble observatory data (webb)";
-        QTest::newRow("webb inside a word") << page("Observation", "J. Webbington (ESA)", {}, id)
-                                            << "ESA/Hubble & NASA" << "";
-        QTest::newRow("webb before a non-ASCII letter") << page("Observation", QString::fromUtf8("Webbé Institute"), {}, id)
-                                                       << "ESA/Hubble & NASA" << "";
-        QTest::newRow("list order decides") << page("Observation", "Sloan Digital Sky Survey; VLT", {}, id)
-                                            << "ESA/Hubble & NASA" << "contains non-Hubble observatory data (vlt)";
+                                         << "ESA/Hubble & NASA"
+                                         << "contains non-Hubble observatory data (webb)";
+        QTest::newRow("webb inside a word") << page("Observation", "J. Webbington (ESA)", {}, id) << "ESA/Hubble & NASA"
+                                            << "";
+        QTest::newRow("webb before a non-ASCII letter")
+            << page("Observation", QString::fromUtf8("Webbé Institute"), {}, id) << "ESA/Hubble & NASA"
+            << "";
+        QTest::newRow("list order decides")
+            << page("Observation", "Sloan Digital Sky Survey; VLT", {}, id) << "ESA/Hubble & NASA"
+            << "contains non-Hubble observatory data (vlt)";
         QTest::newRow("dotted name") << page("Observation", "ESO 2.2-m telescope", {}, id) << "ESA/Hubble & NASA"
                                      << "contains non-Hubble observatory data (eso 2.2-m)";
-        QTest::newRow("candidate credit is checked too") << page("Observation", QString(), {}, id)
-                                                         << "NASA, ESA, Spitzer" << "contains non-Hubble observatory data (spitzer)";
-        QTest::newRow("description text does not count") << readFixture("detail-current.html") << "ESA/Hubble & NASA" << "";
+        QTest::newRow("candidate credit is checked too")
+            << page("Observation", QString(), {}, id) << "NASA, ESA, Spitzer"
+            << "contains non-Hubble observatory data (spitzer)";
+        QTest::newRow("description text does not count") << readFixture("detail-current.html") << "ESA/Hubble & NASA"
+                                                         << "";
     }
     void rejection()
     {
@@ -176,10 +181,12 @@ private Q_SLOTS:
         QTest::newRow("older") << "<tr><td class=\"title\">Type:</td><td>Observation</td></tr>"
                                << std::optional<QString>("Observation");
         QTest::newRow("first row wins") << readFixture("detail-current.html") << std::optional<QString>("Observation");
-        QTest::newRow("spread over lines") << "<td class=\"title\">\n Type:\n</td>\n<td class=\"x\">\n <a href=\"#\">Observation</a>\n</td>"
-                                           << std::optional<QString>("Observation");
+        QTest::newRow("spread over lines")
+            << "<td class=\"title\">\n Type:\n</td>\n<td class=\"x\">\n <a href=\"#\">Observation</a>\n</td>"
+            << std::optional<QString>("Observation");
         QTest::newRow("empty value") << "<td class=\"title\">Type:</td><td></td>" << std::optional<QString>("");
-        QTest::newRow("label case matters") << "<td class=\"title\">type:</td><td>Observation</td>" << std::optional<QString>();
+        QTest::newRow("label case matters")
+            << "<td class=\"title\">type:</td><td>Observation</td>" << std::optional<QString>();
         QTest::newRow("not a title cell") << "<td>Type:</td><td>Observation</td>" << std::optional<QString>();
     }
     void infoFields()
@@ -193,12 +200,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("html");
         QTest::addColumn<QString>("text");
-        QTest::newRow("nested tags and breaks") << "<p>NASA,<br/>ESA<BR>and <em><b>the</b> team</em></p>" << "NASA, ESA and the team";
-        QTest::newRow("cells become spaces") << "<td>a</td><td>b</td>" << "a b";
-        QTest::newRow("inline tags vanish") << "Hub<span>ble</span>" << "Hubble";
-        QTest::newRow("entities") << "ESA/Hubble &amp; NASA &ndash; J. Smith" << QString::fromUtf8("ESA/Hubble & NASA – J. Smith");
+        QTest::newRow("nested tags and breaks") << "<p>NASA,<br/>ESA<BR>and <em><b>the</b> team</em></p>"
+                                                << "NASA, ESA and the team";
+        QTest::newRow("cells become spaces") << "<td>a</td><td>b</td>"
+                                             << "a b";
+        QTest::newRow("inline tags vanish") << "Hub<span>ble</span>"
+                                            << "Hubble";
+        QTest::newRow("entities") << "ESA/Hubble &amp; NASA &ndash; J. Smith"
+                                  << QString::fromUtf8("ESA/Hubble & NASA – J. Smith");
         QTest::newRow("all kinds of space") << QString::fromUtf8("\n\t a \u00a0\r\n b  ") << "a b";
-        QTest::newRow("nothing but markup") << "<div><p></p></div>" << "";
+        QTest::newRow("nothing but markup") << "<div><p></p></div>"
+                                            << "";
     }
     void strip()
     {
@@ -218,11 +230,11 @@ private Q_SLOTS:
         QTest::newRow("another host's links do not count")
             << readFixture("detail-current.html") << "http://127.0.0.1:8081" << QSet<QString>{};
         QTest::newRow("upper case is another directory")
-            << "https://cdn.esahubble.org/archives/images/LARGE/heic0910a.jpg" << "https://cdn.esahubble.org"
-            << QSet<QString>{};
+            << "https://cdn.esahubble.org/archives/images/LARGE/heic0910a.jpg"
+            << "https://cdn.esahubble.org" << QSet<QString>{};
         QTest::newRow("dots in the identifier are literal")
-            << "https://cdn.esahubble.org/archives/images/large/heic0910aXjpg" << "https://cdn.esahubble.org"
-            << QSet<QString>{};
+            << "https://cdn.esahubble.org/archives/images/large/heic0910aXjpg"
+            << "https://cdn.esahubble.org" << QSet<QString>{};
     }
     void variants()
     {

@@ -25,8 +25,7 @@ namespace {
 
 constexpr qint64 kSmallLimit = 1'000'000;
 
-template<typename T>
-struct Outcome
+template <typename T> struct Outcome
 {
     std::optional<T> value;
     std::exception_ptr error;
@@ -34,7 +33,7 @@ struct Outcome
 };
 
 // QCoro::waitFor never returns when the awaited task throws, so the task is wrapped in one that cannot.
-template<typename T>
+template <typename T>
 QCoro::Task<> capture(QCoro::Task<T> task, std::shared_ptr<Outcome<T>> out,
                       std::shared_ptr<HubbleAPIClient> keepAlive = {})
 {
@@ -48,8 +47,7 @@ QCoro::Task<> capture(QCoro::Task<T> task, std::shared_ptr<Outcome<T>> out,
     out->done = true;
 }
 
-template<typename T>
-Outcome<T> wait(QCoro::Task<T> task)
+template <typename T> Outcome<T> wait(QCoro::Task<T> task)
 {
     auto out = std::make_shared<Outcome<T>>();
     QCoro::waitFor(capture(std::move(task), out));
@@ -59,8 +57,7 @@ Outcome<T> wait(QCoro::Task<T> task)
 /// A compact name for an outcome, so that table rows can state what they expect.
 QString describe(const std::exception_ptr &error)
 {
-    if (!error)
-        return QStringLiteral("ok");
+    if (!error) return QStringLiteral("ok");
     try {
         std::rethrow_exception(error);
     } catch (const CancelledError &) {
@@ -71,12 +68,18 @@ QString describe(const std::exception_ptr &error)
         return QStringLiteral("file:") + e.description();
     } catch (const HubbleAPIError &e) {
         switch (e.kind()) {
-        case HubbleAPIError::Kind::httpStatus: return QStringLiteral("httpStatus:%1").arg(e.number());
-        case HubbleAPIError::Kind::fileTooLarge: return QStringLiteral("fileTooLarge:%1").arg(e.number());
-        case HubbleAPIError::Kind::ineligibleImage: return QStringLiteral("ineligibleImage:") + e.reason();
-        case HubbleAPIError::Kind::invalidResponse: return QStringLiteral("invalidResponse");
-        case HubbleAPIError::Kind::incompleteTransfer: return QStringLiteral("incompleteTransfer");
-        default: return QStringLiteral("HubbleAPIError:") + e.description();
+        case HubbleAPIError::Kind::httpStatus:
+            return QStringLiteral("httpStatus:%1").arg(e.number());
+        case HubbleAPIError::Kind::fileTooLarge:
+            return QStringLiteral("fileTooLarge:%1").arg(e.number());
+        case HubbleAPIError::Kind::ineligibleImage:
+            return QStringLiteral("ineligibleImage:") + e.reason();
+        case HubbleAPIError::Kind::invalidResponse:
+            return QStringLiteral("invalidResponse");
+        case HubbleAPIError::Kind::incompleteTransfer:
+            return QStringLiteral("incompleteTransfer");
+        default:
+            return QStringLiteral("HubbleAPIError:") + e.description();
         }
     } catch (const std::exception &e) {
         return QStringLiteral("other:") + QString::fromUtf8(e.what());
@@ -86,8 +89,7 @@ QString describe(const std::exception_ptr &error)
 QByteArray fixture(const QString &name)
 {
     QFile f(QStringLiteral(STARVANE_TEST_DATA "/archive/") + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(name));
+    if (!f.open(QIODevice::ReadOnly)) qFatal("missing fixture %s", qPrintable(name));
     // Recorded pages link the real image host; served here, they link this server instead.
     return f.readAll().replace("https://cdn.esahubble.org", "{{BASE}}");
 }
@@ -113,8 +115,7 @@ class TestHubbleAPIClient : public QObject
 
     std::shared_ptr<HubbleAPIClient> client(qint64 limit = kSmallLimit, ArchiveTimeouts timeouts = {})
     {
-        if (timeouts.page == ArchiveTimeouts().page)
-            timeouts = m_short;
+        if (timeouts.page == ArchiveTimeouts().page) timeouts = m_short;
         return std::make_shared<HubbleAPIClient>(m_nam, limit, m_server.baseURL(), m_server.baseURL(), timeouts);
     }
     QUrl url(const QString &path) const { return m_server.baseURL().resolved(QUrl(path)); }
@@ -123,8 +124,7 @@ class TestHubbleAPIClient : public QObject
     {
         const QDir fds(QStringLiteral("/proc/self/fd"));
         for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System)) {
-            if (fd.symLinkTarget().startsWith(m_tmp.path()))
-                return fd.size();
+            if (fd.symLinkTarget().startsWith(m_tmp.path())) return fd.size();
         }
         return -1;
     }
@@ -216,8 +216,15 @@ private Q_SLOTS:
         m_server.setResponse("/images/heic0910a/", response);
         const auto page = wait(client()->fetchCatalogPage(1, 16.0 / 9.0, {}));
         QCOMPARE(describe(page.error), expected);
-        HubbleImage candidate{"heic0910a", "T", "ESA/Hubble & NASA", {}, url("/archives/images/large/heic0910a.jpg"),
-                              {}, url("/images/heic0910a/"), 6000, 3000};
+        HubbleImage candidate{"heic0910a",
+                              "T",
+                              "ESA/Hubble & NASA",
+                              {},
+                              url("/archives/images/large/heic0910a.jpg"),
+                              {},
+                              url("/images/heic0910a/"),
+                              6000,
+                              3000};
         const auto detail = wait(client()->verifyAndEnrichCandidate(candidate, {}));
         QCOMPARE(describe(detail.error), expected);
     }
@@ -225,8 +232,15 @@ private Q_SLOTS:
     void verification()
     {
         m_server.setResponse("/images/heic0910a/", Response::page(fixture("detail-current.html")));
-        HubbleImage candidate{"heic0910a", "T", "ESA/Hubble & NASA", {}, url("/archives/images/large/heic0910a.jpg"),
-                              url("/archives/images/wallpaper5/heic0910a.jpg"), url("/images/heic0910a/"), 6000, 3000};
+        HubbleImage candidate{"heic0910a",
+                              "T",
+                              "ESA/Hubble & NASA",
+                              {},
+                              url("/archives/images/large/heic0910a.jpg"),
+                              url("/archives/images/wallpaper5/heic0910a.jpg"),
+                              url("/images/heic0910a/"),
+                              6000,
+                              3000};
         const auto out = wait(client()->verifyAndEnrichCandidate(candidate, {}));
         QCOMPARE(describe(out.error), QStringLiteral("ok"));
         QCOMPARE(out.value->imageURL, url("/archives/images/large/heic0910a.jpg"));
@@ -247,17 +261,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // "ok:<size>" or the failure; a trailing * matches any rest
         const QString timeout = QStringLiteral("network:%1").arg(int(QNetworkReply::OperationCanceledError));
         QTest::newRow("exactly the limit") << Response::file(patterned(kSmallLimit)) << kSmallLimit << "ok:1000000";
-        QTest::newRow("exactly the limit, unannounced") << Response::generated(kSmallLimit, false) << kSmallLimit
-                                                        << "ok:1000000";
+        QTest::newRow("exactly the limit, unannounced")
+            << Response::generated(kSmallLimit, false) << kSmallLimit << "ok:1000000";
         QTest::newRow("one byte over") << Response::generated(kSmallLimit + 1) << kSmallLimit << "fileTooLarge:1000001";
-        QTest::newRow("one byte over, unannounced") << Response::generated(kSmallLimit + 1, false) << kSmallLimit
-                                                    << "fileTooLarge:1000001";
-        QTest::newRow("streams past the limit") << Response::generated(50'000'000, false) << kSmallLimit
-                                                << "fileTooLarge:*";
-        QTest::newRow("announces 200 MB") << Response::generated(209'715'200) << HubbleAPIClient::maxDownloadBytes
-                                          << "fileTooLarge:209715200";
-        QTest::newRow("closes early") << Response::truncated(5'000'000, 4'000'000)
-                                      << HubbleAPIClient::maxDownloadBytes << "incompleteTransfer";
+        QTest::newRow("one byte over, unannounced")
+            << Response::generated(kSmallLimit + 1, false) << kSmallLimit << "fileTooLarge:1000001";
+        QTest::newRow("streams past the limit")
+            << Response::generated(50'000'000, false) << kSmallLimit << "fileTooLarge:*";
+        QTest::newRow("announces 200 MB")
+            << Response::generated(209'715'200) << HubbleAPIClient::maxDownloadBytes << "fileTooLarge:209715200";
+        QTest::newRow("closes early") << Response::truncated(5'000'000, 4'000'000) << HubbleAPIClient::maxDownloadBytes
+                                      << "incompleteTransfer";
         QTest::newRow("falls silent early") << Response::truncated(5'000'000, 4'000'000, false)
                                             << HubbleAPIClient::maxDownloadBytes << "incompleteTransfer";
         QTest::newRow("falls silent, unannounced") << [] {
@@ -298,14 +312,12 @@ private Q_SLOTS:
         QCOMPARE(QString::number(file.size()), expected.mid(3));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
-        if (!response.body.isEmpty())
-            QCOMPARE(bytes, response.body);
+        if (!response.body.isEmpty()) QCOMPARE(bytes, response.body);
         for (qsizetype i = 0; response.generatedSize >= 0 && i < bytes.size(); ++i) {
             if (bytes[i] != char(i % 251))
                 QFAIL(qPrintable(QStringLiteral("byte %1 differs from what was sent").arg(i)));
         }
-        if (!response.location.isEmpty())
-            QCOMPARE(bytes, moved);
+        if (!response.location.isEmpty()) QCOMPARE(bytes, moved);
     }
 
     void streamingStopsAtTheLimit()
@@ -326,7 +338,8 @@ private Q_SLOTS:
         const auto second = wait(client()->downloadImageFile(url(path), {}));
         QVERIFY(first.value && second.value);
         QVERIFY(*first.value != *second.value);
-        const QRegularExpression name(QStringLiteral("^hubble-dl-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.tmp$"));
+        const QRegularExpression name(
+            QStringLiteral("^hubble-dl-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.tmp$"));
         for (const QUrl &file : {*first.value, *second.value}) {
             QVERIFY2(name.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
             const QFile::Permissions perms = QFile::permissions(file.toLocalFile());
@@ -340,7 +353,8 @@ private Q_SLOTS:
         const QString path = QStringLiteral("/archives/images/large/heic0910a.jpg");
         m_server.setResponse(path, Response::truncated(5'000'000, 2'000'000, false));
         std::stop_source stop;
-        auto c = client(HubbleAPIClient::maxDownloadBytes, ArchiveTimeouts{std::chrono::seconds(30), std::chrono::seconds(30)});
+        auto c = client(HubbleAPIClient::maxDownloadBytes,
+                        ArchiveTimeouts{std::chrono::seconds(30), std::chrono::seconds(30)});
         auto out = std::make_shared<Outcome<QUrl>>();
         capture(c->downloadImageFile(url(path), stop.get_token()), out, c);
         // The part file may have no name while it is written (O_TMPFILE), so it is watched through

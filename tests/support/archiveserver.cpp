@@ -16,12 +16,18 @@ constexpr qint64 kMaxQueued = 256 * 1024; // keep memory flat when streaming hun
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return QByteArrayLiteral("OK");
-    case 301: return QByteArrayLiteral("Moved Permanently");
-    case 302: return QByteArrayLiteral("Found");
-    case 404: return QByteArrayLiteral("Not Found");
-    case 500: return QByteArrayLiteral("Internal Server Error");
-    default: return QByteArrayLiteral("Status");
+    case 200:
+        return QByteArrayLiteral("OK");
+    case 301:
+        return QByteArrayLiteral("Moved Permanently");
+    case 302:
+        return QByteArrayLiteral("Found");
+    case 404:
+        return QByteArrayLiteral("Not Found");
+    case 500:
+        return QByteArrayLiteral("Internal Server Error");
+    default:
+        return QByteArrayLiteral("Status");
     }
 }
 } // namespace
@@ -96,12 +102,10 @@ public:
 private:
     void readRequest()
     {
-        if (m_answered)
-            return (void)m_socket->readAll();
+        if (m_answered) return (void)m_socket->readAll();
         m_buffer += m_socket->readAll();
         const qsizetype end = m_buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
+        if (end < 0) return;
         m_answered = true;
         const QList<QByteArray> lines = m_buffer.left(end).split('\n');
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
@@ -118,11 +122,9 @@ private:
         m_server->recordRequest(request);
 
         std::optional<ArchiveTestServer::Response> response = m_server->responseFor(m_path);
-        if (!response)
-            response = ArchiveTestServer::Response::withStatus(404);
+        if (!response) response = ArchiveTestServer::Response::withStatus(404);
         m_response = *response;
-        if (m_response.stall)
-            return;
+        if (m_response.stall) return;
         respond();
     }
 
@@ -130,26 +132,24 @@ private:
     {
         const QByteArray base = m_server->baseURL().toString().toUtf8();
         m_response.body.replace("{{BASE}}", base);
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(m_response.status) + ' ' +
-                          reasonPhrase(m_response.status) + "\r\nContent-Type: " + m_response.contentType +
-                          "\r\nConnection: close\r\n";
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(m_response.status) + ' ' + reasonPhrase(m_response.status) +
+                          "\r\nContent-Type: " + m_response.contentType + "\r\nConnection: close\r\n";
         if (!m_response.location.isEmpty())
             head += "Location: " + m_response.location.replace("{{BASE}}", base) + "\r\n";
         if (m_response.announceLength)
-            head += "Content-Length: " + QByteArray::number(m_response.announcedLength.value_or(m_response.bodySize())) +
-                    "\r\n";
+            head +=
+                "Content-Length: " + QByteArray::number(m_response.announcedLength.value_or(m_response.bodySize())) +
+                "\r\n";
         head += "\r\n";
         m_socket->write(head);
         m_toSend = m_response.bodySize();
-        if (m_response.sendLimit >= 0)
-            m_toSend = std::min(m_toSend, m_response.sendLimit);
+        if (m_response.sendLimit >= 0) m_toSend = std::min(m_toSend, m_response.sendLimit);
         pump();
     }
 
     void pump()
     {
-        if (!m_answered || m_response.stall || m_finished)
-            return;
+        if (!m_answered || m_response.stall || m_finished) return;
         while (m_offset < m_toSend && m_socket->bytesToWrite() < kMaxQueued) {
             const qint64 n = std::min(kChunk, m_toSend - m_offset);
             QByteArray chunk;
@@ -166,15 +166,13 @@ private:
                 chunk = m_response.body.mid(m_offset, n);
             }
             const qint64 written = m_socket->write(chunk);
-            if (written <= 0)
-                return;
+            if (written <= 0) return;
             m_offset += written;
             m_server->addSent(m_path, written);
         }
         if (m_offset >= m_toSend) {
             m_finished = true;
-            if (m_response.closeWhenDone)
-                m_socket->disconnectFromHost(); // after the queued bytes: a clean FIN
+            if (m_response.closeWhenDone) m_socket->disconnectFromHost(); // after the queued bytes: a clean FIN
         }
     }
 
@@ -193,10 +191,10 @@ ArchiveTestServer::ArchiveTestServer() = default;
 
 ArchiveTestServer::~ArchiveTestServer()
 {
-    if (!m_thread)
-        return;
+    if (!m_thread) return;
     QObject *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker] { delete worker; }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
@@ -204,8 +202,7 @@ ArchiveTestServer::~ArchiveTestServer()
 
 bool ArchiveTestServer::start()
 {
-    if (m_thread)
-        return m_port != 0;
+    if (m_thread) return m_port != 0;
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("ArchiveTestServer"));
     m_worker = new QObject;
@@ -221,8 +218,7 @@ bool ArchiveTestServer::start()
                 while (QTcpSocket *socket = tcp->nextPendingConnection())
                     new ArchiveServerConnection(this, socket);
             });
-            if (tcp->listen(QHostAddress::LocalHost, 0))
-                port = tcp->serverPort();
+            if (tcp->listen(QHostAddress::LocalHost, 0)) port = tcp->serverPort();
         },
         Qt::BlockingQueuedConnection);
     m_port = port;
@@ -257,8 +253,8 @@ QList<ArchiveTestServer::Request> ArchiveTestServer::requests() const
 int ArchiveTestServer::requestCount(const QString &path) const
 {
     QMutexLocker lock(&m_mutex);
-    return int(std::count_if(m_requests.cbegin(), m_requests.cend(),
-                             [&path](const Request &r) { return r.path == path; }));
+    return int(
+        std::count_if(m_requests.cbegin(), m_requests.cend(), [&path](const Request &r) { return r.path == path; }));
 }
 
 qint64 ArchiveTestServer::bytesSent(const QString &path) const
@@ -271,8 +267,7 @@ std::optional<ArchiveTestServer::Response> ArchiveTestServer::responseFor(const 
 {
     QMutexLocker lock(&m_mutex);
     const auto it = m_responses.constFind(path);
-    if (it == m_responses.cend())
-        return std::nullopt;
+    if (it == m_responses.cend()) return std::nullopt;
     return *it;
 }
 

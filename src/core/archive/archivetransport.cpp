@@ -15,8 +15,7 @@ const QByteArray kUserAgent = QByteArrayLiteral("Starvane/1.0 (Linux)");
 
 void DeleteLater::operator()(QObject *o) const
 {
-    if (o)
-        o->deleteLater();
+    if (o) o->deleteLater();
 }
 
 ArchiveTransport::ArchiveTransport(QNetworkAccessManager *nam, ArchiveTimeouts timeouts)
@@ -48,8 +47,7 @@ int httpStatusOf(const QNetworkReply *reply)
 qint64 announcedLengthOf(const QNetworkReply *reply)
 {
     const QByteArray encoding = reply->rawHeader(QByteArrayLiteral("Content-Encoding")).trimmed().toLower();
-    if (!encoding.isEmpty() && encoding != "identity")
-        return -1;
+    if (!encoding.isEmpty() && encoding != "identity") return -1;
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     bool ok = false;
     const qint64 value = length.toLongLong(&ok);
@@ -67,13 +65,11 @@ QCoro::Task<QByteArray> ArchiveTransport::fetchPage(QUrl url, std::stop_token st
     // A page that is (or says it is) huge is no archive page; keep memory bounded and give up early.
     // The abort is posted so that it never runs inside the reply's own signal emission.
     auto stopReading = [r, &tooLarge] {
-        if (!tooLarge)
-            QMetaObject::invokeMethod(r, &QNetworkReply::abort, Qt::QueuedConnection);
+        if (!tooLarge) QMetaObject::invokeMethod(r, &QNetworkReply::abort, Qt::QueuedConnection);
         tooLarge = true;
     };
     auto take = [r, &body, &tooLarge, &stopReading] {
-        if (!r->isOpen())
-            return; // aborted: nothing more to read
+        if (!r->isOpen()) return; // aborted: nothing more to read
         if (tooLarge) {
             r->skip(r->bytesAvailable());
             return;
@@ -88,23 +84,18 @@ QCoro::Task<QByteArray> ArchiveTransport::fetchPage(QUrl url, std::stop_token st
     // The connections die with `context`, before anything they reference.
     QObject context;
     QObject::connect(r, &QNetworkReply::metaDataChanged, &context, [r, &stopReading] {
-        if (announcedLengthOf(r) > kMaxPageBytes)
-            stopReading();
+        if (announcedLengthOf(r) > kMaxPageBytes) stopReading();
     });
     QObject::connect(r, &QNetworkReply::readyRead, &context, take);
 
     co_await awaitReply(r, st);
     take();
 
-    if (tooLarge)
-        throw HubbleAPIError::invalidResponse();
+    if (tooLarge) throw HubbleAPIError::invalidResponse();
     const int status = httpStatusOf(r);
-    if (status != 0 && (status < 200 || status > 299))
-        throw HubbleAPIError::httpStatus(status);
-    if (r->error() != QNetworkReply::NoError)
-        throw NetworkError(int(r->error()), r->errorString());
-    if (status == 0)
-        throw HubbleAPIError::invalidResponse();
+    if (status != 0 && (status < 200 || status > 299)) throw HubbleAPIError::httpStatus(status);
+    if (r->error() != QNetworkReply::NoError) throw NetworkError(int(r->error()), r->errorString());
+    if (status == 0) throw HubbleAPIError::invalidResponse();
     co_return body;
 }
 

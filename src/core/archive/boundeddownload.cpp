@@ -32,11 +32,9 @@ public:
 
     void drain()
     {
-        if (!m_reply->isOpen())
-            return; // aborted: nothing more to read
+        if (!m_reply->isOpen()) return; // aborted: nothing more to read
         const QByteArray chunk = m_reply->readAll();
-        if (chunk.isEmpty() || stopped())
-            return;
+        if (chunk.isEmpty() || stopped()) return;
         const qint64 total = m_written + chunk.size();
         if (total > m_maxBytes) {
             stop(total);
@@ -60,15 +58,13 @@ private:
     void checkAnnounced()
     {
         const qint64 announced = announcedLengthOf(m_reply);
-        if (!stopped() && announced > m_maxBytes)
-            stop(announced);
+        if (!stopped() && announced > m_maxBytes) stop(announced);
     }
 
     void stop(std::optional<qint64> offendingSize)
     {
         // The first violation is the one reported; later ones change nothing.
-        if (offendingSize && !m_limitError && !m_writeError)
-            m_limitError = offendingSize;
+        if (offendingSize && !m_limitError && !m_writeError) m_limitError = offendingSize;
         // Posted: aborting inside the reply's own signal would re-enter it.
         QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
     }
@@ -95,8 +91,7 @@ QCoro::Task<QUrl> downloadBounded(ArchiveTransport transport, QUrl url, qint64 m
     throwIfCancelled(st);
     // A private (0600) part file; it removes itself on every path that does not hand it over.
     QTemporaryFile part(QDir(QDir::tempPath()).filePath(QStringLiteral("hubble-dl-XXXXXX.part")));
-    if (!part.open())
-        throw FileError(part.errorString());
+    if (!part.open()) throw FileError(part.errorString());
 
     ReplyPtr reply = transport.get(url, transport.timeouts().download);
     QNetworkReply *r = reply.get();
@@ -108,28 +103,19 @@ QCoro::Task<QUrl> downloadBounded(ArchiveTransport transport, QUrl url, qint64 m
     // Order matters: our own limit and write failures explain an abort; then the status; then a
     // length mismatch, which also covers the early close that Qt reports as RemoteHostClosedError;
     // only then the transport's own error (a time-out included: it is no cancellation of ours).
-    if (const std::optional<qint64> tooLarge = watcher.limitError())
-        throw HubbleAPIError::fileTooLarge(*tooLarge);
-    if (const std::optional<QString> writeError = watcher.writeError())
-        throw FileError(*writeError);
+    if (const std::optional<qint64> tooLarge = watcher.limitError()) throw HubbleAPIError::fileTooLarge(*tooLarge);
+    if (const std::optional<QString> writeError = watcher.writeError()) throw FileError(*writeError);
     const int status = httpStatusOf(r);
-    if (status != 0 && (status < 200 || status > 299))
-        throw HubbleAPIError::httpStatus(status);
+    if (status != 0 && (status < 200 || status > 299)) throw HubbleAPIError::httpStatus(status);
     const qint64 announced = announcedLengthOf(r);
-    if (status != 0 && announced > 0 && watcher.written() != announced)
-        throw HubbleAPIError::incompleteTransfer();
-    if (r->error() != QNetworkReply::NoError)
-        throw NetworkError(int(r->error()), r->errorString());
-    if (status == 0)
-        throw HubbleAPIError::invalidResponse();
+    if (status != 0 && announced > 0 && watcher.written() != announced) throw HubbleAPIError::incompleteTransfer();
+    if (r->error() != QNetworkReply::NoError) throw NetworkError(int(r->error()), r->errorString());
+    if (status == 0) throw HubbleAPIError::invalidResponse();
 
-    if (!part.flush())
-        throw FileError(part.errorString());
+    if (!part.flush()) throw FileError(part.errorString());
     const qint64 size = part.size();
-    if (size > maxBytes)
-        throw HubbleAPIError::fileTooLarge(size);
-    if (announced > 0 && size != announced)
-        throw HubbleAPIError::incompleteTransfer();
+    if (size > maxBytes) throw HubbleAPIError::fileTooLarge(size);
+    if (announced > 0 && size != announced) throw HubbleAPIError::incompleteTransfer();
 
     const QString target = handOverPath();
     part.close();

@@ -29,12 +29,12 @@ constexpr auto kUnicode = QRegularExpression::UseUnicodePropertiesOption;
 } // namespace
 
 const QStringList excludedTitleKeywords = {
-    QStringLiteral("artist"),     QStringLiteral("illustration"), QStringLiteral("impression"),
-    QStringLiteral("diagram"),    QStringLiteral("infographic"),  QStringLiteral("comparison"),
-    QStringLiteral("collage"),    QStringLiteral("annotated"),    QStringLiteral("labeled"),
-    QStringLiteral("compass"),    QStringLiteral("poster"),       QStringLiteral("webb"),
-    QStringLiteral("jwst"),       QStringLiteral("eso 2.2-m"),    QStringLiteral("spitzer"),
-    QStringLiteral("chandra"),    QStringLiteral("herschel"),     QStringLiteral("ground-based"),
+    QStringLiteral("artist"),  QStringLiteral("illustration"), QStringLiteral("impression"),
+    QStringLiteral("diagram"), QStringLiteral("infographic"),  QStringLiteral("comparison"),
+    QStringLiteral("collage"), QStringLiteral("annotated"),    QStringLiteral("labeled"),
+    QStringLiteral("compass"), QStringLiteral("poster"),       QStringLiteral("webb"),
+    QStringLiteral("jwst"),    QStringLiteral("eso 2.2-m"),    QStringLiteral("spitzer"),
+    QStringLiteral("chandra"), QStringLiteral("herschel"),     QStringLiteral("ground-based"),
 };
 
 QString defaultCredit()
@@ -48,8 +48,7 @@ std::optional<QString> extractQuotedField(const QString &key, const QString &tex
                                     QStringLiteral("\\s*:\\s*'((?:\\\\.|[^'\\\\])*)'"),
                                 kUnicode);
     const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
     QString value = m.captured(1);
     value.replace(QStringLiteral("\\'"), QStringLiteral("'"));
     value.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
@@ -58,25 +57,22 @@ std::optional<QString> extractQuotedField(const QString &key, const QString &tex
 
 std::optional<qint64> extractIntField(const QString &key, const QString &text)
 {
-    const QRegularExpression re(QStringLiteral("\\b") + QRegularExpression::escape(key) +
-                                    QStringLiteral("\\s*:\\s*([0-9]+)"),
-                                kUnicode);
+    const QRegularExpression re(
+        QStringLiteral("\\b") + QRegularExpression::escape(key) + QStringLiteral("\\s*:\\s*([0-9]+)"), kUnicode);
     const QRegularExpressionMatch m = re.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
     bool ok = false;
     const qint64 value = m.capturedView(1).toLongLong(&ok);
-    if (!ok)
-        return std::nullopt;
+    if (!ok) return std::nullopt;
     return value;
 }
 
 QString decodeHTMLEntities(const QString &s)
 {
     static constexpr std::pair<QLatin1String, char16_t> kEntities[] = {
-        {QLatin1String("&#39;"), u'\''},      {QLatin1String("&#x27;"), u'\''},
-        {QLatin1String("&apos;"), u'\''},     {QLatin1String("&quot;"), u'"'},
-        {QLatin1String("&amp;"), u'&'},       {QLatin1String("&ndash;"), u'\u2013'},
+        {QLatin1String("&#39;"), u'\''},       {QLatin1String("&#x27;"), u'\''},
+        {QLatin1String("&apos;"), u'\''},      {QLatin1String("&quot;"), u'"'},
+        {QLatin1String("&amp;"), u'&'},        {QLatin1String("&ndash;"), u'\u2013'},
         {QLatin1String("&mdash;"), u'\u2014'}, {QLatin1String("&lsquo;"), u'\u2018'},
         {QLatin1String("&rsquo;"), u'\u2019'}, {QLatin1String("&ldquo;"), u'\u201C'},
         {QLatin1String("&rdquo;"), u'\u201D'},
@@ -102,8 +98,7 @@ QString decodeHTMLEntities(const QString &s)
         result += QString::fromUcs4(&scalar, 1);
         copied = m.capturedEnd(0);
     }
-    if (copied == 0)
-        return out;
+    if (copied == 0) return out;
     result += QStringView(out).mid(copied);
     return result;
 }
@@ -117,21 +112,17 @@ bool isPureHubbleWallpaperTitle(const QString &title)
 
 bool isSafeArchiveID(const QString &id)
 {
-    if (id.isEmpty())
-        return false;
+    if (id.isEmpty()) return false;
     // "Characters" as a reader counts them: a letter with its combining marks is one.
     qsizetype graphemes = 0;
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, id);
     while (finder.toNextBoundary() != -1)
         ++graphemes;
-    if (graphemes > kMaxIDLength)
-        return false;
+    if (graphemes > kMaxIDLength) return false;
     // A lone surrogate comes back as U+FFFD, which is no letter, so it fails like any symbol.
     for (const char32_t c : QStringView(id).toUcs4()) {
-        if (c == U'-' || c == U'_')
-            continue;
-        if (!QChar::isLetterOrNumber(c) && !QChar::isMark(c))
-            return false;
+        if (c == U'-' || c == U'_') continue;
+        if (!QChar::isLetterOrNumber(c) && !QChar::isMark(c)) return false;
     }
     return true;
 }
@@ -141,23 +132,19 @@ std::optional<QString> extractYear(const std::optional<QString> &potw, const QSt
     if (potw) {
         const QRegularExpression yearRe(QStringLiteral("\\b(19|20)[0-9]{2}\\b"), kUnicode);
         const QRegularExpressionMatch m = yearRe.match(*potw);
-        if (m.hasMatch())
-            return m.captured(0);
+        if (m.hasMatch()) return m.captured(0);
     }
     const QRegularExpression prefixRe(QStringLiteral("^(?:heic|potw|potm|opo|ann)([0-9]{2})"));
     const QRegularExpressionMatch m = prefixRe.match(archiveID.toLower());
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
     const int n = m.capturedView(1).toInt();
     return QString::number(n < 90 ? 2000 + n : 1900 + n);
 }
 
 std::optional<QUrl> catalogPageURL(int page, const ArchiveHosts &hosts)
 {
-    if (page <= 1)
-        return ArchiveHosts::urlOn(hosts.web, QStringLiteral("/images/archive/wallpapers/"));
-    return ArchiveHosts::urlOn(hosts.web,
-                               QStringLiteral("/images/archive/wallpapers/page/%1/").arg(page));
+    if (page <= 1) return ArchiveHosts::urlOn(hosts.web, QStringLiteral("/images/archive/wallpapers/"));
+    return ArchiveHosts::urlOn(hosts.web, QStringLiteral("/images/archive/wallpapers/page/%1/").arg(page));
 }
 
 namespace {
@@ -168,21 +155,16 @@ std::optional<HubbleImage> parseEntry(const QString &entry, const QSet<QString> 
     const std::optional<QString> rawTitle = extractQuotedField(QStringLiteral("title"), entry);
     const std::optional<qint64> width = extractIntField(QStringLiteral("width"), entry);
     const std::optional<qint64> height = extractIntField(QStringLiteral("height"), entry);
-    if (!rawID || !rawTitle || !width || !height)
-        return std::nullopt;
+    if (!rawID || !rawTitle || !width || !height) return std::nullopt;
 
     const QString id = rawID->trimmed();
-    if (!isSafeArchiveID(id) || accepted.contains(id))
-        return std::nullopt;
+    if (!isSafeArchiveID(id) || accepted.contains(id)) return std::nullopt;
 
     const QString title = decodeHTMLEntities(*rawTitle).trimmed();
-    if (title.isEmpty() || !isPureHubbleWallpaperTitle(title))
-        return std::nullopt;
-    if (*width < kMinWidth || *height < kMinHeight)
-        return std::nullopt;
+    if (title.isEmpty() || !isPureHubbleWallpaperTitle(title)) return std::nullopt;
+    if (*width < kMinWidth || *height < kMinHeight) return std::nullopt;
     const double aspect = double(*width) / double(*height);
-    if (aspect < kMinAspect || aspect > kMaxAspect)
-        return std::nullopt;
+    if (aspect < kMinAspect || aspect > kMaxAspect) return std::nullopt;
 
     QString variant = QStringLiteral("large");
     qint64 recordedWidth = *width;
@@ -197,12 +179,11 @@ std::optional<HubbleImage> parseEntry(const QString &entry, const QSet<QString> 
     const std::optional<QUrl> imageURL = hosts.imageFileURL(variant, id);
     const std::optional<QUrl> fallbackURL = hosts.imageFileURL(QStringLiteral("wallpaper5"), id);
     const std::optional<QUrl> detailsURL = hosts.detailPageURL(id);
-    if (!imageURL || !fallbackURL || !detailsURL)
-        return std::nullopt;
+    if (!imageURL || !fallbackURL || !detailsURL) return std::nullopt;
 
     const std::optional<QString> potw = extractQuotedField(QStringLiteral("potw"), entry);
-    return HubbleImage{id, title, defaultCredit(), extractYear(potw, id), *imageURL, *fallbackURL, *detailsURL,
-                       recordedWidth, recordedHeight};
+    return HubbleImage{id,           title,       defaultCredit(), extractYear(potw, id), *imageURL,
+                       *fallbackURL, *detailsURL, recordedWidth,   recordedHeight};
 }
 
 } // namespace
@@ -213,8 +194,7 @@ QList<HubbleImage> parseWallpaperArchive(const QString &html, double targetDispl
     const QRegularExpression entryRe(QStringLiteral("\\{[^{}]*\\}"));
 
     const QRegularExpressionMatch array = arrayRe.match(html);
-    if (!array.hasMatch())
-        return {};
+    if (!array.hasMatch()) return {};
 
     QList<HubbleImage> result;
     QSet<QString> accepted;
@@ -222,8 +202,7 @@ QList<HubbleImage> parseWallpaperArchive(const QString &html, double targetDispl
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
         std::optional<HubbleImage> image = parseEntry(m.captured(0), accepted, hosts);
-        if (!image)
-            continue;
+        if (!image) continue;
         accepted.insert(image->id);
         result.append(std::move(*image));
     }
@@ -232,8 +211,7 @@ QList<HubbleImage> parseWallpaperArchive(const QString &html, double targetDispl
     std::stable_sort(result.begin(), result.end(), [targetDisplayAspect](const HubbleImage &a, const HubbleImage &b) {
         const bool aPriority = a.isHighResolutionPriority(targetDisplayAspect);
         const bool bPriority = b.isHighResolutionPriority(targetDisplayAspect);
-        if (aPriority != bPriority)
-            return aPriority;
+        if (aPriority != bPriority) return aPriority;
         return a.usablePixels(targetDisplayAspect) > b.usablePixels(targetDisplayAspect);
     });
     return result;

@@ -68,11 +68,9 @@ std::optional<QString> extractCredit(const QString &html)
 {
     const QRegularExpression re(QStringLiteral("<div[^>]*class=\"credit\"[^>]*>(.*?)</div>"), kDotAll | kUnicode);
     const QRegularExpressionMatch m = re.match(html);
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
     QString credit = stripHTML(m.captured(1));
-    if (credit.isEmpty())
-        return std::nullopt;
+    if (credit.isEmpty()) return std::nullopt;
     return credit;
 }
 
@@ -84,8 +82,7 @@ std::optional<QString> extractInfoField(const QString &label, const QString &htm
                                     QStringLiteral("\\s*</(?:td|th)>\\s*<td[^>]*>(.*?)</td>"),
                                 kDotAll | kUnicode);
     const QRegularExpressionMatch m = re.match(html);
-    if (!m.hasMatch())
-        return std::nullopt;
+    if (!m.hasMatch()) return std::nullopt;
     return stripHTML(m.captured(1));
 }
 
@@ -109,8 +106,7 @@ QUrl choosePrimary(const QSet<QString> &variants, const HubbleImage &candidate, 
     if (variants.contains(large) && candidate.imageURL.toString(QUrl::FullyEncoded).contains(QStringLiteral("/large/")))
         return candidate.imageURL;
     for (const QString &variant : {QStringLiteral("publicationjpg"), QStringLiteral("wallpaper_uhd"), large}) {
-        if (!variants.contains(variant))
-            continue;
+        if (!variants.contains(variant)) continue;
         const std::optional<QUrl> url = hosts.imageFileURL(variant, candidate.id);
         return url ? *url : candidate.imageURL;
     }

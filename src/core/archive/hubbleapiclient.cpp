@@ -12,8 +12,7 @@ namespace Starvane {
 HubbleAPIClient::HubbleAPIClient(QNetworkAccessManager *nam, qint64 maxDownloadBytesLimit, QUrl archiveWebHost,
                                  QUrl archiveImageHost, ArchiveTimeouts timeouts)
     : m_transport(nam, timeouts),
-      m_maxDownloadBytesLimit(maxDownloadBytesLimit),
-      m_hosts{std::move(archiveWebHost), std::move(archiveImageHost)}
+      m_maxDownloadBytesLimit(maxDownloadBytesLimit), m_hosts{std::move(archiveWebHost), std::move(archiveImageHost)}
 {
 }
 
@@ -21,8 +20,7 @@ QCoro::Task<QList<HubbleImage>> HubbleAPIClient::fetchCatalogPage(int page, doub
                                                                   std::stop_token st)
 {
     const std::optional<QUrl> url = HubbleArchive::catalogPageURL(page, m_hosts);
-    if (!url)
-        throw HubbleAPIError::invalidURL();
+    if (!url) throw HubbleAPIError::invalidURL();
     const QByteArray body = co_await m_transport.fetchPage(*url, st);
     // Invalid UTF-8 becomes U+FFFD; a damaged byte must not cost the whole page.
     const QString html = QString::fromUtf8(body);

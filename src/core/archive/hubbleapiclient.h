@@ -23,8 +23,7 @@ public:
                              QUrl archiveWebHost = ArchiveHosts().web, QUrl archiveImageHost = ArchiveHosts().images,
                              ArchiveTimeouts timeouts = {});
 
-    QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect,
-                                                     std::stop_token st) override;
+    QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
 
