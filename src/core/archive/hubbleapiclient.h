@@ -10,7 +10,8 @@ class QNetworkAccessManager;
 namespace Starvane {
 
 /// The ESA/Hubble archive: catalog pages, detail-page verification and bounded image downloads.
-/// Holds no mutable state; the parsing lives in catalogparser.h and detailparser.h.
+/// Holds no mutable state; the parsing lives in catalogparser.h and detailparser.h. Its tasks use
+/// the client, so it must outlive them (the store owns it for the life of the process).
 class HubbleAPIClient : public HubbleImageFetching
 {
 public:
