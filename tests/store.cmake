@@ -1,1 +1,3 @@
 starvane_add_test(tst_storestate)
+starvane_add_test(tst_storepipeline)
+starvane_add_test(tst_storeschedule)

@@ -5,11 +5,32 @@
 #include "models/errors.h"
 #include "models/fileurls.h"
 
+#include <QCoroSignal>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QUuid>
 
 namespace Starvane::Testing {
+
+QCoro::Task<> ManualSleeper::sleep(std::chrono::milliseconds delay, std::stop_token st)
+{
+    requestedMs << delay.count();
+    throwIfCancelled(st);
+    auto fired = std::make_shared<bool>(false);
+    m_sleeping << fired;
+    std::stop_callback onStop(st, [this] { QMetaObject::invokeMethod(this, [this] { Q_EMIT wake(); }, Qt::QueuedConnection); });
+    while (!*fired && !st.stop_requested())
+        co_await qCoro(this, &ManualSleeper::wake);
+    m_sleeping.removeAll(fired);
+    throwIfCancelled(st);
+}
+
+void ManualSleeper::fireAll()
+{
+    for (const auto &f : std::as_const(m_sleeping))
+        *f = true;
+    Q_EMIT wake();
+}
 
 HubbleImage makeImage(const QString &id, qint64 width, qint64 height, std::optional<QUrl> fallback)
 {

@@ -7,7 +7,9 @@
 #include "store/wallpaperapplying.h"
 #include "store/wallpapercaching.h"
 
+#include <QCoroTask>
 #include <QDateTime>
+#include <QObject>
 #include <QTimeZone>
 #include <QDir>
 #include <QList>
@@ -45,6 +47,27 @@ public:
 private:
     mutable QMutex m_mutex;
     QDateTime m_now;
+};
+
+/// The store's sleeper for tests: records each requested delay and sleeps until fireAll() or a stop.
+class ManualSleeper : public QObject
+{
+    Q_OBJECT
+public:
+    QList<qint64> requestedMs;
+    QCoro::Task<> sleep(std::chrono::milliseconds delay, std::stop_token st);
+    /// Ends every sleep now in progress.
+    void fireAll();
+    int sleeping() const { return int(m_sleeping.size()); }
+    std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)> function()
+    {
+        return [this](std::chrono::milliseconds d, std::stop_token st) { return sleep(d, std::move(st)); };
+    }
+Q_SIGNALS:
+    void wake();
+
+private:
+    QList<std::shared_ptr<bool>> m_sleeping;
 };
 
 /// A record with plausible archive URLs for `id`.

@@ -25,6 +25,10 @@ public:
     void setNextChangeDate(const std::optional<QDateTime> &v) { m_s.setNextChangeDate(v); }
     void setLoading(bool v) { m_s.setLoading(v); }
     void setErrorMessage(const std::optional<QString> &v) { m_s.setErrorMessage(v); }
+    static void recordShownImage(QStringList &list, const QString &value)
+    {
+        WallpaperStore::recordShownImage(list, value);
+    }
     static QList<HubbleImage> variedTopOrdering(QList<HubbleImage> images)
     {
         return WallpaperStore::variedTopOrdering(std::move(images));

@@ -69,4 +69,15 @@ QString describeError(const std::exception &e)
     return QString::fromLocal8Bit(e.what());
 }
 
+QString describeError(const std::exception_ptr &e)
+{
+    try {
+        std::rethrow_exception(e);
+    } catch (const std::exception &ex) {
+        return describeError(ex);
+    } catch (...) {
+        return QStringLiteral("Unknown error.");
+    }
+}
+
 } // namespace Starvane

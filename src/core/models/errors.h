@@ -136,5 +136,6 @@ public:
 
 /// The user-facing text of any exception that reaches a boundary.
 QString describeError(const std::exception &e);
+QString describeError(const std::exception_ptr &e);
 
 } // namespace Starvane

@@ -4,6 +4,7 @@
 
 #include "hubbleimagefetching.h"
 #include "keyvaluestore.h"
+#include "async/cancellation.h"
 #include "logging.h"
 #include "wallpaperapplying.h"
 #include "wallpapercaching.h"
@@ -26,10 +27,12 @@ bool assignIfChanged(T &field, U &&value)
 WallpaperStore::WallpaperStore(std::shared_ptr<HubbleImageFetching> apiClient,
                                std::shared_ptr<const WallpaperCaching> cache,
                                std::shared_ptr<WallpaperApplying> applier, std::shared_ptr<KeyValueStore> defaults,
-                               Clock now, bool shuffleBands, QObject *parent)
+                               Clock now, bool shuffleBands, Sleeper sleep, QObject *parent)
     : QObject(parent), m_apiClient(std::move(apiClient)), m_cache(std::move(cache)), m_applier(std::move(applier)),
-      m_defaults(std::move(defaults)), m_now(std::move(now)), m_shuffleBands(shuffleBands)
+      m_defaults(std::move(defaults)), m_now(std::move(now)), m_shuffleBands(shuffleBands), m_sleep(std::move(sleep))
 {
+    if (!m_sleep)
+        m_sleep = [](std::chrono::milliseconds d, std::stop_token st) { return sleepFor(d, std::move(st)); };
     restoreState();
 }
 

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QUuid>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -49,10 +50,13 @@ class WallpaperStore : public QObject
 
 public:
     using Clock = std::function<QDateTime()>;
+    /// How the schedule waits: completes after the delay, throws CancelledError when stopped.
+    using Sleeper = std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)>;
 
     WallpaperStore(std::shared_ptr<HubbleImageFetching> apiClient, std::shared_ptr<const WallpaperCaching> cache,
                    std::shared_ptr<WallpaperApplying> applier, std::shared_ptr<KeyValueStore> defaults,
-                   Clock now = defaultClock(), bool shuffleBands = true, QObject *parent = nullptr);
+                   Clock now = defaultClock(), bool shuffleBands = true, Sleeper sleep = {},
+                   QObject *parent = nullptr);
     ~WallpaperStore() override;
 
     static Clock defaultClock();
@@ -130,7 +134,7 @@ private:
     // Schedule.
     void rescheduleTimer(bool resetInterval);
     void scheduleTimer(const QDateTime &date);
-    QCoro::Task<> runTimer(qint64 delayMs, std::stop_token st);
+    QCoro::Task<> runTimer(std::chrono::milliseconds delay, std::stop_token st);
     void cancelSchedulerTask();
     void cancelActiveFetch();
     void cancelAutomaticFetchIfRunning();
@@ -142,6 +146,7 @@ private:
     std::shared_ptr<KeyValueStore> m_defaults;
     Clock m_now;
     bool m_shuffleBands;
+    Sleeper m_sleep;
 
     AppSettings m_settings;
     std::optional<HubbleImage> m_currentImage;

@@ -1,0 +1,398 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The fetch pipeline and the catalog pool, against fakes.
+#include "storeharness.h"
+
+#include "models/errors.h"
+
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Starvane;
+using namespace Starvane::Testing;
+using namespace std::chrono_literals;
+
+class TestStorePipeline : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { QStandardPaths::setTestModeEnabled(true); }
+
+    void twoRequestsStartOneFetch()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        store.requestNextWallpaper();
+        store.requestNextWallpaper();
+        QVERIFY(!store.isLoading()); // pending: the fetch runs from the event loop
+        QTRY_VERIFY(!h.applier->calls.isEmpty() && !store.isLoading());
+        QTest::qWait(20);
+        QCOMPARE(h.applier->calls.size(), 1);
+        QCOMPARE(h.archive->verifiedIDs.size(), 1);
+    }
+
+    void successUpdatesStateScheduleAndStorage()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        QSignalSpy loading(&store, &WallpaperStore::isLoadingChanged);
+        h.runFetch();
+
+        QCOMPARE(loading.count(), 2);
+        QVERIFY(store.currentImage());
+        QCOMPARE(store.currentImage()->id, QStringLiteral("p1-1"));
+        QCOMPARE(store.currentImage()->width, 3840);
+        QCOMPARE(h.applier->calls.last().file, *store.currentLocalFileURL());
+        QCOMPARE(store.errorMessage(), std::nullopt);
+        QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(3600));
+        QCOMPARE(h.kv->string(StoreKeys::currentFilePath), store.currentLocalFileURL()->toLocalFile());
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentIDs), QStringList{QStringLiteral("p1-1")});
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentHashes), QStringList{StoreHarness::hashOf(QStringLiteral("p1-1"))});
+        QTRY_COMPARE(h.cache->pruneCalls(), 1);
+        QVERIFY(h.cache->lastKeeping().contains(*store.currentLocalFileURL()));
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+        QVERIFY(h.access().hasSchedulerTask());
+    }
+
+    void fallbackVariant_data()
+    {
+        QTest::addColumn<bool>("distinctFallback");
+        QTest::addColumn<QString>("applied");
+        QTest::newRow("fallback equals primary: downloaded once, next candidate") << false << "next";
+        QTest::newRow("distinct fallback: tried once and used") << true << "heic1";
+    }
+
+    void fallbackVariant()
+    {
+        QFETCH(bool, distinctFallback);
+        QFETCH(QString, applied);
+        StoreHarness h;
+        const HubbleImage base = makeImage(QStringLiteral("heic1"));
+        const QUrl fallback = distinctFallback ? QUrl(QStringLiteral("https://cdn.example.test/archives/images/wallpaper5/heic1.jpg"))
+                                               : base.imageURL;
+        h.archive->pageHandler = [&](int) {
+            return QList<HubbleImage>{makeImage(QStringLiteral("heic1"), 3840, 2160, fallback), makeImage(QStringLiteral("next"))};
+        };
+        h.archive->downloadHandler = [](const QUrl &url) -> QByteArray {
+            if (url.path().contains(QLatin1String("/large/heic1")))
+                throw HubbleAPIError::httpStatus(404);
+            return url.toString().toUtf8();
+        };
+        h.build();
+        h.runFetch();
+        QCOMPARE(h.archive->downloadedURLs.count(base.imageURL), 1);
+        QCOMPARE(h.archive->downloadedURLs.size(), 2);
+        QCOMPARE(h.store->currentImage()->id, applied);
+        QCOMPARE(h.store->errorMessage(), std::nullopt);
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+    }
+
+    void sixDuplicatesEndInEmptyCatalogAndKeepOnlyTheShownFile()
+    {
+        StoreHarness h;
+        h.archive->pageHandler = [](int page) {
+            QList<HubbleImage> items;
+            for (int i = 1; i <= 6 && page == 1; ++i)
+                items << makeImage(QStringLiteral("dup%1").arg(i));
+            return items;
+        };
+        auto &store = h.build();
+        for (int i = 1; i <= 6; ++i)
+            h.access().recentContentHashes() << StoreHarness::hashOf(QStringLiteral("dup%1").arg(i));
+        // The desktop (some other workspace) still shows the file the second duplicate will be saved as.
+        const QUrl shown = QUrl::fromLocalFile(h.cacheDir() + QStringLiteral("/dup2-2.jpg"));
+        h.applier->shown[1] = shown;
+        h.runFetch();
+        QCOMPARE(store.errorMessage(), HubbleAPIError::emptyCatalog().description());
+        QCOMPARE(h.cacheFiles(), QStringList{QStringLiteral("dup2-2.jpg")});
+        QVERIFY(h.applier->calls.isEmpty());
+        QCOMPARE(h.access().recentImageIDs().size(), 6);
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+    }
+
+    void applyFailureEndsTheFetchAtOnce()
+    {
+        StoreHarness h;
+        h.applier->failWith = QStringLiteral("the compositor refused");
+        auto &store = h.build();
+        h.runFetch();
+        QCOMPARE(h.archive->verifiedIDs.size(), 1);
+        QCOMPARE(store.errorMessage(), QStringLiteral("The desktop could not update all displays: the compositor refused"));
+        QVERIFY(h.cacheFiles().isEmpty());
+        QCOMPARE(store.currentImage(), std::nullopt);
+    }
+
+    void successOnTheSixthAttemptShowsNoError()
+    {
+        StoreHarness h;
+        h.archive->pageHandler = [](int page) {
+            QList<HubbleImage> items;
+            for (int i = 1; i <= 6 && page == 1; ++i)
+                items << makeImage(QStringLiteral("c%1").arg(i));
+            return items;
+        };
+        h.archive->verifyHandler = [](const HubbleImage &c) {
+            if (c.id != QLatin1String("c6"))
+                throw HubbleAPIError::ineligibleImage(QStringLiteral("an artist's impression"));
+            HubbleImage v = c;
+            v.credit = QStringLiteral("ESA/Hubble, NASA and J. Doe");
+            return v;
+        };
+        auto &store = h.build();
+        h.runFetch();
+        QCOMPARE(store.errorMessage(), std::nullopt);
+        QCOMPARE(store.currentImage()->id, QStringLiteral("c6"));
+        QCOMPARE(store.currentImage()->credit, QStringLiteral("ESA/Hubble, NASA and J. Doe"));
+        QCOMPARE(h.access().recentImageIDs(), (QStringList{"c1", "c2", "c3", "c4", "c5", "c6"}));
+    }
+
+    void lastCandidateErrorIsShownAndAutomaticFailureRetriesIn300s_data()
+    {
+        QTest::addColumn<ChangeFrequency>("frequency");
+        QTest::newRow("daily") << ChangeFrequency::daily;
+        QTest::newRow("5 minutes") << ChangeFrequency::every5Minutes;
+    }
+
+    void lastCandidateErrorIsShownAndAutomaticFailureRetriesIn300s()
+    {
+        QFETCH(ChangeFrequency, frequency);
+        StoreHarness h;
+        h.archive->downloadHandler = [](const QUrl &) { return QByteArray("corrupt bytes"); };
+        h.kv->setData(StoreKeys::settings, AppSettings{frequency, DisplayScope::allDisplays, false}.toJson());
+        auto &store = h.build();
+        store.start(); // no current image: an automatic fetch starts
+        QTRY_VERIFY(!store.isLoading() && store.errorMessage());
+        QCOMPARE(*store.errorMessage(), WallpaperCacheError::truncatedImageData().description());
+        QCOMPARE(h.archive->verifiedIDs.size(), 6);
+        QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(300));
+        QCOMPARE(h.kv->date(StoreKeys::nextChangeDate), h.clock.now().addSecs(300));
+        QCOMPARE(h.sleeper.requestedMs.last(), 300'000);
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+    }
+
+    void failedUserFetchLeavesAFutureScheduleAlone()
+    {
+        StoreHarness h;
+        h.archive->pageHandler = [](int) -> QList<HubbleImage> { throw HubbleAPIError::httpStatus(503); };
+        const QDateTime next = h.clock.now().addSecs(600);
+        h.kv->setDate(StoreKeys::nextChangeDate, next);
+        auto &store = h.build();
+        h.runFetch();
+        QCOMPARE(store.errorMessage(), HubbleAPIError::httpStatus(503).description());
+        QCOMPARE(store.nextChangeDate(), next);
+        QVERIFY(h.sleeper.requestedMs.isEmpty());
+        QCOMPARE(h.archive->requestedPages, (QList<int>{1, 2, 3})); // two tolerated failures, the third ends it
+    }
+
+    void stopDuringADownloadIsQuiet()
+    {
+        StoreHarness h;
+        h.archive->downloadDelay = std::chrono::hours(1);
+        auto &store = h.build();
+        QSignalSpy ended(&store, &WallpaperStore::fetchTaskEnded);
+        store.requestNextWallpaper();
+        QTRY_VERIFY(!h.archive->downloadedURLs.isEmpty());
+        QVERIFY(store.isLoading());
+        QTest::ignoreMessage(QtInfoMsg, "Wallpaper download cancelled; leaving current schedule intact");
+        store.stop();
+        QVERIFY(!store.isLoading());
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(store.errorMessage(), std::nullopt);
+        QCOMPARE(store.nextChangeDate(), std::nullopt);
+        QVERIFY(!h.access().hasSchedulerTask());
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+        QVERIFY(h.cacheFiles().isEmpty());
+    }
+
+    void destroyingTheStoreMidFetchTouchesNothing()
+    {
+        StoreHarness h;
+        h.archive->downloadDelay = std::chrono::hours(1);
+        h.build();
+        h.store->requestNextWallpaper();
+        QTRY_VERIFY(!h.archive->downloadedURLs.isEmpty());
+        h.store.reset(); // the sanitizer and valgrind runs catch any use of the dead store
+        QTest::qWait(20);
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+        QVERIFY(h.applier->calls.isEmpty());
+    }
+
+    void pausingCancelsOnlyAutomaticFetches()
+    {
+        StoreHarness h;
+        h.archive->downloadDelay = std::chrono::hours(1);
+        auto &store = h.build();
+        store.start(); // automatic fetch (nothing shown yet)
+        QTRY_VERIFY(!h.archive->downloadedURLs.isEmpty());
+        store.togglePaused();
+        QVERIFY(!store.isLoading());
+        QVERIFY(!h.access().hasActiveFetchTask());
+        QTest::qWait(10);
+        QCOMPARE(store.errorMessage(), std::nullopt);
+
+        // A fetch the user asked for survives pausing; its success then schedules nothing.
+        store.togglePaused();
+        h.archive->downloadDelay = 20ms;
+        store.requestNextWallpaper();
+        QTRY_COMPARE(h.archive->downloadedURLs.size(), 2);
+        store.togglePaused();
+        QVERIFY(store.isLoading());
+        QTRY_VERIFY(!store.isLoading());
+        QVERIFY(store.currentImage());
+        QCOMPARE(store.nextChangeDate(), std::nullopt);
+    }
+
+    void userRequestWorksWhenRotationIsOff()
+    {
+        StoreHarness h;
+        h.kv->setData(StoreKeys::settings, AppSettings{ChangeFrequency::manual, DisplayScope::mainDisplay, false}.toJson());
+        auto &store = h.build();
+        store.start();
+        h.runFetch();
+        QVERIFY(store.currentImage());
+        QCOMPARE(h.applier->calls.last().scope, DisplayScope::mainDisplay);
+        QCOMPARE(store.nextChangeDate(), std::nullopt);
+        QVERIFY(!h.access().hasSchedulerTask());
+    }
+
+    void recentListsAreBoundedAndMoveToEnd()
+    {
+        QStringList list;
+        for (int i = 0; i <= 200; ++i)
+            WallpaperStoreTestAccess::recordShownImage(list, QString::number(i));
+        QCOMPARE(list.size(), 200);
+        QCOMPARE(list.first(), QStringLiteral("1"));
+        QCOMPARE(list.last(), QStringLiteral("200"));
+        WallpaperStoreTestAccess::recordShownImage(list, QStringLiteral("50"));
+        QCOMPARE(list.size(), 200);
+        QCOMPARE(list.last(), QStringLiteral("50"));
+        QCOMPARE(list.count(QStringLiteral("50")), 1);
+    }
+
+    // --- catalog pool ---
+
+    void pageCounterAdvancesBeforeTheRequest()
+    {
+        StoreHarness h;
+        h.kv->setInteger(StoreKeys::nextPage, 25);
+        QList<qint64> storedDuringRequest;
+        h.archive->pageHandler = [&](int page) {
+            storedDuringRequest << h.kv->integer(StoreKeys::nextPage);
+            return QList<HubbleImage>{makeImage(QStringLiteral("p%1").arg(page))};
+        };
+        h.build();
+        h.runFetch();
+        QCOMPARE(h.archive->requestedPages, QList<int>{25});
+        QCOMPARE(storedDuringRequest, QList<qint64>{1});
+    }
+
+    void seenPagesAreSkippedWithinOneRefill()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        h.access().recentImageIDs() = QStringList{"p1-1", "p1-2", "p1-3", "p1-4"};
+        h.runFetch();
+        QCOMPARE(h.archive->requestedPages, (QList<int>{1, 2}));
+        QCOMPARE(store.currentImage()->id, QStringLiteral("p2-1"));
+    }
+
+    void priorityItemsComeFirstInClientOrder()
+    {
+        StoreHarness h;
+        h.archive->pageHandler = [](int) {
+            return QList<HubbleImage>{makeImage(QStringLiteral("small1"), 2000, 1200), makeImage(QStringLiteral("big1")),
+                                      makeImage(QStringLiteral("small2"), 1920, 1080), makeImage(QStringLiteral("big2"), 5000, 3000)};
+        };
+        h.build(false);
+        h.runFetch();
+        QStringList pool;
+        for (const auto &i : h.access().catalogPool())
+            pool << i.id;
+        QCOMPARE(h.store->currentImage()->id, QStringLiteral("big1"));
+        QCOMPARE(pool, (QStringList{"big2", "small1", "small2"}));
+    }
+
+    void pageFailures_data()
+    {
+        QTest::addColumn<int>("failingPages");
+        QTest::addColumn<bool>("filled");
+        QTest::newRow("two failures then a good page") << 2 << true;
+        QTest::newRow("three failures fail the refill") << 3 << false;
+    }
+
+    void pageFailures()
+    {
+        QFETCH(int, failingPages);
+        QFETCH(bool, filled);
+        StoreHarness h;
+        h.archive->pageHandler = [&](int page) {
+            if (page <= failingPages)
+                throw HubbleAPIError::httpStatus(500 + page);
+            return QList<HubbleImage>{makeImage(QStringLiteral("ok"))};
+        };
+        auto &store = h.build();
+        h.runFetch();
+        QCOMPARE(store.currentImage().has_value(), filled);
+        if (!filled)
+            QCOMPARE(store.errorMessage(), HubbleAPIError::httpStatus(503).description());
+    }
+
+    void exhaustedCatalogResetsTheMemoryOnce()
+    {
+        StoreHarness h;
+        h.archive->pageHandler = [](int page) {
+            return page == 3 ? QList<HubbleImage>{makeImage(QStringLiteral("only")), makeImage(QStringLiteral("onscreen"))}
+                             : QList<HubbleImage>{};
+        };
+        const QString file = h.dir.filePath(QStringLiteral("onscreen.jpg"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        h.kv->setString(StoreKeys::currentFilePath, file);
+        h.kv->setData(StoreKeys::currentImage, makeImage(QStringLiteral("onscreen")).toJson());
+        h.kv->setString(StoreKeys::currentHash, QStringLiteral("onscreen-hash"));
+        h.kv->setStringArray(StoreKeys::recentIDs, {QStringLiteral("only"), QStringLiteral("older")});
+        h.kv->setStringArray(StoreKeys::recentHashes, {QStringLiteral("h-old"), QStringLiteral("onscreen-hash")});
+        auto &store = h.build();
+        h.runFetch();
+        // 25 pages without anything unseen, then the reset and a second walk that finds "only" on page 3.
+        QCOMPARE(h.archive->requestedPages.size(), 25 + 3);
+        QCOMPARE(store.currentImage()->id, QStringLiteral("only"));
+        QCOMPARE(h.access().recentImageIDs(), (QStringList{"onscreen", "only"}));
+        QCOMPARE(h.access().recentContentHashes().first(), QStringLiteral("onscreen-hash"));
+        QCOMPARE(h.access().nextPageNumber(), 4);
+    }
+
+    void emptyArchiveReportsEmptyCatalog()
+    {
+        StoreHarness h;
+        h.archive->pageHandler = [](int) { return QList<HubbleImage>{}; };
+        auto &store = h.build();
+        h.runFetch();
+        QCOMPARE(store.errorMessage(), HubbleAPIError::emptyCatalog().description());
+        QCOMPARE(h.archive->requestedPages.size(), 25); // recent list empty: no reset
+    }
+
+    void bandsShuffleOnlyWithinThemselves()
+    {
+        QList<HubbleImage> items;
+        for (int i = 0; i < 10; ++i)
+            items << makeImage(QString::number(i));
+        QCOMPARE(WallpaperStoreTestAccess::variedTopOrdering(items.mid(0, 1)), items.mid(0, 1));
+        bool anyMoved = false;
+        for (int run = 0; run < 200; ++run) {
+            const auto out = WallpaperStoreTestAccess::variedTopOrdering(items);
+            QCOMPARE(out.size(), 10);
+            for (int pos = 0; pos < 10; ++pos) {
+                const int original = out[pos].id.toInt();
+                QCOMPARE(original / 4, pos / 4);
+                anyMoved = anyMoved || original != pos;
+            }
+        }
+        QVERIFY(anyMoved);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStorePipeline)
+#include "tst_storepipeline.moc"

@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The rotation schedule, settings changes, wake and workspace switches.
+#include "storeharness.h"
+
+#include "models/errors.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Starvane;
+using namespace Starvane::Testing;
+
+namespace {
+/// A harness whose store starts with a picture on screen.
+void plantCurrentWallpaper(StoreHarness &h, const AppSettings &settings, std::optional<QDateTime> next)
+{
+    const QString file = h.dir.filePath(QStringLiteral("current.jpg"));
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    f.write("current");
+    f.close();
+    h.kv->setData(StoreKeys::settings, settings.toJson());
+    h.kv->setString(StoreKeys::currentFilePath, file);
+    h.kv->setData(StoreKeys::currentImage, makeImage(QStringLiteral("current")).toJson());
+    if (next)
+        h.kv->setDate(StoreKeys::nextChangeDate, *next);
+}
+
+const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+} // namespace
+
+class TestStoreSchedule : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startDecidesBetweenFetchingAndWaiting_data()
+    {
+        QTest::addColumn<bool>("hasCurrent");
+        QTest::addColumn<int>("nextInSeconds"); // 0: none stored
+        QTest::addColumn<bool>("fetches");
+        QTest::addColumn<qint64>("sleepMs");
+        QTest::newRow("nothing shown yet") << false << 600 << true << qint64(-1);
+        QTest::newRow("overdue") << true << -5 << true << qint64(-1);
+        QTest::newRow("due in ten minutes") << true << 600 << false << qint64(600'000);
+        QTest::newRow("no date: a full interval") << true << 0 << false << qint64(3'600'000);
+    }
+
+    void startDecidesBetweenFetchingAndWaiting()
+    {
+        QFETCH(bool, hasCurrent);
+        QFETCH(int, nextInSeconds);
+        QFETCH(bool, fetches);
+        QFETCH(qint64, sleepMs);
+        StoreHarness h;
+        const std::optional<QDateTime> next =
+            nextInSeconds ? std::optional(h.clock.now().addSecs(nextInSeconds)) : std::nullopt;
+        if (hasCurrent)
+            plantCurrentWallpaper(h, hourly, next);
+        else if (next)
+            h.kv->setDate(StoreKeys::nextChangeDate, *next);
+        auto &store = h.build();
+        store.start();
+        store.start(); // the second start does nothing
+        QTest::qWait(10);
+        QCOMPARE(h.archive->verifiedIDs.size(), fetches ? 1 : 0);
+        if (!fetches) {
+            QCOMPARE(h.sleeper.requestedMs, QList<qint64>{sleepMs});
+            QCOMPARE(store.nextChangeDate(), h.clock.now().addMSecs(sleepMs));
+        }
+    }
+
+    void startWithRotationOffClearsTheSchedule()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, {ChangeFrequency::manual, DisplayScope::allDisplays, false}, h.clock.now().addSecs(-1));
+        auto &store = h.build();
+        store.start();
+        QTest::qWait(5);
+        QCOMPARE(store.nextChangeDate(), std::nullopt);
+        QVERIFY(!h.kv->contains(StoreKeys::nextChangeDate));
+        QVERIFY(h.archive->verifiedIDs.isEmpty());
+    }
+
+    void timerFiresAnAutomaticChange()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addMSecs(200));
+        auto &store = h.build();
+        store.start();
+        QCOMPARE(h.sleeper.requestedMs, QList<qint64>{1000}); // never less than a second
+        h.clock.advance(1);
+        h.sleeper.fireAll();
+        QTRY_VERIFY(store.currentImage() && store.currentImage()->id != QLatin1String("current"));
+        QTRY_VERIFY(!store.isLoading());
+        QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(3600));
+    }
+
+    void frequencyChanges_data()
+    {
+        QTest::addColumn<AppSettings>("before");
+        QTest::addColumn<ChangeFrequency>("chosen");
+        QTest::addColumn<bool>("pausedAfter");
+        QTest::addColumn<int>("nextInSeconds"); // -1: none
+        QTest::newRow("hourly while paused resumes")
+            << AppSettings{ChangeFrequency::daily, DisplayScope::allDisplays, true} << ChangeFrequency::hourly << false << 3600;
+        QTest::newRow("manual while paused stays paused")
+            << AppSettings{ChangeFrequency::daily, DisplayScope::allDisplays, true} << ChangeFrequency::manual << true << -1;
+        QTest::newRow("5 minutes from manual")
+            << AppSettings{ChangeFrequency::manual, DisplayScope::allDisplays, false} << ChangeFrequency::every5Minutes << false
+            << 300;
+    }
+
+    void frequencyChanges()
+    {
+        QFETCH(AppSettings, before);
+        QFETCH(ChangeFrequency, chosen);
+        QFETCH(bool, pausedAfter);
+        QFETCH(int, nextInSeconds);
+        StoreHarness h;
+        plantCurrentWallpaper(h, before, std::nullopt);
+        auto &store = h.build();
+        store.start();
+        store.updateFrequency(chosen);
+        QCOMPARE(store.settings().frequency, chosen);
+        QCOMPARE(store.settings().isPaused, pausedAfter);
+        const std::optional<QDateTime> expected =
+            nextInSeconds < 0 ? std::nullopt : std::optional(h.clock.now().addSecs(nextInSeconds));
+        QCOMPARE(store.nextChangeDate(), expected);
+        QCOMPARE(AppSettings::fromJson(*h.kv->data(StoreKeys::settings)), store.settings());
+    }
+
+    void unchangedSettingsDoNothing()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        QSignalSpy settings(&store, &WallpaperStore::settingsChanged);
+        store.updateFrequency(ChangeFrequency::hourly);
+        store.updateDisplayScope(DisplayScope::allDisplays);
+        QCOMPARE(settings.count(), 0);
+        QVERIFY(h.kv->keys().isEmpty()); // nothing persisted
+        store.updateFrequency(ChangeFrequency::manual);
+        QSignalSpy after(&store, &WallpaperStore::settingsChanged);
+        store.togglePaused(); // no effect in manual mode
+        QCOMPARE(after.count(), 0);
+        QVERIFY(!store.settings().isPaused);
+    }
+
+    void scopeChangeReappliesAndReportsFailure()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(100));
+        auto &store = h.build();
+        h.applier->failWith = QStringLiteral("no such output");
+        store.updateDisplayScope(DisplayScope::mainDisplay);
+        QCOMPARE(store.errorMessage(), QStringLiteral("The desktop could not update all displays: no such output"));
+        QCOMPARE(AppSettings::fromJson(*h.kv->data(StoreKeys::settings))->displayScope, DisplayScope::mainDisplay);
+        h.applier->failWith.reset();
+        store.updateDisplayScope(DisplayScope::allDisplays);
+        QCOMPARE(store.errorMessage(), std::nullopt);
+        QCOMPARE(h.applier->calls.size(), 2);
+        QCOMPARE(h.applier->calls.last().scope, DisplayScope::allDisplays);
+        QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(100)); // schedule untouched
+    }
+
+    void wakeCatchesUpAnOverdueChangeOnce()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(60));
+        auto &store = h.build();
+        store.handleSystemWake(); // not started: ignored
+        store.start();
+        QCOMPARE(h.sleeper.requestedMs.size(), 1);
+
+        // The machine slept through the due date; its timer counted no time meanwhile.
+        h.clock.advance(7200);
+        store.handleSystemWake();
+        QVERIFY(h.access().hasActiveFetchTask());
+        store.handleSystemWake(); // a fetch is pending or running: nothing more
+        QTRY_VERIFY(!store.isLoading() && !h.access().hasActiveFetchTask());
+        QCOMPARE(h.archive->verifiedIDs.size(), 1);
+
+        // Not yet due: the same date is scheduled again, measured afresh.
+        h.clock.advance(600);
+        store.handleSystemWake();
+        QCOMPARE(h.sleeper.requestedMs.last(), 3'000'000);
+        QCOMPARE(h.archive->verifiedIDs.size(), 1);
+    }
+
+    void workspaceSwitchRestoresTheCurrentPicture()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(60));
+        auto &store = h.build();
+        const QString path = store.currentLocalFileURL()->toLocalFile();
+        const QUrl sameFileOtherForm = QUrl::fromLocalFile(QFileInfo(path).path() + QStringLiteral("/./") + QFileInfo(path).fileName());
+        h.applier->shown = {sameFileOtherForm, QUrl::fromLocalFile(path)};
+        store.syncCurrentWallpaperToActiveSpace();
+        QVERIFY(h.applier->calls.isEmpty());
+
+        h.applier->shown[1] = std::nullopt;
+        h.applier->failWith = QStringLiteral("busy");
+        store.syncCurrentWallpaperToActiveSpace();
+        QCOMPARE(h.applier->calls.size(), 1);
+        QCOMPARE(store.errorMessage(), std::nullopt); // failures here stay silent
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreSchedule)
+#include "tst_storeschedule.moc"
