@@ -280,6 +280,23 @@ private Q_SLOTS:
         QCOMPARE(f.view()->pauseButton()->text(), QStringLiteral("Pause"));
     }
 
+    void nextAndRetryAskTheStore()
+    {
+        Fixture f = make(); // the scripted archive has nothing to offer: the fetch fails
+        QSignalSpy ended(f.store.get(), &WallpaperStore::fetchTaskEnded);
+        QSignalSpy loading(f.store.get(), &WallpaperStore::isLoadingChanged);
+        QTest::mouseClick(f.view()->nextButton(), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QVERIFY(loading.count() >= 2); // it ran, and ended
+        QVERIFY(f.store->errorMessage().has_value());
+        QVERIFY(f.view()->errorBanner()->isVisibleTo(f.view()));
+        QCOMPARE(f.view()->errorBanner()->messageLabel()->text(), *f.store->errorMessage());
+
+        QTest::mouseClick(f.view()->errorBanner()->retryButton(), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(ended.count(), 2);
+    }
+
     void longErrorIsCutToTwoLines()
     {
         Fixture f = make();
