@@ -183,6 +183,10 @@ private Q_SLOTS:
         QVERIFY(!f.view()->isStatusTicking());
         f.access->setSettings({ChangeFrequency::hourly, DisplayScope::allDisplays, false});
         QVERIFY(f.view()->isStatusTicking());
+        f.window->showMinimized();
+        QVERIFY(!f.view()->isStatusTicking());
+        f.window->showNormal();
+        QVERIFY(f.view()->isStatusTicking());
         f.window->hide();
         QVERIFY(!f.view()->isStatusTicking());
         m_clock.advance(300);

@@ -4,6 +4,7 @@
 #include "progressspinner.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -168,6 +169,39 @@ void VelmoraButton::paintEvent(QPaintEvent *)
     p.setPen(textColor);
     p.setFont(font());
     p.drawText(QRectF(x, bounds.top(), textWidth + 1, bounds.height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+
+    if (hasFocus() && m_keyboardFocus)
+        paintFocusRing(p, bounds, kCornerRadius);
+}
+
+bool isKeyboardFocusReason(Qt::FocusReason reason)
+{
+    return reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+}
+
+void VelmoraButton::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void PlainButton::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = isKeyboardFocusReason(event->reason());
+    QAbstractButton::focusInEvent(event);
+}
+
+void paintFocusRing(QPainter &painter, const QRectF &bounds, qreal radius)
+{
+    // Keyboard users need to see where they are; the brand colour, half strength.
+    QColor ring = VelmoraTheme::primary();
+    ring.setAlphaF(0.55f);
+    painter.save();
+    painter.setOpacity(1.0);
+    painter.setPen(QPen(ring, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), qMax<qreal>(0, radius - 1), qMax<qreal>(0, radius - 1));
+    painter.restore();
 }
 
 void VelmoraButton::changeEvent(QEvent *event)
@@ -240,6 +274,8 @@ void PlainButton::paintEvent(QPaintEvent *)
     p.setPen(c);
     p.setFont(m_font);
     p.drawText(QRectF(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+    if (hasFocus() && m_keyboardFocus)
+        paintFocusRing(p, rect(), 3);
 }
 
 } // namespace Starvane

@@ -9,6 +9,8 @@
 #include <QVariantAnimation>
 #include <optional>
 
+class QPainter;
+
 namespace Starvane {
 
 class SpinnerClock;
@@ -16,6 +18,11 @@ class SpinnerClock;
 /// The ease-out curve of the press animation: the cubic Bézier (0, 0, 0.58, 1).
 QEasingCurve velmoraEaseOut();
 constexpr int kPressAnimationMs = 120;
+/// The keyboard-focus outline all our custom controls share.
+void paintFocusRing(QPainter &painter, const QRectF &bounds, qreal radius);
+/// Whether focus gained for `reason` should be shown: only when the user moved it with the keyboard,
+/// not when the window was merely activated or a control clicked.
+bool isKeyboardFocusReason(Qt::FocusReason reason);
 
 /// The two filled buttons of the main window. Primary: the call to action (brand fill, darker and
 /// 99 % in size while pressed, 0.6 opacity when disabled). Secondary: a quiet button with a thin
@@ -56,6 +63,7 @@ protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     void animatePress(bool down);
@@ -69,6 +77,7 @@ private:
     qreal m_press = 0;
     QVariantAnimation m_pressAnimation;
     SpinnerClock *m_spinner;
+    bool m_keyboardFocus = false;
 };
 
 /// A button without chrome: a symbol and a text in one colour (links, "Reveal File", "Retry").
@@ -83,9 +92,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     int symbolSide() const;
+    bool m_keyboardFocus = false;
 
     QFont m_font;
     VelmoraTheme::Color m_color;

@@ -47,8 +47,6 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
         p.setColor(QPalette::Highlight, VelmoraTheme::primary());
         p.setColor(QPalette::HighlightedText, VelmoraTheme::primaryForeground());
         p.setColor(QPalette::Window, VelmoraTheme::background());
-        p.setColor(QPalette::ToolTipBase, VelmoraTheme::card());
-        p.setColor(QPalette::ToolTipText, VelmoraTheme::foreground());
         setPalette(p);
         update();
     });
@@ -204,7 +202,7 @@ void ContentView::refreshFooter()
 void ContentView::updateStatusTick()
 {
     // Ticking only matters while someone can see it and the schedule is running.
-    const bool tick = m_store.isAutoRotationActive() && isVisible();
+    const bool tick = m_store.isAutoRotationActive() && isVisible() && !window()->isMinimized();
     if (tick && !m_statusTick.isActive())
         m_statusTick.start();
     else if (!tick)
@@ -214,8 +212,22 @@ void ContentView::updateStatusTick()
 void ContentView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    if (!m_watchingWindow) {
+        window()->installEventFilter(this); // minimising stops the tick too
+        m_watchingWindow = true;
+    }
     refreshFooter();
     updateStatusTick();
+}
+
+bool ContentView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == window() && event->type() == QEvent::WindowStateChange) {
+        if (!window()->isMinimized())
+            refreshFooter();
+        updateStatusTick();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ContentView::hideEvent(QHideEvent *event)

@@ -52,6 +52,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *makeHeader();
@@ -66,6 +67,7 @@ private:
     WallpaperStore &m_store;
     WallpaperStore::Clock m_now;
     QTimer m_statusTick;
+    bool m_watchingWindow = false;
 
     WallpaperPreviewCard *m_preview = nullptr;
     VelmoraButton *m_next = nullptr;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settingscard.h"
 
+#include "buttonstyles.h"
 #include "elidinglabel.h"
 #include "store/wallpaperstore.h"
 #include "velmoratheme.h"
 
 #include <QAbstractItemView>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -122,13 +124,14 @@ void MenuPicker::paintEvent(QPaintEvent *)
     const QRectF textRect = bounds.adjusted(10, 0, -26, 0);
     p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
                fontMetrics().elidedText(currentText(), Qt::ElideRight, int(textRect.width())));
-    if (hasFocus()) {
-        QColor ring = primary();
-        ring.setAlphaF(0.5f);
-        p.setPen(QPen(ring, 2));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(bounds.adjusted(1, 1, -1, -1), 5, 5);
-    }
+    if (hasFocus() && m_keyboardFocus)
+        paintFocusRing(p, bounds, 6);
+}
+
+void MenuPicker::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = isKeyboardFocusReason(event->reason());
+    QComboBox::focusInEvent(event);
 }
 
 SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(parent), m_store(store)

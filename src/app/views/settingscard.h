@@ -21,9 +21,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     void applyPalette();
+    bool m_keyboardFocus = false;
 };
 
 /// How often the wallpaper changes and which displays get it. Both pickers show the store's
