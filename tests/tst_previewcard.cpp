@@ -34,6 +34,24 @@ class TestPreviewCard : public QObject
         return path;
     }
 
+    // The same JPEG with an EXIF orientation of 6: the camera was turned, show it rotated by 90°.
+    QString withOrientation6(const QString &source)
+    {
+        QFile in(source);
+        if (!in.open(QIODevice::ReadOnly))
+            return {};
+        QByteArray jpeg = in.readAll();
+        static const char app1[] = "\xFF\xE1\x00\x22" "Exif\0\0" "II*\0\x08\0\0\0" "\x01\0"
+                                   "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0";
+        jpeg.insert(2, QByteArray(app1, sizeof(app1) - 1));
+        const QString path = m_dir.filePath(QStringLiteral("rotated.jpg"));
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            return {};
+        out.write(jpeg);
+        return path;
+    }
+
     static bool shown(QWidget *card, const char *name)
     {
         auto *w = card->findChild<QWidget *>(QLatin1String(name));
@@ -79,6 +97,13 @@ private Q_SLOTS:
         waitForLoad(*card);
         QCOMPARE(card->loadedPreview().size(), preview);
         QVERIFY(!shown(card.get(), "emptyPlaceholder"));
+    }
+
+    void previewFollowsTheOrientationTag()
+    {
+        const QString path = withOrientation6(makeJpeg(QStringLiteral("3840x2160.jpg"), QSize(3840, 2160)));
+        QVERIFY(!path.isEmpty());
+        QCOMPARE(loadPreviewImage(path).size(), QSize(540, 960));
     }
 
     void unreadableFileGivesNoPreview()
