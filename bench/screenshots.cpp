@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Renders the main window in every state a user meets, in light and dark, as PNG files:
+//   QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder> [device-pixel-ratio]
+#include "contentview.h"
+#include "fakes.h"
+#include "mainwindow.h"
+#include "storeaccess.h"
+#include "store/keyvaluestore.h"
+#include "velmoratheme.h"
+#include "wallpaperpreviewcard.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+using namespace Starvane;
+using namespace Starvane::Testing;
+
+namespace {
+
+// A stand-in wallpaper: a nebula-coloured glow with stars, 3840 × 2160.
+QString makeWallpaper(const QString &dir)
+{
+    QImage image(3840, 2160, QImage::Format_RGB32);
+    image.fill(QColor(6, 8, 20));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const struct
+    {
+        QPointF centre;
+        qreal radius;
+        QColor colour;
+    } glows[] = {
+        {{1500, 1000}, 1300, QColor(200, 90, 60, 170)},
+        {{2500, 1300}, 1100, QColor(70, 110, 210, 150)},
+        {{1900, 900}, 600, QColor(250, 200, 140, 160)},
+    };
+    for (const auto &g : glows) {
+        QRadialGradient gradient(g.centre, g.radius);
+        gradient.setColorAt(0, g.colour);
+        gradient.setColorAt(1, Qt::transparent);
+        p.fillRect(image.rect(), gradient);
+    }
+    QRandomGenerator rng(7);
+    for (int i = 0; i < 2500; ++i) {
+        const qreal r = rng.bounded(1.0) < 0.97 ? 2.0 + rng.bounded(2.0) : 6.0 + rng.bounded(6.0);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 255, 255, 120 + rng.bounded(135)));
+        p.drawEllipse(QPointF(rng.bounded(3840.0), rng.bounded(2160.0)), r, r);
+    }
+    p.end();
+    const QString path = QDir(dir).filePath(QStringLiteral("heic1509a-ab12cd.jpg"));
+    image.save(path, "JPEG", 88);
+    return path;
+}
+
+// A desktop like GNOME: one picture for every display.
+class SinglePictureApplier : public RecordingApplier
+{
+public:
+    bool supportsPerDisplayWallpaper() const override { return false; }
+};
+
+struct Fixture
+{
+    Fixture(const QString &dir, bool singlePicture)
+        : kv(std::make_shared<InMemoryKeyValueStore>()),
+          store(std::make_shared<ScriptedArchive>(), std::make_shared<FakeCache>(dir),
+                singlePicture ? std::make_shared<SinglePictureApplier>() : std::make_shared<RecordingApplier>(), kv,
+                clock.function(), false),
+          access(store)
+    {
+    }
+    ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 30), Qt::UTC)};
+    std::shared_ptr<InMemoryKeyValueStore> kv;
+    WallpaperStore store;
+    WallpaperStoreTestAccess access;
+};
+
+HubbleImage shortImage()
+{
+    HubbleImage image = makeImage(QStringLiteral("heic1509a"), 6000, 3375);
+    image.title = QStringLiteral("Westerlund 2 and its glowing nursery");
+    image.credit = QStringLiteral("NASA, ESA, the Hubble Heritage Team (STScI/AURA)");
+    image.dateCaptured = QStringLiteral("2015-04-23");
+    return image;
+}
+
+HubbleImage longImage()
+{
+    HubbleImage image = makeImage(QStringLiteral("heic2007a"), 8000, 4500);
+    image.title = QStringLiteral("A spectacular view of the cosmic reef, a vast stellar nursery in the Large Magellanic "
+                                 "Cloud where young stars sculpt towering pillars of gas and dust");
+    image.credit = QStringLiteral(
+        "NASA, ESA, and STScI; acknowledgement: J. Mack, the Hubble Heritage Team, the Hubble 25th Anniversary "
+        "Team, the Hubble Legacy Archive, the European Space Agency's outreach office, M. Robberto and the "
+        "Orion Treasury Project Team, A. Nota and the LMC Star Formation Collaboration");
+    image.dateCaptured = QStringLiteral("2020-04-24");
+    return image;
+}
+
+void waitForPreview(MainWindow &window)
+{
+    QEventLoop loop;
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    QObject::connect(window.contentView()->previewCard(), &WallpaperPreviewCard::previewLoadFinished, &loop,
+                     &QEventLoop::quit);
+    loop.exec();
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: starvane-screenshots <output-folder>\n");
+        return 2;
+    }
+    QDir out(args.at(1));
+    out.mkpath(QStringLiteral("."));
+    QTemporaryDir temp;
+    const QString wallpaper = makeWallpaper(temp.path());
+
+    struct State
+    {
+        const char *name;
+        std::function<void(Fixture &)> setup;
+        bool needsPreview;
+    };
+    const QList<State> states = {
+        {"no-image", [](Fixture &) {}, false},
+        {"loading-first",
+         [](Fixture &f) { f.access.setLoading(true); },
+         false},
+        {"loading-with-preview",
+         [&](Fixture &f) {
+             f.access.setCurrentImage(shortImage());
+             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
+             f.access.setNextChangeDate(f.clock.now().addSecs(20));
+             f.access.setLoading(true);
+         },
+         true},
+        {"image-long-title",
+         [&](Fixture &f) {
+             f.access.setCurrentImage(longImage());
+             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
+             f.access.setNextChangeDate(f.clock.now().addSecs(14 * 60 + 10));
+         },
+         true},
+        {"paused",
+         [&](Fixture &f) {
+             f.access.setSettings({ChangeFrequency::hourly, DisplayScope::mainDisplay, true});
+             f.access.setCurrentImage(shortImage());
+             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
+         },
+         true},
+        {"manual",
+         [&](Fixture &f) {
+             f.access.setSettings({ChangeFrequency::manual, DisplayScope::allDisplays, false});
+             f.access.setCurrentImage(shortImage());
+         },
+         false},
+        {"error",
+         [&](Fixture &f) {
+             f.access.setCurrentImage(shortImage());
+             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
+             f.access.setNextChangeDate(f.clock.now().addSecs(300));
+             f.access.setErrorMessage(QStringLiteral(
+                 "The image archive could not be reached: the connection timed out while waiting for "
+                 "esahubble.org to answer. Check the network connection and try again later."));
+         },
+         true},
+    };
+
+    for (const bool dark : {false, true}) {
+        Appearance::instance().setOverride(dark);
+        for (const State &state : states) {
+            // The paused state also shows how a single-picture desktop is explained.
+            Fixture fixture(temp.path(), QByteArray(state.name) == "paused");
+            MainWindow window(fixture.store, nullptr, fixture.clock.function());
+            state.setup(fixture);
+            window.show();
+            if (state.needsPreview)
+                waitForPreview(window);
+            settle();
+            const QString file =
+                out.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(state.name), dark ? u"dark" : u"light"));
+            window.grab().save(file);
+            std::printf("%s (%dx%d)\n", qPrintable(file), window.width(), window.height());
+        }
+    }
+    return 0;
+}

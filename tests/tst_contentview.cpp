@@ -1,0 +1,320 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "buttonstyles.h"
+#include "contentview.h"
+#include "elidinglabel.h"
+#include "errorbanner.h"
+#include "fakes.h"
+#include "mainwindow.h"
+#include "relativetime.h"
+#include "settingscard.h"
+#include "storeaccess.h"
+#include "store/keyvaluestore.h"
+#include "velmoratheme.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Starvane;
+using namespace Starvane::Testing;
+
+namespace {
+// A desktop that keeps one picture for all displays.
+class SinglePictureApplier : public RecordingApplier
+{
+public:
+    bool supportsPerDisplayWallpaper() const override { return false; }
+};
+} // namespace
+
+class TestContentView : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    ManualClock m_clock;
+
+    struct Fixture
+    {
+        std::shared_ptr<InMemoryKeyValueStore> kv = std::make_shared<InMemoryKeyValueStore>();
+        std::unique_ptr<WallpaperStore> store;
+        std::unique_ptr<WallpaperStoreTestAccess> access;
+        std::unique_ptr<MainWindow> window;
+        ContentView *view() const { return window->contentView(); }
+    };
+
+    Fixture make(std::shared_ptr<RecordingApplier> applier = std::make_shared<RecordingApplier>())
+    {
+        Fixture f;
+        f.store = std::make_unique<WallpaperStore>(std::make_shared<ScriptedArchive>(),
+                                                   std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))),
+                                                   std::move(applier), f.kv, m_clock.function(), false);
+        f.access = std::make_unique<WallpaperStoreTestAccess>(*f.store);
+        f.window = std::make_unique<MainWindow>(*f.store, nullptr, m_clock.function());
+        f.window->show();
+        return f;
+    }
+
+    static bool shown(QWidget *root, const char *name)
+    {
+        auto *w = root->findChild<QWidget *>(QLatin1String(name));
+        return w && w->isVisibleTo(root);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { Appearance::instance().setOverride(false); }
+
+    void window()
+    {
+        Fixture f = make();
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("Starvane"));
+        QCOMPARE(f.view()->width(), 416);
+        QCOMPARE(f.window->minimumSize(), f.window->maximumSize()); // not resizable
+        const int before = f.window->height();
+        f.access->setErrorMessage(QStringLiteral("The archive returned HTTP status 503."));
+        QCoreApplication::processEvents();
+        QTRY_VERIFY(f.window->height() > before); // the banner makes room for itself
+        QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
+        QVERIFY(!shown(f.view(), "appIcon")); // tests have no application icon: texts only
+    }
+
+    void stateToView_data()
+    {
+        QTest::addColumn<ChangeFrequency>("frequency");
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<bool>("loading");
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<QString>("nextText");
+        QTest::addColumn<bool>("nextEnabled");
+        QTest::addColumn<QString>("pauseText"); // empty: no pause button
+        QTest::addColumn<QString>("footer");
+        const auto hourly = ChangeFrequency::hourly;
+        QTest::newRow("idle") << hourly << false << false << false << "Next Wallpaper" << true << "Pause"
+                              << "Next change in 10 min.";
+        QTest::newRow("fetching") << hourly << false << true << false << "Fetching…" << false << "Pause"
+                                  << "Next change in 10 min.";
+        QTest::newRow("paused") << hourly << true << false << false << "Next Wallpaper" << true << "Resume"
+                                << "Auto-change is paused";
+        QTest::newRow("paused while fetching") << hourly << true << true << true << "Fetching…" << false << "Resume"
+                                               << "Auto-change is paused";
+        QTest::newRow("manual") << ChangeFrequency::manual << false << false << false << "Next Wallpaper" << true
+                                << "" << "Auto-change is off";
+        QTest::newRow("manual ignores the pause flag")
+            << ChangeFrequency::manual << true << false << true << "Next Wallpaper" << true << "" << "Auto-change is off";
+    }
+
+    void stateToView()
+    {
+        QFETCH(ChangeFrequency, frequency);
+        QFETCH(bool, paused);
+        QFETCH(bool, loading);
+        QFETCH(bool, error);
+        QFETCH(QString, nextText);
+        QFETCH(bool, nextEnabled);
+        QFETCH(QString, pauseText);
+        QFETCH(QString, footer);
+
+        Fixture f = make();
+        f.access->setSettings({frequency, DisplayScope::allDisplays, paused});
+        f.access->setNextChangeDate(m_clock.now().addSecs(600));
+        f.access->setLoading(loading);
+        f.access->setErrorMessage(error ? std::optional<QString>(QStringLiteral("Download failed.")) : std::nullopt);
+
+        ContentView *v = f.view();
+        QCOMPARE(v->nextButton()->text(), nextText);
+        QCOMPARE(v->nextButton()->isEnabled(), nextEnabled);
+        QCOMPARE(v->nextButton()->isBusy(), loading);
+        QCOMPARE(v->pauseButton()->isVisibleTo(v), !pauseText.isEmpty());
+        if (!pauseText.isEmpty()) {
+            QCOMPARE(v->pauseButton()->text(), pauseText);
+            QCOMPARE(v->pauseButton()->symbol(), paused ? Symbol::playFill : Symbol::pauseFill);
+            QVERIFY(v->pauseButton()->isEnabled()); // never disabled, not even during a fetch
+        }
+        QCOMPARE(v->footerLabel()->text(), footer);
+        QCOMPARE(v->errorBanner()->isVisibleTo(v), error);
+        if (error) {
+            QCOMPARE(v->errorBanner()->messageLabel()->text(), QStringLiteral("Download failed."));
+            QCOMPARE(v->errorBanner()->retryButton()->isEnabled(), !loading);
+        }
+        // The preview card follows the same flag.
+        QCOMPARE(shown(v, "loadingPlaceholder"), loading);
+    }
+
+    void footerText_data()
+    {
+        QTest::addColumn<ChangeFrequency>("frequency");
+        QTest::addColumn<std::optional<qint64>>("nextInMs");
+        QTest::addColumn<QString>("expected");
+        using F = ChangeFrequency;
+        using O = std::optional<qint64>;
+        QTest::newRow("45 s ahead is shortly") << F::hourly << O(45'000) << "Changing shortly…";
+        QTest::newRow("45.5 s ahead is not") << F::hourly << O(45'500) << "Next change in 45 sec.";
+        QTest::newRow("46 s ahead") << F::hourly << O(46'000) << "Next change in 46 sec.";
+        QTest::newRow("overdue") << F::every5Minutes << O(-120'000) << "Changing shortly…";
+        QTest::newRow("14 min ahead") << F::every15Minutes << O(14 * 60'000 + 20'000) << "Next change in 14 min.";
+        QTest::newRow("nearly an hour") << F::hourly << O(3'599'000) << "Next change in 59 min.";
+        QTest::newRow("hours") << F::daily << O(5 * 3'600'000) << "Next change in 5 hr.";
+        QTest::newRow("no date, hourly") << F::hourly << O() << "Scheduled every hour";
+        QTest::newRow("no date, daily") << F::daily << O() << "Scheduled daily";
+    }
+
+    void footerText()
+    {
+        QFETCH(ChangeFrequency, frequency);
+        QFETCH(std::optional<qint64>, nextInMs);
+        QFETCH(QString, expected);
+        Fixture f = make();
+        f.access->setSettings({frequency, DisplayScope::allDisplays, false});
+        f.access->setNextChangeDate(nextInMs ? std::optional(m_clock.now().addMSecs(*nextInMs)) : std::nullopt);
+        QCOMPARE(f.view()->scheduleStatusText(m_clock.now()), expected);
+        QCOMPARE(f.view()->footerLabel()->text(), expected); // shown without waiting for a tick
+    }
+
+    void footerTicksOnlyWhenActiveAndVisible()
+    {
+        Fixture f = make();
+        f.access->setNextChangeDate(m_clock.now().addSecs(600));
+        QVERIFY(f.view()->isStatusTicking());
+        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Next change in 10 min."));
+
+        f.access->setSettings({ChangeFrequency::hourly, DisplayScope::allDisplays, true});
+        QVERIFY(!f.view()->isStatusTicking());
+        f.access->setSettings({ChangeFrequency::hourly, DisplayScope::allDisplays, false});
+        QVERIFY(f.view()->isStatusTicking());
+        f.window->showMinimized();
+        QVERIFY(!f.view()->isStatusTicking());
+        f.window->showNormal();
+        QVERIFY(f.view()->isStatusTicking());
+        f.window->hide();
+        QVERIFY(!f.view()->isStatusTicking());
+        m_clock.advance(300);
+        f.window->show(); // comes back with the current text, not the stale one
+        QVERIFY(f.view()->isStatusTicking());
+        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Next change in 5 min."));
+        m_clock.advance(-300);
+    }
+
+    void relativeTime_data()
+    {
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("seconds") << qint64(50) << "in 50 sec.";
+        QTest::newRow("one minute") << qint64(60) << "in 1 min.";
+        QTest::newRow("one hour") << qint64(3600) << "in 1 hr.";
+        QTest::newRow("one day") << qint64(86400) << "in 1 day";
+        QTest::newRow("two days") << qint64(2 * 86400 + 5) << "in 2 days";
+        QTest::newRow("weeks") << qint64(15 * 86400) << "in 2 wk.";
+        QTest::newRow("past") << qint64(-300) << "5 min. ago";
+    }
+
+    void relativeTime()
+    {
+        QFETCH(qint64, seconds);
+        QFETCH(QString, expected);
+        const QDateTime now = m_clock.now();
+        QCOMPARE(shortRelativeTime(now.addSecs(seconds), now), expected);
+    }
+
+    void frequencyPickerCallsTheStoreOnce()
+    {
+        Fixture f = make();
+        MenuPicker *picker = f.view()->settingsCard()->frequencyPicker();
+        QCOMPARE(picker->currentText(), QStringLiteral("Every hour"));
+        QSignalSpy changes(f.store.get(), &WallpaperStore::settingsChanged);
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Down); // the entry after "Every hour"
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(f.store->settings().frequency, ChangeFrequency::daily);
+        QCOMPARE(picker->currentText(), QStringLiteral("Daily"));
+        QVERIFY(f.store->nextChangeDate().has_value()); // the store rescheduled: a real operation ran
+        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Next change in 1 day"));
+    }
+
+    void choosingManualHidesPause()
+    {
+        Fixture f = make();
+        MenuPicker *picker = f.view()->settingsCard()->frequencyPicker();
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Home);
+        QCOMPARE(f.store->settings().frequency, ChangeFrequency::manual);
+        QVERIFY(!f.view()->pauseButton()->isVisibleTo(f.view()));
+        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Auto-change is off"));
+    }
+
+    void pickersFollowChangesMadeElsewhere()
+    {
+        Fixture f = make();
+        SettingsCard *card = f.view()->settingsCard();
+        f.store->updateDisplayScope(DisplayScope::mainDisplay); // e.g. from the tray menu
+        QCOMPARE(card->displayScopePicker()->currentText(), DisplayScopes::displayName(DisplayScope::mainDisplay));
+        f.access->setSettings({ChangeFrequency::every5Minutes, DisplayScope::allDisplays, false});
+        QCOMPARE(card->frequencyPicker()->currentText(), QStringLiteral("Every 5 minutes"));
+        QCOMPARE(card->displayScopePicker()->currentText(), DisplayScopes::displayName(DisplayScope::allDisplays));
+    }
+
+    void displayPickerCallsTheStore()
+    {
+        Fixture f = make();
+        MenuPicker *picker = f.view()->settingsCard()->displayScopePicker();
+        QSignalSpy changes(f.store.get(), &WallpaperStore::settingsChanged);
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Down);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(f.store->settings().displayScope, DisplayScope::mainDisplay);
+        QVERIFY(!shown(f.view(), "singlePictureNote"));
+    }
+
+    void singlePictureDesktopsSaySo()
+    {
+        Fixture f = make(std::make_shared<SinglePictureApplier>());
+        QVERIFY(shown(f.view(), "singlePictureNote"));
+    }
+
+    void pauseButtonTogglesThroughTheStore()
+    {
+        Fixture f = make();
+        QTest::mouseClick(f.view()->pauseButton(), Qt::LeftButton);
+        QVERIFY(f.store->settings().isPaused);
+        QCOMPARE(f.view()->pauseButton()->text(), QStringLiteral("Resume"));
+        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Auto-change is paused"));
+        QTest::mouseClick(f.view()->pauseButton(), Qt::LeftButton);
+        QVERIFY(!f.store->settings().isPaused);
+        QCOMPARE(f.view()->pauseButton()->text(), QStringLiteral("Pause"));
+    }
+
+    void nextAndRetryAskTheStore()
+    {
+        Fixture f = make(); // the scripted archive has nothing to offer: the fetch fails
+        QSignalSpy ended(f.store.get(), &WallpaperStore::fetchTaskEnded);
+        QSignalSpy loading(f.store.get(), &WallpaperStore::isLoadingChanged);
+        QTest::mouseClick(f.view()->nextButton(), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QVERIFY(loading.count() >= 2); // it ran, and ended
+        QVERIFY(f.store->errorMessage().has_value());
+        QVERIFY(f.view()->errorBanner()->isVisibleTo(f.view()));
+        QCOMPARE(f.view()->errorBanner()->messageLabel()->text(), *f.store->errorMessage());
+
+        QTest::mouseClick(f.view()->errorBanner()->retryButton(), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(ended.count(), 2);
+    }
+
+    void longErrorIsCutToTwoLines()
+    {
+        Fixture f = make();
+        f.access->setErrorMessage(QStringLiteral("The download of the image failed because the server closed the "
+                                                 "connection early. ")
+                                      .repeated(4));
+        QCoreApplication::processEvents();
+        ElidingLabel *message = f.view()->errorBanner()->messageLabel();
+        QTRY_COMPARE(message->visibleLines().size(), 2);
+        QVERIFY(message->isElided());
+        f.access->setErrorMessage(std::nullopt);
+        QVERIFY(!f.view()->errorBanner()->isVisibleTo(f.view()));
+    }
+};
+
+QTEST_MAIN(TestContentView)
+#include "tst_contentview.moc"
