@@ -1,0 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+target_sources(starvane_testsupport PRIVATE support/desktopharness.cpp)
+
+starvane_add_test(tst_desktopdetector)
+starvane_add_test(tst_wallpaperapplier)
