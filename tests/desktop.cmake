@@ -3,3 +3,4 @@ target_sources(starvane_testsupport PRIVATE support/desktopharness.cpp)
 
 starvane_add_test(tst_desktopdetector)
 starvane_add_test(tst_wallpaperapplier)
+starvane_add_test(tst_x11rootbackend LIBS PkgConfig::STARVANE_DESKTOP_LIBS)
