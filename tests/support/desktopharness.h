@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <memory>
 
 namespace Starvane::Test {
@@ -43,6 +44,7 @@ public:
     QString error() const { return m_error; }
 
 private:
+    std::unique_ptr<QTemporaryFile> m_config;
     ChildProcess m_daemon;
     QString m_address;
     QString m_error;
