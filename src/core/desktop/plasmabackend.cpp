@@ -142,9 +142,8 @@ void PlasmaBackend::showPicture(const DisplayTarget &display, const DesktopPictu
             "var d=desktopForScreen(%1);if(!d)throw new Error('no desktop for screen %1');"
             "d.wallpaperPlugin='org.kde.image';d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
             "d.writeConfig('Image',%2);d.writeConfig('FillMode',%3);")
-                                   .arg(screen)
-                                   .arg(scriptStringLiteral(url))
-                                   .arg(fillMode);
+                                   // One pass: the URL's %-escapes must not be taken for placeholders.
+                                   .arg(QString::number(screen), scriptStringLiteral(url), QString::number(fillMode));
         evaluate(script, true);
     }
     qCDebug(lcDesktop).noquote() << "Plasma screen" << screen << "shows" << url;

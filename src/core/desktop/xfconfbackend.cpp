@@ -26,7 +26,7 @@ QString monitorPrefix(const DisplayTarget &display)
 
 QString workspaceProperty(const QString &prefix, int workspace, const QString &key)
 {
-    return QStringLiteral("%1/workspace%2/%3").arg(prefix).arg(workspace).arg(key);
+    return QStringLiteral("%1/workspace%2/%3").arg(prefix, QString::number(workspace), key);
 }
 
 QVariant unwrap(QVariant value)
