@@ -94,6 +94,20 @@ private:
     QLocalServer *m_server = nullptr;
 };
 
+/// The freedesktop file manager interface, recording what it was asked to show.
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QList<QStringList> shown;
+public Q_SLOTS:
+    void ShowItems(const QStringList &uris, const QString &)
+    {
+        shown << uris;
+    }
+};
+
 class TestSystemEvents : public QObject
 {
     Q_OBJECT
@@ -247,6 +261,27 @@ private Q_SLOTS:
         } catch (const WallpaperApplyError &e) {
             QVERIFY2(e.underlying().startsWith(QStringLiteral("sway did not answer")), qPrintable(e.underlying()));
         }
+    }
+
+    void revealSelectsTheFileInTheFileManager()
+    {
+        Test::PrivateBus session;
+        if (!session.start())
+            QSKIP(qPrintable(session.error()));
+        FakeFileManager manager;
+        QDBusConnection service = QDBusConnection::connectToBus(session.address(), QStringLiteral("fm"));
+        QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        QDBusConnection client = QDBusConnection::connectToBus(session.address(), QStringLiteral("fm-client"));
+
+        const QString file = picture(QStringLiteral("Crab Nebula #1.jpg"));
+        revealInFileManager(QUrl::fromLocalFile(file), client);
+        QTRY_COMPARE(manager.shown.size(), 1);
+        QCOMPARE(manager.shown.first(), QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)});
+        QCOMPARE(QUrl(manager.shown.first().first()).toLocalFile(), file);
+        QDBusConnection::disconnectFromBus(QStringLiteral("fm"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("fm-client"));
     }
 
     void framing_data()

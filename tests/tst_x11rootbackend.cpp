@@ -199,6 +199,73 @@ private Q_SLOTS:
         XCloseDisplay(dpy);
         QVERIFY(attributes.all_event_masks & StructureNotifyMask);
     }
+
+    void factoryPicksTheRootWindowOnPlainX11()
+    {
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        qunsetenv("XDG_SESSION_DESKTOP");
+        qunsetenv("DESKTOP_SESSION");
+        qunsetenv("SWAYSOCK");
+        const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
+        QVERIFY(applier->supportsPerDisplayWallpaper());
+        applier->applyWallpaper(url(m_portrait), DisplayScope::allDisplays);
+        QVERIFY(near(rootPixel(1920 + 960, 500), qRgb(255, 255, 0)));
+        QCOMPARE(applier->currentDesktopImageURLs(), QSet<QUrl>{url(m_portrait)});
+    }
+
+    void factoryRefusesWhenADesktopWindowCoversTheRoot()
+    {
+        // A file manager's desktop window (xfdesktop, pcmanfm, caja, nemo) would hide the root pixmap.
+        Display *dpy = XOpenDisplay(nullptr);
+        const Window window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 100, 100, 0, 0, 0);
+        const Atom desktopType = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+        XChangeProperty(dpy, window, XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(&desktopType), 1);
+        XMapWindow(dpy, window);
+        XSync(dpy, False);
+
+        qputenv("XDG_CURRENT_DESKTOP", "Enlightenment");
+        const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        XDestroyWindow(dpy, window);
+        XCloseDisplay(dpy);
+        try {
+            applier->applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+            QFAIL("a hidden root window was reported as a success");
+        } catch (const WallpaperApplyError &e) {
+            QVERIFY2(e.underlying().contains(QStringLiteral("Enlightenment")), qPrintable(e.underlying()));
+        }
+    }
+
+    void factoryPrefersGnomeSettings()
+    {
+        qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+        const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        // One picture for all displays: the settings say so to the interface.
+        QVERIFY(!applier->supportsPerDisplayWallpaper());
+    }
+
+    void primaryIsFirstEvenWhenListedLast()
+    {
+        // Make the right-hand monitor primary: Qt keeps listing LEFT first.
+        QVERIFY(g_xvfb->run(QStringLiteral("xrandr"), {"--delmonitor", "RIGHT"}) == 0);
+        QVERIFY(g_xvfb->run(QStringLiteral("xrandr"), {"--setmonitor", "*RIGHT", "1920/508x1080/286+1920+0", "none"}) == 0);
+        QTRY_COMPARE(QGuiApplication::primaryScreen()->name(), QStringLiteral("RIGHT"));
+        QTRY_COMPARE(QGuiApplication::screens().size(), 2);
+        const QList<DisplayTarget> displays = connectedDisplays();
+        QCOMPARE(displays.size(), 2);
+        QCOMPARE(displays[0].name, QStringLiteral("RIGHT"));
+        QVERIFY(displays[0].primary);
+        QCOMPARE(displays[1].name, QStringLiteral("LEFT"));
+        QVERIFY(!displays[1].primary);
+
+        LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
+        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+        applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay);
+        QVERIFY(near(rootPixel(1920 + 960, 500), qRgb(255, 255, 0)));
+        QVERIFY(near(rootPixel(200, 540), qRgb(255, 0, 0)));
+    }
 };
 
 int main(int argc, char *argv[])
@@ -213,6 +280,9 @@ int main(int argc, char *argv[])
                || xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "RIGHT", "1920/508x1080/286+1920+0", "none"}) != 0) {
         g_skipReason = QStringLiteral("xrandr could not define two monitors");
     }
+    // Never reach (or autolaunch) the developer's session bus from this test.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/starvane-test-bus");
+    qputenv("GSETTINGS_BACKEND", "memory");
     if (g_skipReason.isEmpty()) {
         qputenv("DISPLAY", xvfb.display().toUtf8());
         qputenv("QT_QPA_PLATFORM", "xcb");

@@ -32,7 +32,7 @@ void SwayBackend::showPicture(const DisplayTarget &display, const DesktopPicture
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
     if (!socket.waitForConnected(SwayIpc::timeoutMs))
-        throw DesktopBackendError(QStringLiteral("sway did not answer on its IPC socket (%1)").arg(socket.errorString()));
+        throw DesktopBackendError(QStringLiteral("sway did not answer on its IPC socket %1").arg(m_socketPath));
 
     const QString command = QStringLiteral("output %1 bg %2 fill").arg(*output, *path);
     const std::optional<SwayIpc::Message> reply = SwayIpc::request(socket, SwayIpc::runCommand, command.toUtf8());
