@@ -17,7 +17,8 @@ QMap<QString, QString> env(std::initializer_list<std::pair<QString, QString>> pa
     return result;
 }
 
-const QSet<QString> allSchemas{"org.gnome.desktop.background", "org.cinnamon.desktop.background", "org.mate.background"};
+const QSet<QString> allSchemas{"org.gnome.desktop.background", "org.cinnamon.desktop.background",
+                               "org.mate.background"};
 } // namespace
 
 class TestDesktopDetector : public QObject
@@ -40,28 +41,28 @@ private Q_SLOTS:
         const QSet<QString> portal{"org.freedesktop.portal.Desktop"};
 
         QTest::newRow("Ubuntu GNOME on Wayland")
-            << env({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}, {"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"}})
+            << env({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"},
+                    {"XDG_SESSION_TYPE", "wayland"},
+                    {"WAYLAND_DISPLAY", "wayland-0"}})
             << portal << allSchemas << false << false << DesktopKind::gnome << "GNOME";
         QTest::newRow("Fedora GNOME on X11, lower case")
             << env({{"XDG_CURRENT_DESKTOP", "gnome"}, {"XDG_SESSION_TYPE", "x11"}}) << none << allSchemas << true
             << false << DesktopKind::gnome << "GNOME";
-        QTest::newRow("Budgie uses the GNOME keys")
-            << env({{"XDG_CURRENT_DESKTOP", "Budgie:GNOME"}}) << none << allSchemas << true << false
-            << DesktopKind::gnome << "GNOME";
-        QTest::newRow("Pop!_OS")
-            << env({{"XDG_CURRENT_DESKTOP", "pop:GNOME"}}) << none << allSchemas << true << false
-            << DesktopKind::gnome << "GNOME";
+        QTest::newRow("Budgie uses the GNOME keys") << env({{"XDG_CURRENT_DESKTOP", "Budgie:GNOME"}}) << none
+                                                    << allSchemas << true << false << DesktopKind::gnome << "GNOME";
+        QTest::newRow("Pop!_OS") << env({{"XDG_CURRENT_DESKTOP", "pop:GNOME"}}) << none << allSchemas << true << false
+                                 << DesktopKind::gnome << "GNOME";
         QTest::newRow("Linux Mint Cinnamon")
             << env({{"XDG_CURRENT_DESKTOP", "X-Cinnamon"}, {"DESKTOP_SESSION", "cinnamon"}}) << none << allSchemas
             << true << true << DesktopKind::cinnamon << "Cinnamon";
         QTest::newRow("MATE") << env({{"XDG_CURRENT_DESKTOP", "MATE"}}) << none << allSchemas << true << true
                               << DesktopKind::mate << "MATE";
-        QTest::newRow("Plasma 5 on X11")
-            << env({{"XDG_CURRENT_DESKTOP", "KDE"}, {"KDE_FULL_SESSION", "true"}, {"KDE_SESSION_VERSION", "5"}})
-            << plasma << none << true << true << DesktopKind::plasma << "KDE Plasma";
-        QTest::newRow("Plasma named only by KDE_FULL_SESSION")
-            << env({{"KDE_FULL_SESSION", "true"}}) << plasma << none << true << true << DesktopKind::plasma
-            << "KDE Plasma";
+        QTest::newRow("Plasma 5 on X11") << env({{"XDG_CURRENT_DESKTOP", "KDE"},
+                                                 {"KDE_FULL_SESSION", "true"},
+                                                 {"KDE_SESSION_VERSION", "5"}})
+                                         << plasma << none << true << true << DesktopKind::plasma << "KDE Plasma";
+        QTest::newRow("Plasma named only by KDE_FULL_SESSION") << env({{"KDE_FULL_SESSION", "true"}}) << plasma << none
+                                                               << true << true << DesktopKind::plasma << "KDE Plasma";
         QTest::newRow("Plasma shell not running yet: X11 desktop is unsupported, not the root window")
             << env({{"XDG_CURRENT_DESKTOP", "KDE"}}) << none << none << true << false << DesktopKind::unsupported
             << "KDE Plasma";
@@ -69,10 +70,10 @@ private Q_SLOTS:
                                  << allSchemas << true << true << DesktopKind::xfce << "XFCE";
         QTest::newRow("XFCE by session name only")
             << env({{"XDG_SESSION_DESKTOP", "xfce"}}) << xfconf << none << true << true << DesktopKind::xfce << "XFCE";
-        QTest::newRow("sway")
-            << env({{"XDG_CURRENT_DESKTOP", "sway"}, {"SWAYSOCK", "/run/user/1000/sway-ipc.sock"},
-                    {"WAYLAND_DISPLAY", "wayland-1"}})
-            << portal << allSchemas << false << false << DesktopKind::sway << "sway";
+        QTest::newRow("sway") << env({{"XDG_CURRENT_DESKTOP", "sway"},
+                                      {"SWAYSOCK", "/run/user/1000/sway-ipc.sock"},
+                                      {"WAYLAND_DISPLAY", "wayland-1"}})
+                              << portal << allSchemas << false << false << DesktopKind::sway << "sway";
         QTest::newRow("sway by socket only")
             << env({{"SWAYSOCK", "/run/user/1000/sway-ipc.sock"}, {"WAYLAND_DISPLAY", "wayland-1"}}) << none << none
             << false << false << DesktopKind::sway << "sway";
@@ -82,19 +83,18 @@ private Q_SLOTS:
         QTest::newRow("GNOME schema missing on X11: unsupported, never the hidden root window")
             << env({{"XDG_CURRENT_DESKTOP", "GNOME"}}) << none << none << true << false << DesktopKind::unsupported
             << "GNOME";
-        QTest::newRow("i3 on X11")
-            << env({{"XDG_CURRENT_DESKTOP", "i3"}, {"XDG_SESSION_TYPE", "x11"}}) << none << allSchemas << true << false
-            << DesktopKind::x11Root << "X11";
+        QTest::newRow("i3 on X11") << env({{"XDG_CURRENT_DESKTOP", "i3"}, {"XDG_SESSION_TYPE", "x11"}}) << none
+                                   << allSchemas << true << false << DesktopKind::x11Root << "X11";
         QTest::newRow("openbox without any desktop variable")
             << env({{"DISPLAY", ":0"}}) << none << none << true << false << DesktopKind::x11Root << "X11";
         QTest::newRow("unknown desktop window covers the root")
             << env({{"XDG_CURRENT_DESKTOP", "Enlightenment"}}) << none << none << true << true
             << DesktopKind::unsupported << "Enlightenment";
-        QTest::newRow("LXQt with pcmanfm-qt desktop")
-            << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true << true << DesktopKind::unsupported
-            << "LXQt";
+        QTest::newRow("LXQt with pcmanfm-qt desktop") << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true
+                                                      << true << DesktopKind::unsupported << "LXQt";
         QTest::newRow("Hyprland without a wallpaper portal")
-            << env({{"XDG_CURRENT_DESKTOP", "Hyprland"}, {"HYPRLAND_INSTANCE_SIGNATURE", "abc"},
+            << env({{"XDG_CURRENT_DESKTOP", "Hyprland"},
+                    {"HYPRLAND_INSTANCE_SIGNATURE", "abc"},
                     {"WAYLAND_DISPLAY", "wayland-1"}})
             << none << none << false << false << DesktopKind::unsupported << "Hyprland";
         QTest::newRow("unknown Wayland compositor: portal")

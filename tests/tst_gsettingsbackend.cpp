@@ -25,9 +25,9 @@ QList<DisplayTarget> twoDisplays()
 QString gsettings(const QStringList &arguments, int *rc = nullptr)
 {
     QByteArray out;
-    const int code = Test::runTool(QStringLiteral("gsettings"), arguments, QProcessEnvironment::systemEnvironment(), &out);
-    if (rc)
-        *rc = code;
+    const int code =
+        Test::runTool(QStringLiteral("gsettings"), arguments, QProcessEnvironment::systemEnvironment(), &out);
+    if (rc) *rc = code;
     return QString::fromUtf8(out.trimmed());
 }
 
@@ -61,9 +61,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("flavor");
         QTest::addColumn<QString>("package");
-        QTest::newRow("GNOME") << "gnome" << "gsettings-desktop-schemas";
-        QTest::newRow("Cinnamon") << "cinnamon" << "cinnamon-desktop-data";
-        QTest::newRow("MATE") << "mate" << "mate-desktop-common";
+        QTest::newRow("GNOME") << "gnome"
+                               << "gsettings-desktop-schemas";
+        QTest::newRow("Cinnamon") << "cinnamon"
+                                  << "cinnamon-desktop-data";
+        QTest::newRow("MATE") << "mate"
+                              << "mate-desktop-common";
     }
 
     void writesAndReadsBack()
@@ -71,8 +74,8 @@ private Q_SLOTS:
         QFETCH(QString, flavor);
         QFETCH(QString, package);
         const GSettingsBackend::Flavor f = flavor == u"gnome"  ? GSettingsBackend::gnome()
-                                         : flavor == u"mate" ? GSettingsBackend::mate()
-                                                             : GSettingsBackend::cinnamon();
+                                           : flavor == u"mate" ? GSettingsBackend::mate()
+                                                               : GSettingsBackend::cinnamon();
         if (!GSettingsBackend::schemaInstalled(f.schema))
             QSKIP(qPrintable(QStringLiteral("schema %1 missing (package %2)").arg(f.schema, package)));
 

@@ -49,9 +49,9 @@ public Q_SLOTS:
     {
         QMutexLocker lock(&mutex);
         scripts << script;
-        if (script.contains(QStringLiteral("screenGeometry")))
-            return QString::fromUtf8(plasmaScreens);
-        const QRegularExpressionMatch screen = QRegularExpression(QStringLiteral("desktopForScreen\\((\\d+)\\)")).match(script);
+        if (script.contains(QStringLiteral("screenGeometry"))) return QString::fromUtf8(plasmaScreens);
+        const QRegularExpressionMatch screen =
+            QRegularExpression(QStringLiteral("desktopForScreen\\((\\d+)\\)")).match(script);
         if (!screen.hasMatch()) {
             sendErrorReply(QDBusError::Failed, QStringLiteral("ReferenceError: unexpected script"));
             return {};
@@ -63,7 +63,8 @@ public Q_SLOTS:
                 return {};
             }
             // The image must arrive as one JSON string literal; anything else would be a syntax error.
-            static const QRegularExpression image(QStringLiteral("writeConfig\\('Image',(\"(?:[^\"\\\\\\n]|\\\\.)*\")\\);"));
+            static const QRegularExpression image(
+                QStringLiteral("writeConfig\\('Image',(\"(?:[^\"\\\\\\n]|\\\\.)*\")\\);"));
             static const QRegularExpression fill(QStringLiteral("writeConfig\\('FillMode',(\\d+)\\);"));
             const QRegularExpressionMatch m = image.match(script);
             const QRegularExpressionMatch f = fill.match(script);
@@ -145,8 +146,7 @@ class TestPlasmaBackend : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!m_bus.start())
-            QSKIP(qPrintable(m_bus.error()));
+        if (!m_bus.start()) QSKIP(qPrintable(m_bus.error()));
         m_serviceThread.start();
     }
 
@@ -268,7 +268,8 @@ private Q_SLOTS:
             applier.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays);
             QFAIL("no plasmashell, yet success");
         } catch (const WallpaperApplyError &e) {
-            QVERIFY2(e.underlying().startsWith(QStringLiteral("Plasma refused the picture")), qPrintable(e.underlying()));
+            QVERIFY2(e.underlying().startsWith(QStringLiteral("Plasma refused the picture")),
+                     qPrintable(e.underlying()));
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("none"));
     }

@@ -49,23 +49,21 @@ class TestSwayBackend : public QObject
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
         const QString shot = m_dir.filePath(QStringLiteral("shot.png"));
         QFile::remove(shot);
-        if (Test::runTool(QStringLiteral("grim"), {"-o", output, shot}, env) != 0)
-            return 0;
+        if (Test::runTool(QStringLiteral("grim"), {"-o", output, shot}, env) != 0) return 0;
         const QImage image(shot);
         return image.isNull() ? 0 : image.pixel(x, y) | 0xff000000u;
     }
 
     static bool near(QRgb actual, QRgb expected)
     {
-        return std::abs(qRed(actual) - qRed(expected)) < 8 && std::abs(qGreen(actual) - qGreen(expected)) < 8
-            && std::abs(qBlue(actual) - qBlue(expected)) < 8;
+        return std::abs(qRed(actual) - qRed(expected)) < 8 && std::abs(qGreen(actual) - qGreen(expected)) < 8 &&
+               std::abs(qBlue(actual) - qBlue(expected)) < 8;
     }
 
     QString savePicture(const QImage &image, const QString &name)
     {
         const QString path = m_dir.filePath(name);
-        if (!image.save(path))
-            return {};
+        if (!image.save(path)) return {};
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         return path;
     }
@@ -75,20 +73,20 @@ private Q_SLOTS:
     {
         for (const char *tool : {"sway", "swaybg", "grim"}) {
             if (Test::findProgram(QString::fromLatin1(tool)).isEmpty())
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed (packages sway swaybg grim)").arg(QLatin1String(tool))));
+                QSKIP(qPrintable(
+                    QStringLiteral("%1 is not installed (packages sway swaybg grim)").arg(QLatin1String(tool))));
         }
         const bool root = ::geteuid() == 0;
         if (root && Test::findProgram(QStringLiteral("setpriv")).isEmpty())
             QSKIP("setpriv is missing (package util-linux): sway refuses to run as root");
 
         // swaybg runs as the unprivileged user: it must be able to read our pictures.
-        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                        | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup
-                                                        | QFile::ExeGroup));
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                        QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                                        QFile::ExeGroup));
         m_runtime = m_dir.filePath(QStringLiteral("run"));
         QVERIFY(QDir().mkpath(m_runtime));
-        if (root)
-            QCOMPARE(::chown(m_runtime.toLocal8Bit().constData(), unprivileged, unprivileged), 0);
+        if (root) QCOMPARE(::chown(m_runtime.toLocal8Bit().constData(), unprivileged, unprivileged), 0);
         QFile::setPermissions(m_runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         const QString config = m_dir.filePath(QStringLiteral("sway.cfg"));
@@ -115,8 +113,8 @@ private Q_SLOTS:
         }
         QVERIFY(m_sway.start(Test::findProgram(program), arguments, env));
 
-        QTRY_VERIFY_WITH_TIMEOUT(!QDir(m_runtime).entryList({"sway-ipc.*.sock"}, QDir::System).isEmpty()
-                                     && !QDir(m_runtime).entryList({"wayland-*"}, QDir::System).isEmpty(),
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(m_runtime).entryList({"sway-ipc.*.sock"}, QDir::System).isEmpty() &&
+                                     !QDir(m_runtime).entryList({"wayland-*"}, QDir::System).isEmpty(),
                                  10000);
         m_socket = QDir(m_runtime).filePath(QDir(m_runtime).entryList({"sway-ipc.*.sock"}, QDir::System).first());
         m_waylandDisplay = QDir(m_runtime).entryList({"wayland-?"}, QDir::System).value(0);
@@ -138,10 +136,7 @@ private Q_SLOTS:
         QVERIFY(!m_strip.isEmpty() && !m_portrait.isEmpty());
     }
 
-    void cleanupTestCase()
-    {
-        m_sway.stop();
-    }
+    void cleanupTestCase() { m_sway.stop(); }
 
     void everyOutputFillsAndCrops()
     {

@@ -25,9 +25,9 @@ using namespace Starvane;
 namespace {
 void emitPrepareForSleep(QDBusConnection bus, bool sleeping)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
-                                                     QStringLiteral("org.freedesktop.login1.Manager"),
-                                                     QStringLiteral("PrepareForSleep"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                   QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"));
     signal << sleeping;
     QVERIFY(bus.send(signal));
     // A round trip through the daemon: our signal has been routed before the call returns.
@@ -76,9 +76,9 @@ private:
             }
             // An unrelated event first, then the reply in two pieces: the client must sort them out.
             client->write(SwayIpc::frame(SwayIpc::workspaceEvent, R"({"change":"init"})"));
-            const QByteArray reply = SwayIpc::frame(
-                SwayIpc::runCommand, refuse ? R"([{"success":false,"error":"Output DP-9 is asleep"}])"
-                                            : R"([{"success":true}])");
+            const QByteArray reply =
+                SwayIpc::frame(SwayIpc::runCommand, refuse ? R"([{"success":false,"error":"Output DP-9 is asleep"}])"
+                                                           : R"([{"success":true}])");
             client->write(reply.left(9));
             client->flush();
             client->write(reply.mid(9));
@@ -102,10 +102,7 @@ class FakeFileManager : public QObject
 public:
     QList<QStringList> shown;
 public Q_SLOTS:
-    void ShowItems(const QStringList &uris, const QString &)
-    {
-        shown << uris;
-    }
+    void ShowItems(const QStringList &uris, const QString &) { shown << uris; }
 };
 
 class TestSystemEvents : public QObject
@@ -140,20 +137,21 @@ private Q_SLOTS:
         m_sway = new FakeSway;
         m_sway->moveToThread(&m_swayThread);
         m_swayThread.start();
-        QMetaObject::invokeMethod(m_sway, [this] { m_sway->listen(m_swaySocket); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_sway, [this] { m_sway->listen(m_swaySocket); }, Qt::BlockingQueuedConnection);
     }
 
     void cleanupTestCase()
     {
-        QMetaObject::invokeMethod(m_sway, [this] { delete m_sway; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_sway, [this] { delete m_sway; }, Qt::BlockingQueuedConnection);
         m_swayThread.quit();
         m_swayThread.wait();
     }
 
     void wakeComesOnlyFromLogind()
     {
-        if (!m_systemBus.start())
-            QSKIP(qPrintable(m_systemBus.error()));
+        if (!m_systemBus.start()) QSKIP(qPrintable(m_systemBus.error()));
         QDBusConnection listener = QDBusConnection::connectToBus(m_systemBus.address(), QStringLiteral("listener"));
         QDBusConnection logind = QDBusConnection::connectToBus(m_systemBus.address(), QStringLiteral("logind"));
         QDBusConnection impostor = QDBusConnection::connectToBus(m_systemBus.address(), QStringLiteral("impostor"));
@@ -205,9 +203,8 @@ private Q_SLOTS:
         applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays);
         {
             QMutexLocker lock(&m_sway->mutex);
-            QCOMPARE(m_sway->commands,
-                     (QStringList{QStringLiteral("output \"HEADLESS-1\" bg \"%1\" fill").arg(file),
-                                  QStringLiteral("output \"DP-9\" bg \"%1\" fill").arg(file)}));
+            QCOMPARE(m_sway->commands, (QStringList{QStringLiteral("output \"HEADLESS-1\" bg \"%1\" fill").arg(file),
+                                                    QStringLiteral("output \"DP-9\" bg \"%1\" fill").arg(file)}));
             m_sway->commands.clear();
         }
         QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
@@ -266,8 +263,7 @@ private Q_SLOTS:
     void revealSelectsTheFileInTheFileManager()
     {
         Test::PrivateBus session;
-        if (!session.start())
-            QSKIP(qPrintable(session.error()));
+        if (!session.start()) QSKIP(qPrintable(session.error()));
         FakeFileManager manager;
         QDBusConnection service = QDBusConnection::connectToBus(session.address(), QStringLiteral("fm"));
         QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,

@@ -25,8 +25,7 @@ public:
     std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override
     {
         const QString key = perDisplayPictures ? display.name : QStringLiteral("*");
-        if (!shown.contains(key))
-            return std::nullopt;
+        if (!shown.contains(key)) return std::nullopt;
         return shown.value(key);
     }
     void showPicture(const DisplayTarget &display, const DesktopPicture &picture, const QList<DisplayTarget> &) override

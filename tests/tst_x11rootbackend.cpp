@@ -25,8 +25,7 @@ Test::XvfbServer *g_xvfb = nullptr;
 QRgb rootPixel(int x, int y)
 {
     Display *dpy = XOpenDisplay(nullptr);
-    if (!dpy)
-        return 0;
+    if (!dpy) return 0;
     XImage *image = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap);
     QRgb result = 0;
     if (image) {
@@ -60,8 +59,8 @@ void setRootCardinal(const char *name, unsigned long value)
 
 bool near(QRgb actual, QRgb expected)
 {
-    return std::abs(qRed(actual) - qRed(expected)) < 8 && std::abs(qGreen(actual) - qGreen(expected)) < 8
-        && std::abs(qBlue(actual) - qBlue(expected)) < 8;
+    return std::abs(qRed(actual) - qRed(expected)) < 8 && std::abs(qGreen(actual) - qGreen(expected)) < 8 &&
+           std::abs(qBlue(actual) - qBlue(expected)) < 8;
 }
 } // namespace
 
@@ -78,8 +77,7 @@ class TestX11RootBackend : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!g_skipReason.isEmpty())
-            QSKIP(qPrintable(g_skipReason));
+        if (!g_skipReason.isEmpty()) QSKIP(qPrintable(g_skipReason));
         QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
         // The monitors arrive asynchronously after xrandr returned.
         QTRY_COMPARE(QGuiApplication::screens().size(), 2);
@@ -250,7 +248,8 @@ private Q_SLOTS:
     {
         // Make the right-hand monitor primary: Qt keeps listing LEFT first.
         QVERIFY(g_xvfb->run(QStringLiteral("xrandr"), {"--delmonitor", "RIGHT"}) == 0);
-        QVERIFY(g_xvfb->run(QStringLiteral("xrandr"), {"--setmonitor", "*RIGHT", "1920/508x1080/286+1920+0", "none"}) == 0);
+        QVERIFY(g_xvfb->run(QStringLiteral("xrandr"), {"--setmonitor", "*RIGHT", "1920/508x1080/286+1920+0", "none"}) ==
+                0);
         QTRY_COMPARE(QGuiApplication::primaryScreen()->name(), QStringLiteral("RIGHT"));
         QTRY_COMPARE(QGuiApplication::screens().size(), 2);
         const QList<DisplayTarget> displays = connectedDisplays();
@@ -276,8 +275,8 @@ int main(int argc, char *argv[])
         g_skipReason = QStringLiteral("xrandr is not installed (package x11-xserver-utils)");
     } else if (!xvfb.start(QStringLiteral("3840x1080x24"))) {
         g_skipReason = xvfb.error();
-    } else if (xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "*LEFT", "1920/508x1080/286+0+0", "screen"}) != 0
-               || xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "RIGHT", "1920/508x1080/286+1920+0", "none"}) != 0) {
+    } else if (xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "*LEFT", "1920/508x1080/286+0+0", "screen"}) != 0 ||
+               xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "RIGHT", "1920/508x1080/286+1920+0", "none"}) != 0) {
         g_skipReason = QStringLiteral("xrandr could not define two monitors");
     }
     // Never reach (or autolaunch) the developer's session bus from this test.

@@ -48,8 +48,8 @@ class TestXfconfBackend : public QObject
     QString query(const QString &property)
     {
         QByteArray out;
-        const int rc = Test::runTool(QStringLiteral("xfconf-query"),
-                                     {"-c", "xfce4-desktop", "-p", property}, m_env, &out);
+        const int rc =
+            Test::runTool(QStringLiteral("xfconf-query"), {"-c", "xfce4-desktop", "-p", property}, m_env, &out);
         return rc == 0 ? QString::fromUtf8(out.trimmed()) : QStringLiteral("<rc %1>").arg(rc);
     }
 
@@ -79,8 +79,8 @@ private Q_SLOTS:
 
         m_connection = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("xfconf-test"));
         QVERIFY(m_connection->isConnected());
-        QTRY_VERIFY_WITH_TIMEOUT(m_connection->interface()->isServiceRegistered(QStringLiteral("org.xfce.Xfconf")).value(),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_connection->interface()->isServiceRegistered(QStringLiteral("org.xfce.Xfconf")).value(), 10000);
     }
 
     void cleanupTestCase()
@@ -157,7 +157,8 @@ private Q_SLOTS:
     void rollBackRestoresEachWorkspace()
     {
         // Per-workspace pictures come back exactly, not as one picture everywhere.
-        XfconfBackend backend(*m_connection, {[] { return std::optional<int>(3); }, [] { return std::optional<int>(0); }});
+        XfconfBackend backend(*m_connection,
+                              {[] { return std::optional<int>(3); }, [] { return std::optional<int>(0); }});
         const DisplayTarget monitor = twoMonitors().first();
         for (int ws = 0; ws < 3; ++ws) {
             QCOMPARE(store(QStringLiteral("/backdrop/screen0/monitorDUMMY0/workspace%1/last-image").arg(ws), "string",

@@ -16,8 +16,7 @@ namespace Starvane::Test {
 
 QString findProgram(const QString &program)
 {
-    if (QFileInfo(program).isAbsolute())
-        return QFileInfo(program).isExecutable() ? program : QString();
+    if (QFileInfo(program).isAbsolute()) return QFileInfo(program).isExecutable() ? program : QString();
     return QStandardPaths::findExecutable(program);
 }
 
@@ -39,14 +38,11 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments, c
 
 void ChildProcess::stop()
 {
-    if (!m_process || m_process->state() == QProcess::NotRunning)
-        return;
+    if (!m_process || m_process->state() == QProcess::NotRunning) return;
     const qint64 pid = m_process->processId();
-    if (pid > 0)
-        ::kill(-pid_t(pid), SIGTERM);
+    if (pid > 0) ::kill(-pid_t(pid), SIGTERM);
     if (!m_process->waitForFinished(3000)) {
-        if (pid > 0)
-            ::kill(-pid_t(pid), SIGKILL);
+        if (pid > 0) ::kill(-pid_t(pid), SIGKILL);
         m_process->waitForFinished(2000);
     }
 }
@@ -79,8 +75,9 @@ bool PrivateBus::start(const QProcessEnvironment &env)
 </busconfig>
 )");
     m_config->flush();
-    if (!m_daemon.start(daemon, {QStringLiteral("--config-file=") + m_config->fileName(), QStringLiteral("--nofork"),
-                                 QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")},
+    if (!m_daemon.start(daemon,
+                        {QStringLiteral("--config-file=") + m_config->fileName(), QStringLiteral("--nofork"),
+                         QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")},
                         env)) {
         m_error = QStringLiteral("dbus-daemon did not start");
         return false;
@@ -92,8 +89,7 @@ bool PrivateBus::start(const QProcessEnvironment &env)
         out += m_daemon.process().readAllStandardOutput();
     }
     m_address = QString::fromUtf8(out.trimmed());
-    if (m_address.isEmpty())
-        m_error = QStringLiteral("dbus-daemon printed no address");
+    if (m_address.isEmpty()) m_error = QStringLiteral("dbus-daemon printed no address");
     return !m_address.isEmpty();
 }
 
@@ -105,8 +101,8 @@ bool XvfbServer::start(const QString &screenSize)
         return false;
     }
     for (int number = 90 + int(::getpid() % 50); number < 400; ++number) {
-        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))
-            || QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)) ||
+            QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
             continue;
         const QString display = QStringLiteral(":%1").arg(number);
         if (!m_server.start(xvfb, {display, QStringLiteral("-screen"), QStringLiteral("0"), screenSize,
@@ -114,11 +110,10 @@ bool XvfbServer::start(const QString &screenSize)
             continue;
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired() && m_server.process().state() == QProcess::Running) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))
-                && run(findProgram(QStringLiteral("xdpyinfo")).isEmpty() ? QStringLiteral("xrandr")
-                                                                         : QStringLiteral("xdpyinfo"),
-                       {QStringLiteral("-display"), display})
-                    == 0) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) &&
+                run(findProgram(QStringLiteral("xdpyinfo")).isEmpty() ? QStringLiteral("xrandr")
+                                                                      : QStringLiteral("xdpyinfo"),
+                    {QStringLiteral("-display"), display}) == 0) {
                 m_display = display;
                 return true;
             }
@@ -133,8 +128,7 @@ bool XvfbServer::start(const QString &screenSize)
 int XvfbServer::run(const QString &program, const QStringList &arguments, QByteArray *output) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!m_display.isEmpty())
-        env.insert(QStringLiteral("DISPLAY"), m_display);
+    if (!m_display.isEmpty()) env.insert(QStringLiteral("DISPLAY"), m_display);
     return runTool(program, arguments, env, output);
 }
 
@@ -144,15 +138,13 @@ int runTool(const QString &program, const QStringList &arguments, const QProcess
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(program, arguments);
-    if (!process.waitForStarted(5000))
-        return -1;
+    if (!process.waitForStarted(5000)) return -1;
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(2000);
         return -1;
     }
-    if (output)
-        *output = process.readAllStandardOutput();
+    if (output) *output = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 

@@ -31,17 +31,15 @@ QDBusMessage callDesktopServiceOrThrow(const QDBusConnection &bus, const QString
 std::optional<int> ewmhRootCardinal(const char *property)
 {
     Display *dpy = XOpenDisplay(nullptr);
-    if (!dpy)
-        return std::nullopt;
+    if (!dpy) return std::nullopt;
     std::optional<int> result;
     Atom actualType = None;
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char *data = nullptr;
     if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), XInternAtom(dpy, property, False), 0, 1, False, XA_CARDINAL,
-                           &actualType, &format, &items, &after, &data)
-            == Success
-        && data) {
+                           &actualType, &format, &items, &after, &data) == Success &&
+        data) {
         if (actualType == XA_CARDINAL && format == 32 && items == 1)
             result = int(*reinterpret_cast<unsigned long *>(data));
         XFree(data);

@@ -31,8 +31,8 @@ DesktopFacts liveFacts()
                                  QStringLiteral("org.freedesktop.portal.Desktop")};
         const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
         for (const QString &name : wanted) {
-            if (bus.interface()->isServiceRegistered(name).value()
-                || (activatable.isValid() && activatable.value().contains(name)))
+            if (bus.interface()->isServiceRegistered(name).value() ||
+                (activatable.isValid() && activatable.value().contains(name)))
                 facts.busNames.insert(name);
         }
     }

@@ -18,30 +18,23 @@ struct Candidate
 std::optional<Candidate> candidateForToken(const QString &raw)
 {
     const QString token = raw.trimmed().toLower();
-    if (token.isEmpty())
-        return std::nullopt;
+    if (token.isEmpty()) return std::nullopt;
     if (token == u"kde" || token == u"plasma" || token == u"plasmawayland" || token == u"plasmax11")
         return Candidate{DesktopKind::plasma, QStringLiteral("KDE Plasma")};
-    if (token == u"gnome" || token == u"gnome-xorg" || token == u"gnome-classic" || token == u"unity"
-        || token == u"ubuntu" || token == u"ubuntu-xorg" || token == u"budgie" || token == u"budgie-desktop"
-        || token == u"pantheon")
+    if (token == u"gnome" || token == u"gnome-xorg" || token == u"gnome-classic" || token == u"unity" ||
+        token == u"ubuntu" || token == u"ubuntu-xorg" || token == u"budgie" || token == u"budgie-desktop" ||
+        token == u"pantheon")
         return Candidate{DesktopKind::gnome, QStringLiteral("GNOME")};
     if (token == u"x-cinnamon" || token == u"cinnamon" || token == u"cinnamon2d")
         return Candidate{DesktopKind::cinnamon, QStringLiteral("Cinnamon")};
-    if (token == u"mate")
-        return Candidate{DesktopKind::mate, QStringLiteral("MATE")};
+    if (token == u"mate") return Candidate{DesktopKind::mate, QStringLiteral("MATE")};
     if (token == u"xfce" || token == u"xfce4" || token == u"xubuntu")
         return Candidate{DesktopKind::xfce, QStringLiteral("XFCE")};
-    if (token == u"sway")
-        return Candidate{DesktopKind::sway, QStringLiteral("sway")};
-    if (token == u"lxqt" || token == u"lubuntu")
-        return Candidate{DesktopKind::unsupported, QStringLiteral("LXQt")};
-    if (token == u"lxde")
-        return Candidate{DesktopKind::unsupported, QStringLiteral("LXDE")};
-    if (token == u"hyprland")
-        return Candidate{DesktopKind::unsupported, QStringLiteral("Hyprland")};
-    if (token == u"deepin" || token == u"dde")
-        return Candidate{DesktopKind::unsupported, QStringLiteral("Deepin")};
+    if (token == u"sway") return Candidate{DesktopKind::sway, QStringLiteral("sway")};
+    if (token == u"lxqt" || token == u"lubuntu") return Candidate{DesktopKind::unsupported, QStringLiteral("LXQt")};
+    if (token == u"lxde") return Candidate{DesktopKind::unsupported, QStringLiteral("LXDE")};
+    if (token == u"hyprland") return Candidate{DesktopKind::unsupported, QStringLiteral("Hyprland")};
+    if (token == u"deepin" || token == u"dde") return Candidate{DesktopKind::unsupported, QStringLiteral("Deepin")};
     return std::nullopt;
 }
 
@@ -67,9 +60,9 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
 
 bool isWayland(const DesktopFacts &facts)
 {
-    return !facts.x11
-        && (!facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()
-            || facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0);
+    return !facts.x11 &&
+           (!facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+            facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0);
 }
 } // namespace
 
@@ -80,21 +73,17 @@ DesktopDetection detectDesktop(const DesktopFacts &facts)
     tokens << env.value(QStringLiteral("XDG_SESSION_DESKTOP")) << env.value(QStringLiteral("DESKTOP_SESSION"));
     if (env.value(QStringLiteral("KDE_FULL_SESSION")).compare(u"true", Qt::CaseInsensitive) == 0)
         tokens << QStringLiteral("KDE");
-    if (!env.value(QStringLiteral("SWAYSOCK")).isEmpty())
-        tokens << QStringLiteral("sway");
-    if (!env.value(QStringLiteral("HYPRLAND_INSTANCE_SIGNATURE")).isEmpty())
-        tokens << QStringLiteral("Hyprland");
+    if (!env.value(QStringLiteral("SWAYSOCK")).isEmpty()) tokens << QStringLiteral("sway");
+    if (!env.value(QStringLiteral("HYPRLAND_INSTANCE_SIGNATURE")).isEmpty()) tokens << QStringLiteral("Hyprland");
 
     // The first named desktop that we cannot drive, kept for the message in case nothing else fits.
     std::optional<Candidate> unconfirmed;
     for (const QString &token : std::as_const(tokens)) {
         const std::optional<Candidate> candidate = candidateForToken(token);
-        if (!candidate)
-            continue;
+        if (!candidate) continue;
         if (candidate->kind != DesktopKind::unsupported && confirmed(candidate->kind, facts))
             return {candidate->kind, candidate->name};
-        if (!unconfirmed)
-            unconfirmed = candidate;
+        if (!unconfirmed) unconfirmed = candidate;
     }
 
     // A named desktop draws its own background: the root window would be hidden behind it, and the
@@ -105,14 +94,11 @@ DesktopDetection detectDesktop(const DesktopFacts &facts)
         return {DesktopKind::unsupported, unconfirmed->name};
     }
 
-    if (facts.x11 && !facts.desktopWindowMapped)
-        return {DesktopKind::x11Root, QStringLiteral("X11")};
-    if (isWayland(facts))
-        return {DesktopKind::portal, QStringLiteral("Wayland")};
+    if (facts.x11 && !facts.desktopWindowMapped) return {DesktopKind::x11Root, QStringLiteral("X11")};
+    if (isWayland(facts)) return {DesktopKind::portal, QStringLiteral("Wayland")};
 
     QString name = env.value(QStringLiteral("XDG_CURRENT_DESKTOP"));
-    if (name.isEmpty())
-        name = env.value(QStringLiteral("XDG_SESSION_DESKTOP"));
+    if (name.isEmpty()) name = env.value(QStringLiteral("XDG_SESSION_DESKTOP"));
     if (name.isEmpty())
         name = facts.desktopWindowMapped ? QStringLiteral("this X11 desktop") : QStringLiteral("an unknown desktop");
     return {DesktopKind::unsupported, name};

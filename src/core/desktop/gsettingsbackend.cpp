@@ -18,18 +18,15 @@ struct SettingsHandle
     GSettingsSchema *schema = nullptr;
     ~SettingsHandle()
     {
-        if (settings)
-            g_object_unref(settings);
-        if (schema)
-            g_settings_schema_unref(schema);
+        if (settings) g_object_unref(settings);
+        if (schema) g_settings_schema_unref(schema);
     }
 };
 
 GSettingsSchema *lookupSchema(const QString &id)
 {
     GSettingsSchemaSource *source = g_settings_schema_source_get_default();
-    if (!source)
-        return nullptr;
+    if (!source) return nullptr;
     return g_settings_schema_source_lookup(source, id.toUtf8().constData(), TRUE);
 }
 
@@ -49,27 +46,38 @@ QString readString(GSettings *settings, const QString &key)
 
 GSettingsBackend::Flavor GSettingsBackend::gnome()
 {
-    return {QStringLiteral("GNOME"), QStringLiteral("org.gnome.desktop.background"), QStringLiteral("picture-uri"),
-            QStringLiteral("picture-uri-dark"), true, QStringLiteral("picture-options")};
+    return {QStringLiteral("GNOME"),
+            QStringLiteral("org.gnome.desktop.background"),
+            QStringLiteral("picture-uri"),
+            QStringLiteral("picture-uri-dark"),
+            true,
+            QStringLiteral("picture-options")};
 }
 
 GSettingsBackend::Flavor GSettingsBackend::cinnamon()
 {
-    return {QStringLiteral("Cinnamon"), QStringLiteral("org.cinnamon.desktop.background"),
-            QStringLiteral("picture-uri"), {}, true, QStringLiteral("picture-options")};
+    return {QStringLiteral("Cinnamon"),
+            QStringLiteral("org.cinnamon.desktop.background"),
+            QStringLiteral("picture-uri"),
+            {},
+            true,
+            QStringLiteral("picture-options")};
 }
 
 GSettingsBackend::Flavor GSettingsBackend::mate()
 {
-    return {QStringLiteral("MATE"), QStringLiteral("org.mate.background"), QStringLiteral("picture-filename"), {},
-            false, QStringLiteral("picture-options")};
+    return {QStringLiteral("MATE"),
+            QStringLiteral("org.mate.background"),
+            QStringLiteral("picture-filename"),
+            {},
+            false,
+            QStringLiteral("picture-options")};
 }
 
 bool GSettingsBackend::schemaInstalled(const QString &schema)
 {
     GSettingsSchema *found = lookupSchema(schema);
-    if (!found)
-        return false;
+    if (!found) return false;
     g_settings_schema_unref(found);
     return true;
 }
@@ -78,8 +86,7 @@ QStringList GSettingsBackend::installedSchemas(const QStringList &wanted)
 {
     QStringList result;
     for (const QString &schema : wanted) {
-        if (schemaInstalled(schema))
-            result.append(schema);
+        if (schemaInstalled(schema)) result.append(schema);
     }
     return result;
 }
@@ -90,17 +97,14 @@ std::optional<DesktopPicture> GSettingsBackend::shownPicture(const DisplayTarget
 {
     SettingsHandle h;
     h.schema = lookupSchema(m_flavor.schema);
-    if (!h.schema || !hasKey(h.schema, m_flavor.pictureKey))
-        return std::nullopt;
+    if (!h.schema || !hasKey(h.schema, m_flavor.pictureKey)) return std::nullopt;
     h.settings = g_settings_new_full(h.schema, nullptr, nullptr);
     const QString value = readString(h.settings, m_flavor.pictureKey);
-    if (value.isEmpty())
-        return std::nullopt;
+    if (value.isEmpty()) return std::nullopt;
     QString path = value;
     if (m_flavor.storesURI) {
         const QUrl url(value);
-        if (!url.isLocalFile())
-            return std::nullopt;
+        if (!url.isLocalFile()) return std::nullopt;
         path = url.toLocalFile();
     }
     DesktopPicture picture{path, {}};
@@ -120,12 +124,11 @@ void GSettingsBackend::showPicture(const DisplayTarget &, const DesktopPicture &
         throw DesktopBackendError(
             QStringLiteral("the %1 background settings are locked and cannot be changed").arg(m_flavor.desktopName));
 
-    const QString value = m_flavor.storesURI ? QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded)
-                                             : picture.path;
+    const QString value =
+        m_flavor.storesURI ? QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded) : picture.path;
     const QByteArray utf8 = value.toUtf8();
     QString options = picture.options.value(m_flavor.optionsKey).toString();
-    if (options.isEmpty())
-        options = QString::fromLatin1(fillAndCrop);
+    if (options.isEmpty()) options = QString::fromLatin1(fillAndCrop);
 
     // Delay mode makes the keys change together: no moment where dark mode shows another picture.
     g_settings_delay(h.settings);

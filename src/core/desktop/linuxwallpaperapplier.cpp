@@ -35,15 +35,13 @@ struct RestoreRecord
 QList<DisplayTarget> connectedDisplays()
 {
     QList<DisplayTarget> result;
-    if (!qGuiApp)
-        return result;
+    // Only a GUI application knows the screens (a console tool or test may run without one).
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return result;
     const QScreen *primary = QGuiApplication::primaryScreen();
-    if (primary)
-        result.append(targetFor(primary, true));
+    if (primary) result.append(targetFor(primary, true));
     const auto screens = QGuiApplication::screens();
     for (const QScreen *screen : screens) {
-        if (screen != primary)
-            result.append(targetFor(screen, false));
+        if (screen != primary) result.append(targetFor(screen, false));
     }
     return result;
 }
@@ -56,8 +54,7 @@ LinuxWallpaperApplier::LinuxWallpaperApplier(std::unique_ptr<DesktopBackend> bac
 QList<DisplayTarget> LinuxWallpaperApplier::displays(DisplayScope scope) const
 {
     QList<DisplayTarget> all = m_displays();
-    if (scope == DisplayScope::mainDisplay && all.size() > 1)
-        all.resize(1);
+    if (scope == DisplayScope::mainDisplay && all.size() > 1) all.resize(1);
     return all;
 }
 
@@ -66,13 +63,11 @@ void LinuxWallpaperApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
     // Several desktops accept a path to nothing and keep the old picture while reporting success, so
     // the check has to happen here, before any of them runs.
     const QString path = file.isLocalFile() ? QDir::cleanPath(file.toLocalFile()) : QString();
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        throw WallpaperApplyError::fileMissing(file);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) throw WallpaperApplyError::fileMissing(file);
 
     const QList<DisplayTarget> all = m_displays();
     QList<DisplayTarget> targets = displays(scope);
-    if (targets.isEmpty())
-        throw WallpaperApplyError::noDisplaysFound();
+    if (targets.isEmpty()) throw WallpaperApplyError::noDisplaysFound();
 
     const DesktopPicture picture{path, {}};
     if (!m_backend->perDisplay()) {
@@ -98,14 +93,13 @@ void LinuxWallpaperApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
                 try {
                     m_backend->showPicture(record.display, record.previous, all);
                 } catch (const DesktopBackendError &undo) {
-                    qCWarning(lcDesktop).noquote() << "Could not put back the picture of" << record.display.name
-                                                   << undo.text();
+                    qCWarning(lcDesktop).noquote()
+                        << "Could not put back the picture of" << record.display.name << undo.text();
                 }
             }
             throw WallpaperApplyError::displayUpdateFailed(e.text());
         }
-        if (previous)
-            restore.append({display, *previous});
+        if (previous) restore.append({display, *previous});
     }
     qCInfo(lcDesktop).noquote() << "Set" << path << "on" << targets.size() << "display(s) of"
                                 << m_backend->desktopName();
@@ -114,8 +108,7 @@ void LinuxWallpaperApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
 std::optional<QUrl> LinuxWallpaperApplier::shownURL(const DisplayTarget &display)
 {
     const std::optional<DesktopPicture> shown = m_backend->shownPicture(display);
-    if (!shown || shown->path.isEmpty())
-        return std::nullopt;
+    if (!shown || shown->path.isEmpty()) return std::nullopt;
     return standardizedFileURL(QUrl::fromLocalFile(shown->path));
 }
 
@@ -139,8 +132,7 @@ QSet<QUrl> LinuxWallpaperApplier::currentDesktopImageURLs()
     QSet<QUrl> result;
     const auto urls = desktopImageURLs(DisplayScope::allDisplays);
     for (const std::optional<QUrl> &url : urls) {
-        if (url)
-            result.insert(*url);
+        if (url) result.insert(*url);
     }
     return result;
 }
@@ -148,8 +140,7 @@ QSet<QUrl> LinuxWallpaperApplier::currentDesktopImageURLs()
 double LinuxWallpaperApplier::primaryDisplayAspectRatio()
 {
     const QList<DisplayTarget> all = m_displays();
-    if (all.isEmpty() || all.first().geometry.height() <= 0)
-        return defaultAspectRatio;
+    if (all.isEmpty() || all.first().geometry.height() <= 0) return defaultAspectRatio;
     const double ratio = double(all.first().geometry.width()) / double(all.first().geometry.height());
     return std::clamp(ratio, minimumAspectRatio, maximumAspectRatio);
 }

@@ -18,8 +18,7 @@ class LinuxWallpaperApplier : public WallpaperApplying
 public:
     using DisplaySource = std::function<QList<DisplayTarget>()>;
 
-    explicit LinuxWallpaperApplier(std::unique_ptr<DesktopBackend> backend,
-                                   DisplaySource displays = connectedDisplays);
+    explicit LinuxWallpaperApplier(std::unique_ptr<DesktopBackend> backend, DisplaySource displays = connectedDisplays);
 
     void applyWallpaper(const QUrl &file, DisplayScope scope) override;
     QSet<QUrl> currentDesktopImageURLs() override;

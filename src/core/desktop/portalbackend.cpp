@@ -26,8 +26,7 @@ PortalBackend::PortalBackend(QString desktopName, QDBusConnection bus)
 
 std::optional<DesktopPicture> PortalBackend::shownPicture(const DisplayTarget &)
 {
-    if (!m_shown)
-        return std::nullopt;
+    if (!m_shown) return std::nullopt;
     return DesktopPicture{*m_shown, {}};
 }
 
@@ -45,7 +44,7 @@ void PortalBackend::showPicture(const DisplayTarget &, const DesktopPicture &pic
     const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
     m_response.reset();
     m_bus.connect(service, handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"), this,
-                  SLOT(onResponse(uint,QVariantMap)));
+                  SLOT(onResponse(uint, QVariantMap)));
 
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("show-preview"), false},
@@ -54,7 +53,7 @@ void PortalBackend::showPicture(const DisplayTarget &, const DesktopPicture &pic
     try {
         callDesktopServiceOrThrow(m_bus, service, objectPath, QStringLiteral("org.freedesktop.portal.Wallpaper"),
                                   QStringLiteral("SetWallpaperURI"), {QString(), uri, options},
-                                  QStringLiteral("The desktop portal"));
+                                  QStringLiteral("the desktop portal"));
         if (!m_response) {
             QEventLoop loop;
             QTimer timer;
@@ -66,13 +65,12 @@ void PortalBackend::showPicture(const DisplayTarget &, const DesktopPicture &pic
         }
     } catch (...) {
         m_bus.disconnect(service, handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
-                         this, SLOT(onResponse(uint,QVariantMap)));
+                         this, SLOT(onResponse(uint, QVariantMap)));
         throw;
     }
-    m_bus.disconnect(service, handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"), this,
-                     SLOT(onResponse(uint,QVariantMap)));
-    if (!m_response)
-        throw DesktopBackendError(QStringLiteral("the desktop portal did not answer"));
+    m_bus.disconnect(service, handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"),
+                     this, SLOT(onResponse(uint, QVariantMap)));
+    if (!m_response) throw DesktopBackendError(QStringLiteral("the desktop portal did not answer"));
     if (*m_response != 0)
         throw DesktopBackendError(*m_response == 1 ? QStringLiteral("the desktop portal request was cancelled")
                                                    : QStringLiteral("the desktop portal could not set the picture"));

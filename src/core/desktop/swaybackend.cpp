@@ -16,8 +16,7 @@ SwayBackend::SwayBackend(QString socketPath) : m_socketPath(std::move(socketPath
 std::optional<DesktopPicture> SwayBackend::shownPicture(const DisplayTarget &display)
 {
     const auto it = m_shown.constFind(display.name);
-    if (it == m_shown.cend())
-        return std::nullopt;
+    if (it == m_shown.cend()) return std::nullopt;
     return DesktopPicture{*it, {}};
 }
 
@@ -36,11 +35,9 @@ void SwayBackend::showPicture(const DisplayTarget &display, const DesktopPicture
 
     const QString command = QStringLiteral("output %1 bg %2 fill").arg(*output, *path);
     const std::optional<SwayIpc::Message> reply = SwayIpc::request(socket, SwayIpc::runCommand, command.toUtf8());
-    if (!reply)
-        throw DesktopBackendError(QStringLiteral("sway did not answer the command in time"));
+    if (!reply) throw DesktopBackendError(QStringLiteral("sway did not answer the command in time"));
     const QJsonArray results = QJsonDocument::fromJson(reply->payload).array();
-    if (results.isEmpty())
-        throw DesktopBackendError(QStringLiteral("sway sent an answer that could not be read"));
+    if (results.isEmpty()) throw DesktopBackendError(QStringLiteral("sway sent an answer that could not be read"));
     for (const QJsonValue &result : results) {
         const QJsonObject object = result.toObject();
         if (!object.value(QStringLiteral("success")).toBool()) {

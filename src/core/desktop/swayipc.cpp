@@ -29,8 +29,7 @@ std::optional<Message> takeMessage(QByteArray &buffer)
         buffer.clear();
         return std::nullopt;
     }
-    if (buffer.size() < headerSize)
-        return std::nullopt;
+    if (buffer.size() < headerSize) return std::nullopt;
     quint32 length = 0;
     quint32 type = 0;
     std::memcpy(&length, buffer.constData() + magicSize, 4);
@@ -39,8 +38,7 @@ std::optional<Message> takeMessage(QByteArray &buffer)
         buffer.clear();
         return std::nullopt;
     }
-    if (buffer.size() < headerSize + qsizetype(length))
-        return std::nullopt;
+    if (buffer.size() < headerSize + qsizetype(length)) return std::nullopt;
     Message message{type, buffer.mid(headerSize, length)};
     buffer.remove(0, headerSize + length);
     return message;
@@ -49,16 +47,13 @@ std::optional<Message> takeMessage(QByteArray &buffer)
 std::optional<Message> request(QLocalSocket &socket, quint32 type, const QByteArray &payload)
 {
     socket.write(frame(type, payload));
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return std::nullopt;
+    if (!socket.waitForBytesWritten(timeoutMs)) return std::nullopt;
     QByteArray buffer;
     for (;;) {
         while (std::optional<Message> message = takeMessage(buffer)) {
-            if (!(message->type & eventBit))
-                return message;
+            if (!(message->type & eventBit)) return message;
         }
-        if (!socket.waitForReadyRead(timeoutMs))
-            return std::nullopt;
+        if (!socket.waitForReadyRead(timeoutMs)) return std::nullopt;
         buffer.append(socket.readAll());
     }
 }

@@ -39,14 +39,11 @@ public:
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
     {
-        if (eventType != "xcb_generic_event_t")
-            return false;
+        if (eventType != "xcb_generic_event_t") return false;
         const auto *event = static_cast<const xcb_generic_event_t *>(message);
-        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-            return false;
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return false;
         const auto *property = static_cast<const xcb_property_notify_event_t *>(message);
-        if (property->window == m_root && property->atom == m_currentDesktop)
-            m_owner->noteWorkspaceChange();
+        if (property->window == m_root && property->atom == m_currentDesktop) m_owner->noteWorkspaceChange();
         return false; // Qt needs root property events too
     }
 
@@ -74,8 +71,7 @@ void SystemEvents::start()
     watchWake(QDBusConnection::systemBus());
     watchX11Workspaces();
     const QString swaySocket = QProcessEnvironment::systemEnvironment().value(QStringLiteral("SWAYSOCK"));
-    if (!swaySocket.isEmpty())
-        watchSwayWorkspaces(swaySocket);
+    if (!swaySocket.isEmpty()) watchSwayWorkspaces(swaySocket);
 }
 
 void SystemEvents::watchWake(QDBusConnection systemBus)
@@ -86,15 +82,15 @@ void SystemEvents::watchWake(QDBusConnection systemBus)
         return;
     }
     // Qt refuses a subscription while the name has no owner; try again once logind appears.
-    auto *watcher = new QDBusServiceWatcher(logindService, m_systemBus, QDBusServiceWatcher::WatchForRegistration, this);
+    auto *watcher =
+        new QDBusServiceWatcher(logindService, m_systemBus, QDBusServiceWatcher::WatchForRegistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, &SystemEvents::onLogindRegistered);
     subscribeToLogind();
 }
 
 void SystemEvents::subscribeToLogind()
 {
-    if (m_logindSubscribed)
-        return;
+    if (m_logindSubscribed) return;
     // Naming the service makes Qt deliver only signals sent by the name's current owner: another
     // program on the bus cannot fake a wake-up.
     m_logindSubscribed = m_systemBus.connect(logindService, logindPath, logindInterface,
@@ -114,38 +110,34 @@ void SystemEvents::onLogindRegistered()
 
 void SystemEvents::onPrepareForSleep(bool sleeping)
 {
-    if (sleeping)
-        return;
+    if (sleeping) return;
     qCInfo(lcDesktop) << "System woke from sleep";
     Q_EMIT systemDidWake();
 }
 
 bool SystemEvents::watchX11Workspaces()
 {
-    if (m_x11Filter || !qGuiApp)
-        return m_x11Filter != nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection())
-        return false;
+    if (m_x11Filter) return true;
+    auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    if (!app) return false;
+    auto *x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return false;
     xcb_connection_t *conn = x11->connection();
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
-    if (!screen)
-        return false;
+    if (!screen) return false;
     const xcb_window_t root = screen->root;
 
     static constexpr char name[] = "_NET_CURRENT_DESKTOP";
     xcb_intern_atom_reply_t *atomReply =
         xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, sizeof(name) - 1, name), nullptr);
-    if (!atomReply)
-        return false;
+    if (!atomReply) return false;
     const xcb_atom_t currentDesktop = atomReply->atom;
     free(atomReply);
 
     // Qt already listens on the root window: add our mask to its own instead of replacing it.
     xcb_get_window_attributes_reply_t *attributes =
         xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, root), nullptr);
-    if (!attributes)
-        return false;
+    if (!attributes) return false;
     const uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_PROPERTY_CHANGE;
     free(attributes);
     xcb_change_window_attributes(conn, root, XCB_CW_EVENT_MASK, &mask);
@@ -161,9 +153,8 @@ void SystemEvents::watchSwayWorkspaces(const QString &socketPath)
     delete m_sway;
     m_swayBuffer.clear();
     m_sway = new QLocalSocket(this);
-    connect(m_sway, &QLocalSocket::connected, this, [this] {
-        m_sway->write(SwayIpc::frame(SwayIpc::subscribe, QByteArrayLiteral("[\"workspace\"]")));
-    });
+    connect(m_sway, &QLocalSocket::connected, this,
+            [this] { m_sway->write(SwayIpc::frame(SwayIpc::subscribe, QByteArrayLiteral("[\"workspace\"]"))); });
     connect(m_sway, &QLocalSocket::readyRead, this, &SystemEvents::readSway);
     connect(m_sway, &QLocalSocket::errorOccurred, this, [](QLocalSocket::LocalSocketError) {
         qCWarning(lcDesktop) << "sway IPC subscription failed: workspace switches will not be noticed";
@@ -175,11 +166,9 @@ void SystemEvents::readSway()
 {
     m_swayBuffer.append(m_sway->readAll());
     while (std::optional<SwayIpc::Message> message = SwayIpc::takeMessage(m_swayBuffer)) {
-        if (message->type != SwayIpc::workspaceEvent)
-            continue;
+        if (message->type != SwayIpc::workspaceEvent) continue;
         const QJsonObject event = QJsonDocument::fromJson(message->payload).object();
-        if (event.value(QStringLiteral("change")).toString() == u"focus")
-            noteWorkspaceChange();
+        if (event.value(QStringLiteral("change")).toString() == u"focus") noteWorkspaceChange();
     }
 }
 
@@ -199,7 +188,7 @@ void revealInFileManager(const QUrl &file, QDBusConnection bus)
         QDesktopServices::openUrl(folder);
         return;
     }
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), qApp);
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), QCoreApplication::instance());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, folder] {
         if (watcher->isError()) {
             qCDebug(lcDesktop) << "No file manager on the bus:" << watcher->error().message();

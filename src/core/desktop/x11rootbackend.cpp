@@ -52,11 +52,12 @@ private:
 struct DisplayConnection
 {
     Display *dpy = nullptr;
-    explicit DisplayConnection(const QByteArray &name) : dpy(XOpenDisplay(name.isEmpty() ? nullptr : name.constData())) {}
+    explicit DisplayConnection(const QByteArray &name) : dpy(XOpenDisplay(name.isEmpty() ? nullptr : name.constData()))
+    {
+    }
     ~DisplayConnection()
     {
-        if (dpy)
-            XCloseDisplay(dpy);
+        if (dpy) XCloseDisplay(dpy);
     }
     DisplayConnection(const DisplayConnection &) = delete;
     DisplayConnection &operator=(const DisplayConnection &) = delete;
@@ -76,11 +77,10 @@ unsigned long xidProperty(Display *dpy, Window window, const char *name, Atom ty
     unsigned long after = 0;
     unsigned char *data = nullptr;
     unsigned long result = 0;
-    if (XGetWindowProperty(dpy, window, atom(dpy, name), 0, 1, False, type, &actualType, &format, &items, &after, &data)
-            == Success
-        && data) {
-        if (actualType == type && format == 32 && items == 1)
-            result = *reinterpret_cast<unsigned long *>(data);
+    if (XGetWindowProperty(dpy, window, atom(dpy, name), 0, 1, False, type, &actualType, &format, &items, &after,
+                           &data) == Success &&
+        data) {
+        if (actualType == type && format == 32 && items == 1) result = *reinterpret_cast<unsigned long *>(data);
         XFree(data);
     }
     return result;
@@ -95,11 +95,9 @@ QByteArray bytesProperty(Display *dpy, Window window, const char *name)
     unsigned char *data = nullptr;
     QByteArray result;
     if (XGetWindowProperty(dpy, window, atom(dpy, name), 0, 1 << 20, False, AnyPropertyType, &actualType, &format,
-                           &items, &after, &data)
-            == Success
-        && data) {
-        if (format == 8)
-            result = QByteArray(reinterpret_cast<const char *>(data), int(items));
+                           &items, &after, &data) == Success &&
+        data) {
+        if (format == 8) result = QByteArray(reinterpret_cast<const char *>(data), int(items));
         XFree(data);
     }
     return result;
@@ -115,24 +113,21 @@ struct RootRecord
 RootRecord readRecord(Display *dpy, Window root)
 {
     const QJsonObject json = QJsonDocument::fromJson(bytesProperty(dpy, root, X11RootBackend::recordProperty)).object();
-    return {json.value(QStringLiteral("pixmap")).toString().toULong(), json.value(QStringLiteral("displays")).toObject()};
+    return {json.value(QStringLiteral("pixmap")).toString().toULong(),
+            json.value(QStringLiteral("displays")).toObject()};
 }
 
 bool pixmapAlive(Display *dpy, Pixmap pixmap, unsigned *width = nullptr, unsigned *height = nullptr)
 {
-    if (!pixmap)
-        return false;
+    if (!pixmap) return false;
     ErrorTrap trap(dpy);
     Window rootReturn;
     int x, y;
     unsigned w = 0, h = 0, border, depth;
     const Status ok = XGetGeometry(dpy, pixmap, &rootReturn, &x, &y, &w, &h, &border, &depth);
-    if (trap.failed() || !ok)
-        return false;
-    if (width)
-        *width = w;
-    if (height)
-        *height = h;
+    if (trap.failed() || !ok) return false;
+    if (width) *width = w;
+    if (height) *height = h;
     return true;
 }
 
@@ -151,16 +146,13 @@ X11RootBackend::X11RootBackend(QByteArray displayName) : m_displayName(std::move
 std::optional<DesktopPicture> X11RootBackend::shownPicture(const DisplayTarget &display)
 {
     DisplayConnection conn(m_displayName);
-    if (!conn.dpy)
-        return std::nullopt;
+    if (!conn.dpy) return std::nullopt;
     const Window root = DefaultRootWindow(conn.dpy);
     const RootRecord record = readRecord(conn.dpy, root);
     // Another program that set the background replaced _XROOTPMAP_ID: our record no longer describes the screen.
-    if (!record.pixmap || record.pixmap != xidProperty(conn.dpy, root, "_XROOTPMAP_ID", XA_PIXMAP))
-        return std::nullopt;
+    if (!record.pixmap || record.pixmap != xidProperty(conn.dpy, root, "_XROOTPMAP_ID", XA_PIXMAP)) return std::nullopt;
     const QString path = record.displays.value(display.name).toString();
-    if (path.isEmpty())
-        return std::nullopt;
+    if (path.isEmpty()) return std::nullopt;
     return DesktopPicture{path, {}};
 }
 
@@ -176,8 +168,7 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
     // A connection of its own: RetainPermanent keeps every resource of the connection alive after we
     // close it, and that must be the pixmap only.
     Display *dpy = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData());
-    if (!dpy)
-        throw DesktopBackendError(QStringLiteral("the X display could not be opened"));
+    if (!dpy) throw DesktopBackendError(QStringLiteral("the X display could not be opened"));
 
     const int screen = DefaultScreen(dpy);
     const Window root = RootWindow(dpy, screen);
@@ -195,14 +186,13 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
         XCloseDisplay(dpy);
         throw DesktopBackendError(QStringLiteral("the display %1 lies outside the X screen").arg(display.name));
     }
-    const QImage tile = fillAndCrop(image, display.devicePixelGeometry.size()).copy(
-        target.translated(-display.devicePixelGeometry.topLeft()));
+    const QImage tile = fillAndCrop(image, display.devicePixelGeometry.size())
+                            .copy(target.translated(-display.devicePixelGeometry.topLeft()));
 
     const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
     const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);
     RootRecord record = readRecord(dpy, root);
-    if (record.pixmap != oldRoot)
-        record.displays = {};
+    if (record.pixmap != oldRoot) record.displays = {};
 
     const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
     GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
@@ -235,7 +225,8 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
 
     const Atom rootAtom = atom(dpy, "_XROOTPMAP_ID");
     const Atom esetrootAtom = atom(dpy, "ESETROOT_PMAP_ID");
-    XChangeProperty(dpy, root, rootAtom, XA_PIXMAP, 32, PropModeReplace, reinterpret_cast<const unsigned char *>(&pixmap), 1);
+    XChangeProperty(dpy, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
     XChangeProperty(dpy, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char *>(&pixmap), 1);
 
@@ -258,15 +249,15 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
     }
     XSetCloseDownMode(dpy, RetainPermanent);
     XCloseDisplay(dpy);
-    qCDebug(lcDesktop).noquote() << "Root pixmap" << Qt::hex << pixmap << "shows" << picture.path << "on" << display.name;
+    qCDebug(lcDesktop).noquote() << "Root pixmap" << Qt::hex << pixmap << "shows" << picture.path << "on"
+                                 << display.name;
 }
 
 X11DesktopFacts probeX11Desktop(const QByteArray &displayName)
 {
     X11DesktopFacts facts;
     DisplayConnection conn(displayName);
-    if (!conn.dpy)
-        return facts;
+    if (!conn.dpy) return facts;
     facts.reachable = true;
     Display *dpy = conn.dpy;
     const Window root = DefaultRootWindow(dpy);
@@ -278,30 +269,25 @@ X11DesktopFacts probeX11Desktop(const QByteArray &displayName)
     Window *children = nullptr;
     unsigned count = 0;
     ErrorTrap trap(dpy);
-    if (!XQueryTree(dpy, root, &rootReturn, &parent, &children, &count))
-        return facts;
+    if (!XQueryTree(dpy, root, &rootReturn, &parent, &children, &count)) return facts;
     for (unsigned i = 0; i < count && !facts.desktopWindowMapped; ++i) {
         XWindowAttributes attributes;
-        if (!XGetWindowAttributes(dpy, children[i], &attributes) || attributes.map_state != IsViewable)
-            continue;
+        if (!XGetWindowAttributes(dpy, children[i], &attributes) || attributes.map_state != IsViewable) continue;
         Atom actualType = None;
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char *data = nullptr;
         if (XGetWindowProperty(dpy, children[i], typeAtom, 0, 16, False, XA_ATOM, &actualType, &format, &items, &after,
-                               &data)
-                == Success
-            && data) {
+                               &data) == Success &&
+            data) {
             const auto *types = reinterpret_cast<const unsigned long *>(data);
             for (unsigned long t = 0; t < items; ++t) {
-                if (types[t] == desktopType)
-                    facts.desktopWindowMapped = true;
+                if (types[t] == desktopType) facts.desktopWindowMapped = true;
             }
             XFree(data);
         }
     }
-    if (children)
-        XFree(children);
+    if (children) XFree(children);
     return facts;
 }
 

@@ -52,8 +52,7 @@ std::optional<QVariant> XfconfBackend::property(const QString &name) const
 {
     const QDBusMessage reply =
         callDesktopService(m_bus, service, objectPath, interfaceName, QStringLiteral("GetProperty"), {channel, name});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return std::nullopt;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
     return unwrap(reply.arguments().first());
 }
 
@@ -68,8 +67,7 @@ QVariantMap XfconfBackend::monitorProperties(const QString &prefix) const
     const QDBusMessage reply = callDesktopService(m_bus, service, objectPath, interfaceName,
                                                   QStringLiteral("GetAllProperties"), {channel, prefix});
     QVariantMap result;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return result;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return result;
     const QDBusArgument argument = reply.arguments().first().value<QDBusArgument>();
     QMap<QString, QDBusVariant> raw;
     argument >> raw;
@@ -92,20 +90,19 @@ std::optional<DesktopPicture> XfconfBackend::shownPicture(const DisplayTarget &d
     const QString prefix = monitorPrefix(display);
     const QVariantMap all = monitorProperties(prefix);
     const QString shown = all.value(workspaceProperty(prefix, workspaceShown(), imageKey)).toString();
-    if (shown.isEmpty())
-        return std::nullopt;
+    if (shown.isEmpty()) return std::nullopt;
 
     // Remember every workspace's picture and style, so that a roll-back puts each one back.
     QVariantMap workspaces;
     static const QRegularExpression key(QStringLiteral("/workspace(\\d+)/(last-image|image-style)$"));
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        if (key.match(it.key()).hasMatch())
-            workspaces.insert(it.key(), it.value());
+        if (key.match(it.key()).hasMatch()) workspaces.insert(it.key(), it.value());
     }
     return DesktopPicture{shown, {{workspacesOption, workspaces}}};
 }
 
-void XfconfBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture, const QList<DisplayTarget> &)
+void XfconfBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                                const QList<DisplayTarget> &)
 {
     const QString prefix = monitorPrefix(display);
     const QVariantMap previous = picture.options.value(workspacesOption).toMap();
@@ -121,8 +118,7 @@ void XfconfBackend::showPicture(const DisplayTarget &display, const DesktopPictu
     const QVariantMap existing = monitorProperties(prefix);
     for (auto it = existing.cbegin(); it != existing.cend(); ++it) {
         const QRegularExpressionMatch match = workspaceKey.match(it.key());
-        if (match.hasMatch())
-            count = std::max(count, match.captured(1).toInt() + 1);
+        if (match.hasMatch()) count = std::max(count, match.captured(1).toInt() + 1);
     }
     count = std::clamp(count, 1, 64);
     for (int workspace = 0; workspace < count; ++workspace) {

@@ -21,7 +21,8 @@ public:
     /// The window manager's numbers from EWMH.
     static Workspaces ewmhWorkspaces();
 
-    explicit XfconfBackend(QDBusConnection bus = QDBusConnection::sessionBus(), Workspaces workspaces = ewmhWorkspaces());
+    explicit XfconfBackend(QDBusConnection bus = QDBusConnection::sessionBus(),
+                           Workspaces workspaces = ewmhWorkspaces());
 
     QString desktopName() const override { return QStringLiteral("XFCE"); }
     bool perDisplay() const override { return true; }
