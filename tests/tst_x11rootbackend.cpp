@@ -57,6 +57,46 @@ void setRootCardinal(const char *name, unsigned long value)
     XCloseDisplay(dpy);
 }
 
+unsigned long rootPixmap()
+{
+    Display *dpy = XOpenDisplay(nullptr);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char *data = nullptr;
+    unsigned long result = 0;
+    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), XInternAtom(dpy, "_XROOTPMAP_ID", False), 0, 1, False,
+                           XA_PIXMAP, &type, &format, &items, &after, &data) == Success &&
+        data) {
+        if (items == 1) result = *reinterpret_cast<unsigned long *>(data);
+        XFree(data);
+    }
+    XCloseDisplay(dpy);
+    return result;
+}
+
+int g_errors = 0;
+int countErrors(Display *, XErrorEvent *)
+{
+    ++g_errors;
+    return 0;
+}
+
+bool pixmapExists(unsigned long pixmap)
+{
+    Display *dpy = XOpenDisplay(nullptr);
+    auto previous = XSetErrorHandler(countErrors);
+    g_errors = 0;
+    Window root;
+    int x, y;
+    unsigned w, h, border, depth;
+    const Status ok = XGetGeometry(dpy, pixmap, &root, &x, &y, &w, &h, &border, &depth);
+    XSync(dpy, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(dpy);
+    return ok && g_errors == 0;
+}
+
 bool near(QRgb actual, QRgb expected)
 {
     return std::abs(qRed(actual) - qRed(expected)) < 8 && std::abs(qGreen(actual) - qGreen(expected)) < 8 &&
@@ -157,6 +197,21 @@ private Q_SLOTS:
         applier.applyWallpaper(url(m_strip), DisplayScope::mainDisplay);
         QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
                  (QList<std::optional<QUrl>>{url(m_strip), std::nullopt}));
+    }
+
+    void previousPixmapIsFreed()
+    {
+        // Every change leaves one retained pixmap the size of the whole screen on the server; the
+        // one before it must go, or each rotation would leak 16 MB of X server memory here.
+        LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
+        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+        const unsigned long first = rootPixmap();
+        QVERIFY(first && pixmapExists(first));
+        applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay);
+        const unsigned long second = rootPixmap();
+        QVERIFY(second != first);
+        QVERIFY(pixmapExists(second));
+        QVERIFY(!pixmapExists(first));
     }
 
     void unreadablePictureIsRefused()

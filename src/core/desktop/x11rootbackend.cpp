@@ -4,6 +4,7 @@
 #include "logging.h"
 
 #include <QImage>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -161,6 +162,13 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
 {
     QImageReader reader(picture.path);
     reader.setAutoTransform(true);
+    // Archive pictures are far larger than a monitor: let the decoder scale down while it reads.
+    const QSize source = reader.size();
+    const bool rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    if (source.isValid() && !rotated) {
+        const QSize cover = source.scaled(display.devicePixelGeometry.size(), Qt::KeepAspectRatioByExpanding);
+        if (cover.width() < source.width() && !cover.isEmpty()) reader.setScaledSize(cover);
+    }
     const QImage image = reader.read();
     if (image.isNull())
         throw DesktopBackendError(QStringLiteral("the picture could not be read (%1)").arg(reader.errorString()));
