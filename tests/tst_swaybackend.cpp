@@ -108,7 +108,8 @@ private Q_SLOTS:
         QStringList arguments{QStringLiteral("-c"), config};
         QString program = QStringLiteral("sway");
         if (root) {
-            arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "sway"} + arguments;
+            arguments = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--pdeathsig", "TERM", "sway"} +
+                        arguments;
             program = QStringLiteral("setpriv");
         }
         QVERIFY(m_sway.start(Test::findProgram(program), arguments, env));

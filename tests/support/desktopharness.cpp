@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -31,7 +32,11 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments, c
     m_process->setProcessEnvironment(env);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     // A group of its own, so that stopping it also stops what it started.
-    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // Also make it die with us should the test crash before its destructor runs.
+    m_process->setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     m_process->start(program, arguments);
     return m_process->waitForStarted(5000);
 }
