@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/desktopdetector.h"
+#include "desktop/gsettingsbackend.h"
+#include "desktop/linuxwallpaperapplier.h"
+#include "desktop/plasmabackend.h"
+#include "desktop/portalbackend.h"
+#include "desktop/swaybackend.h"
+#include "desktop/x11rootbackend.h"
+#include "desktop/xfconfbackend.h"
+#include "logging.h"
+
+#include <QDBusConnectionInterface>
+#include <QGuiApplication>
+#include <QProcessEnvironment>
+
+namespace Starvane {
+
+namespace {
+DesktopFacts liveFacts()
+{
+    DesktopFacts facts;
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const auto keys = env.keys();
+    for (const QString &key : keys)
+        facts.environment.insert(key, env.value(key));
+
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface()) {
+        // Only the names detection asks about: asking for all of them costs a round trip per name.
+        const QStringList wanted{QStringLiteral("org.kde.plasmashell"), QStringLiteral("org.xfce.Xfconf"),
+                                 QStringLiteral("org.freedesktop.portal.Desktop")};
+        const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
+        for (const QString &name : wanted) {
+            if (bus.interface()->isServiceRegistered(name).value() ||
+                (activatable.isValid() && activatable.value().contains(name)))
+                facts.busNames.insert(name);
+        }
+    }
+
+    const QStringList schemas = GSettingsBackend::installedSchemas(
+        {GSettingsBackend::gnome().schema, GSettingsBackend::cinnamon().schema, GSettingsBackend::mate().schema});
+    facts.schemas = QSet<QString>(schemas.cbegin(), schemas.cend());
+
+    if (QGuiApplication::platformName() == u"xcb") {
+        const X11DesktopFacts x11 = probeX11Desktop();
+        facts.x11 = x11.reachable;
+        facts.desktopWindowMapped = x11.desktopWindowMapped;
+    }
+    return facts;
+}
+
+std::unique_ptr<DesktopBackend> backendFor(const DesktopDetection &detection, const DesktopFacts &facts)
+{
+    switch (detection.kind) {
+    case DesktopKind::gnome:
+        return std::make_unique<GSettingsBackend>(GSettingsBackend::gnome());
+    case DesktopKind::cinnamon:
+        return std::make_unique<GSettingsBackend>(GSettingsBackend::cinnamon());
+    case DesktopKind::mate:
+        return std::make_unique<GSettingsBackend>(GSettingsBackend::mate());
+    case DesktopKind::plasma:
+        return std::make_unique<PlasmaBackend>();
+    case DesktopKind::xfce:
+        return std::make_unique<XfconfBackend>();
+    case DesktopKind::sway:
+        return std::make_unique<SwayBackend>(facts.environment.value(QStringLiteral("SWAYSOCK")));
+    case DesktopKind::x11Root:
+        return std::make_unique<X11RootBackend>();
+    case DesktopKind::portal:
+        return std::make_unique<PortalBackend>(detection.desktopName);
+    case DesktopKind::unsupported:
+        break;
+    }
+    return std::make_unique<UnsupportedBackend>(detection.desktopName);
+}
+} // namespace
+
+std::shared_ptr<WallpaperApplying> createDesktopApplier()
+{
+    const DesktopFacts facts = liveFacts();
+    const DesktopDetection detection = detectDesktop(facts);
+    std::unique_ptr<DesktopBackend> backend = backendFor(detection, facts);
+    qCInfo(lcDesktop).noquote() << "Desktop:" << detection.desktopName << "backend:" << backend->desktopName()
+                                << (backend->perDisplay() ? "per display" : "one picture for all displays");
+    return std::make_shared<LinuxWallpaperApplier>(std::move(backend));
+}
+
+} // namespace Starvane

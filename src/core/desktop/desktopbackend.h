@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QVariantMap>
+#include <exception>
+#include <optional>
+
+namespace Starvane {
+
+/// One display as the applier sees it: the name the windowing system gives it (RandR monitor or
+/// output, Wayland output), its geometry in logical pixels, its geometry in device pixels, and
+/// whether it is the primary display.
+struct DisplayTarget
+{
+    QString name;
+    QRect geometry;
+    QRect devicePixelGeometry;
+    bool primary = false;
+
+    bool operator==(const DisplayTarget &) const = default;
+};
+
+/// What a display shows: a local file path and the backend's own scaling options. Empty options
+/// mean "our fill-and-crop mode" when a picture is set.
+struct DesktopPicture
+{
+    QString path;
+    QVariantMap options;
+
+    bool operator==(const DesktopPicture &) const = default;
+};
+
+/// A refusal from the desktop, with a sentence the user can read (no trailing full stop needed).
+class DesktopBackendError : public std::exception
+{
+public:
+    explicit DesktopBackendError(QString text) : m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
+    QString text() const { return m_text; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_text;
+    QByteArray m_utf8;
+};
+
+/// One way of putting a picture on the desktop. Main thread only.
+class DesktopBackend
+{
+public:
+    virtual ~DesktopBackend() = default;
+
+    /// Human name of the desktop, used in messages ("GNOME", "KDE Plasma").
+    virtual QString desktopName() const = 0;
+    /// True when each display can show its own picture; false for one global picture.
+    virtual bool perDisplay() const = 0;
+    /// True when the picture is read from the desktop itself rather than from our own record.
+    virtual bool readsBackFromDesktop() const = 0;
+
+    /// What `display` shows now, or nothing when the desktop does not say. Never throws.
+    virtual std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) = 0;
+    /// Shows `picture` on `display` (on a global backend: everywhere). `allDisplays` is every
+    /// connected display, primary first. Throws DesktopBackendError.
+    virtual void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                             const QList<DisplayTarget> &allDisplays) = 0;
+};
+
+} // namespace Starvane

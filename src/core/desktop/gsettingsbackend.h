@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "desktop/desktopbackend.h"
+
+#include <QStringList>
+
+namespace Starvane {
+
+/// Desktops that keep one picture in GSettings: GNOME (and Unity, Budgie, Pantheon), Cinnamon, MATE.
+/// Talks to GIO in-process, so it works with whichever GSettings backend the session uses.
+class GSettingsBackend : public DesktopBackend
+{
+public:
+    struct Flavor
+    {
+        QString desktopName;
+        QString schema;
+        QString pictureKey;
+        /// Written alongside when the installed schema has it (GNOME 42+ shows it in dark mode).
+        QString darkPictureKey;
+        /// True when the key holds a URI, false for a plain path (MATE).
+        bool storesURI = true;
+        QString optionsKey;
+    };
+
+    static Flavor gnome();
+    static Flavor cinnamon();
+    static Flavor mate();
+
+    /// Whether `schema` is installed. Opening a missing schema would abort the process.
+    static bool schemaInstalled(const QString &schema);
+    /// The installed schemas among `wanted`.
+    static QStringList installedSchemas(const QStringList &wanted);
+
+    explicit GSettingsBackend(Flavor flavor);
+
+    QString desktopName() const override { return m_flavor.desktopName; }
+    bool perDisplay() const override { return false; }
+    bool readsBackFromDesktop() const override { return true; }
+    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
+    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                     const QList<DisplayTarget> &allDisplays) override;
+
+private:
+    Flavor m_flavor;
+};
+
+} // namespace Starvane

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/linuxwallpaperapplier.h"
+
+#include "logging.h"
+#include "models/errors.h"
+#include "models/fileurls.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace Starvane {
+
+namespace {
+constexpr double defaultAspectRatio = 16.0 / 9.0;
+constexpr double minimumAspectRatio = 1.1;
+constexpr double maximumAspectRatio = 2.6;
+
+DisplayTarget targetFor(const QScreen *screen, bool primary)
+{
+    const QRect logical = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect device(qRound(logical.x() * ratio), qRound(logical.y() * ratio), qRound(logical.width() * ratio),
+                       qRound(logical.height() * ratio));
+    return {screen->name(), logical, device, primary};
+}
+
+struct RestoreRecord
+{
+    DisplayTarget display;
+    DesktopPicture previous;
+};
+} // namespace
+
+QList<DisplayTarget> connectedDisplays()
+{
+    QList<DisplayTarget> result;
+    // Only a GUI application knows the screens (a console tool or test may run without one).
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return result;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (primary) result.append(targetFor(primary, true));
+    const auto screens = QGuiApplication::screens();
+    for (const QScreen *screen : screens) {
+        if (screen != primary) result.append(targetFor(screen, false));
+    }
+    return result;
+}
+
+LinuxWallpaperApplier::LinuxWallpaperApplier(std::unique_ptr<DesktopBackend> backend, DisplaySource displays)
+    : m_backend(std::move(backend)), m_displays(std::move(displays))
+{
+}
+
+QList<DisplayTarget> LinuxWallpaperApplier::displays(DisplayScope scope) const
+{
+    QList<DisplayTarget> all = m_displays();
+    if (scope == DisplayScope::mainDisplay && all.size() > 1) all.resize(1);
+    return all;
+}
+
+void LinuxWallpaperApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
+{
+    // Several desktops accept a path to nothing and keep the old picture while reporting success, so
+    // the check has to happen here, before any of them runs.
+    const QString path = file.isLocalFile() ? QDir::cleanPath(file.toLocalFile()) : QString();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) throw WallpaperApplyError::fileMissing(file);
+
+    const QList<DisplayTarget> all = m_displays();
+    QList<DisplayTarget> targets = displays(scope);
+    if (targets.isEmpty()) throw WallpaperApplyError::noDisplaysFound();
+
+    const DesktopPicture picture{path, {}};
+    if (!m_backend->perDisplay()) {
+        // One picture for every display: "main display" cannot be honoured alone, the interface says so.
+        try {
+            m_backend->showPicture(targets.first(), picture, all);
+        } catch (const DesktopBackendError &e) {
+            qCWarning(lcDesktop) << "Desktop refused the picture:" << e.text();
+            throw WallpaperApplyError::displayUpdateFailed(e.text());
+        }
+        qCInfo(lcDesktop).noquote() << "Set" << path << "on" << m_backend->desktopName();
+        return;
+    }
+
+    QList<RestoreRecord> restore;
+    for (const DisplayTarget &display : std::as_const(targets)) {
+        const std::optional<DesktopPicture> previous = m_backend->shownPicture(display);
+        try {
+            m_backend->showPicture(display, picture, all);
+        } catch (const DesktopBackendError &e) {
+            qCWarning(lcDesktop).noquote() << "Display" << display.name << "refused the picture:" << e.text();
+            for (const RestoreRecord &record : std::as_const(restore)) {
+                try {
+                    m_backend->showPicture(record.display, record.previous, all);
+                } catch (const DesktopBackendError &undo) {
+                    qCWarning(lcDesktop).noquote()
+                        << "Could not put back the picture of" << record.display.name << undo.text();
+                }
+            }
+            throw WallpaperApplyError::displayUpdateFailed(e.text());
+        }
+        if (previous) restore.append({display, *previous});
+    }
+    qCInfo(lcDesktop).noquote() << "Set" << path << "on" << targets.size() << "display(s) of"
+                                << m_backend->desktopName();
+}
+
+std::optional<QUrl> LinuxWallpaperApplier::shownURL(const DisplayTarget &display)
+{
+    const std::optional<DesktopPicture> shown = m_backend->shownPicture(display);
+    if (!shown || shown->path.isEmpty()) return std::nullopt;
+    return standardizedFileURL(QUrl::fromLocalFile(shown->path));
+}
+
+QList<std::optional<QUrl>> LinuxWallpaperApplier::desktopImageURLs(DisplayScope scope)
+{
+    QList<std::optional<QUrl>> result;
+    const QList<DisplayTarget> targets = displays(scope);
+    if (!m_backend->perDisplay() && !targets.isEmpty()) {
+        const std::optional<QUrl> shared = shownURL(targets.first());
+        for (qsizetype i = 0; i < targets.size(); ++i)
+            result.append(shared);
+        return result;
+    }
+    for (const DisplayTarget &display : targets)
+        result.append(shownURL(display));
+    return result;
+}
+
+QSet<QUrl> LinuxWallpaperApplier::currentDesktopImageURLs()
+{
+    QSet<QUrl> result;
+    const auto urls = desktopImageURLs(DisplayScope::allDisplays);
+    for (const std::optional<QUrl> &url : urls) {
+        if (url) result.insert(*url);
+    }
+    return result;
+}
+
+double LinuxWallpaperApplier::primaryDisplayAspectRatio()
+{
+    const QList<DisplayTarget> all = m_displays();
+    if (all.isEmpty() || all.first().geometry.height() <= 0) return defaultAspectRatio;
+    const double ratio = double(all.first().geometry.width()) / double(all.first().geometry.height());
+    return std::clamp(ratio, minimumAspectRatio, maximumAspectRatio);
+}
+
+bool LinuxWallpaperApplier::supportsPerDisplayWallpaper() const
+{
+    return m_backend->perDisplay();
+}
+
+} // namespace Starvane

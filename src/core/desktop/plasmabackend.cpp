@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/plasmabackend.h"
+
+#include "desktop/dbuscall.h"
+#include "desktop/linuxwallpaperapplier.h"
+#include "logging.h"
+
+#include <QDBusArgument>
+#include <QDBusVariant>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
+namespace Starvane {
+
+namespace {
+const QString service = QStringLiteral("org.kde.plasmashell");
+const QString objectPath = QStringLiteral("/PlasmaShell");
+const QString interfaceName = QStringLiteral("org.kde.PlasmaShell");
+const QString imagePlugin = QStringLiteral("org.kde.image");
+const QString fillModeKey = QStringLiteral("FillMode");
+
+QString pathFromImage(const QString &image)
+{
+    const QUrl url(image);
+    if (url.isLocalFile()) return url.toLocalFile();
+    if (url.scheme().isEmpty() && image.startsWith(QLatin1Char('/'))) return image;
+    return {};
+}
+} // namespace
+
+PlasmaBackend::PlasmaBackend(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+QString PlasmaBackend::scriptStringLiteral(const QString &text)
+{
+    QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    QString literal = QString::fromUtf8(json.mid(1, json.size() - 2));
+    // Valid JSON, but line terminators inside a string literal in older JavaScript engines.
+    literal.replace(QChar(0x2028), QStringLiteral("\\u2028"));
+    literal.replace(QChar(0x2029), QStringLiteral("\\u2029"));
+    return literal;
+}
+
+bool PlasmaBackend::hasWallpaperMethods()
+{
+    if (!m_hasWallpaperMethods) {
+        const QDBusMessage reply =
+            callDesktopService(m_bus, service, objectPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                               QStringLiteral("Introspect"));
+        if (reply.type() != QDBusMessage::ReplyMessage) return false; // not cached: the shell may be starting
+        const QString xml = reply.arguments().value(0).toString();
+        m_hasWallpaperMethods =
+            xml.contains(QStringLiteral("name=\"setWallpaper\"")) && xml.contains(QStringLiteral("name=\"wallpaper\""));
+    }
+    return *m_hasWallpaperMethods;
+}
+
+QString PlasmaBackend::evaluate(const QString &script, bool throwOnError)
+{
+    if (throwOnError) {
+        const QDBusMessage reply =
+            callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("evaluateScript"),
+                                      {script}, QStringLiteral("Plasma"));
+        return reply.arguments().value(0).toString();
+    }
+    const QDBusMessage reply =
+        callDesktopService(m_bus, service, objectPath, interfaceName, QStringLiteral("evaluateScript"), {script});
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+}
+
+int PlasmaBackend::plasmaScreen(const DisplayTarget &display, const QList<DisplayTarget> &allDisplays)
+{
+    const QString output = evaluate(
+        QStringLiteral(
+            "var r=[];for(var i=0;i<screenCount;++i){var g=screenGeometry(i);r.push([i,g.x,g.y,g.width,g.height]);}"
+            "print(JSON.stringify(r));"),
+        false);
+    const QJsonArray screens = QJsonDocument::fromJson(output.trimmed().toUtf8()).array();
+    for (const QJsonValue &entry : screens) {
+        const QJsonArray s = entry.toArray();
+        const QRect geometry(s.at(1).toInt(), s.at(2).toInt(), s.at(3).toInt(), s.at(4).toInt());
+        if (geometry == display.geometry) return s.at(0).toInt();
+    }
+    // Plasma gives the primary display 0; keep our order for the rest when geometry says nothing.
+    const qsizetype index = allDisplays.indexOf(display);
+    return index < 0 ? 0 : int(index);
+}
+
+std::optional<DesktopPicture> PlasmaBackend::shownPicture(const DisplayTarget &display)
+{
+    const int screen = plasmaScreen(display, connectedDisplays());
+    QString image;
+    QVariantMap options;
+    if (hasWallpaperMethods()) {
+        const QDBusMessage reply =
+            callDesktopService(m_bus, service, objectPath, interfaceName, QStringLiteral("wallpaper"), {uint(screen)});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
+        QVariantMap config;
+        reply.arguments().first().value<QDBusArgument>() >> config;
+        const QString plugin = config.value(QStringLiteral("wallpaperPlugin"), imagePlugin).toString();
+        if (plugin != imagePlugin) return std::nullopt;
+        image = config.value(QStringLiteral("Image")).toString();
+        if (config.contains(fillModeKey)) options.insert(fillModeKey, config.value(fillModeKey).toInt());
+    } else {
+        const QString script =
+            QStringLiteral(
+                "var d=desktopForScreen(%1);var r={plugin:'',image:'',fill:null};"
+                "if(d){r.plugin=d.wallpaperPlugin;d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
+                "r.image=String(d.readConfig('Image'));r.fill=d.readConfig('FillMode');}"
+                "print(JSON.stringify(r));")
+                .arg(screen);
+        const QJsonObject result = QJsonDocument::fromJson(evaluate(script, false).trimmed().toUtf8()).object();
+        if (result.value(QStringLiteral("plugin")).toString() != imagePlugin) return std::nullopt;
+        image = result.value(QStringLiteral("image")).toString();
+        if (result.value(QStringLiteral("fill")).isDouble())
+            options.insert(fillModeKey, result.value(QStringLiteral("fill")).toInt());
+    }
+    const QString path = pathFromImage(image);
+    if (path.isEmpty()) return std::nullopt;
+    return DesktopPicture{path, options};
+}
+
+void PlasmaBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                                const QList<DisplayTarget> &allDisplays)
+{
+    const int screen = plasmaScreen(display, allDisplays);
+    const QString url = QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded);
+    const int fillMode = picture.options.value(fillModeKey, fillAndCropMode).toInt();
+    if (hasWallpaperMethods()) {
+        const QVariantMap parameters{{QStringLiteral("Image"), url}, {fillModeKey, fillMode}};
+        callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("setWallpaper"),
+                                  {imagePlugin, parameters, uint(screen)}, QStringLiteral("Plasma"));
+    } else {
+        // The file name never becomes script text: it travels as a JSON string literal.
+        const QString script =
+            QStringLiteral(
+                "var d=desktopForScreen(%1);if(!d)throw new Error('no desktop for screen %1');"
+                "d.wallpaperPlugin='org.kde.image';d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
+                "d.writeConfig('Image',%2);d.writeConfig('FillMode',%3);")
+                // One pass: the URL's %-escapes must not be taken for placeholders.
+                .arg(QString::number(screen), scriptStringLiteral(url), QString::number(fillMode));
+        evaluate(script, true);
+    }
+    qCDebug(lcDesktop).noquote() << "Plasma screen" << screen << "shows" << url;
+}
+
+} // namespace Starvane

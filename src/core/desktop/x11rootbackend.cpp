@@ -1,0 +1,302 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/x11rootbackend.h"
+
+#include "logging.h"
+
+#include <QImage>
+#include <QImageIOHandler>
+#include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace Starvane {
+
+namespace {
+// Xlib reports protocol errors through one process-wide handler. While we probe pixmaps another
+// program may have freed, errors are expected: count them instead of letting Xlib exit.
+int g_xErrors = 0;
+int countingHandler(Display *, XErrorEvent *)
+{
+    ++g_xErrors;
+    return 0;
+}
+
+class ErrorTrap
+{
+public:
+    explicit ErrorTrap(Display *dpy) : m_dpy(dpy)
+    {
+        XSync(m_dpy, False);
+        g_xErrors = 0;
+        m_previous = XSetErrorHandler(countingHandler);
+    }
+    ~ErrorTrap()
+    {
+        XSync(m_dpy, False);
+        XSetErrorHandler(m_previous);
+    }
+    bool failed()
+    {
+        XSync(m_dpy, False);
+        return g_xErrors > 0;
+    }
+
+private:
+    Display *m_dpy;
+    int (*m_previous)(Display *, XErrorEvent *) = nullptr;
+};
+
+struct DisplayConnection
+{
+    Display *dpy = nullptr;
+    explicit DisplayConnection(const QByteArray &name) : dpy(XOpenDisplay(name.isEmpty() ? nullptr : name.constData()))
+    {
+    }
+    ~DisplayConnection()
+    {
+        if (dpy) XCloseDisplay(dpy);
+    }
+    DisplayConnection(const DisplayConnection &) = delete;
+    DisplayConnection &operator=(const DisplayConnection &) = delete;
+};
+
+Atom atom(Display *dpy, const char *name)
+{
+    return XInternAtom(dpy, name, False);
+}
+
+/// The XID stored in a PIXMAP or WINDOW property of the root, or 0.
+unsigned long xidProperty(Display *dpy, Window window, const char *name, Atom type)
+{
+    Atom actualType = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    unsigned long result = 0;
+    if (XGetWindowProperty(dpy, window, atom(dpy, name), 0, 1, False, type, &actualType, &format, &items, &after,
+                           &data) == Success &&
+        data) {
+        if (actualType == type && format == 32 && items == 1) result = *reinterpret_cast<unsigned long *>(data);
+        XFree(data);
+    }
+    return result;
+}
+
+QByteArray bytesProperty(Display *dpy, Window window, const char *name)
+{
+    Atom actualType = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    QByteArray result;
+    if (XGetWindowProperty(dpy, window, atom(dpy, name), 0, 1 << 20, False, AnyPropertyType, &actualType, &format,
+                           &items, &after, &data) == Success &&
+        data) {
+        if (format == 8) result = QByteArray(reinterpret_cast<const char *>(data), int(items));
+        XFree(data);
+    }
+    return result;
+}
+
+/// Our record: which pixmap it describes and the file shown on each monitor.
+struct RootRecord
+{
+    unsigned long pixmap = 0;
+    QJsonObject displays;
+};
+
+RootRecord readRecord(Display *dpy, Window root)
+{
+    const QJsonObject json = QJsonDocument::fromJson(bytesProperty(dpy, root, X11RootBackend::recordProperty)).object();
+    return {json.value(QStringLiteral("pixmap")).toString().toULong(),
+            json.value(QStringLiteral("displays")).toObject()};
+}
+
+bool pixmapAlive(Display *dpy, Pixmap pixmap, unsigned *width = nullptr, unsigned *height = nullptr)
+{
+    if (!pixmap) return false;
+    ErrorTrap trap(dpy);
+    Window rootReturn;
+    int x, y;
+    unsigned w = 0, h = 0, border, depth;
+    const Status ok = XGetGeometry(dpy, pixmap, &rootReturn, &x, &y, &w, &h, &border, &depth);
+    if (trap.failed() || !ok) return false;
+    if (width) *width = w;
+    if (height) *height = h;
+    return true;
+}
+
+/// Scales to cover `size` and crops the middle: "fill" in every wallpaper tool.
+QImage fillAndCrop(const QImage &image, const QSize &size)
+{
+    const QImage scaled = image.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    const QRect crop((scaled.width() - size.width()) / 2, (scaled.height() - size.height()) / 2, size.width(),
+                     size.height());
+    return scaled.copy(crop).convertToFormat(QImage::Format_RGB32);
+}
+} // namespace
+
+X11RootBackend::X11RootBackend(QByteArray displayName) : m_displayName(std::move(displayName)) {}
+
+std::optional<DesktopPicture> X11RootBackend::shownPicture(const DisplayTarget &display)
+{
+    DisplayConnection conn(m_displayName);
+    if (!conn.dpy) return std::nullopt;
+    const Window root = DefaultRootWindow(conn.dpy);
+    const RootRecord record = readRecord(conn.dpy, root);
+    // Another program that set the background replaced _XROOTPMAP_ID: our record no longer describes the screen.
+    if (!record.pixmap || record.pixmap != xidProperty(conn.dpy, root, "_XROOTPMAP_ID", XA_PIXMAP)) return std::nullopt;
+    const QString path = record.displays.value(display.name).toString();
+    if (path.isEmpty()) return std::nullopt;
+    return DesktopPicture{path, {}};
+}
+
+void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                                 const QList<DisplayTarget> &)
+{
+    QImageReader reader(picture.path);
+    reader.setAutoTransform(true);
+    // Archive pictures are far larger than a monitor: let the decoder scale down while it reads.
+    const QSize source = reader.size();
+    const bool rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    if (source.isValid() && !rotated) {
+        const QSize cover = source.scaled(display.devicePixelGeometry.size(), Qt::KeepAspectRatioByExpanding);
+        if (cover.width() < source.width() && !cover.isEmpty()) reader.setScaledSize(cover);
+    }
+    const QImage image = reader.read();
+    if (image.isNull())
+        throw DesktopBackendError(QStringLiteral("the picture could not be read (%1)").arg(reader.errorString()));
+
+    // A connection of its own: RetainPermanent keeps every resource of the connection alive after we
+    // close it, and that must be the pixmap only.
+    Display *dpy = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData());
+    if (!dpy) throw DesktopBackendError(QStringLiteral("the X display could not be opened"));
+
+    const int screen = DefaultScreen(dpy);
+    const Window root = RootWindow(dpy, screen);
+    const unsigned rootWidth = unsigned(DisplayWidth(dpy, screen));
+    const unsigned rootHeight = unsigned(DisplayHeight(dpy, screen));
+    const int depth = DefaultDepth(dpy, screen);
+    Visual *visual = DefaultVisual(dpy, screen);
+    if (depth < 24 || visual->c_class != TrueColor) {
+        XCloseDisplay(dpy);
+        throw DesktopBackendError(QStringLiteral("the X screen has %1-bit colour, which is not supported").arg(depth));
+    }
+
+    const QRect target = display.devicePixelGeometry.intersected(QRect(0, 0, int(rootWidth), int(rootHeight)));
+    if (target.isEmpty()) {
+        XCloseDisplay(dpy);
+        throw DesktopBackendError(QStringLiteral("the display %1 lies outside the X screen").arg(display.name));
+    }
+    const QImage tile = fillAndCrop(image, display.devicePixelGeometry.size())
+                            .copy(target.translated(-display.devicePixelGeometry.topLeft()));
+
+    const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
+    const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);
+    RootRecord record = readRecord(dpy, root);
+    if (record.pixmap != oldRoot) record.displays = {};
+
+    const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
+    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    // Keep what the other monitors show: start from the current background when there is one.
+    unsigned oldWidth = 0, oldHeight = 0;
+    if (pixmapAlive(dpy, oldRoot, &oldWidth, &oldHeight)) {
+        ErrorTrap trap(dpy);
+        XSetForeground(dpy, gc, BlackPixel(dpy, screen));
+        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
+        XCopyArea(dpy, oldRoot, pixmap, gc, 0, 0, std::min(oldWidth, rootWidth), std::min(oldHeight, rootHeight), 0, 0);
+    } else {
+        XSetForeground(dpy, gc, BlackPixel(dpy, screen));
+        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
+    }
+
+    XImage *ximage = XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0,
+                                  reinterpret_cast<char *>(const_cast<uchar *>(tile.constBits())),
+                                  unsigned(tile.width()), unsigned(tile.height()), 32, int(tile.bytesPerLine()));
+    if (!ximage) {
+        XFreeGC(dpy, gc);
+        XFreePixmap(dpy, pixmap);
+        XCloseDisplay(dpy);
+        throw DesktopBackendError(QStringLiteral("the X server could not take the picture"));
+    }
+    ximage->byte_order = LSBFirst; // QImage::Format_RGB32 is 0xffRRGGBB in host order
+    XPutImage(dpy, pixmap, gc, ximage, 0, 0, target.x(), target.y(), unsigned(tile.width()), unsigned(tile.height()));
+    ximage->data = nullptr; // owned by the QImage
+    XDestroyImage(ximage);
+    XFreeGC(dpy, gc);
+
+    const Atom rootAtom = atom(dpy, "_XROOTPMAP_ID");
+    const Atom esetrootAtom = atom(dpy, "ESETROOT_PMAP_ID");
+    XChangeProperty(dpy, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
+    XChangeProperty(dpy, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
+
+    record.pixmap = pixmap;
+    record.displays.insert(display.name, picture.path);
+    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("pixmap"), QString::number(pixmap)},
+                                                      {QStringLiteral("displays"), record.displays}})
+                                .toJson(QJsonDocument::Compact);
+    XChangeProperty(dpy, root, atom(dpy, recordProperty), atom(dpy, "UTF8_STRING"), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(json.constData()), int(json.size()));
+
+    XSetWindowBackgroundPixmap(dpy, root, pixmap);
+    XClearWindow(dpy, root);
+
+    // The Esetroot convention: the program that set the previous background left its client alive
+    // to keep the pixmap; killing that client frees it (ours included, from the previous change).
+    if (oldEsetroot && oldEsetroot != pixmap && pixmapAlive(dpy, oldEsetroot)) {
+        ErrorTrap trap(dpy);
+        XKillClient(dpy, oldEsetroot);
+    }
+    XSetCloseDownMode(dpy, RetainPermanent);
+    XCloseDisplay(dpy);
+    qCDebug(lcDesktop).noquote() << "Root pixmap" << Qt::hex << pixmap << "shows" << picture.path << "on"
+                                 << display.name;
+}
+
+X11DesktopFacts probeX11Desktop(const QByteArray &displayName)
+{
+    X11DesktopFacts facts;
+    DisplayConnection conn(displayName);
+    if (!conn.dpy) return facts;
+    facts.reachable = true;
+    Display *dpy = conn.dpy;
+    const Window root = DefaultRootWindow(dpy);
+    const Atom typeAtom = atom(dpy, "_NET_WM_WINDOW_TYPE");
+    const Atom desktopType = atom(dpy, "_NET_WM_WINDOW_TYPE_DESKTOP");
+
+    // Desktop windows are usually not reparented, so the root's children cover them.
+    Window rootReturn, parent;
+    Window *children = nullptr;
+    unsigned count = 0;
+    ErrorTrap trap(dpy);
+    if (!XQueryTree(dpy, root, &rootReturn, &parent, &children, &count)) return facts;
+    for (unsigned i = 0; i < count && !facts.desktopWindowMapped; ++i) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(dpy, children[i], &attributes) || attributes.map_state != IsViewable) continue;
+        Atom actualType = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *data = nullptr;
+        if (XGetWindowProperty(dpy, children[i], typeAtom, 0, 16, False, XA_ATOM, &actualType, &format, &items, &after,
+                               &data) == Success &&
+            data) {
+            const auto *types = reinterpret_cast<const unsigned long *>(data);
+            for (unsigned long t = 0; t < items; ++t) {
+                if (types[t] == desktopType) facts.desktopWindowMapped = true;
+            }
+            XFree(data);
+        }
+    }
+    if (children) XFree(children);
+    return facts;
+}
+
+} // namespace Starvane

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "desktop/desktopbackend.h"
+
+#include <QByteArray>
+
+namespace Starvane {
+
+/// Plain X11 window managers: paints the root window's background pixmap, one region per monitor,
+/// filled and centre-cropped, the way feh and hsetroot do. The X server keeps no file names, so we
+/// keep our own record on the root window and trust it only while our pixmap is still the root's.
+class X11RootBackend : public DesktopBackend
+{
+public:
+    /// `displayName` is the X display to use (empty: $DISPLAY).
+    explicit X11RootBackend(QByteArray displayName = {});
+
+    QString desktopName() const override { return QStringLiteral("X11"); }
+    bool perDisplay() const override { return true; }
+    bool readsBackFromDesktop() const override { return false; }
+    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
+    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                     const QList<DisplayTarget> &allDisplays) override;
+
+    /// Name of the root-window property that holds our record.
+    static constexpr const char *recordProperty = "_STARVANE_WALLPAPERS";
+
+private:
+    QByteArray m_displayName;
+};
+
+/// Facts about the X server that desktop detection needs: whether it answers, and whether a desktop
+/// window (a file manager's desktop) covers the root window.
+struct X11DesktopFacts
+{
+    bool reachable = false;
+    bool desktopWindowMapped = false;
+};
+X11DesktopFacts probeX11Desktop(const QByteArray &displayName = {});
+
+} // namespace Starvane

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The GSettings backend with the real schemas and GLib's keyfile backend in a private config folder;
+// every write is read back by a second process (`gsettings get`).
+#include "desktop/gsettingsbackend.h"
+#include "desktop/linuxwallpaperapplier.h"
+#include "desktopharness.h"
+#include "models/errors.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Starvane;
+
+namespace {
+QTemporaryDir *g_configHome = nullptr;
+
+QList<DisplayTarget> twoDisplays()
+{
+    return {{QStringLiteral("DP-1"), QRect(0, 0, 2560, 1440), QRect(0, 0, 2560, 1440), true},
+            {QStringLiteral("HDMI-1"), QRect(2560, 0, 1920, 1080), QRect(2560, 0, 1920, 1080), false}};
+}
+
+QString gsettings(const QStringList &arguments, int *rc = nullptr)
+{
+    QByteArray out;
+    const int code =
+        Test::runTool(QStringLiteral("gsettings"), arguments, QProcessEnvironment::systemEnvironment(), &out);
+    if (rc) *rc = code;
+    return QString::fromUtf8(out.trimmed());
+}
+
+QString quotedGVariant(const QString &s)
+{
+    return QLatin1Char('\'') + s + QLatin1Char('\'');
+}
+} // namespace
+
+class TestGSettingsBackend : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_pictures;
+    QString m_file;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (Test::findProgram(QStringLiteral("gsettings")).isEmpty())
+            QSKIP("gsettings is not installed (package libglib2.0-bin)");
+        QVERIFY(m_pictures.isValid());
+        // Spaces and a non-ASCII dash: the URI must be encoded, the read-back decoded.
+        m_file = m_pictures.filePath(QStringLiteral("M31 – Andromeda ab12.jpg"));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+
+    void writesAndReadsBack_data()
+    {
+        QTest::addColumn<QString>("flavor");
+        QTest::addColumn<QString>("package");
+        QTest::newRow("GNOME") << "gnome"
+                               << "gsettings-desktop-schemas";
+        QTest::newRow("Cinnamon") << "cinnamon"
+                                  << "cinnamon-desktop-data";
+        QTest::newRow("MATE") << "mate"
+                              << "mate-desktop-common";
+    }
+
+    void writesAndReadsBack()
+    {
+        QFETCH(QString, flavor);
+        QFETCH(QString, package);
+        const GSettingsBackend::Flavor f = flavor == u"gnome"  ? GSettingsBackend::gnome()
+                                           : flavor == u"mate" ? GSettingsBackend::mate()
+                                                               : GSettingsBackend::cinnamon();
+        if (!GSettingsBackend::schemaInstalled(f.schema))
+            QSKIP(qPrintable(QStringLiteral("schema %1 missing (package %2)").arg(f.schema, package)));
+
+        LinuxWallpaperApplier applier(std::make_unique<GSettingsBackend>(f), twoDisplays);
+        QVERIFY(!applier.supportsPerDisplayWallpaper());
+        gsettings({"set", f.schema, f.optionsKey, "centered"});
+
+        // "Main display" cannot be honoured alone on these desktops: the one picture changes.
+        applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+
+        const QString expected = f.storesURI ? QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded) : m_file;
+        QCOMPARE(gsettings({"get", f.schema, f.pictureKey}), quotedGVariant(expected));
+        QCOMPARE(gsettings({"get", f.schema, f.optionsKey}), QStringLiteral("'zoom'"));
+        if (flavor == u"gnome") {
+            QCOMPARE(gsettings({"get", f.schema, f.darkPictureKey}), quotedGVariant(expected));
+        }
+
+        const QList<std::optional<QUrl>> shown = applier.desktopImageURLs(DisplayScope::allDisplays);
+        QCOMPARE(shown, (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
+        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
+    }
+
+    void missingSchemaIsAClearError()
+    {
+        GSettingsBackend::Flavor f = GSettingsBackend::gnome();
+        f.schema = QStringLiteral("org.example.not.installed.background");
+        QVERIFY(!GSettingsBackend::schemaInstalled(f.schema));
+        LinuxWallpaperApplier applier(std::make_unique<GSettingsBackend>(f), twoDisplays);
+        QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        try {
+            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            QFAIL("a missing schema reported success");
+        } catch (const StarvaneError &e) {
+            QVERIFY2(e.description().contains(f.schema), qPrintable(e.description()));
+        }
+    }
+
+    void nonFilePictureReadsAsNone()
+    {
+        const GSettingsBackend::Flavor f = GSettingsBackend::gnome();
+        if (!GSettingsBackend::schemaInstalled(f.schema))
+            QSKIP("schema org.gnome.desktop.background missing (package gsettings-desktop-schemas)");
+        GSettingsBackend backend(f);
+        int rc = -1;
+        gsettings({"set", f.schema, f.pictureKey, "https://example.invalid/a.jpg"}, &rc);
+        QCOMPARE(rc, 0);
+        // The keyfile backend notices the other process's write through a file monitor.
+        QTRY_VERIFY(!backend.shownPicture(twoDisplays().first()).has_value());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir configHome;
+    g_configHome = &configHome;
+    // Before GLib reads either: the keyfile backend lives in $XDG_CONFIG_HOME/glib-2.0/settings/keyfile.
+    qputenv("GSETTINGS_BACKEND", "keyfile");
+    qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    QCoreApplication app(argc, argv);
+    TestGSettingsBackend test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_gsettingsbackend.moc"

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The Wallpaper portal backend against a stand-in portal on a private bus that answers through a
+// Request object, the way xdg-desktop-portal does.
+#include "desktop/linuxwallpaperapplier.h"
+#include "desktop/portalbackend.h"
+#include "desktopharness.h"
+#include "models/errors.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QMutex>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace Starvane;
+
+class FakeWallpaperPortal : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Wallpaper")
+public:
+    QMutex mutex;
+    uint response = 0;
+    QString uri;
+    QVariantMap options;
+
+public Q_SLOTS:
+    QDBusObjectPath SetWallpaperURI(const QString &, const QString &wallpaper, const QVariantMap &wanted)
+    {
+        QMutexLocker lock(&mutex);
+        uri = wallpaper;
+        options = wanted;
+        QString sender = message().service().mid(1);
+        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+        const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                                   .arg(sender, wanted.value(QStringLiteral("handle_token")).toString());
+        QDBusMessage signal = QDBusMessage::createSignal(handle, QStringLiteral("org.freedesktop.portal.Request"),
+                                                         QStringLiteral("Response"));
+        signal << response << QVariantMap();
+        connection().send(signal);
+        return QDBusObjectPath(handle);
+    }
+};
+
+class TestPortalBackend : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    Test::PrivateBus m_bus;
+    QThread m_thread;
+    FakeWallpaperPortal *m_portal = nullptr;
+    QString m_file;
+
+    static QList<DisplayTarget> displays()
+    {
+        return {{QStringLiteral("eDP-1"), QRect(0, 0, 2880, 1800), QRect(0, 0, 2880, 1800), true},
+                {QStringLiteral("DP-3"), QRect(2880, 0, 1920, 1080), QRect(2880, 0, 1920, 1080), false}};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!m_bus.start()) QSKIP(qPrintable(m_bus.error()));
+        m_file = m_dir.filePath(QStringLiteral("Carina Nebula ab12.jpg"));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        m_portal = new FakeWallpaperPortal;
+        m_portal->moveToThread(&m_thread);
+        m_thread.start();
+        QDBusConnection service = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("portal"));
+        QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    }
+
+    void cleanupTestCase()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+        m_thread.quit();
+        m_thread.wait();
+        delete m_portal;
+    }
+
+    void answers_data()
+    {
+        QTest::addColumn<uint>("response");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("success") << 0u << QString();
+        QTest::newRow("cancelled") << 1u << "the desktop portal request was cancelled";
+        QTest::newRow("failed") << 2u << "the desktop portal could not set the picture";
+    }
+    void answers()
+    {
+        QFETCH(uint, response);
+        QFETCH(QString, failure);
+        {
+            QMutexLocker lock(&m_portal->mutex);
+            m_portal->response = response;
+        }
+        const QString name = QStringLiteral("client%1").arg(response);
+        LinuxWallpaperApplier applier(
+            std::make_unique<PortalBackend>(QStringLiteral("river"),
+                                            QDBusConnection::connectToBus(m_bus.address(), name)),
+            displays);
+        QVERIFY(!applier.supportsPerDisplayWallpaper());
+        try {
+            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+            QVERIFY2(failure.isEmpty(), "a refusal was reported as success");
+            QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
+                     (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
+        } catch (const WallpaperApplyError &e) {
+            QCOMPARE(e.underlying(), failure);
+            QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        }
+        QMutexLocker lock(&m_portal->mutex);
+        QCOMPARE(m_portal->uri, QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded));
+        QCOMPARE(m_portal->options.value("set-on").toString(), QStringLiteral("background"));
+        QCOMPARE(m_portal->options.value("show-preview").toBool(), false);
+        lock.unlock();
+        QDBusConnection::disconnectFromBus(name);
+    }
+
+    void portalWithoutTheWallpaperInterface()
+    {
+        // The gtk portal backend has no Wallpaper interface: the call fails and we say so.
+        Test::PrivateBus bare;
+        QVERIFY(bare.start());
+        QDBusConnection client = QDBusConnection::connectToBus(bare.address(), QStringLiteral("bare"));
+        LinuxWallpaperApplier applier(std::make_unique<PortalBackend>(QStringLiteral("Wayland"), client), displays);
+        try {
+            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            QFAIL("no portal, yet success");
+        } catch (const WallpaperApplyError &e) {
+            QVERIFY2(e.underlying().startsWith(QStringLiteral("the desktop portal refused the picture")),
+                     qPrintable(e.underlying()));
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("bare"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortalBackend)
+#include "tst_portalbackend.moc"

@@ -1,0 +1,202 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/linuxwallpaperapplier.h"
+#include "desktop/portalbackend.h"
+#include "models/errors.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Starvane;
+
+namespace {
+/// A desktop that keeps pictures in memory and can be told to refuse one display.
+class ScriptedBackend : public DesktopBackend
+{
+public:
+    bool perDisplayPictures = true;
+    QString refuseDisplay;
+    QHash<QString, DesktopPicture> shown;
+    QStringList calls;
+
+    QString desktopName() const override { return QStringLiteral("Scripted"); }
+    bool perDisplay() const override { return perDisplayPictures; }
+    bool readsBackFromDesktop() const override { return true; }
+    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override
+    {
+        const QString key = perDisplayPictures ? display.name : QStringLiteral("*");
+        if (!shown.contains(key)) return std::nullopt;
+        return shown.value(key);
+    }
+    void showPicture(const DisplayTarget &display, const DesktopPicture &picture, const QList<DisplayTarget> &) override
+    {
+        calls << display.name + QLatin1Char('=') + picture.path;
+        if (display.name == refuseDisplay)
+            throw DesktopBackendError(QStringLiteral("display %1 is asleep").arg(display.name));
+        shown.insert(perDisplayPictures ? display.name : QStringLiteral("*"), picture);
+    }
+};
+
+DisplayTarget display(const QString &name, int w, int h, bool primary = false)
+{
+    return {name, QRect(0, 0, w, h), QRect(0, 0, w, h), primary};
+}
+} // namespace
+
+class TestWallpaperApplier : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_file;
+    QList<DisplayTarget> m_displays;
+
+    std::pair<LinuxWallpaperApplier, ScriptedBackend *> make()
+    {
+        auto backend = std::make_unique<ScriptedBackend>();
+        ScriptedBackend *raw = backend.get();
+        return {LinuxWallpaperApplier(std::move(backend), [this] { return m_displays; }), raw};
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("m31-ab12.jpg"));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not checked beyond existence");
+        m_displays = {display("DP-1", 2560, 1440, true), display("HDMI-1", 1920, 1080), display("DP-2", 1920, 1200)};
+    }
+
+    void missingFileChangesNothing()
+    {
+        auto [applier, backend] = make();
+        const QUrl gone = QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("deleted.jpg")));
+        try {
+            applier.applyWallpaper(gone, DisplayScope::allDisplays);
+            QFAIL("a missing file was accepted");
+        } catch (const WallpaperApplyError &e) {
+            QCOMPARE(e.kind(), WallpaperApplyError::Kind::fileMissing);
+            QCOMPARE(e.description(), QStringLiteral("Wallpaper file could not be found at deleted.jpg."));
+        }
+        QVERIFY(backend->calls.isEmpty());
+    }
+
+    void noDisplays()
+    {
+        m_displays.clear();
+        auto [applier, backend] = make();
+        QVERIFY_THROWS_EXCEPTION(WallpaperApplyError,
+                                 applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays));
+        QVERIFY(backend->calls.isEmpty());
+        QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        QCOMPARE(applier.primaryDisplayAspectRatio(), 1.7777777777777777);
+    }
+
+    void mainDisplayChangesOnlyThePrimary()
+    {
+        auto [applier, backend] = make();
+        applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+        QCOMPARE(backend->calls, QStringList{"DP-1=" + m_file});
+        const auto urls = applier.desktopImageURLs(DisplayScope::allDisplays);
+        QCOMPARE(urls.size(), 3);
+        QCOMPARE(urls[0], std::optional<QUrl>(QUrl::fromLocalFile(m_file)));
+        QVERIFY(!urls[1] && !urls[2]);
+    }
+
+    void refusalRollsBackEarlierDisplays()
+    {
+        auto [applier, backend] = make();
+        backend->shown.insert("DP-1", {"/old/one.jpg", {{"FillMode", 6}}});
+        // HDMI-1 had no picture, so it cannot be put back.
+        backend->refuseDisplay = "DP-2";
+        try {
+            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            QFAIL("the refusal was swallowed");
+        } catch (const WallpaperApplyError &e) {
+            QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);
+            QCOMPARE(e.underlying(), QStringLiteral("display DP-2 is asleep"));
+            QVERIFY(e.description().endsWith(QStringLiteral(": display DP-2 is asleep")));
+        }
+        const DesktopPicture restored{"/old/one.jpg", {{"FillMode", 6}}};
+        QCOMPARE(backend->shown.value("DP-1"), restored);
+        QCOMPARE(backend->shown.value("HDMI-1").path, m_file);
+        QCOMPARE(backend->calls.last(), "DP-1=/old/one.jpg");
+    }
+
+    void refusalOfTheFirstDisplayTouchesNoOther()
+    {
+        auto [applier, backend] = make();
+        backend->refuseDisplay = "DP-1";
+        QVERIFY_THROWS_EXCEPTION(WallpaperApplyError,
+                                 applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays));
+        QCOMPARE(backend->calls, QStringList{"DP-1=" + m_file});
+    }
+
+    void globalPictureIsSetOnceAndReadForEveryDisplay()
+    {
+        auto [applier, backend] = make();
+        backend->perDisplayPictures = false;
+        QVERIFY(!applier.supportsPerDisplayWallpaper());
+        applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+        QCOMPARE(backend->calls.size(), 1);
+        QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays).size(), 3);
+        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
+    }
+
+    void readBackIsStandardised()
+    {
+        auto [applier, backend] = make();
+        backend->shown.insert("DP-1", {"/cache/./Wallpapers/../Wallpapers/a.jpg", {}});
+        backend->shown.insert("HDMI-1", {"/cache/Wallpapers/a.jpg", {}});
+        const auto urls = applier.desktopImageURLs(DisplayScope::allDisplays);
+        QCOMPARE(urls.size(), 3);
+        QCOMPARE(urls[0], urls[1]);
+        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile("/cache/Wallpapers/a.jpg")});
+    }
+
+    void unsupportedDesktopSaysSo()
+    {
+        LinuxWallpaperApplier applier(std::make_unique<UnsupportedBackend>(QStringLiteral("Hyprland")),
+                                      [this] { return m_displays; });
+        try {
+            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            QFAIL("an unsupported desktop reported success");
+        } catch (const WallpaperApplyError &e) {
+            QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);
+            QVERIFY2(e.description().contains(QStringLiteral("Hyprland")), qPrintable(e.description()));
+        }
+    }
+
+    void aspectRatio_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("ultrawide") << 3440 << 1440 << 3440.0 / 1440.0;
+        QTest::newRow("super ultrawide clamps") << 5120 << 1440 << 2.6;
+        QTest::newRow("portrait clamps") << 1024 << 1280 << 1.1;
+        QTest::newRow("zero height") << 1920 << 0 << 1.7777777777777777;
+    }
+    void aspectRatio()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(double, ratio);
+        m_displays = {display("eDP-1", width, height, true), display("HDMI-1", 1000, 1000)};
+        auto [applier, backend] = make();
+        QCOMPARE(applier.primaryDisplayAspectRatio(), ratio);
+    }
+
+    void primaryComesFirstWhateverTheScreenOrder()
+    {
+        // Under the offscreen platform there is one screen; the order rule is checked on Xvfb too.
+        const QList<DisplayTarget> displays = connectedDisplays();
+        QVERIFY(!displays.isEmpty());
+        QVERIFY(displays.first().primary);
+    }
+};
+
+QTEST_MAIN(TestWallpaperApplier)
+#include "tst_wallpaperapplier.moc"
