@@ -4,4 +4,5 @@ target_sources(starvane_testsupport PRIVATE
   ${CMAKE_CURRENT_SOURCE_DIR}/support/jpegreference.cpp
 )
 starvane_add_test(tst_jpegintegrityvalidator)
-#starvane_add_test(tst_wallpapercache)
+starvane_add_test(tst_wallpapercache LIBS Qt6::Concurrent)
+starvane_add_test(tst_checkimage)
