@@ -30,6 +30,9 @@ enum : std::uint32_t {
 };
 
 constexpr int lookaheadBits = 9;
+// AC tables also get a wider table whose entries cover every whole symbol (code and magnitude bits) that
+// fits in the window: a run of short coefficients costs one look-up instead of one per symbol.
+constexpr int groupBits = 11;
 
 constexpr std::uint32_t makeEntry(std::uint32_t kind, std::uint32_t skipBits, std::uint32_t increment)
 {
@@ -42,7 +45,55 @@ struct HuffmanTable
     std::array<std::int32_t, 17> valOffset;
     std::vector<u8> symbols;
     std::array<std::uint32_t, 1 << lookaheadBits> lookahead;
+    // AC only. Bits 0-7: bits to skip; 8-15: how far k moves; 16-23: how far k moves before the last
+    // symbol; 24-31: the last symbol's kind (kindNormal or kindZeroRun), or kindBad/kindSlow for the first.
+    std::vector<std::uint32_t> group;
     bool defined = false;
+
+    // The canonical match on the bits of `window` (`width` bits wide) from bit `offset` on, using at most
+    // the bits left in the window. Returns the entry, or kindSlow when no code fits.
+    std::uint32_t entryInWindow(bool ac, std::uint32_t window, int width, int offset) const
+    {
+        for (int l = 1; offset + l <= width; ++l) {
+            const std::int32_t c = std::int32_t((window >> (width - offset - l)) & ((1u << l) - 1));
+            if (c <= maxCode[l]) {
+                const std::int32_t index = valOffset[l] + c;
+                if (index < 0 || index >= std::int32_t(symbols.size()))
+                    return makeEntry(kindBad, 0, 0);
+                return entryFor(ac, l, symbols[std::size_t(index)]);
+            }
+        }
+        return makeEntry(kindSlow, 0, 0);
+    }
+
+    void buildGroups()
+    {
+        group.assign(std::size_t(1) << groupBits, 0);
+        for (std::uint32_t v = 0; v < group.size(); ++v) {
+            const std::uint32_t first = entryInWindow(true, v, groupBits, 0);
+            if (first >> 16 > kindZeroRun) {
+                group[v] = (first >> 16) << 24;
+                continue;
+            }
+            std::uint32_t skip = first & 0xFF;
+            std::uint32_t advance = (first >> 8) & 0xFF;
+            std::uint32_t before = 0;
+            std::uint32_t lastKind = first >> 16;
+            while (advance < 64 && skip < std::uint32_t(groupBits)) {
+                // The bits after `skip`, zero-padded: a symbol that fits in what is left of the window
+                // resolves from real bits only, and one that does not fit is refused below.
+                const std::uint32_t rest = (v << skip) & ((1u << groupBits) - 1);
+                const std::uint32_t next = lookahead[rest >> (groupBits - lookaheadBits)];
+                if (next >> 16 > kindZeroRun || skip + (next & 0xFF) > std::uint32_t(groupBits))
+                    break;
+                before = advance;
+                advance += (next >> 8) & 0xFF;
+                skip += next & 0xFF;
+                lastKind = next >> 16;
+            }
+            group[v] = lastKind << 24 | before << 16 | advance << 8 | skip;
+        }
+    }
 
     // What decoding `symbol` with a code of `length` bits means for the block walk.
     static std::uint32_t entryFor(bool ac, int length, u8 symbol)
@@ -91,6 +142,7 @@ struct HuffmanTable
             }
             lookahead[v] = entry;
         }
+        group.clear(); // built when a scan first uses the table: most damaged files never get that far
         defined = true;
     }
 
@@ -185,22 +237,21 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
     std::size_t origin = start; // where the reader's current run of units began
     bool exhausted = false;
 
-    // Brings the buffer to at least 57 bits unless the data ends first. False when bits were already
-    // consumed beyond the valid data: the plain reader would have failed there.
+    // Tops the buffer up to 56..63 bits unless the data ends first. Near no 0xFF this is one unaligned load:
+    // bits below the valid ones are then simply the next bytes of the stream, loaded again next time, so
+    // nothing needs masking. False when bits were already consumed beyond the valid data: the plain reader
+    // would have failed there.
     auto refill = [&]() STARVANE_ALWAYS_INLINE -> bool {
-        if (!exhausted) [[likely]] {
-            if (pos + 8 <= n) [[likely]] {
-                const std::uint64_t w = loadBigEndian64(d + pos);
-                if (!hasFFByte(w)) [[likely]] {
-                    const int take = (64 - bits) >> 3;
-                    buf |= w >> bits;
-                    bits += 8 * take;
-                    pos += std::size_t(take);
-                    if (bits < 64)
-                        buf &= ~(~std::uint64_t(0) >> bits);
-                    return true;
-                }
+        if (pos + 8 <= n) [[likely]] {
+            const std::uint64_t w = loadBigEndian64(d + pos);
+            if (!hasFFByte(w)) [[likely]] {
+                buf |= w >> bits;
+                pos += std::size_t((63 - bits) >> 3);
+                bits |= 56;
+                return true;
             }
+        }
+        if (!exhausted) {
             const ReaderState s = refillSlow(d, n, {buf, bits, pos, false});
             buf = s.buf;
             bits = s.bits;
@@ -216,7 +267,7 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
     };
 
     auto decodeBlock = [&](const HuffmanTable &dc, const HuffmanTable &ac) STARVANE_ALWAYS_INLINE -> bool {
-        if (bits < 32 && !refill())
+        if (!refill()) [[unlikely]]
             return false;
         std::uint32_t e = dc.lookahead[buf >> (64 - lookaheadBits)];
         if (e >> 16 != kindNormal) [[unlikely]] {
@@ -230,21 +281,29 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
 
         int k = 1;
         while (true) {
-            if (bits < 32 && !refill())
+            if (!refill()) [[unlikely]]
                 return false;
-            e = ac.lookahead[buf >> (64 - lookaheadBits)];
-            if (e >> 16 > kindZeroRun) [[unlikely]] {
-                if (e >> 16 == kindSlow)
-                    e = ac.slowEntry(true, std::uint32_t(buf >> 48));
-                if (e >> 16 > kindZeroRun)
-                    return false;
+            const std::uint32_t g = ac.group[std::size_t(buf >> (64 - groupBits))];
+            if (g >> 24 > kindZeroRun || k + int((g >> 16) & 0xFF) >= 64) [[unlikely]] {
+                // One symbol at a time: a long code, damage, or a group that would run past the block's end.
+                e = ac.lookahead[buf >> (64 - lookaheadBits)];
+                if (e >> 16 > kindZeroRun) {
+                    if (e >> 16 == kindSlow)
+                        e = ac.slowEntry(true, std::uint32_t(buf >> 48));
+                    if (e >> 16 > kindZeroRun)
+                        return false;
+                }
+                consume(int(e & 0xFF));
+                k += int((e >> 8) & 0xFF);
+                if (k >= 64)
+                    return k == 64 || e >> 16 == kindZeroRun;
+                continue;
             }
-            consume(int(e & 0xFF));
-            k += int((e >> 8) & 0xFF);
-            if (k >= 64) {
-                // An end-of-block or a run of sixteen zeros may overshoot; a coefficient may not.
-                return k == 64 || e >> 16 == kindZeroRun;
-            }
+            consume(int(g & 0xFF));
+            k += int((g >> 8) & 0xFF);
+            // An end-of-block or a run of sixteen zeros may overshoot; a coefficient may not.
+            if (k >= 64)
+                return k == 64 || g >> 24 == kindZeroRun;
         }
     };
 
@@ -481,7 +540,9 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
                     if (!comp)
                         return V::invalidImageData;
                     const HuffmanTable &dc = w.dcTables[selectors >> 4];
-                    const HuffmanTable &ac = w.acTables[selectors & 0x0F];
+                    HuffmanTable &ac = w.acTables[selectors & 0x0F];
+                    if (ac.defined && ac.group.empty() && !w.progressive)
+                        ac.buildGroups();
                     scan.push_back({comp, dc.defined ? &dc : nullptr, ac.defined ? &ac : nullptr});
                 }
                 std::size_t next;
