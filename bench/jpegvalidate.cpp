@@ -17,8 +17,8 @@ int main(int argc, char **argv)
         try {
             JPEGIntegrityValidator::validate(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[i])));
         } catch (const WallpaperCacheError &e) {
-            verdict = e.kind() == WallpaperCacheError::Kind::invalidImageData ? "invalidImageData"
-                                                                              : "truncatedImageData";
+            verdict =
+                e.kind() == WallpaperCacheError::Kind::invalidImageData ? "invalidImageData" : "truncatedImageData";
             status = 1;
         } catch (const std::exception &e) {
             std::fprintf(stderr, "%s: %s\n", argv[i], e.what());

@@ -33,16 +33,14 @@ const auto truncated = JPEGVerdict::truncatedImageData;
 JPEGSegment firstEntropyData(const QByteArray &jpeg)
 {
     for (const JPEGSegment &s : jpegSegments(jpeg))
-        if (s.marker == 0)
-            return s;
+        if (s.marker == 0) return s;
     return {0, -1, 0};
 }
 
 qsizetype offsetOf(const QByteArray &jpeg, quint8 marker)
 {
     for (const JPEGSegment &s : jpegSegments(jpeg))
-        if (s.marker == marker)
-            return s.offset;
+        if (s.marker == marker) return s.offset;
     return -1;
 }
 
@@ -81,8 +79,7 @@ QByteArray restartStream(const QList<int> &markers, const QByteArray &fill = {})
     QByteArray data;
     for (int i = 0; i < 10; ++i) {
         data += packBits(QStringLiteral("001"));
-        if (i < markers.size() && i < 9)
-            data += fill + bytesOf({0xFF, 0xD0 + markers[i]});
+        if (i < markers.size() && i < 9) data += fill + bytesOf({0xFF, 0xD0 + markers[i]});
     }
     return handmadeJPEG(dcCounts, dcSymbols, acCounts, acSymbols, data, 80, 8, 1);
 }
@@ -152,17 +149,15 @@ void TestJPEGIntegrityValidator::initTestCase()
     };
     for (const auto &v : cjpegVariants) {
         const auto out = runTool(QStringLiteral("cjpeg"), v.arguments, v.greyInput ? pgm : ppm, v.scans);
-        if (out)
-            m_corpus[QString::fromLatin1(v.name)] = *out;
+        if (out) m_corpus[QString::fromLatin1(v.name)] = *out;
     }
     m_haveCjpeg = m_corpus.contains(QStringLiteral("cjpeg 4:2:0"));
     if (m_haveCjpeg) {
-        const auto out = runTool(QStringLiteral("jpegtran"),
-                                 {QStringLiteral("-restart"), QStringLiteral("2B"), QStringLiteral("-scans"),
-                                  QStringLiteral("%SCANS%")},
-                                 m_corpus[QStringLiteral("cjpeg 4:2:0")], "0;\n1;\n2;\n");
-        if (out)
-            m_corpus[QStringLiteral("jpegtran non-interleaved 4:2:0 with restarts")] = *out;
+        const auto out = runTool(
+            QStringLiteral("jpegtran"),
+            {QStringLiteral("-restart"), QStringLiteral("2B"), QStringLiteral("-scans"), QStringLiteral("%SCANS%")},
+            m_corpus[QStringLiteral("cjpeg 4:2:0")], "0;\n1;\n2;\n");
+        if (out) m_corpus[QStringLiteral("jpegtran non-interleaved 4:2:0 with restarts")] = *out;
     } else {
         qWarning("cjpeg (libjpeg-turbo-progs) is not installed: the cjpeg/jpegtran rows are skipped");
     }
@@ -220,8 +215,7 @@ void TestJPEGIntegrityValidator::corpus()
 {
     QFETCH(QString, name);
     QFETCH(JPEGVerdict, expected);
-    if (!m_corpus.contains(name))
-        QSKIP("cjpeg/jpegtran (libjpeg-turbo-progs) could not produce this file");
+    if (!m_corpus.contains(name)) QSKIP("cjpeg/jpegtran (libjpeg-turbo-progs) could not produce this file");
     const QByteArray bytes = m_corpus.value(name);
     QCOMPARE(literalVerdict(bytes), expected);
     QCOMPARE(fastVerdict(bytes), expected);
@@ -260,8 +254,8 @@ void TestJPEGIntegrityValidator::damagedFiles_data()
     QTest::newRow("vertical sampling 0") << patched(baseline, sof + 11, char(0x20)) << invalid;
     QTest::newRow("horizontal sampling 0") << patched(baseline, sof + 11, char(0x02)) << invalid;
     QTest::newRow("height 0 (DNL)") << patched(patched(baseline, sof + 5, 0), sof + 6, 0) << invalid;
-    QTest::newRow("short DHT table")
-        << inserted(baseline, sos, QByteArray("\xFF\xC4\x00\x05\x00\x01\x02", 7)) << invalid;
+    QTest::newRow("short DHT table") << inserted(baseline, sos, QByteArray("\xFF\xC4\x00\x05\x00\x01\x02", 7))
+                                     << invalid;
     QTest::newRow("DHT symbols past the segment")
         << inserted(baseline, sos, QByteArray("\xFF\xC4\x00\x13\x00\x05", 6) + QByteArray(15, '\0')) << invalid;
     QTest::newRow("short DRI") << inserted(baseline, sos, QByteArray("\xFF\xDD\x00\x03\x00", 5)) << invalid;
@@ -285,8 +279,7 @@ void TestJPEGIntegrityValidator::damagedFiles_data()
     if (rst0 > 0) {
         QTest::newRow("restart out of sequence") << patched(restarts, rst0 + 1, char(0xD1)) << truncated;
         QTest::newRow("restart marker missing") << restarts.left(rst0) + restarts.mid(rst0 + 2) << truncated;
-        QTest::newRow("fill bytes before restart")
-            << inserted(restarts, rst0, QByteArray(2, char(0xFF))) << ok;
+        QTest::newRow("fill bytes before restart") << inserted(restarts, rst0, QByteArray(2, char(0xFF))) << ok;
     }
 }
 
@@ -304,21 +297,19 @@ void TestJPEGIntegrityValidator::handmadeStreams_data()
     QTest::addColumn<JPEGVerdict>("expected");
     const QString coefficient = QStringLiteral("000");
     QTest::newRow("end of block after one coefficient") << handmade(QStringLiteral("0") + coefficient + "01") << ok;
-    QTest::newRow("63 coefficients without end of block") << handmade(QStringLiteral("0") + coefficient.repeated(63))
-                                                          << ok;
+    QTest::newRow("63 coefficients without end of block")
+        << handmade(QStringLiteral("0") + coefficient.repeated(63)) << ok;
     QTest::newRow("run passes coefficient 63")
         << handmade(QStringLiteral("0") + coefficient.repeated(50) + "1100") << truncated;
-    QTest::newRow("sixteen zeros may overshoot") << handmade(QStringLiteral("0") + coefficient.repeated(50) + "10")
-                                                 << ok;
+    QTest::newRow("sixteen zeros may overshoot")
+        << handmade(QStringLiteral("0") + coefficient.repeated(50) + "10") << ok;
     QTest::newRow("size 0 symbol other than EOB or ZRL") << handmade(QStringLiteral("0") + "1110") << truncated;
-    QTest::newRow("no code within 16 bits") << handmade(QStringLiteral("0") + QString(16, QLatin1Char('1')))
-                                            << truncated;
-    QTest::newRow("data ends inside a block") << handmade(QStringLiteral("0") + coefficient.repeated(10))
-                                              << truncated;
+    QTest::newRow("no code within 16 bits")
+        << handmade(QStringLiteral("0") + QString(16, QLatin1Char('1'))) << truncated;
+    QTest::newRow("data ends inside a block") << handmade(QStringLiteral("0") + coefficient.repeated(10)) << truncated;
     QTest::newRow("restarts RST0..RST7, RST0") << restartStream({0, 1, 2, 3, 4, 5, 6, 7, 0}) << ok;
     QTest::newRow("restart out of sequence") << restartStream({0, 1, 2, 4, 4, 5, 6, 7, 0}) << truncated;
-    QTest::newRow("restart after RST7 is RST0, not RST8") << restartStream({0, 1, 2, 3, 4, 5, 6, 7, 1})
-                                                          << truncated;
+    QTest::newRow("restart after RST7 is RST0, not RST8") << restartStream({0, 1, 2, 3, 4, 5, 6, 7, 1}) << truncated;
     QTest::newRow("restart markers missing") << restartStream({0, 1, 2}) << truncated;
     QTest::newRow("fill bytes before restarts")
         << restartStream({0, 1, 2, 3, 4, 5, 6, 7, 0}, QByteArray(2, char(0xFF))) << ok;
@@ -336,15 +327,13 @@ void TestJPEGIntegrityValidator::everyCutAgreesWithReference()
 {
     for (const char *name : {"qt baseline", "cjpeg restart every MCU"}) {
         const QByteArray full = m_corpus.value(QString::fromLatin1(name));
-        if (full.isEmpty())
-            continue;
+        if (full.isEmpty()) continue;
         const JPEGSegment data = firstEntropyData(full);
         for (qsizetype cut = 0; cut < full.size(); ++cut) {
             const QByteArray part = full.left(cut);
             const JPEGVerdict fast = fastVerdict(part);
             QCOMPARE(fast, literalVerdict(part));
-            if (cut > data.offset)
-                QCOMPARE(fast, truncated);
+            if (cut > data.offset) QCOMPARE(fast, truncated);
         }
     }
 }
@@ -353,8 +342,7 @@ void TestJPEGIntegrityValidator::seededMutationsAgreeWithReference_data()
 {
     QTest::addColumn<QString>("name");
     for (auto it = m_corpus.cbegin(); it != m_corpus.cend(); ++it)
-        if (it.key() != QLatin1String("png"))
-            QTest::newRow(qPrintable(it.key())) << it.key();
+        if (it.key() != QLatin1String("png")) QTest::newRow(qPrintable(it.key())) << it.key();
 }
 
 void TestJPEGIntegrityValidator::seededMutationsAgreeWithReference()
@@ -380,12 +368,11 @@ void TestJPEGIntegrityValidator::seededMutationsAgreeWithReference()
             case 2: // inject 0xFF, alone or with a marker-like byte
                 m.insert(at, random.bounded(2u) ? QByteArray(1, char(0xFF))
                                                 : bytesOf({0xFF, int(random.bounded(2u) ? 0xD0 + random.bounded(8u)
-                                                                                : random.bounded(256u))}));
+                                                                                        : random.bounded(256u))}));
                 break;
             case 3: { // delete a marker (two bytes) or a whole segment
                 const JPEGSegment &s = segments[random.bounded(quint32(segments.size()))];
-                if (s.offset < m.size())
-                    m.remove(s.offset, random.bounded(2u) ? 2 : s.length);
+                if (s.offset < m.size()) m.remove(s.offset, random.bounded(2u) ? 2 : s.length);
                 break;
             }
             case 4: // overwrite a header byte
@@ -399,10 +386,10 @@ void TestJPEGIntegrityValidator::seededMutationsAgreeWithReference()
         const JPEGVerdict literal = literalVerdict(m);
         const JPEGVerdict fast = fastVerdict(m);
         if (fast != literal)
-            QFAIL(qPrintable(QStringLiteral("mutation %1 of %2: fast %3, literal %4")
-                                 .arg(i)
-                                 .arg(name, QLatin1String(jpegVerdictName(fast)),
-                                      QLatin1String(jpegVerdictName(literal)))));
+            QFAIL(qPrintable(
+                QStringLiteral("mutation %1 of %2: fast %3, literal %4")
+                    .arg(i)
+                    .arg(name, QLatin1String(jpegVerdictName(fast)), QLatin1String(jpegVerdictName(literal)))));
         ++seen[literal];
     }
     // The mutations must reach more than one verdict, or the comparison proves little.
@@ -416,8 +403,7 @@ void TestJPEGIntegrityValidator::validateReadsFiles()
     const QByteArray baseline = m_corpus[QStringLiteral("qt baseline")];
     auto write = [&](const QString &name, const QByteArray &bytes) {
         QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            qFatal("cannot write test file");
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write test file");
         return QUrl::fromLocalFile(f.fileName());
     };
     JPEGIntegrityValidator::validate(write(QStringLiteral("good.jpg"), baseline));
@@ -428,7 +414,7 @@ void TestJPEGIntegrityValidator::validateReadsFiles()
             return QStringLiteral("ok");
         } catch (const WallpaperCacheError &e) {
             return e == WallpaperCacheError::truncatedImageData() ? QStringLiteral("truncated")
-                                                                   : QStringLiteral("invalid");
+                                                                  : QStringLiteral("invalid");
         } catch (const FileError &) {
             return QStringLiteral("file error");
         }

@@ -28,8 +28,7 @@ QImage plainImage(int width, int height)
 QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(path));
     return path;
 }
 
@@ -84,10 +83,7 @@ private Q_SLOTS:
     void pruneLeavesOtherEntriesAlone();
 
 private:
-    WallpaperCache cache() const
-    {
-        return WallpaperCache(QUrl::fromLocalFile(m_cacheDir), 1920, 1080, 1.1, 2.6);
-    }
+    WallpaperCache cache() const { return WallpaperCache(QUrl::fromLocalFile(m_cacheDir), 1920, 1080, 1.1, 2.6); }
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_cacheDir;
     QString m_sources;
@@ -138,8 +134,8 @@ void TestWallpaperCache::sizeAndShape()
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(QString, expected);
-    const QString source = writeFile(m_sources + QStringLiteral("/image.tmp"),
-                                     encodeWithQt(plainImage(width, height), "jpeg", 80));
+    const QString source =
+        writeFile(m_sources + QStringLiteral("/image.tmp"), encodeWithQt(plainImage(width, height), "jpeg", 80));
     const QString result = outcome(cache(), source);
     if (expected.isEmpty()) {
         QVERIFY2(result.startsWith(QStringLiteral("ok ")), qPrintable(result));
@@ -194,13 +190,19 @@ void TestWallpaperCache::names_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("stem");
-    QTest::newRow("plain") << "heic2007a" << "heic2007a";
-    QTest::newRow("space, slash and dot") << "a b/c.d" << "a_b_c_d";
-    QTest::newRow("hyphen and underscore stay") << "potw-1_2" << "potw-1_2";
-    QTest::newRow("letters and marks of any script") << QStringLiteral("n\u00e9bula-\u661f") << QStringLiteral("n\u00e9bula-\u661f");
-    QTest::newRow("empty") << "" << "hubble";
+    QTest::newRow("plain") << "heic2007a"
+                           << "heic2007a";
+    QTest::newRow("space, slash and dot") << "a b/c.d"
+                                          << "a_b_c_d";
+    QTest::newRow("hyphen and underscore stay") << "potw-1_2"
+                                                << "potw-1_2";
+    QTest::newRow("letters and marks of any script")
+        << QStringLiteral("n\u00e9bula-\u661f") << QStringLiteral("n\u00e9bula-\u661f");
+    QTest::newRow("empty") << ""
+                           << "hubble";
     QTest::newRow("60 characters") << QString(60, QLatin1Char('x')) << QString(48, QLatin1Char('x'));
-    QTest::newRow("only separators") << "../.." << "_____";
+    QTest::newRow("only separators") << "../.."
+                                     << "_____";
 }
 
 void TestWallpaperCache::names()
@@ -227,7 +229,8 @@ void TestWallpaperCache::saveCopiesAndHashes()
     QCOMPARE(readFile(first.fileURL.toLocalFile()), bytes);
     QCOMPARE(first.width, 2400);
     QCOMPARE(first.height, 1350);
-    QCOMPARE(first.contentHash, QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(first.contentHash,
+             QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()));
     // The name carries no hash: the same image saved twice gives two files.
     QCOMPARE(second.contentHash, first.contentHash);
     QVERIFY(second.fileURL != first.fileURL);
@@ -244,7 +247,8 @@ void TestWallpaperCache::saveNeverDisturbsOtherFiles()
     QCOMPARE(outcome(cache(), writeFile(m_sources + QStringLiteral("/bad.tmp"), jpeg.chopped(40))), truncatedText);
     QCOMPARE(listing(m_cacheDir), QStringList{QStringLiteral("shown-0000aaaa.jpg")});
 
-    QVERIFY(outcome(cache(), writeFile(m_sources + QStringLiteral("/good.tmp"), jpeg)).startsWith(QStringLiteral("ok")));
+    QVERIFY(
+        outcome(cache(), writeFile(m_sources + QStringLiteral("/good.tmp"), jpeg)).startsWith(QStringLiteral("ok")));
     QCOMPARE(listing(m_cacheDir).size(), 2);
     QCOMPARE(readFile(shown), QByteArray("on screen"));
     QCOMPARE(QFileInfo(shown).lastModified(), shownTime);
@@ -270,9 +274,8 @@ void TestWallpaperCache::concurrentSavesDoNotCollide()
         writeFile(m_sources + QStringLiteral("/c.tmp"), encodeWithQt(noisyImage(1920, 1080, 3), "jpeg", 80));
     const WallpaperCache c = cache();
     const QList<int> runs{0, 1, 2, 3, 4, 5};
-    const QList<QUrl> saved = QtConcurrent::blockingMapped(runs, [&](int) {
-        return c.saveValidatedImage(QUrl::fromLocalFile(source), QStringLiteral("same")).fileURL;
-    });
+    const QList<QUrl> saved = QtConcurrent::blockingMapped(
+        runs, [&](int) { return c.saveValidatedImage(QUrl::fromLocalFile(source), QStringLiteral("same")).fileURL; });
     QCOMPARE(QSet<QUrl>(saved.begin(), saved.end()).size(), runs.size());
     QCOMPARE(listing(m_cacheDir).size(), runs.size());
 }
@@ -330,8 +333,8 @@ void TestWallpaperCache::pruneLeavesOtherEntriesAlone()
     QVERIFY(QFile::link(outside, m_cacheDir + QStringLiteral("/link.jpg")));
     writeFile(m_cacheDir + QStringLiteral("/old.jpg"), "o");
     cache().pruneOldWallpapers({}, 0);
-    QCOMPARE(listing(m_cacheDir), (QStringList{QStringLiteral(".hidden"), QStringLiteral("link.jpg"),
-                                                QStringLiteral("sub")}));
+    QCOMPARE(listing(m_cacheDir),
+             (QStringList{QStringLiteral(".hidden"), QStringLiteral("link.jpg"), QStringLiteral("sub")}));
     QCOMPARE(listing(m_cacheDir + QStringLiteral("/sub")), QStringList{QStringLiteral("inner.jpg")});
     QVERIFY(QFile::exists(outside));
 }

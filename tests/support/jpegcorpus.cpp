@@ -33,8 +33,7 @@ QByteArray encodeWithQt(const QImage &image, const char *format, int quality, bo
     QImageWriter writer(&buffer, format);
     writer.setQuality(quality);
     writer.setProgressiveScanWrite(progressive);
-    if (!writer.write(image))
-        return {};
+    if (!writer.write(image)) return {};
     return bytes;
 }
 
@@ -42,20 +41,17 @@ std::optional<QByteArray> runTool(const QString &program, QStringList arguments,
                                   const QByteArray &scanScript)
 {
     const QString path = QStandardPaths::findExecutable(program);
-    if (path.isEmpty())
-        return std::nullopt;
+    if (path.isEmpty()) return std::nullopt;
     QTemporaryFile script;
     if (!scanScript.isEmpty()) {
-        if (!script.open())
-            return std::nullopt;
+        if (!script.open()) return std::nullopt;
         script.write(scanScript);
         script.flush();
         arguments.replaceInStrings(QStringLiteral("%SCANS%"), script.fileName());
     }
     QProcess process;
     process.start(path, arguments);
-    if (!process.waitForStarted(10000))
-        return std::nullopt;
+    if (!process.waitForStarted(10000)) return std::nullopt;
     process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000)) {
@@ -63,8 +59,7 @@ std::optional<QByteArray> runTool(const QString &program, QStringList arguments,
         process.waitForFinished();
         return std::nullopt;
     }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) return std::nullopt;
     return process.readAllStandardOutput();
 }
 
@@ -88,8 +83,8 @@ QList<JPEGSegment> jpegSegments(const QByteArray &jpeg)
     while (pos + 1 < n) {
         if (d[pos] != 0xFF) { // entropy-coded data up to the next real marker
             qsizetype q = pos;
-            while (q + 1 < n && !(d[q] == 0xFF && d[q + 1] != 0x00 && d[q + 1] != 0xFF &&
-                                  !(d[q + 1] >= 0xD0 && d[q + 1] <= 0xD7)))
+            while (q + 1 < n &&
+                   !(d[q] == 0xFF && d[q + 1] != 0x00 && d[q + 1] != 0xFF && !(d[q + 1] >= 0xD0 && d[q + 1] <= 0xD7)))
                 ++q;
             segments.append({0, pos, q - pos});
             pos = q;
@@ -98,8 +93,7 @@ QList<JPEGSegment> jpegSegments(const QByteArray &jpeg)
         const quint8 marker = d[pos + 1];
         if (marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01 || pos + 3 >= n) {
             segments.append({marker, pos, 2});
-            if (marker == 0xD9)
-                break;
+            if (marker == 0xD9) break;
             pos += 2;
             continue;
         }
@@ -119,8 +113,7 @@ QByteArray withoutScans(const QByteArray &jpeg, bool (*drop)(const QByteArray &)
             dropping = drop(jpeg.mid(s.offset + 4, s.length - 4));
         else if (s.marker != 0)
             dropping = false;
-        if (!dropping)
-            out.append(jpeg.mid(s.offset, s.length));
+        if (!dropping) out.append(jpeg.mid(s.offset, s.length));
     }
     return out;
 }
@@ -142,8 +135,7 @@ QByteArray packBits(const QString &bits)
     for (qsizetype i = 0; i < padded.size(); i += 8) {
         const auto byte = char(padded.mid(i, 8).toUInt(nullptr, 2));
         out.append(byte);
-        if (uchar(byte) == 0xFF)
-            out.append('\0');
+        if (uchar(byte) == 0xFF) out.append('\0');
     }
     return out;
 }
@@ -172,8 +164,7 @@ QByteArray handmadeJPEG(const QList<int> &dcCounts, const QByteArray &dcSymbols,
     const QByteArray sof{"\x08", 1};
     jpeg += segment(0xC0, sof + bytesOf({height >> 8, height & 0xFF, width >> 8, width & 0xFF, 1, 1, 0x11, 0}));
     jpeg += segment(0xC4, table(0x00, dcCounts, dcSymbols) + table(0x10, acCounts, acSymbols));
-    if (restartInterval > 0)
-        jpeg += segment(0xDD, bytesOf({restartInterval >> 8, restartInterval & 0xFF}));
+    if (restartInterval > 0) jpeg += segment(0xDD, bytesOf({restartInterval >> 8, restartInterval & 0xFF}));
     jpeg += segment(0xDA, bytesOf({1, 1, 0x00, 0, 63, 0}));
     jpeg += entropyData;
     jpeg += QByteArray("\xFF\xD9", 2);

@@ -88,8 +88,7 @@ struct Reference
             std::size_t q = p + 1;
             while (q < length && bytes[q] == 0xFF)
                 ++q;
-            if (q >= length)
-                return length;
+            if (q >= length) return length;
             if (bytes[q] == 0x00 || (bytes[q] >= 0xD0 && bytes[q] <= 0xD7)) {
                 p = q + 1;
                 continue;
@@ -102,18 +101,14 @@ struct Reference
     int nextBit()
     {
         if (bitsLeft == 0) {
-            if (position >= length)
-                throw Truncated{};
+            if (position >= length) throw Truncated{};
             int b = bytes[position++];
             if (b == 0xFF) {
-                if (position >= length)
-                    throw Truncated{};
+                if (position >= length) throw Truncated{};
                 while (position < length && bytes[position] == 0xFF)
                     ++position;
-                if (position >= length)
-                    throw Truncated{};
-                if (bytes[position] != 0x00)
-                    throw Truncated{};
+                if (position >= length) throw Truncated{};
+                if (bytes[position] != 0x00) throw Truncated{};
                 ++position;
             }
             currentByte = b;
@@ -136,8 +131,7 @@ struct Reference
             code = code * 2 + nextBit();
             if (code <= t.maxCode[l]) {
                 const long index = long(t.valOffset[l]) + code;
-                if (index < 0 || index >= long(t.symbols.size()))
-                    throw Truncated{};
+                if (index < 0 || index >= long(t.symbols.size())) throw Truncated{};
                 return t.symbols[std::size_t(index)];
             }
         }
@@ -151,18 +145,15 @@ struct Reference
         int k = 1;
         while (k < 64) {
             const std::uint8_t symbol = decodeSymbol(ac);
-            if (symbol == 0x00)
-                break;
+            if (symbol == 0x00) break;
             const int r = symbol >> 4;
             const int size = symbol & 0x0F;
             if (size == 0) {
-                if (symbol != 0xF0)
-                    throw Truncated{};
+                if (symbol != 0xF0) throw Truncated{};
                 k += 16;
             } else {
                 k += r + 1;
-                if (k > 64)
-                    throw Truncated{};
+                if (k > 64) throw Truncated{};
                 skipBits(size);
             }
         }
@@ -199,18 +190,14 @@ struct Reference
                 bitsLeft = 0;
                 while (position < length && bytes[position] == 0xFF)
                     ++position;
-                if (position >= length)
-                    throw Truncated{};
-                if (bytes[position] != 0xD0 + restartCounter % 8)
-                    throw Truncated{};
+                if (position >= length) throw Truncated{};
+                if (bytes[position] != 0xD0 + restartCounter % 8) throw Truncated{};
                 ++restartCounter;
                 ++position;
             }
             for (std::size_t j = 0; j < scan.size(); ++j) {
-                if (!scan[j].dcTable)
-                    throw Invalid{};
-                if (!scan[j].acTable)
-                    throw Invalid{};
+                if (!scan[j].dcTable) throw Invalid{};
+                if (!scan[j].acTable) throw Invalid{};
                 for (int b = 0; b < blocks[j]; ++b)
                     decodeBlock(*scan[j].dcTable, *scan[j].acTable);
             }
@@ -219,54 +206,42 @@ struct Reference
 
     void run()
     {
-        if (length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
-            throw Invalid{};
+        if (length < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) throw Invalid{};
         position = 2;
         while (true) {
-            if (bytes[position] != 0xFF)
-                throw Truncated{};
+            if (bytes[position] != 0xFF) throw Truncated{};
             std::size_t p = position + 1;
             while (p < length && bytes[p] == 0xFF)
                 ++p;
-            if (p >= length)
-                throw Truncated{};
+            if (p >= length) throw Truncated{};
             const int code = bytes[p];
             if (code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
                 position = p + 1;
-                if (position >= length)
-                    throw Truncated{};
+                if (position >= length) throw Truncated{};
                 continue;
             }
             if (code == 0xD9) {
-                if (scanProcessed && (!progressive || finalProgressiveScanSeen))
-                    return;
+                if (scanProcessed && (!progressive || finalProgressiveScanSeen)) return;
                 throw Truncated{};
             }
-            if (p + 3 > length)
-                throw Truncated{};
+            if (p + 3 > length) throw Truncated{};
             const std::size_t L = std::size_t(bytes[p + 1]) * 256 + bytes[p + 2];
-            if (L < 2)
-                throw Truncated{};
+            if (L < 2) throw Truncated{};
             const std::size_t segmentEnd = p + 1 + L;
-            if (segmentEnd > length)
-                throw Truncated{};
+            if (segmentEnd > length) throw Truncated{};
             std::vector<std::uint8_t> payload(bytes + p + 3, bytes + segmentEnd);
 
             if (code == 0xC0 || code == 0xC1 || code == 0xC2) {
-                if (payload.size() < 6)
-                    throw Invalid{};
+                if (payload.size() < 6) throw Invalid{};
                 Y = payload[1] * 256 + payload[2];
                 X = payload[3] * 256 + payload[4];
                 const int nf = payload[5];
-                if (nf == 0)
-                    throw Invalid{};
-                if (6 + 3 * std::size_t(nf) > payload.size())
-                    throw Invalid{};
+                if (nf == 0) throw Invalid{};
+                if (6 + 3 * std::size_t(nf) > payload.size()) throw Invalid{};
                 components.clear();
                 for (int i = 0; i < nf; ++i) {
                     const int sampling = payload[6 + 3 * i + 1];
-                    if (sampling < 0x10 || (sampling & 0x0F) == 0)
-                        throw Invalid{};
+                    if (sampling < 0x10 || (sampling & 0x0F) == 0) throw Invalid{};
                     components.push_back({payload[6 + 3 * i], sampling >> 4, sampling & 0x0F});
                 }
                 sequential = code != 0xC2;
@@ -274,8 +249,7 @@ struct Reference
             } else if (code == 0xC4) {
                 std::size_t q = 0;
                 while (q < payload.size()) {
-                    if (payload.size() - q < 17)
-                        throw Invalid{};
+                    if (payload.size() - q < 17) throw Invalid{};
                     const int classAndId = payload[q];
                     std::vector<int> counts;
                     int n = 0;
@@ -283,8 +257,7 @@ struct Reference
                         counts.push_back(payload[q + 1 + i]);
                         n += payload[q + 1 + i];
                     }
-                    if (q + 17 + std::size_t(n) > payload.size())
-                        throw Invalid{};
+                    if (q + 17 + std::size_t(n) > payload.size()) throw Invalid{};
                     std::vector<std::uint8_t> symbols(payload.begin() + long(q) + 17,
                                                       payload.begin() + long(q) + 17 + n);
                     HuffmanTable table(counts, symbols);
@@ -295,19 +268,14 @@ struct Reference
                     q += 17 + std::size_t(n);
                 }
             } else if (code == 0xDD) {
-                if (payload.size() < 2)
-                    throw Invalid{};
+                if (payload.size() < 2) throw Invalid{};
                 restartInterval = payload[0] * 256 + payload[1];
             } else if (code == 0xDA) {
-                if (payload.size() < 4)
-                    throw Invalid{};
-                if (X == 0 || Y == 0)
-                    throw Invalid{};
+                if (payload.size() < 4) throw Invalid{};
+                if (X == 0 || Y == 0) throw Invalid{};
                 const int ns = payload[0];
-                if (ns == 0)
-                    throw Invalid{};
-                if (payload.size() < 1 + 2 * std::size_t(ns) + 3)
-                    throw Invalid{};
+                if (ns == 0) throw Invalid{};
+                if (payload.size() < 1 + 2 * std::size_t(ns) + 3) throw Invalid{};
                 std::vector<ScanEntry> scan;
                 for (int j = 0; j < ns; ++j) {
                     const int id = payload[1 + 2 * j];
@@ -319,13 +287,10 @@ struct Reference
                             break;
                         }
                     }
-                    if (!found)
-                        throw Invalid{};
+                    if (!found) throw Invalid{};
                     ScanEntry entry{*found, std::nullopt, std::nullopt};
-                    if (auto it = dcTables.find(selectors >> 4); it != dcTables.end())
-                        entry.dcTable = it->second;
-                    if (auto it = acTables.find(selectors & 0x0F); it != acTables.end())
-                        entry.acTable = it->second;
+                    if (auto it = dcTables.find(selectors >> 4); it != dcTables.end()) entry.dcTable = it->second;
+                    if (auto it = acTables.find(selectors & 0x0F); it != acTables.end()) entry.acTable = it->second;
                     scan.push_back(entry);
                 }
                 std::size_t next;
@@ -335,19 +300,16 @@ struct Reference
                 } else {
                     const int se = payload[1 + 2 * ns + 1];
                     const int al = payload[1 + 2 * ns + 2] & 0x0F;
-                    if (se == 63 && al == 0)
-                        finalProgressiveScanSeen = true;
+                    if (se == 63 && al == 0) finalProgressiveScanSeen = true;
                     next = advanceToNextMarker(segmentEnd);
                 }
                 scanProcessed = true;
-                if (next >= length)
-                    throw Truncated{};
+                if (next >= length) throw Truncated{};
                 position = next;
                 continue;
             }
             position = segmentEnd;
-            if (position >= length)
-                throw Truncated{};
+            if (position >= length) throw Truncated{};
         }
     }
 };

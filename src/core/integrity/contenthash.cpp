@@ -21,8 +21,7 @@ struct DigestContextDeleter
 QString sha256HexOfFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw FileError(file.errorString());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) throw FileError(file.errorString());
 
     // OpenSSL uses the CPU's SHA extensions; Qt's own SHA-256 is several times slower on big files.
     std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> ctx(EVP_MD_CTX_new());
@@ -32,10 +31,8 @@ QString sha256HexOfFile(const QString &path)
     std::unique_ptr<char[]> chunk(new char[chunkSize]);
     while (true) {
         const qint64 got = file.read(chunk.get(), chunkSize);
-        if (got < 0)
-            throw FileError(file.errorString());
-        if (got == 0)
-            break;
+        if (got < 0) throw FileError(file.errorString());
+        if (got == 0) break;
         EVP_DigestUpdate(ctx.get(), chunk.get(), std::size_t(got));
     }
 

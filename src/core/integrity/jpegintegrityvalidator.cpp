@@ -58,8 +58,7 @@ struct HuffmanTable
             const std::int32_t c = std::int32_t((window >> (width - offset - l)) & ((1u << l) - 1));
             if (c <= maxCode[l]) {
                 const std::int32_t index = valOffset[l] + c;
-                if (index < 0 || index >= std::int32_t(symbols.size()))
-                    return makeEntry(kindBad, 0, 0);
+                if (index < 0 || index >= std::int32_t(symbols.size())) return makeEntry(kindBad, 0, 0);
                 return entryFor(ac, l, symbols[std::size_t(index)]);
             }
         }
@@ -84,8 +83,7 @@ struct HuffmanTable
                 // resolves from real bits only, and one that does not fit is refused below.
                 const std::uint32_t rest = (v << skip) & ((1u << groupBits) - 1);
                 const std::uint32_t next = lookahead[rest >> (groupBits - lookaheadBits)];
-                if (next >> 16 > kindZeroRun || skip + (next & 0xFF) > std::uint32_t(groupBits))
-                    break;
+                if (next >> 16 > kindZeroRun || skip + (next & 0xFF) > std::uint32_t(groupBits)) break;
                 before = advance;
                 advance += (next >> 8) & 0xFF;
                 skip += next & 0xFF;
@@ -99,14 +97,10 @@ struct HuffmanTable
     static std::uint32_t entryFor(bool ac, int length, u8 symbol)
     {
         const std::uint32_t size = symbol & 0x0F;
-        if (!ac)
-            return makeEntry(kindNormal, length + size, 0);
-        if (symbol == 0x00)
-            return makeEntry(kindZeroRun, length, 64); // ends the block: k reaches 64 at least
-        if (symbol == 0xF0)
-            return makeEntry(kindZeroRun, length, 16);
-        if (size == 0)
-            return makeEntry(kindBad, 0, 0);
+        if (!ac) return makeEntry(kindNormal, length + size, 0);
+        if (symbol == 0x00) return makeEntry(kindZeroRun, length, 64); // ends the block: k reaches 64 at least
+        if (symbol == 0xF0) return makeEntry(kindZeroRun, length, 16);
+        if (size == 0) return makeEntry(kindBad, 0, 0);
         return makeEntry(kindNormal, length + size, (symbol >> 4) + 1);
     }
 
@@ -153,8 +147,7 @@ struct HuffmanTable
             const std::int32_t c = std::int32_t(top16 >> (16 - l));
             if (c <= maxCode[l]) {
                 const std::int32_t index = valOffset[l] + c;
-                if (index < 0 || index >= std::int32_t(symbols.size()))
-                    return makeEntry(kindBad, 0, 0);
+                if (index < 0 || index >= std::int32_t(symbols.size())) return makeEntry(kindBad, 0, 0);
                 return entryFor(ac, l, symbols[index]);
             }
         }
@@ -200,7 +193,7 @@ struct ReaderState
 // Byte-at-a-time refill near a 0xFF or the end of the data; out of line, it is the rare case.
 [[gnu::noinline]] ReaderState refillSlow(const u8 *d, std::size_t n, ReaderState s)
 {
-    while (s.bits <= 56) {
+    while (s.bits <= 48) { // ends with 49 to 56 bits: the fast refill never shifts by 64
         if (s.pos >= n) {
             s.exhausted = true;
             return s;
@@ -237,7 +230,7 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
     std::size_t origin = start; // where the reader's current run of units began
     bool exhausted = false;
 
-    // Tops the buffer up to 56..63 bits unless the data ends first. Near no 0xFF this is one unaligned load:
+    // Tops the buffer up to at least 49 bits unless the data ends first. Near no 0xFF this is one unaligned load:
     // bits below the valid ones are then simply the next bytes of the stream, loaded again next time, so
     // nothing needs masking. False when bits were already consumed beyond the valid data: the plain reader
     // would have failed there.
@@ -271,11 +264,9 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
             return false;
         std::uint32_t e = dc.lookahead[buf >> (64 - lookaheadBits)];
         if (e >> 16 != kindNormal) [[unlikely]] {
-            if (e >> 16 != kindSlow)
-                return false;
+            if (e >> 16 != kindSlow) return false;
             e = dc.slowEntry(false, std::uint32_t(buf >> 48));
-            if (e >> 16 != kindNormal)
-                return false;
+            if (e >> 16 != kindNormal) return false;
         }
         consume(int(e & 0xFF));
 
@@ -288,22 +279,18 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
                 // One symbol at a time: a long code, damage, or a group that would run past the block's end.
                 e = ac.lookahead[buf >> (64 - lookaheadBits)];
                 if (e >> 16 > kindZeroRun) {
-                    if (e >> 16 == kindSlow)
-                        e = ac.slowEntry(true, std::uint32_t(buf >> 48));
-                    if (e >> 16 > kindZeroRun)
-                        return false;
+                    if (e >> 16 == kindSlow) e = ac.slowEntry(true, std::uint32_t(buf >> 48));
+                    if (e >> 16 > kindZeroRun) return false;
                 }
                 consume(int(e & 0xFF));
                 k += int((e >> 8) & 0xFF);
-                if (k >= 64)
-                    return k == 64 || e >> 16 == kindZeroRun;
+                if (k >= 64) return k == 64 || e >> 16 == kindZeroRun;
                 continue;
             }
             consume(int(g & 0xFF));
             k += int((g >> 8) & 0xFF);
             // An end-of-block or a run of sixteen zeros may overshoot; a coefficient may not.
-            if (k >= 64)
-                return k == 64 || g >> 24 == kindZeroRun;
+            if (k >= 64) return k == 64 || g >> 24 == kindZeroRun;
         }
     };
 
@@ -334,10 +321,8 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
         // the components ahead of it in that MCU are decoded first.
         for (int j = 0; j < firstMissing; ++j)
             for (int b = 0; b < blocksPerComp[j]; ++b)
-                if (!decodeBlock(*comps[j].dcTable, *comps[j].acTable))
-                    return JPEGVerdict::truncatedImageData;
-        if (bits < 0)
-            return JPEGVerdict::truncatedImageData;
+                if (!decodeBlock(*comps[j].dcTable, *comps[j].acTable)) return JPEGVerdict::truncatedImageData;
+        if (bits < 0) return JPEGVerdict::truncatedImageData;
         return JPEGVerdict::invalidImageData;
     }
 
@@ -345,13 +330,11 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
     std::uint32_t sinceRestart = 0;
     for (std::uint64_t mcu = 0; mcu < mcuCount; ++mcu) {
         if (restartInterval > 0 && mcu > 0 && sinceRestart == restartInterval) {
-            if (bits < 0)
-                return JPEGVerdict::truncatedImageData;
+            if (bits < 0) return JPEGVerdict::truncatedImageData;
             std::size_t p = plainReaderPosition();
             while (p < n && d[p] == 0xFF)
                 ++p;
-            if (p >= n || d[p] != 0xD0 + (restartCounter & 7))
-                return JPEGVerdict::truncatedImageData;
+            if (p >= n || d[p] != 0xD0 + (restartCounter & 7)) return JPEGVerdict::truncatedImageData;
             ++restartCounter;
             pos = origin = p + 1;
             buf = 0;
@@ -363,13 +346,11 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
             const HuffmanTable &dc = *comps[j].dcTable;
             const HuffmanTable &ac = *comps[j].acTable;
             for (int b = blocksPerComp[j]; b > 0; --b)
-                if (!decodeBlock(dc, ac))
-                    return JPEGVerdict::truncatedImageData;
+                if (!decodeBlock(dc, ac)) return JPEGVerdict::truncatedImageData;
         }
         ++sinceRestart;
     }
-    if (bits < 0)
-        return JPEGVerdict::truncatedImageData;
+    if (bits < 0) return JPEGVerdict::truncatedImageData;
     // Bytes fetched ahead are whole data units, which the marker search passes over anyway.
     stop = pos;
     return JPEGVerdict::ok;
@@ -415,14 +396,12 @@ std::size_t JPEGIntegrityValidator::advanceToNextMarker(const u8 *d, std::size_t
     std::size_t p = from;
     while (p < n) {
         const void *ff = std::memchr(d + p, 0xFF, n - p);
-        if (!ff)
-            return n;
+        if (!ff) return n;
         const std::size_t start = std::size_t(static_cast<const u8 *>(ff) - d);
         std::size_t q = start + 1;
         while (q < n && d[q] == 0xFF)
             ++q;
-        if (q >= n)
-            return n;
+        if (q >= n) return n;
         if (d[q] == 0x00 || (d[q] >= 0xD0 && d[q] <= 0xD7)) {
             p = q + 1;
             continue;
@@ -435,8 +414,7 @@ std::size_t JPEGIntegrityValidator::advanceToNextMarker(const u8 *d, std::size_t
 JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
 {
     using V = JPEGVerdict;
-    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8)
-        return V::invalidImageData;
+    if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return V::invalidImageData;
 
     // Sixteen tables of each class are 100 KB: keep them off the caller's stack.
     std::unique_ptr<Walk> walk;
@@ -452,78 +430,64 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
     std::size_t pos = 2;
     try {
         while (true) {
-            if (d[pos] != 0xFF)
-                return V::truncatedImageData;
+            if (d[pos] != 0xFF) return V::truncatedImageData;
             std::size_t p = pos + 1;
             while (p < n && d[p] == 0xFF)
                 ++p;
-            if (p >= n)
-                return V::truncatedImageData;
+            if (p >= n) return V::truncatedImageData;
             const u8 marker = d[p];
             if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
                 pos = p + 1;
-                if (pos >= n)
-                    return V::truncatedImageData;
+                if (pos >= n) return V::truncatedImageData;
                 continue;
             }
             if (marker == 0xD9) {
-                if (w.scanProcessed && (!w.progressive || w.finalProgressiveScanSeen))
-                    return V::ok;
+                if (w.scanProcessed && (!w.progressive || w.finalProgressiveScanSeen)) return V::ok;
                 return V::truncatedImageData;
             }
-            if (p + 3 > n)
-                return V::truncatedImageData;
+            if (p + 3 > n) return V::truncatedImageData;
             const std::size_t length = std::size_t(d[p + 1]) << 8 | d[p + 2];
-            if (length < 2 || p + 1 + length > n)
-                return V::truncatedImageData;
+            if (length < 2 || p + 1 + length > n) return V::truncatedImageData;
             const std::size_t payload = p + 3;
             const std::size_t end = p + 1 + length;
             const std::size_t payloadSize = end - payload;
             const u8 *pl = d + payload;
 
             if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
-                if (payloadSize < 6)
-                    return V::invalidImageData;
+                if (payloadSize < 6) return V::invalidImageData;
                 const int count = pl[5];
-                if (count == 0 || 6 + 3 * std::size_t(count) > payloadSize)
-                    return V::invalidImageData;
+                if (count == 0 || 6 + 3 * std::size_t(count) > payloadSize) return V::invalidImageData;
                 w.height = std::uint32_t(pl[1]) << 8 | pl[2];
                 w.width = std::uint32_t(pl[3]) << 8 | pl[4];
                 w.components.clear();
                 for (int i = 0; i < count; ++i) {
                     const u8 *entry = pl + 6 + 3 * i;
-                    if (entry[1] < 0x10 || (entry[1] & 0x0F) == 0)
-                        return V::invalidImageData;
+                    if (entry[1] < 0x10 || (entry[1] & 0x0F) == 0) return V::invalidImageData;
                     w.components.push_back({entry[0], entry[1] >> 4, entry[1] & 0x0F});
                 }
                 w.progressive = marker == 0xC2;
             } else if (marker == 0xC4) {
                 std::size_t q = payload;
                 while (q < end) {
-                    if (end - q < 17)
-                        return V::invalidImageData;
+                    if (end - q < 17) return V::invalidImageData;
                     const u8 classAndId = d[q];
                     const u8 *counts = d + q + 1;
                     int total = 0;
                     for (int i = 0; i < 16; ++i)
                         total += counts[i];
-                    if (q + 17 + std::size_t(total) > end)
-                        return V::invalidImageData;
+                    if (q + 17 + std::size_t(total) > end) return V::invalidImageData;
                     const bool ac = classAndId >= 16;
                     HuffmanTable &table = ac ? w.acTables[classAndId & 0x0F] : w.dcTables[classAndId & 0x0F];
                     table.build(counts, d + q + 17, total, ac);
                     q += 17 + std::size_t(total);
                 }
             } else if (marker == 0xDD) {
-                if (payloadSize < 2)
-                    return V::invalidImageData;
+                if (payloadSize < 2) return V::invalidImageData;
                 w.restartInterval = std::uint32_t(pl[0]) << 8 | pl[1];
             } else if (marker == 0xDA) {
-                if (payloadSize < 4 || w.width == 0 || w.height == 0)
-                    return V::invalidImageData;
+                if (payloadSize < 4 || w.width == 0 || w.height == 0) return V::invalidImageData;
                 const int count = pl[0];
-                if (count == 0 || 1 + 2 * std::size_t(count) + 3 > payloadSize)
-                    return V::invalidImageData;
+                if (count == 0 || 1 + 2 * std::size_t(count) + 3 > payloadSize) return V::invalidImageData;
                 std::vector<ScanComponent> scan;
                 std::vector<int> blocks;
                 scan.reserve(std::size_t(count));
@@ -537,12 +501,10 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
                             break;
                         }
                     }
-                    if (!comp)
-                        return V::invalidImageData;
+                    if (!comp) return V::invalidImageData;
                     const HuffmanTable &dc = w.dcTables[selectors >> 4];
                     HuffmanTable &ac = w.acTables[selectors & 0x0F];
-                    if (ac.defined && ac.group.empty() && !w.progressive)
-                        ac.buildGroups();
+                    if (ac.defined && ac.group.empty() && !w.progressive) ac.buildGroups();
                     scan.push_back({comp, dc.defined ? &dc : nullptr, ac.defined ? &ac : nullptr});
                 }
                 std::size_t next;
@@ -568,27 +530,23 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
                     std::size_t stop = end;
                     const V verdict =
                         decodeScan(d, n, end, scan.data(), count, mcus, blocks.data(), w.restartInterval, stop);
-                    if (verdict != V::ok)
-                        return verdict;
+                    if (verdict != V::ok) return verdict;
                     next = advanceToNextMarker(d, n, stop);
                 } else {
                     // Ss, Se, then Ah|Al follow the component entries: the final scan ends at
                     // coefficient 63 and refines down to bit 0.
                     const u8 se = pl[1 + 2 * count + 1];
                     const u8 ahAl = pl[1 + 2 * count + 2];
-                    if (se == 63 && (ahAl & 0x0F) == 0)
-                        w.finalProgressiveScanSeen = true;
+                    if (se == 63 && (ahAl & 0x0F) == 0) w.finalProgressiveScanSeen = true;
                     next = advanceToNextMarker(d, n, end);
                 }
                 w.scanProcessed = true;
-                if (next >= n)
-                    return V::truncatedImageData;
+                if (next >= n) return V::truncatedImageData;
                 pos = next;
                 continue;
             }
             pos = end;
-            if (pos >= n)
-                return V::truncatedImageData;
+            if (pos >= n) return V::truncatedImageData;
         }
     } catch (const std::bad_alloc &) {
         // Only the small per-scan lists allocate; running out of memory is not the file's fault, but
@@ -600,8 +558,7 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
 void JPEGIntegrityValidator::validate(const QUrl &fileURL)
 {
     QFile file(fileURL.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw FileError(file.errorString());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) throw FileError(file.errorString());
     const qint64 size = file.size();
     // One read into our own buffer rather than a mapping: a file cut short while it is being read must
     // give an error, not a bus error.
@@ -609,10 +566,8 @@ void JPEGIntegrityValidator::validate(const QUrl &fileURL)
     qint64 got = 0;
     while (got < size) {
         const qint64 r = file.read(reinterpret_cast<char *>(bytes.get()) + got, size - got);
-        if (r < 0)
-            throw FileError(file.errorString());
-        if (r == 0)
-            break;
+        if (r < 0) throw FileError(file.errorString());
+        if (r == 0) break;
         got += r;
     }
     switch (check(bytes.get(), std::size_t(got))) {
