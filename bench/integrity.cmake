@@ -4,7 +4,8 @@
 # Network, D-Bus) does not blur the comparison with single-library tools.
 set(_integrity ${PROJECT_SOURCE_DIR}/src/core/integrity)
 add_executable(jpeg-validate ${CMAKE_CURRENT_LIST_DIR}/jpegvalidate.cpp
-  ${_integrity}/jpegintegrityvalidator.cpp ${PROJECT_SOURCE_DIR}/src/core/models/errors.cpp)
+  ${_integrity}/jpegintegrityvalidator.cpp ${_integrity}/jpegentropydecoder.cpp
+  ${PROJECT_SOURCE_DIR}/src/core/models/errors.cpp)
 add_executable(sha256-file ${CMAKE_CURRENT_LIST_DIR}/sha256file.cpp
   ${_integrity}/contenthash.cpp ${PROJECT_SOURCE_DIR}/src/core/models/errors.cpp)
 foreach(tool jpeg-validate sha256-file)

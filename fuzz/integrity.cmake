@@ -4,6 +4,7 @@
 add_executable(fuzz_jpegvalidator
   ${CMAKE_CURRENT_LIST_DIR}/fuzz_jpegvalidator.cpp
   ${PROJECT_SOURCE_DIR}/src/core/integrity/jpegintegrityvalidator.cpp
+  ${PROJECT_SOURCE_DIR}/src/core/integrity/jpegentropydecoder.cpp
   ${PROJECT_SOURCE_DIR}/src/core/models/errors.cpp
   ${PROJECT_SOURCE_DIR}/tests/support/jpegreference.cpp
 )
