@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "wallpapercache.h"
+
+#include "contenthash.h"
+#include "jpegintegrityvalidator.h"
+#include "models/errors.h"
+#include "models/fileurls.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QStandardPaths>
+#include <QUuid>
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <mutex>
+
+namespace Starvane {
+
+namespace {
+constexpr int thumbnailMaxPixelSize = 512;
+constexpr qint64 pngTrailerWindow = 64;
+constexpr int maxNameComponentLength = 48;
+// "IEND" and the CRC of an empty IEND chunk.
+constexpr char pngTrailer[] = {'\x49', '\x45', '\x4E', '\x44', '\xAE', '\x42', '\x60', '\x82'};
+} // namespace
+
+WallpaperCache::WallpaperCache(QUrl directoryURL, qint64 minimumWidth, qint64 minimumHeight, double minimumAspectRatio,
+                               double maximumAspectRatio)
+    : m_directoryURL(std::move(directoryURL)), m_minimumWidth(minimumWidth), m_minimumHeight(minimumHeight),
+      m_minimumAspectRatio(minimumAspectRatio), m_maximumAspectRatio(maximumAspectRatio)
+{
+    // Formats without reduced decoding (PNG, WebP) decode at full size before scaling down, and Qt refuses
+    // anything above 128 MB: an 8000×4500 PNG would be called broken. The limit is process-wide, so raise it
+    // once, here, before any worker thread reads an image.
+    static std::once_flag raised;
+    std::call_once(raised, [] { QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), 1024)); });
+}
+
+QUrl WallpaperCache::defaultDirectoryURL()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty()) base = QDir::tempPath();
+    return QUrl::fromLocalFile(QDir::cleanPath(base + QStringLiteral("/Starvane/Wallpapers")));
+}
+
+ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
+{
+    const QString path = fileURL.toLocalFile();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw FileError(file.errorString());
+
+    // Headers only: size() and format() do not decode pixels.
+    QImageReader reader(&file);
+    reader.setAutoTransform(false);
+    const QByteArray format = reader.format();
+    if (format.isEmpty()) throw WallpaperCacheError::invalidImageData();
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty()) throw WallpaperCacheError::invalidImageData();
+
+    const qint64 width = size.width();
+    const qint64 height = size.height();
+    if (width < m_minimumWidth || height < m_minimumHeight) throw WallpaperCacheError::imageTooSmall(width, height);
+    const double ratio = double(width) / double(height);
+    if (ratio < m_minimumAspectRatio || ratio > m_maximumAspectRatio)
+        throw WallpaperCacheError::unsuitableAspectRatio(width, height);
+    file.close();
+
+    verifyImageIntegrity(path, format);
+    return {width, height, sha256Hex(path), format};
+}
+
+SavedWallpaper WallpaperCache::saveValidatedImage(const QUrl &file, const QString &imageID) const
+{
+    const ValidatedImage image = validateImage(file);
+
+    const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toLower();
+    const QString name =
+        sanitizedFilenameComponent(imageID) + QLatin1Char('-') + tag + QLatin1Char('.') + fileExtension(image.format);
+
+    const QString directory = QDir::cleanPath(m_directoryURL.toLocalFile());
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(directory.toStdString()), ec);
+    if (ec) throw FileError(QString::fromStdString(ec.message()));
+
+    const QString destination = directory + QLatin1Char('/') + name;
+    QFile source(file.toLocalFile());
+    // QFile::copy writes through a temporary file and refuses an existing destination: a failed copy
+    // leaves every cached file as it was.
+    if (!source.copy(destination)) throw FileError(source.errorString());
+
+    return {QUrl::fromLocalFile(destination), image.width, image.height, image.contentHash};
+}
+
+void WallpaperCache::verifyImageIntegrity(const QString &path, const QByteArray &format)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw FileError(file.errorString());
+    QImageReader reader(&file, format);
+    reader.setAutoTransform(false);
+    if (!reader.canRead()) throw WallpaperCacheError::truncatedImageData();
+
+    // Qt's JPEG decoder hands back a grey-filled image for a cut file, so for JPEG our own walk decides.
+    if (format == "jpeg")
+        JPEGIntegrityValidator::validate(QUrl::fromLocalFile(path));
+    else if (format == "png")
+        verifyPNGTrailer(path);
+
+    const QSize full = reader.size();
+    if (full.isValid() && std::max(full.width(), full.height()) > thumbnailMaxPixelSize)
+        reader.setScaledSize(
+            full.scaled(thumbnailMaxPixelSize, thumbnailMaxPixelSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    if (reader.read().isNull()) throw WallpaperCacheError::truncatedImageData();
+}
+
+void WallpaperCache::verifyPNGTrailer(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw FileError(file.errorString());
+    const qint64 size = file.size();
+    if (size < 16) throw WallpaperCacheError::truncatedImageData();
+    const qint64 window = std::min(size, pngTrailerWindow);
+    if (!file.seek(size - window)) throw FileError(file.errorString());
+    const QByteArray tail = file.read(window);
+    if (tail.isEmpty()) {
+        if (file.error() != QFileDevice::NoError) throw FileError(file.errorString());
+        throw WallpaperCacheError::truncatedImageData();
+    }
+    if (!tail.contains(QByteArray::fromRawData(pngTrailer, sizeof pngTrailer)))
+        throw WallpaperCacheError::truncatedImageData();
+}
+
+QString WallpaperCache::sha256Hex(const QString &path)
+{
+    return sha256HexOfFile(path);
+}
+
+QString WallpaperCache::fileExtension(const QByteArray &format)
+{
+    if (format == "png") return QStringLiteral("png");
+    if (format == "webp") return QStringLiteral("webp");
+    return QStringLiteral("jpg");
+}
+
+QString WallpaperCache::sanitizedFilenameComponent(const QString &identifier)
+{
+    QString result;
+    int kept = 0;
+    for (const char32_t c : identifier.toUcs4()) {
+        if (kept == maxNameComponentLength) break;
+        const bool allowed = QChar::isLetterOrNumber(c) || QChar::isMark(c) || c == U'-' || c == U'_';
+        if (allowed)
+            result.append(QString::fromUcs4(&c, 1));
+        else
+            result.append(QLatin1Char('_'));
+        ++kept;
+    }
+    if (result.isEmpty()) return QStringLiteral("hubble");
+    return result;
+}
+
+void WallpaperCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const
+{
+    const QString directory = QDir::cleanPath(m_directoryURL.toLocalFile());
+    QDir dir(directory);
+    if (directory.isEmpty() || !dir.exists()) return;
+
+    QSet<QString> keptPaths;
+    for (const QUrl &url : keeping)
+        keptPaths.insert(standardizedFileURL(url).toLocalFile());
+
+    struct Entry
+    {
+        QString path;
+        QDateTime modified;
+    };
+    QList<Entry> entries;
+    // Hidden files are not listed at all; symbolic links and folders are listed but never ours to delete.
+    const QFileInfoList listing = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QFileInfo &info : listing) {
+        if (info.isSymLink() || !info.isFile()) continue;
+        QDateTime modified = info.lastModified();
+        if (!modified.isValid()) modified = QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 2);
+        entries.append({QDir::cleanPath(info.absoluteFilePath()), modified});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
+
+    int survivors = 0;
+    for (const Entry &entry : std::as_const(entries)) {
+        if (keptPaths.contains(entry.path)) {
+            ++survivors;
+        } else if (survivors < maxRetained) {
+            ++survivors;
+        } else {
+            // A file that will not go away stays; the next prune tries again.
+            QFile::remove(entry.path);
+        }
+    }
+}
+
+} // namespace Starvane

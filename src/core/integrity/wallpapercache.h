@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/wallpapercaching.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+namespace Starvane {
+
+/// The thresholds the application uses for wallpapers.
+constexpr qint64 wallpaperMinimumWidth = 1920;
+constexpr qint64 wallpaperMinimumHeight = 1080;
+constexpr double wallpaperMinimumAspectRatio = 1.1;
+constexpr double wallpaperMaximumAspectRatio = 2.6;
+
+/// What validation learnt about an image file.
+struct ValidatedImage
+{
+    qint64 width = 0;
+    qint64 height = 0;
+    /// SHA-256 of the file's bytes, 64 lower-case hex digits.
+    QString contentHash;
+    /// Qt's name of the image format read from the content ("jpeg", "png", "webp", ...).
+    QByteArray format;
+};
+
+/// The on-disk cache of validated wallpapers. A value: its fields are fixed at construction, everything
+/// else lives in the folder. Both operations may run on several worker threads at once.
+class WallpaperCache : public WallpaperCaching
+{
+public:
+    WallpaperCache(QUrl directoryURL, qint64 minimumWidth, qint64 minimumHeight, double minimumAspectRatio,
+                   double maximumAspectRatio);
+
+    /// ~/.local/share/Starvane/Wallpapers (the per-user data folder, or the temporary folder without one).
+    /// Nothing is created.
+    static QUrl defaultDirectoryURL();
+
+    QUrl directoryURL() const { return m_directoryURL; }
+    qint64 minimumWidth() const { return m_minimumWidth; }
+    qint64 minimumHeight() const { return m_minimumHeight; }
+    double minimumAspectRatio() const { return m_minimumAspectRatio; }
+    double maximumAspectRatio() const { return m_maximumAspectRatio; }
+
+    /// Checks size, shape and completeness, hashes the file and copies it (never moves it) into the folder
+    /// as <sanitised id>-<8 hex digits>.<jpg|png|webp>. Throws WallpaperCacheError or FileError; nothing is
+    /// written unless every check passed.
+    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const override;
+
+    /// Deletes regular files from newest to oldest once `maxRetained` survivors are counted; files in
+    /// `keeping` always survive (and count). Hidden files and folders are left alone. Never throws.
+    void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
+
+    /// Every check of a save, and the hash, without writing anything.
+    ValidatedImage validateImage(const QUrl &file) const;
+
+private:
+    static void verifyImageIntegrity(const QString &path, const QByteArray &format);
+    static void verifyPNGTrailer(const QString &path);
+    static QString sha256Hex(const QString &path);
+    static QString fileExtension(const QByteArray &format);
+    static QString sanitizedFilenameComponent(const QString &identifier);
+
+    QUrl m_directoryURL;
+    qint64 m_minimumWidth;
+    qint64 m_minimumHeight;
+    double m_minimumAspectRatio;
+    double m_maximumAspectRatio;
+};
+
+} // namespace Starvane
