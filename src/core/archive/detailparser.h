@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// Pure functions over the text of one image detail page: is it a single Hubble observation,
+// who is credited, and which files does the page link for this identifier.
+
+#include "archive/archivehosts.h"
+#include "models/hubbleimage.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace Starvane::HubbleArchive {
+
+/// Observatories, surveys and instruments (lower case) whose data disqualify a credit line.
+extern const QStringList excludedCreditSources;
+/// Second-choice files, best first.
+extern const QStringList fallbackVariantPreference;
+
+/// `candidate` with the page's credit and the best linked files. Throws HubbleAPIError::ineligibleImage
+/// when the page does not describe a single Hubble observation or credits another observatory.
+HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, const ArchiveHosts &hosts = {});
+
+/// The credit block as one line of plain text; absent when missing or empty.
+std::optional<QString> extractCredit(const QString &html);
+
+/// The plain-text value of the first info row labelled `label` (such as "Type:").
+std::optional<QString> extractInfoField(const QString &label, const QString &html);
+
+/// Tags become spaces, entities are decoded, and whitespace collapses to single spaces.
+QString stripHTML(const QString &s);
+
+/// Variant directories of the image host that the page links for exactly this identifier's JPEG.
+QSet<QString> extractAvailableCDNVariants(const QString &html, const QString &id, const ArchiveHosts &hosts = {});
+
+} // namespace Starvane::HubbleArchive

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "hubbleapiclient.h"
+
+#include "archive/boundeddownload.h"
+#include "archive/catalogparser.h"
+#include "archive/detailparser.h"
+#include "logging.h"
+#include "models/errors.h"
+
+namespace Starvane {
+
+HubbleAPIClient::HubbleAPIClient(QNetworkAccessManager *nam, qint64 maxDownloadBytesLimit, QUrl archiveWebHost,
+                                 QUrl archiveImageHost, ArchiveTimeouts timeouts)
+    : m_transport(nam, timeouts),
+      m_maxDownloadBytesLimit(maxDownloadBytesLimit), m_hosts{std::move(archiveWebHost), std::move(archiveImageHost)}
+{
+}
+
+QCoro::Task<QList<HubbleImage>> HubbleAPIClient::fetchCatalogPage(int page, double targetDisplayAspect,
+                                                                  std::stop_token st)
+{
+    const std::optional<QUrl> url = HubbleArchive::catalogPageURL(page, m_hosts);
+    if (!url) throw HubbleAPIError::invalidURL();
+    const QByteArray body = co_await m_transport.fetchPage(*url, st);
+    // Invalid UTF-8 becomes U+FFFD; a damaged byte must not cost the whole page.
+    const QString html = QString::fromUtf8(body);
+    QList<HubbleImage> images = HubbleArchive::parseWallpaperArchive(html, targetDisplayAspect, m_hosts);
+    qCDebug(lcArchive) << "Catalog page" << page << "gave" << images.size() << "candidates";
+    co_return images;
+}
+
+QCoro::Task<HubbleImage> HubbleAPIClient::verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st)
+{
+    const QByteArray body = co_await m_transport.fetchPage(candidate.detailsURL, st);
+    const QString html = QString::fromUtf8(body);
+    co_return HubbleArchive::parseImageDetail(html, candidate, m_hosts);
+}
+
+QCoro::Task<QUrl> HubbleAPIClient::downloadImageFile(QUrl url, std::stop_token st)
+{
+    QUrl file = co_await downloadBounded(m_transport, std::move(url), m_maxDownloadBytesLimit, st);
+    co_return file;
+}
+
+} // namespace Starvane

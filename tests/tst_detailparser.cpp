@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "archive/detailparser.h"
+#include "models/errors.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace Starvane;
+using namespace Starvane::HubbleArchive;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+Q_DECLARE_METATYPE(std::optional<QUrl>)
+Q_DECLARE_METATYPE(QSet<QString>)
+
+namespace {
+QString readFixture(const QString &name)
+{
+    QFile f(QStringLiteral(STARVANE_TEST_DATA "/archive/") + name);
+    if (!f.open(QIODevice::ReadOnly)) qFatal("missing fixture %s", qPrintable(name));
+    return QString::fromUtf8(f.readAll());
+}
+
+QUrl cdn(const QString &variant, const QString &id)
+{
+    return QUrl(QStringLiteral("https://cdn.esahubble.org/archives/images/%1/%2.jpg").arg(variant, id));
+}
+
+/// A candidate as the catalog produces it.
+HubbleImage candidate(const QString &id, const QString &variant = QStringLiteral("large"))
+{
+    return HubbleImage{id,
+                       QStringLiteral("Title"),
+                       QStringLiteral("ESA/Hubble & NASA"),
+                       QStringLiteral("2009"),
+                       cdn(variant, id),
+                       cdn(QStringLiteral("wallpaper5"), id),
+                       QUrl(QStringLiteral("https://esahubble.org/images/%1/").arg(id)),
+                       6000,
+                       3000};
+}
+
+QString page(const QString &type, const QString &credit, const QStringList &variants, const QString &id)
+{
+    QString html = QStringLiteral("<html><body>");
+    if (!credit.isNull()) html += QStringLiteral("<div class=\"credit\"><p>") + credit + QStringLiteral("</p></div>");
+    html += QStringLiteral("<ul>");
+    for (const QString &v : variants)
+        html += QStringLiteral("<li><a href=\"%1\">file</a></li>").arg(cdn(v, id).toString());
+    html += QStringLiteral("</ul><table>");
+    if (!type.isNull())
+        html += QStringLiteral("<tr><th class=\"title\" scope=\"row\">Type:</th><td>%1</td></tr>").arg(type);
+    return html + QStringLiteral("</table></body></html>");
+}
+} // namespace
+
+class TestDetailParser : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void enrichment_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<HubbleImage>("candidate");
+        QTest::addColumn<QString>("credit");
+        QTest::addColumn<QUrl>("primary");
+        QTest::addColumn<std::optional<QUrl>>("fallback");
+
+        const QString id = QStringLiteral("heic0910a");
+        QTest::newRow("current markup keeps large")
+            << readFixture("detail-current.html") << candidate(id)
+            << QString::fromUtf8("NASA, ESA, and the Hubble SM4 ERO Team Acknowledgement: J. Doe & M. Smith "
+                                 "(Example Institute) – Processing")
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
+        QTest::newRow("older markup prefers publication")
+            << readFixture("detail-older.html") << candidate("opo9544a")
+            << QString::fromUtf8("NASA, ESA, and the Hubble Heritage Team (STScI/AURA) – “Pillars” re‑processed")
+            << cdn("publicationjpg", "opo9544a") << std::optional<QUrl>(cdn("wallpaper_uhd", "opo9544a"));
+        QTest::newRow("large, uhd and wallpaper5")
+            << page("Observation", "NASA", {"large", "wallpaper_uhd", "wallpaper5"}, id) << candidate(id) << "NASA"
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
+        QTest::newRow("publication and uhd")
+            << page("Observation", "NASA", {"publicationjpg", "wallpaper_uhd"}, id) << candidate(id) << "NASA"
+            << cdn("publicationjpg", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
+        QTest::newRow("only uhd keeps the candidate's fallback")
+            << page("Observation", "NASA", {"wallpaper_uhd"}, id) << candidate(id) << "NASA" << cdn("wallpaper_uhd", id)
+            << std::optional<QUrl>(cdn("wallpaper5", id));
+        QTest::newRow("no files keep the candidate's URLs")
+            << page("Observation", "NASA", {}, id) << candidate(id) << "NASA" << cdn("large", id)
+            << std::optional<QUrl>(cdn("wallpaper5", id));
+        QTest::newRow("large for a publication candidate")
+            << page("Observation", "NASA", {"large", "wallpaper_qhd"}, id) << candidate(id, "publicationjpg") << "NASA"
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id));
+        QTest::newRow("no credit keeps the candidate's")
+            << page("OBSERVATION", QString(), {"wallpaper4"}, id) << candidate(id) << "ESA/Hubble & NASA"
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper4", id));
+        QTest::newRow("empty credit keeps the candidate's")
+            << page("Observation", " <br/> ", {}, id) << candidate(id) << "ESA/Hubble & NASA" << cdn("large", id)
+            << std::optional<QUrl>(cdn("wallpaper5", id));
+    }
+    void enrichment()
+    {
+        QFETCH(QString, html);
+        QFETCH(HubbleImage, candidate);
+        QFETCH(QString, credit);
+        QFETCH(QUrl, primary);
+        QFETCH(std::optional<QUrl>, fallback);
+        const HubbleImage result = parseImageDetail(html, candidate);
+        QCOMPARE(result.credit, credit);
+        QCOMPARE(result.imageURL, primary);
+        QCOMPARE(result.fallbackImageURL, fallback);
+        // Everything the page does not speak about is carried over unchanged.
+        QCOMPARE(result.id, candidate.id);
+        QCOMPARE(result.title, candidate.title);
+        QCOMPARE(result.dateCaptured, candidate.dateCaptured);
+        QCOMPARE(result.detailsURL, candidate.detailsURL);
+        QCOMPARE(result.width, candidate.width);
+        QCOMPARE(result.height, candidate.height);
+    }
+
+    void rejection_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("candidateCredit");
+        QTest::addColumn<QString>("reason"); // empty: accepted
+        const QString id = QStringLiteral("heic0910a");
+        const QString notObservation = QStringLiteral("not a single Hubble observation");
+        QTest::newRow("artwork") << page("Artwork", "ESA/Hubble", {}, id) << "ESA/Hubble & NASA" << notObservation;
+        QTest::newRow("no type row") << page(QString(), "ESA/Hubble", {}, id) << "ESA/Hubble & NASA" << notObservation;
+        QTest::newRow("only the object's type row")
+            << QStringLiteral("<table><tr><td class=\"title\">Type:</td><td>Milky Way : Nebula</td></tr></table>")
+            << "ESA/Hubble & NASA" << notObservation;
+        QTest::newRow("team of astronomers")
+            << page("Observation", "NASA, ESA and a team of astronomers", {}, id) << "ESA/Hubble & NASA"
+            << "";
+        QTest::newRow("subaru") << page("Observation", "NASA, ESA; Subaru Telescope (NAOJ)", {}, id)
+                                << "ESA/Hubble & NASA"
+                                << "contains non-Hubble observatory data (subaru)";
+        QTest::newRow("gemini in capitals")
+            << page("Observation", "NASA, ESA, GEMINI OBSERVATORY", {}, id) << "ESA/Hubble & NASA"
+            << "contains non-Hubble observatory data (gemini observatory)";
+        QTest::newRow("possessive webb") << page("Observation", "NASA, ESA, Webb&#39;s NIRCam team", {}, id)
+                                         << "ESA/Hubble & NASA"
+                                         << "contains non-Hubble observatory data (webb)";
+        QTest::newRow("webb inside a word") << page("Observation", "J. Webbington (ESA)", {}, id) << "ESA/Hubble & NASA"
+                                            << "";
+        QTest::newRow("webb before a non-ASCII letter")
+            << page("Observation", QString::fromUtf8("Webbé Institute"), {}, id) << "ESA/Hubble & NASA"
+            << "";
+        QTest::newRow("list order decides")
+            << page("Observation", "Sloan Digital Sky Survey; VLT", {}, id) << "ESA/Hubble & NASA"
+            << "contains non-Hubble observatory data (vlt)";
+        QTest::newRow("dotted name") << page("Observation", "ESO 2.2-m telescope", {}, id) << "ESA/Hubble & NASA"
+                                     << "contains non-Hubble observatory data (eso 2.2-m)";
+        QTest::newRow("candidate credit is checked too")
+            << page("Observation", QString(), {}, id) << "NASA, ESA, Spitzer"
+            << "contains non-Hubble observatory data (spitzer)";
+        QTest::newRow("description text does not count") << readFixture("detail-current.html") << "ESA/Hubble & NASA"
+                                                         << "";
+    }
+    void rejection()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, candidateCredit);
+        QFETCH(QString, reason);
+        HubbleImage c = candidate(QStringLiteral("heic0910a"));
+        c.credit = candidateCredit;
+        try {
+            parseImageDetail(html, c);
+            QVERIFY2(reason.isEmpty(), "accepted an ineligible page");
+        } catch (const HubbleAPIError &e) {
+            QCOMPARE(e, HubbleAPIError::ineligibleImage(reason));
+        }
+    }
+
+    void infoFields_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<std::optional<QString>>("value");
+        QTest::newRow("current") << "<tr><th class=\"title\" scope=\"row\">Type:</th><td>Observation</td></tr>"
+                                 << std::optional<QString>("Observation");
+        QTest::newRow("older") << "<tr><td class=\"title\">Type:</td><td>Observation</td></tr>"
+                               << std::optional<QString>("Observation");
+        QTest::newRow("first row wins") << readFixture("detail-current.html") << std::optional<QString>("Observation");
+        QTest::newRow("spread over lines")
+            << "<td class=\"title\">\n Type:\n</td>\n<td class=\"x\">\n <a href=\"#\">Observation</a>\n</td>"
+            << std::optional<QString>("Observation");
+        QTest::newRow("empty value") << "<td class=\"title\">Type:</td><td></td>" << std::optional<QString>("");
+        QTest::newRow("label case matters")
+            << "<td class=\"title\">type:</td><td>Observation</td>" << std::optional<QString>();
+        QTest::newRow("not a title cell") << "<td>Type:</td><td>Observation</td>" << std::optional<QString>();
+    }
+    void infoFields()
+    {
+        QFETCH(QString, html);
+        QFETCH(std::optional<QString>, value);
+        QCOMPARE(extractInfoField(QStringLiteral("Type:"), html), value);
+    }
+
+    void strip_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nested tags and breaks") << "<p>NASA,<br/>ESA<BR>and <em><b>the</b> team</em></p>"
+                                                << "NASA, ESA and the team";
+        QTest::newRow("cells become spaces") << "<td>a</td><td>b</td>"
+                                             << "a b";
+        QTest::newRow("inline tags vanish") << "Hub<span>ble</span>"
+                                            << "Hubble";
+        QTest::newRow("entities") << "ESA/Hubble &amp; NASA &ndash; J. Smith"
+                                  << QString::fromUtf8("ESA/Hubble & NASA – J. Smith");
+        QTest::newRow("all kinds of space") << QString::fromUtf8("\n\t a \u00a0\r\n b  ") << "a b";
+        QTest::newRow("nothing but markup") << "<div><p></p></div>"
+                                            << "";
+    }
+    void strip()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, text);
+        QCOMPARE(stripHTML(html), text);
+    }
+
+    void variants_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("imageHost");
+        QTest::addColumn<QSet<QString>>("variants");
+        QTest::newRow("download list and srcset")
+            << readFixture("detail-current.html") << "https://cdn.esahubble.org"
+            << QSet<QString>{"screen", "thumb700x", "large", "wallpaper1", "wallpaper5", "wallpaper_uhd"};
+        QTest::newRow("another host's links do not count")
+            << readFixture("detail-current.html") << "http://127.0.0.1:8081" << QSet<QString>{};
+        QTest::newRow("upper case is another directory")
+            << "https://cdn.esahubble.org/archives/images/LARGE/heic0910a.jpg"
+            << "https://cdn.esahubble.org" << QSet<QString>{};
+        QTest::newRow("dots in the identifier are literal")
+            << "https://cdn.esahubble.org/archives/images/large/heic0910aXjpg"
+            << "https://cdn.esahubble.org" << QSet<QString>{};
+    }
+    void variants()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, imageHost);
+        QFETCH(QSet<QString>, variants);
+        const ArchiveHosts hosts{QUrl(QStringLiteral("https://esahubble.org")), QUrl(imageHost)};
+        QCOMPARE(extractAvailableCDNVariants(html, QStringLiteral("heic0910a"), hosts), variants);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDetailParser)
+#include "tst_detailparser.moc"
