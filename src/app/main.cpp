@@ -1,18 +1,81 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "appdelegate.h"
+#include "commandline.h"
+#include "integrity/checkimage.h"
 #include "logging.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace Starvane;
+
+namespace {
+void setIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Starvane"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Starvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(STARVANE_VERSION));
+}
+
+bool anotherInstanceRuns()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("com.quorvex.Starvane")).value();
+}
+
+int runApplication(int argc, char *argv[], const Command &command)
+{
+    QApplication app(argc, argv);
+    setIdentity();
+    QApplication::setDesktopFileName(QStringLiteral("starvane"));
+    installLogHandler();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    // One instance per session: a second launch raises the first one's window and leaves.
+    if (anotherInstanceRuns())
+        return sendToRunningInstance(command, out, err);
+
+    AppDelegate delegate;
+    if (!delegate.registerControlService())
+        return sendToRunningInstance(command, out, err); // lost a race with another launch
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationDidFinishLaunching(!command.atLogin);
+    return app.exec();
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Starvane"));
-    QApplication::setOrganizationName(QStringLiteral("Starvane"));
-    QApplication::setApplicationVersion(QStringLiteral(STARVANE_VERSION));
-    Starvane::installLogHandler();
-    QLabel label(QStringLiteral("Starvane"));
-    label.setWindowTitle(QStringLiteral("Starvane"));
-    label.show();
-    return app.exec();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Command command = parseCommandLine(arguments);
+
+    if (command.kind == Command::Kind::run)
+        return runApplication(argc, argv, command);
+
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (command.kind) {
+    case Command::Kind::help:
+        out << usageText();
+        return 0;
+    case Command::Kind::version:
+        out << "starvane " << QCoreApplication::applicationVersion() << "\n";
+        return 0;
+    case Command::Kind::invalid:
+        err << "starvane: " << command.error << "\n\n" << usageText();
+        return 2;
+    case Command::Kind::checkImage:
+        return runCheckImage(command.files, out);
+    default:
+        return sendToRunningInstance(command, out, err);
+    }
 }

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "appdelegate.h"
+
+#include "archive/hubbleapiclient.h"
+#include "controlservice.h"
+#include "desktop/linuxwallpaperapplier.h"
+#include "desktop/systemevents.h"
+#include "integrity/wallpapercache.h"
+#include "launchatlogin.h"
+#include "logging.h"
+#include "menubarcontentview.h"
+#include "store/keyvaluestore.h"
+#include "store/wallpaperstore.h"
+#include "updatecontroller.h"
+#include "views/contentview.h"
+#include "views/mainwindow.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace Starvane {
+
+namespace {
+constexpr int kTrayFallbackMs = 2000;
+
+ArchiveHosts archiveHosts()
+{
+    ArchiveHosts hosts;
+#ifdef STARVANE_TEST_HOOKS
+    // Test builds only: end-to-end tests point the real binary at a local archive.
+    const QString web = qEnvironmentVariable("STARVANE_TEST_ARCHIVE_WEB");
+    const QString images = qEnvironmentVariable("STARVANE_TEST_ARCHIVE_IMAGES");
+    if (!web.isEmpty())
+        hosts.web = QUrl(web);
+    if (!images.isEmpty())
+        hosts.images = QUrl(images);
+#endif
+    return hosts;
+}
+} // namespace
+
+int removeStaleDownloads()
+{
+    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
+    int removed = 0;
+    const QFileInfoList files = QDir(QDir::tempPath()).entryInfoList({QStringLiteral("hubble-dl-*.tmp")}, QDir::Files);
+    for (const QFileInfo &f : files) {
+        if (f.ownerId() == ::getuid() && f.lastModified().toUTC() < dayAgo && QFile::remove(f.filePath()))
+            ++removed;
+    }
+    return removed;
+}
+
+AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
+{
+    const ArchiveHosts hosts = archiveHosts();
+    auto client = std::make_shared<HubbleAPIClient>(&m_nam, HubbleAPIClient::maxDownloadBytes, hosts.web, hosts.images);
+    auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), 1920, 1080, 1.1, 2.6);
+    m_store = std::make_unique<WallpaperStore>(client, cache, createDesktopApplier(),
+                                               std::make_shared<SettingsKeyValueStore>(), WallpaperStore::defaultClock(),
+                                               true);
+    m_updater = UpdateController::createForThisProcess(&m_nam, this);
+    connect(m_updater, &UpdateController::checkFinished, this, [this](const UpdateController::Result &r) {
+        showUpdateResult(r.message, r.outcome == UpdateController::Outcome::failed);
+    });
+    m_trayMenu = std::make_unique<MenuBarContentView>(m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); });
+}
+
+AppDelegate::~AppDelegate()
+{
+    delete m_window;
+}
+
+bool AppDelegate::registerControlService()
+{
+    m_control = new ControlService(m_store.get(), [this] { focusOrOpenMainWindow(); }, this);
+    QString error;
+    if (m_control->registerOnSessionBus(&error))
+        return true;
+    qCWarning(lcApp).noquote() << "Session bus control unavailable:" << error;
+    // Without a session bus there is nobody to defer to: run alone.
+    return !QDBusConnection::sessionBus().isConnected();
+}
+
+void AppDelegate::applicationDidFinishLaunching(bool openWindow)
+{
+    if (const int stale = removeStaleDownloads())
+        qCInfo(lcApp) << "Removed" << stale << "stale download files";
+    m_started = true;
+    m_store->start();
+
+    m_systemEvents = new SystemEvents(this);
+    // Queued: the store's operations never run inside an event source's own callback.
+    connect(m_systemEvents, &SystemEvents::systemDidWake, m_store.get(), &WallpaperStore::handleSystemWake,
+            Qt::QueuedConnection);
+    connect(m_systemEvents, &SystemEvents::activeWorkspaceChanged, m_store.get(),
+            &WallpaperStore::syncCurrentWallpaperToActiveSpace, Qt::QueuedConnection);
+    m_systemEvents->start();
+
+    // Until a tray exists, closing the window must quit: otherwise the program would be unreachable.
+    QApplication::setQuitOnLastWindowClosed(true);
+    createTrayIconWhenHostAppears();
+    if (openWindow)
+        focusOrOpenMainWindow();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (!m_started)
+        return;
+    m_store->stop();
+    if (m_systemEvents) {
+        m_systemEvents->disconnect(m_store.get());
+        delete m_systemEvents;
+        m_systemEvents = nullptr;
+    }
+}
+
+void AppDelegate::createTrayIconWhenHostAppears()
+{
+    const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // Qt picks StatusNotifierItem or XEmbed once, when the icon is created: wait for a host.
+    if (bus.isConnected() && bus.interface()->isServiceRegistered(watcherName).value()) {
+        createTrayIcon();
+        return;
+    }
+    if (bus.isConnected()) {
+        m_trayWatcher = new QDBusServiceWatcher(watcherName, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        connect(m_trayWatcher, &QDBusServiceWatcher::serviceRegistered, this, &AppDelegate::createTrayIcon);
+    }
+    QTimer::singleShot(kTrayFallbackMs, this, [this] {
+        if (!m_tray && QSystemTrayIcon::isSystemTrayAvailable())
+            createTrayIcon();
+    });
+}
+
+void AppDelegate::createTrayIcon()
+{
+    if (m_tray)
+        return;
+    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/starvane/starvane.svg")), this);
+    m_tray->setToolTip(QStringLiteral("Starvane"));
+    m_tray->setContextMenu(m_trayMenu->menu());
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            focusOrOpenMainWindow();
+    });
+    m_tray->show();
+    QApplication::setQuitOnLastWindowClosed(false);
+    qCInfo(lcApp) << "Tray icon created";
+}
+
+void AppDelegate::focusOrOpenMainWindow()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        auto *window = qobject_cast<QMainWindow *>(w);
+        if (!window || window->windowTitle() != QLatin1String("Starvane"))
+            continue;
+        if (window->isMinimized())
+            window->showNormal();
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+    m_window = new MainWindow(*m_store);
+    m_window->setAttribute(Qt::WA_DeleteOnClose);
+    m_window->contentView()->setRevealFileHandler([](const QUrl &file) { revealInFileManager(file); });
+    installMainMenus(m_window);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void AppDelegate::installMainMenus(QMainWindow *window)
+{
+    QMenuBar *bar = window->menuBar();
+    QMenu *app = bar->addMenu(QStringLiteral("Starvane"));
+    QAction *check = app->addAction(QStringLiteral("Check for Updates\u2026"), m_updater, &UpdateController::checkForUpdates);
+    check->setEnabled(m_updater->canCheckForUpdates());
+    connect(m_updater, &UpdateController::canCheckForUpdatesChanged, check,
+            [check, u = m_updater] { check->setEnabled(u->canCheckForUpdates()); });
+    QAction *login = app->addAction(QStringLiteral("Launch at Login"));
+    login->setCheckable(true);
+    login->setChecked(LaunchAtLogin::isEnabled());
+    connect(login, &QAction::toggled, this, [this](bool on) {
+        toggleLaunchAtLogin(on);
+        m_trayMenu->rebuild();
+    });
+    connect(app, &QMenu::aboutToShow, login, [login] {
+        const QSignalBlocker block(login);
+        login->setChecked(LaunchAtLogin::isEnabled());
+    });
+    app->addSeparator();
+    QAction *quit = app->addAction(QStringLiteral("Quit Starvane"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu *wallpaper = bar->addMenu(QStringLiteral("Wallpaper"));
+    WallpaperStore *store = m_store.get();
+    const auto refresh = [wallpaper, store] {
+        wallpaper->clear();
+        QAction *next = wallpaper->addAction(QStringLiteral("Next Wallpaper"), store, &WallpaperStore::requestNextWallpaper);
+        next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+        next->setEnabled(!store->isLoading());
+        if (store->settings().frequency != ChangeFrequency::manual) {
+            QAction *pause = wallpaper->addAction(store->settings().isPaused ? QStringLiteral("Resume Auto-Change")
+                                                                             : QStringLiteral("Pause Auto-Change"),
+                                                  store, &WallpaperStore::togglePaused);
+            pause->setShortcut(QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_P));
+        }
+    };
+    refresh();
+    connect(store, &WallpaperStore::settingsChanged, wallpaper, refresh);
+    connect(store, &WallpaperStore::isLoadingChanged, wallpaper, refresh);
+}
+
+void AppDelegate::showUpdateResult(const QString &message, bool isError)
+{
+    auto *box = new QMessageBox(isError ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("Starvane"),
+                                message, QMessageBox::Ok, m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
+
+} // namespace Starvane

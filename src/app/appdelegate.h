@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QMainWindow;
+class QSystemTrayIcon;
+class QDBusServiceWatcher;
+
+namespace Starvane {
+
+class WallpaperStore;
+class UpdateController;
+class SystemEvents;
+class MenuBarContentView;
+class ControlService;
+class MainWindow;
+
+/// Owns the one store and the one update controller for the life of the process, and wires them to
+/// the window, the tray, the session bus and the system's wake and workspace events.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    WallpaperStore &store() { return *m_store; }
+    UpdateController &updater() { return *m_updater; }
+
+    /// Claims the session-bus name; false when another instance already runs.
+    bool registerControlService();
+    /// Starts the store, the system observers and the tray; opens the window unless started at login.
+    void applicationDidFinishLaunching(bool openWindow);
+    /// Stops the store and the observers.
+    void applicationWillTerminate();
+
+    /// Brings the "Starvane" window forward (restoring it when minimised) or opens a new one.
+    void focusOrOpenMainWindow();
+
+private:
+    void createTrayIconWhenHostAppears();
+    void createTrayIcon();
+    void installMainMenus(QMainWindow *window);
+    void showUpdateResult(const QString &message, bool isError);
+
+    QNetworkAccessManager m_nam;
+    std::unique_ptr<WallpaperStore> m_store;
+    UpdateController *m_updater = nullptr;
+    SystemEvents *m_systemEvents = nullptr;
+    ControlService *m_control = nullptr;
+    std::unique_ptr<MenuBarContentView> m_trayMenu;
+    QSystemTrayIcon *m_tray = nullptr;
+    QDBusServiceWatcher *m_trayWatcher = nullptr;
+    QPointer<MainWindow> m_window;
+    bool m_started = false;
+};
+
+/// Deletes download files that a crashed run left in the temporary folder (ours only, older than a day).
+int removeStaleDownloads();
+
+} // namespace Starvane

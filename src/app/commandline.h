@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+namespace Starvane {
+
+/// What one invocation of `starvane` asks for.
+struct Command
+{
+    enum class Kind { run, next, pause, resume, status, show, quit, checkImage, help, version, invalid };
+    Kind kind = Kind::run;
+    QStringList files;     // check-image
+    bool atLogin = false;  // started by the session's autostart: stay in the tray
+    QString error;         // invalid
+};
+
+Command parseCommandLine(const QStringList &arguments);
+QString usageText();
+
+/// Sends a command to the running instance over the session bus and prints its answer.
+/// Returns the process exit status: 0 on success, 1 when no instance runs or the call failed.
+int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream &err);
+
+} // namespace Starvane

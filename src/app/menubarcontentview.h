@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "models/appsettings.h"
+#include "models/hubbleimage.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+class QMenu;
+
+namespace Starvane {
+
+class WallpaperStore;
+class UpdateController;
+
+/// Turns the XDG autostart entry on or off, logging a refusal of the file system.
+void toggleLaunchAtLogin(bool enabled);
+
+/// The tray menu: the current wallpaper, a status line and every everyday action. Rebuilt whenever the
+/// store or the update controller changes, so it always shows their present state.
+class MenuBarContentView : public QObject
+{
+    Q_OBJECT
+public:
+    MenuBarContentView(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
+                       QObject *parent = nullptr);
+    ~MenuBarContentView() override;
+
+    QMenu *menu() const { return m_menu.get(); }
+
+    /// First line: the title trimmed and cut to 30 user-perceived characters, or "Starvane".
+    static QString wallpaperTitle(const std::optional<HubbleImage> &image);
+    /// Second line: what the schedule is doing.
+    static QString statusSummary(const AppSettings &settings, bool isLoading);
+
+public Q_SLOTS:
+    void rebuild();
+
+private:
+    WallpaperStore *m_store;
+    QPointer<UpdateController> m_updater;
+    std::function<void()> m_openMainWindow;
+    std::unique_ptr<QMenu> m_menu;
+};
+
+} // namespace Starvane

@@ -1,0 +1,2 @@
+starvane_add_test(tst_menubar LIBS starvane_shell)
+starvane_add_test(tst_updatecontroller LIBS starvane_shell)
