@@ -21,12 +21,20 @@
 #include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <unistd.h>
+
+static void initAppResources()
+{
+    // The icon lives in the shell's static library, whose resource registration the linker would
+    // otherwise drop: the tray icon came up blank.
+    Q_INIT_RESOURCE(app);
+}
 
 namespace Starvane {
 
@@ -63,6 +71,8 @@ int removeStaleDownloads()
 
 AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
 {
+    initAppResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/starvane/starvane.svg")));
     const ArchiveHosts hosts = archiveHosts();
     auto client = std::make_shared<HubbleAPIClient>(&m_nam, HubbleAPIClient::maxDownloadBytes, hosts.web, hosts.images);
     auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), 1920, 1080, 1.1, 2.6);
