@@ -52,9 +52,13 @@ const QList<Picture> kGoodPictures = {
     {QStringLiteral("potw2402a"), QStringLiteral("A green planetary nebula"), qRgb(30, 180, 40)},
     {QStringLiteral("potw2403a"), QStringLiteral("A blue spiral galaxy"), qRgb(40, 60, 220)},
 };
-// Announces more than the 100 MiB limit, stops half-way, and answers a web page instead of a picture.
-const QStringList kHostileIDs = {QStringLiteral("potw2404a"), QStringLiteral("potw2405a"),
-                                 QStringLiteral("potw2406a")};
+// Six candidates, as many as one change tries, each misbehaving in one of three ways (in both of
+// its files): announcing more than the 100 MiB limit, stopping half-way, a web page instead of a picture.
+const QStringList kHostileIDs = {QStringLiteral("potw2404a"), QStringLiteral("potw2405a"), QStringLiteral("potw2406a"),
+                                 QStringLiteral("potw2407a"), QStringLiteral("potw2408a"), QStringLiteral("potw2409a")};
+const QStringList kHostileErrors = {QStringLiteral("Skipped oversized image (200.0 MB)."),
+                                    QStringLiteral("Image download ended before all bytes were received."),
+                                    QStringLiteral("Downloaded file was not a valid image.")};
 const QString kCredit = QStringLiteral("NASA, ESA and the Starvane Test Team");
 
 QByteArray catalogPage(const QList<std::pair<QString, QString>> &entries)
@@ -292,12 +296,15 @@ private Q_SLOTS:
         m_server.setResponse(kSecondPage, Response::page(catalogPage(hostile)));
         Response oversized = Response::generated(200LL * 1024 * 1024);
         oversized.contentType = "image/jpeg";
-        m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(kHostileIDs[0]), oversized);
         Response truncated = Response::truncated(4'000'000, 1'000'000);
         truncated.contentType = "image/jpeg";
-        m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(kHostileIDs[1]), truncated);
-        m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(kHostileIDs[2]),
-                             Response::page("<!DOCTYPE html><html><body><h1>Not found</h1></body></html>"));
+        const Response notAPicture = Response::page("<!DOCTYPE html><html><body><h1>Not found</h1></body></html>");
+        const QList<Response> misbehaviour = {oversized, truncated, notAPicture};
+        for (qsizetype i = 0; i < kHostileIDs.size(); ++i) {
+            for (const char *variant : {"large", "wallpaper5"})
+                m_server.setResponse(QStringLiteral("/archives/images/%1/%2.jpg").arg(QLatin1String(variant), kHostileIDs[i]),
+                                     misbehaviour[i % 3]);
+        }
 
         // A home of its own, and no trace of the developer's desktop.
         const QString home = m_home.path();
@@ -562,8 +569,13 @@ private Q_SLOTS:
                  qPrintable(text + QLatin1Char('\n') + appLog()));
         // The hostile page was read and its files tried.
         QVERIFY(m_server.requestCount(kSecondPage) > secondPage);
-        for (const QString &id : kHostileIDs)
-            QVERIFY2(m_server.requestCount(QStringLiteral("/archives/images/large/%1.jpg").arg(id)) >= 1, qPrintable(id));
+        // Each candidate failed for its own reason, and the last reason is what the user sees.
+        const QString log = appLog();
+        for (qsizetype i = 0; i < kHostileIDs.size(); ++i) {
+            const QString line = QStringLiteral("Candidate %1 failed: %2").arg(kHostileIDs[i], kHostileErrors[i % 3]);
+            QVERIFY2(log.contains(line), qPrintable(line + QLatin1Char('\n') + log));
+        }
+        QVERIFY2(kHostileErrors.contains(statusField(text, QStringLiteral("Error"))), qPrintable(text));
         qInfo().noquote() << "status after the hostile archive:\n" << text;
 
         QVERIFY(statusField(text, QStringLiteral("Wallpaper")).endsWith(QStringLiteral("(%1)").arg(m_shownID)));
@@ -574,8 +586,9 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
                  QStringList());
         // The 200 MiB file was refused on its announced length, not read to the end.
-        QVERIFY(m_server.bytesSent(QStringLiteral("/archives/images/large/%1.jpg").arg(kHostileIDs[0])) <
-                200LL * 1024 * 1024);
+        for (const char *variant : {"large", "wallpaper5"})
+            QVERIFY(m_server.bytesSent(QStringLiteral("/archives/images/%1/%2.jpg").arg(QLatin1String(variant), kHostileIDs[0])) <
+                    200LL * 1024 * 1024);
         SettingsKeyValueStore state(stateFile());
         QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
     }
