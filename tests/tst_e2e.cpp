@@ -552,6 +552,22 @@ private Q_SLOTS:
         QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
     }
 
+    void pauseAndResumeAnswerWithTheNewState()
+    {
+        const Run pause = runStarvane({QStringLiteral("pause")}, m_env);
+        QCOMPARE(pause.code, 0);
+        QCOMPARE(statusField(pause.out, QStringLiteral("Status")), QStringLiteral("Paused (1 hour)"));
+        QCOMPARE(statusField(pause.out, QStringLiteral("Next change")), QStringLiteral("none scheduled"));
+        // Pausing twice stays paused rather than toggling back.
+        QCOMPARE(statusField(runStarvane({QStringLiteral("pause")}, m_env).out, QStringLiteral("Status")),
+                 QStringLiteral("Paused (1 hour)"));
+        const Run resume = runStarvane({QStringLiteral("resume")}, m_env);
+        QCOMPARE(resume.code, 0);
+        QCOMPARE(statusField(resume.out, QStringLiteral("Status")), QStringLiteral("Auto: Every hour"));
+        QVERIFY2(QDateTime::fromString(statusField(resume.out, QStringLiteral("Next change")), Qt::ISODate).isValid(),
+                 qPrintable(resume.out));
+    }
+
     void hostileArchiveChangesNothing()
     {
         const QStringList cached = QDir(cacheDir()).entryList(QDir::Files);
@@ -591,6 +607,37 @@ private Q_SLOTS:
                     200LL * 1024 * 1024);
         SettingsKeyValueStore state(stateFile());
         QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
+    }
+
+    void quitDuringDownloadLeavesNothingBehind()
+    {
+        // Whatever page the walk reaches next offers one picture whose download stalls half-way.
+        const QString id = QStringLiteral("potw2410a");
+        const QString image = QStringLiteral("/archives/images/large/%1.jpg").arg(id);
+        m_server.setResponse(QStringLiteral("/images/%1/").arg(id), Response::page(detailPage(id, id)));
+        Response stalls = Response::truncated(3'000'000, 1'000'000, false);
+        stalls.contentType = "image/jpeg";
+        m_server.setResponse(image, stalls);
+        const QByteArray page = catalogPage({{id, QStringLiteral("Stalls half-way")}});
+        m_server.setResponse(kFirstPage, Response::page(page));
+        for (int n = 2; n <= 25; ++n)
+            m_server.setResponse(QStringLiteral("/images/archive/wallpapers/page/%1/").arg(n), Response::page(page));
+
+        QCOMPARE(runStarvane({QStringLiteral("next")}, m_env).code, 0);
+        QVERIFY(waitUntil([&] { return m_server.bytesSent(image) >= 1'000'000; }, 15000));
+        QVERIFY(status().contains(QLatin1String("Updating wallpaper")));
+        QCOMPARE(runStarvane({QStringLiteral("quit")}, m_env).code, 0);
+        QVERIFY(m_app.process().waitForFinished(10000));
+        QCOMPARE(m_app.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_app.process().exitCode(), 0);
+
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+                 QStringList());
+        QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
+        SettingsKeyValueStore state(stateFile());
+        QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
+        QCOMPARE(QDir::cleanPath(state.string(StoreKeys::currentFilePath).value_or(QString())), QDir::cleanPath(m_shownFile));
+        QVERIFY(QFile::exists(m_shownFile));
     }
 
     void cleanup()
