@@ -40,6 +40,7 @@ namespace Starvane {
 
 namespace {
 constexpr int kTrayFallbackMs = 2000;
+constexpr int kTrayPollMs = 5000;
 
 ArchiveHosts archiveHosts()
 {
@@ -149,10 +150,19 @@ void AppDelegate::createTrayIconWhenHostAppears()
         m_trayWatcher = new QDBusServiceWatcher(watcherName, bus, QDBusServiceWatcher::WatchForRegistration, this);
         connect(m_trayWatcher, &QDBusServiceWatcher::serviceRegistered, this, &AppDelegate::createTrayIcon);
     }
-    QTimer::singleShot(kTrayFallbackMs, this, [this] {
+    // An XEmbed tray may come up long after us (autostart races the panel), and without a tray an
+    // instance started at login has nothing on screen at all: keep looking until one appears.
+    auto *poll = new QTimer(this);
+    poll->setInterval(kTrayFallbackMs);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
         if (!m_tray && QSystemTrayIcon::isSystemTrayAvailable())
             createTrayIcon();
+        if (m_tray)
+            poll->deleteLater();
+        else
+            poll->setInterval(kTrayPollMs);
     });
+    poll->start();
 }
 
 void AppDelegate::createTrayIcon()
