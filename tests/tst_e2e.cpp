@@ -425,7 +425,12 @@ private Q_SLOTS:
         QFile shown(m_shownFile);
         QVERIFY(shown.open(QIODevice::ReadOnly));
         const QByteArray hash = QCryptographicHash::hash(shown.readAll(), QCryptographicHash::Sha256).toHex();
-        QVERIFY(waitUntil([&] { return QFile::exists(stateFile()); }, 5000));
+        // The settings file is written from the event loop, just after the change.
+        QVERIFY(waitUntil(
+            [&] {
+                return SettingsKeyValueStore(stateFile()).string(StoreKeys::currentHash) == QString::fromLatin1(hash);
+            },
+            5000));
         SettingsKeyValueStore state(stateFile());
         QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
         QCOMPARE(QDir::cleanPath(state.string(StoreKeys::currentFilePath).value_or(QString())), QDir::cleanPath(m_shownFile));
