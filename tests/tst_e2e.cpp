@@ -2,6 +2,11 @@
 // The real `starvane` binary from the outside: a private X server with two monitors, private
 // session and system buses, a loopback archive, and a home directory of its own. The test talks to
 // the program only as a user would: through its command line, the screen and the files it leaves.
+//
+// Under valgrind (every error fails the test through the program's exit status at "quit"):
+//   STARVANE_E2E_WRAPPER="valgrind --error-exitcode=99 --suppressions=$PWD/tests/support/valgrind-qt.supp" \
+//   QT_ENABLE_REGEXP_JIT=0 build/ci/tests/tst_e2e
+// STARVANE_E2E_SCREENSHOTS=DIR keeps the screenshots of the window and the tray menu.
 #include "archiveserver.h"
 #include "desktopharness.h"
 #include "store/keyvaluestore.h"
