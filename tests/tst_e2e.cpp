@@ -4,8 +4,8 @@
 // the program only as a user would: through its command line, the screen and the files it leaves.
 //
 // Under valgrind (every error fails the test through the program's exit status at "quit"):
-//   STARVANE_E2E_WRAPPER="valgrind --error-exitcode=99 --suppressions=$PWD/tests/support/valgrind-qt.supp" \
-//   QT_ENABLE_REGEXP_JIT=0 build/ci/tests/tst_e2e
+//   QT_ENABLE_REGEXP_JIT=0 STARVANE_E2E_WRAPPER="valgrind --error-exitcode=99
+//   --suppressions=$PWD/tests/support/valgrind-qt.supp" build/ci/tests/tst_e2e   (one line)
 // STARVANE_E2E_SCREENSHOTS=DIR keeps the screenshots of the window and the tray menu.
 #include "archiveserver.h"
 #include "desktopharness.h"
