@@ -23,7 +23,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -194,7 +193,7 @@ class TestEndToEnd : public QObject
     Test::ChildProcess m_app;
     QProcessEnvironment m_env;
     QString m_display;
-    QString m_shownID;   // the picture on screen after the first rotation
+    QString m_shownID; // the picture on screen after `starvane next`
     QString m_shownFile;
     QString m_screenshotDir;
     bool m_appStarted = false;
