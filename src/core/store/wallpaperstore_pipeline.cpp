@@ -10,7 +10,6 @@
 #include "wallpaperapplying.h"
 #include "wallpapercaching.h"
 
-#include <QCoroSignal>
 #include <QFile>
 #include <QPointer>
 
@@ -39,7 +38,7 @@ QCoro::Task<> WallpaperStore::applyNextWallpaper()
     if (!m_activeFetchTask)
         startFetch(false);
     if (m_activeFetchTask)
-        co_await qCoro(this, &WallpaperStore::fetchTaskEnded);
+        co_await NextEmission<WallpaperStore>{this, &WallpaperStore::fetchTaskEnded};
 }
 
 void WallpaperStore::startFetch(bool isAutomatic)
