@@ -100,6 +100,10 @@ done
 echo "$status" | sed 's/^/  /'
 sleep 10
 echo "idle 30 s after the rotation: $(idle_figures "$app_pid")"
+grep -E '^(Pss|Private_Clean|Private_Dirty):' "/proc/$app_pid/smaps_rollup" | tr -s ' ' | paste -sd ' ' | sed 's/^/  /'
+"${run[@]}" "$bin" show >/dev/null 2>&1
+sleep 3
+echo "30 s with the main window shown (its footer ticks): $(idle_figures "$app_pid")"
 "${run[@]}" "$bin" quit >/dev/null 2>&1
 wait "$app_pid" 2>/dev/null
 archive_pid=$ARCHIVE_PID

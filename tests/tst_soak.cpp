@@ -67,6 +67,32 @@ private Q_SLOTS:
         QVERIFY(m_server.start());
     }
 
+    void frequencyChangedRightAfterFirstChange()
+    {
+        publishWallpaperArchive(m_server, 1, 12);
+        QNetworkAccessManager nam;
+        const QUrl base = m_server.baseURL();
+        QTemporaryDir cacheDir;
+        auto client = std::make_shared<HubbleAPIClient>(&nam, HubbleAPIClient::maxDownloadBytes, base, base);
+        auto cache = std::make_shared<WallpaperCache>(QUrl::fromLocalFile(cacheDir.path()), wallpaperMinimumWidth,
+                                                      wallpaperMinimumHeight, wallpaperMinimumAspectRatio,
+                                                      wallpaperMaximumAspectRatio);
+        auto applier = std::make_shared<RecordingApplier>();
+        ManualClock clock;
+        ManualSleeper sleeper;
+        WallpaperStore store(client, cache, applier, std::make_shared<InMemoryKeyValueStore>(), clock.function(), false,
+                             sleeper.function());
+        store.start();
+        QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);
+        QTRY_VERIFY(!store.isLoading());
+        store.updateFrequency(ChangeFrequency::every5Minutes);
+        QTRY_VERIFY(sleeper.sleeping() > 0);
+        clock.advance(300);
+        sleeper.fireAll();
+        QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 2, 20000);
+        store.stop();
+    }
+
     void dayOfFiveMinuteRotations()
     {
         const int rotations = rotationsWanted();
