@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The application's resource budget, side by side with a bare Qt tray program (the floor), on Xvfb
 # with a private session bus, a stand-in tray watcher and a local archive.
-#   bench/app-budget.sh [build dir, default build/ci] [JPEG quality of the big image, default 97]
+#   bench/app-budget.sh [build dir, default build/ci] [JPEG quality of the big image, default 97, or "smooth"]
 # Prints: start to tray, idle RSS, wake-ups while idle, RSS after an 8000×4500 rotation, and the
 # main thread's stalls during that fetch (the test-hook latency probe).
 set -u
