@@ -121,16 +121,8 @@ private Q_SLOTS:
         m_waylandDisplay = QDir(m_runtime).entryList({"wayland-?"}, QDir::System).value(0);
         QVERIFY(!m_waylandDisplay.isEmpty());
 
-        QImage strip(3000, 1000, QImage::Format_RGB32);
-        strip.fill(Qt::red);
-        for (int y = 0; y < 1000; ++y)
-            for (int x = 1000; x < 3000; ++x)
-                strip.setPixel(x, y, x < 2000 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
-        QImage portrait(1000, 2000, QImage::Format_RGB32);
-        portrait.fill(Qt::magenta);
-        for (int y = 0; y < 1000; ++y)
-            for (int x = 0; x < 1000; ++x)
-                portrait.setPixel(x, y, qRgb(255, 255, 0));
+        const QImage strip = Test::makeStripPicture();
+        const QImage portrait = Test::makePortraitPicture();
         // A space in the name: sway needs it quoted.
         m_strip = savePicture(strip, QStringLiteral("strip ab12.png"));
         m_portrait = savePicture(portrait, QStringLiteral("portrait cd34.png"));

@@ -122,16 +122,8 @@ private Q_SLOTS:
         // The monitors arrive asynchronously after xrandr returned.
         QTRY_COMPARE(QGuiApplication::screens().size(), 2);
 
-        QImage strip(3000, 1000, QImage::Format_RGB32);
-        strip.fill(Qt::red);
-        for (int y = 0; y < 1000; ++y)
-            for (int x = 1000; x < 3000; ++x)
-                strip.setPixel(x, y, x < 2000 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
-        QImage portrait(1000, 2000, QImage::Format_RGB32);
-        portrait.fill(Qt::magenta);
-        for (int y = 0; y < 1000; ++y)
-            for (int x = 0; x < 1000; ++x)
-                portrait.setPixel(x, y, qRgb(255, 255, 0));
+        const QImage strip = Test::makeStripPicture();
+        const QImage portrait = Test::makePortraitPicture();
         m_strip = m_dir.filePath(QStringLiteral("strip ab12.png"));
         m_portrait = m_dir.filePath(QStringLiteral("portrait-cd34.png"));
         QVERIFY(strip.save(m_strip));

@@ -21,6 +21,7 @@
 #include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
@@ -31,10 +32,18 @@
 #include <malloc.h>
 #endif
 
+static void initAppResources()
+{
+    // The icon lives in the shell's static library, whose resource registration the linker would
+    // otherwise drop: the tray icon came up blank.
+    Q_INIT_RESOURCE(app);
+}
+
 namespace Starvane {
 
 namespace {
 constexpr int kTrayFallbackMs = 2000;
+constexpr int kTrayPollMs = 5000;
 // Long enough for the prune that follows a change to have run on its worker thread.
 constexpr int kReleaseMemoryDelayMs = 2000;
 
@@ -78,6 +87,8 @@ int removeStaleDownloads()
 
 AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
 {
+    initAppResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/starvane/starvane.svg")));
     const ArchiveHosts hosts = archiveHosts();
     auto client = std::make_shared<HubbleAPIClient>(&m_nam, HubbleAPIClient::maxDownloadBytes, hosts.web, hosts.images);
     auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), 1920, 1080, 1.1, 2.6);
@@ -158,10 +169,19 @@ void AppDelegate::createTrayIconWhenHostAppears()
         m_trayWatcher = new QDBusServiceWatcher(watcherName, bus, QDBusServiceWatcher::WatchForRegistration, this);
         connect(m_trayWatcher, &QDBusServiceWatcher::serviceRegistered, this, &AppDelegate::createTrayIcon);
     }
-    QTimer::singleShot(kTrayFallbackMs, this, [this] {
+    // An XEmbed tray may come up long after us (autostart races the panel), and without a tray an
+    // instance started at login has nothing on screen at all: keep looking until one appears.
+    auto *poll = new QTimer(this);
+    poll->setInterval(kTrayFallbackMs);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
         if (!m_tray && QSystemTrayIcon::isSystemTrayAvailable())
             createTrayIcon();
+        if (m_tray)
+            poll->deleteLater();
+        else
+            poll->setInterval(kTrayPollMs);
     });
+    poll->start();
 }
 
 void AppDelegate::createTrayIcon()

@@ -37,9 +37,10 @@ int runApplication(int argc, char *argv[], const Command &command)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    // One instance per session: a second launch raises the first one's window and leaves.
+    // One instance per session: a second launch raises the first one's window and leaves. A session's
+    // autostart finding Starvane already running has nothing to show.
     if (anotherInstanceRuns())
-        return sendToRunningInstance(command, out, err);
+        return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
 
     AppDelegate delegate;
     if (!delegate.registerControlService())

@@ -153,4 +153,24 @@ int runTool(const QString &program, const QStringList &arguments, const QProcess
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+QImage makeStripPicture()
+{
+    QImage strip(3000, 1000, QImage::Format_RGB32);
+    strip.fill(Qt::red);
+    for (int y = 0; y < 1000; ++y)
+        for (int x = 1000; x < 3000; ++x)
+            strip.setPixel(x, y, x < 2000 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
+    return strip;
+}
+
+QImage makePortraitPicture()
+{
+    QImage portrait(1000, 2000, QImage::Format_RGB32);
+    portrait.fill(Qt::magenta);
+    for (int y = 0; y < 1000; ++y)
+        for (int x = 0; x < 1000; ++x)
+            portrait.setPixel(x, y, qRgb(255, 255, 0));
+    return portrait;
+}
+
 } // namespace Starvane::Test

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QImage>
+
 // Real desktop components for tests: a private D-Bus daemon, an Xvfb server, helper processes.
 // Each starts with a time-out and is killed by its own pid when the object goes away.
 
@@ -69,5 +71,10 @@ private:
 /// Runs a tool to completion with a time-out; returns exit code, or -1 when it could not run or hung.
 int runTool(const QString &program, const QStringList &arguments, const QProcessEnvironment &env,
             QByteArray *output = nullptr, int timeoutMs = 10000);
+
+/// 3000×1000 in three 1000-pixel bands, red, green, blue: a fill-and-crop shows which band lands where.
+QImage makeStripPicture();
+/// 1000×2000, a yellow square over magenta: the crop of a portrait picture.
+QImage makePortraitPicture();
 
 } // namespace Starvane::Test

@@ -2,6 +2,7 @@
 #include "settingscard.h"
 
 #include "buttonstyles.h"
+#include "cardparts.h"
 #include "elidinglabel.h"
 #include "store/wallpaperstore.h"
 #include "velmoratheme.h"
@@ -22,27 +23,6 @@ namespace {
 constexpr int kPickerWidth = 152;
 constexpr int kPickerHeight = 26;
 constexpr qreal kCardRadius = 10;
-
-QLabel *makeLabel(const QString &text, const QFont &font, Color color, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    VelmoraTheme::bindTextColor(label, color);
-    return label;
-}
-
-class Hairline : public QWidget
-{
-public:
-    explicit Hairline(QWidget *parent) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        connect(&Appearance::instance(), &Appearance::changed, this, qOverload<>(&QWidget::update));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), VelmoraTheme::border()); }
-};
 
 // Title over subtitle on the left, the picker on the right.
 QHBoxLayout *makeRow(const QString &title, const QString &subtitle, MenuPicker *picker, QWidget *parent,

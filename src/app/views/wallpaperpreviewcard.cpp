@@ -2,6 +2,7 @@
 #include "wallpaperpreviewcard.h"
 
 #include "buttonstyles.h"
+#include "cardparts.h"
 #include "elidinglabel.h"
 #include "previewimage.h"
 #include "progressspinner.h"
@@ -24,29 +25,6 @@ using VelmoraTheme::Color;
 
 namespace {
 constexpr qreal kCardRadius = 10;
-
-QLabel *makeLabel(const QString &text, const QFont &font, Color color, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    VelmoraTheme::bindTextColor(label, color);
-    return label;
-}
-
-/// A horizontal hairline in the border colour.
-class Separator : public QWidget
-{
-public:
-    explicit Separator(QWidget *parent) : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        connect(&Appearance::instance(), &Appearance::changed, this, qOverload<>(&QWidget::update));
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), VelmoraTheme::border()); }
-};
 
 /// "Updating" on a dark capsule, shown over an old preview while a new one is fetched.
 class UpdatingBadge : public QWidget
@@ -147,7 +125,7 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     area->badge = m_updatingBadge;
     column->addWidget(area);
 
-    m_separator = new Separator(this);
+    m_separator = new Hairline(this);
     column->addWidget(m_separator);
 
     auto *text = new QVBoxLayout;

@@ -19,7 +19,7 @@ void WallpaperStore::start()
     m_hasStarted = true;
     qCInfo(lcStore).noquote() << QStringLiteral("Starting WallpaperStore (frequency=%1, paused=%2)")
                                      .arg(ChangeFrequencies::rawValue(m_settings.frequency))
-                                     .arg(m_settings.isPaused ? 1 : 0);
+                                     .arg(m_settings.isPaused ? QStringLiteral("true") : QStringLiteral("false"));
     if (!isAutoRotationActive()) {
         setNextChangeDate(std::nullopt);
         persistState();
@@ -151,7 +151,7 @@ void WallpaperStore::togglePaused()
     AppSettings next = m_settings;
     next.isPaused = !next.isPaused;
     setSettings(next);
-    qCInfo(lcStore).noquote() << QStringLiteral("Toggled pause state: %1").arg(next.isPaused ? 1 : 0);
+    qCInfo(lcStore).noquote() << QStringLiteral("Toggled pause state: %1").arg(next.isPaused ? QStringLiteral("true") : QStringLiteral("false"));
     if (next.isPaused)
         cancelAutomaticFetchIfRunning();
     rescheduleTimer(!next.isPaused);

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What each command line asks for, and which ones are refused with a reason.
+#include "commandline.h"
+
+#include <QTest>
+
+using namespace Starvane;
+using Kind = Command::Kind;
+
+Q_DECLARE_METATYPE(Starvane::Command::Kind)
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("atLogin");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("error");
+
+        const QStringList none;
+        QTest::newRow("no command starts the app") << QStringList{} << Kind::run << false << none << QString();
+        QTest::newRow("at login") << QStringList{"--at-login"} << Kind::run << true << none << QString();
+        QTest::newRow("next") << QStringList{"next"} << Kind::next << false << none << QString();
+        QTest::newRow("pause") << QStringList{"pause"} << Kind::pause << false << none << QString();
+        QTest::newRow("resume") << QStringList{"resume"} << Kind::resume << false << none << QString();
+        QTest::newRow("status") << QStringList{"status"} << Kind::status << false << none << QString();
+        QTest::newRow("show") << QStringList{"show"} << Kind::show << false << none << QString();
+        QTest::newRow("quit") << QStringList{"quit"} << Kind::quit << false << none << QString();
+        QTest::newRow("-h") << QStringList{"-h"} << Kind::help << false << none << QString();
+        QTest::newRow("--help") << QStringList{"--help"} << Kind::help << false << none << QString();
+        QTest::newRow("help") << QStringList{"help"} << Kind::help << false << none << QString();
+        QTest::newRow("-v") << QStringList{"-v"} << Kind::version << false << none << QString();
+        QTest::newRow("--version") << QStringList{"--version"} << Kind::version << false << none << QString();
+        QTest::newRow("check-image keeps every file, spaces included")
+            << QStringList{"check-image", "a.jpg", "dir with space/b.jpg", "next"} << Kind::checkImage << false
+            << QStringList{"a.jpg", "dir with space/b.jpg", "next"} << QString();
+
+        QTest::newRow("check-image without files")
+            << QStringList{"check-image"} << Kind::invalid << false << none
+            << QStringLiteral("'check-image' needs at least one file");
+        QTest::newRow("unknown command") << QStringList{"nxt"} << Kind::invalid << false << none
+                                         << QStringLiteral("unknown command 'nxt'");
+        QTest::newRow("unknown option") << QStringList{"--frequency=daily"} << Kind::invalid << false << none
+                                        << QStringLiteral("unknown command '--frequency=daily'");
+        QTest::newRow("commands are case-sensitive") << QStringList{"Next"} << Kind::invalid << false << none
+                                                     << QStringLiteral("unknown command 'Next'");
+        QTest::newRow("empty argument") << QStringList{""} << Kind::invalid << false << none
+                                        << QStringLiteral("unknown command ''");
+        QTest::newRow("extra argument to next") << QStringList{"next", "now"} << Kind::invalid << false << none
+                                                << QStringLiteral("'next' takes no arguments");
+        QTest::newRow("two commands") << QStringList{"pause", "quit"} << Kind::invalid << false << none
+                                      << QStringLiteral("'pause' takes no arguments");
+        QTest::newRow("option after at-login") << QStringList{"--at-login", "next"} << Kind::invalid << false
+                                               << none << QStringLiteral("'--at-login' takes no arguments");
+        QTest::newRow("help with trailing words") << QStringList{"--help", "me"} << Kind::invalid << false << none
+                                                  << QStringLiteral("'--help' takes no arguments");
+    }
+
+    void parse()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(Kind, kind);
+        QFETCH(bool, atLogin);
+        QFETCH(QStringList, files);
+        QFETCH(QString, error);
+
+        // The program's own path comes first and never counts as a command.
+        const Command c = parseCommandLine(QStringList{"/usr/bin/next"} + arguments);
+        QCOMPARE(c.kind, kind);
+        if (kind != Kind::invalid) QCOMPARE(c.atLogin, atLogin);
+        QCOMPARE(c.files, files);
+        QCOMPARE(c.error, error);
+    }
+
+    void usageNamesEveryCommand()
+    {
+        const QString usage = usageText();
+        for (const char *word : {"next", "pause", "resume", "status", "show", "quit", "check-image", "--help",
+                                 "--version"})
+            QVERIFY2(usage.contains(QLatin1String(word)), word);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

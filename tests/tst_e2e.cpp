@@ -1,0 +1,714 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real `starvane` binary from the outside: a private X server with two monitors, private
+// session and system buses, a loopback archive, and a home directory of its own. The test talks to
+// the program only as a user would: through its command line, the screen and the files it leaves.
+//
+// Under valgrind (every error fails the test through the program's exit status at "quit"):
+//   QT_ENABLE_REGEXP_JIT=0 STARVANE_E2E_WRAPPER="valgrind --error-exitcode=99
+//   --suppressions=$PWD/tests/support/valgrind-qt.supp" build/ci/tests/tst_e2e   (one line)
+// STARVANE_E2E_SCREENSHOTS=DIR keeps the screenshots of the window and the tray menu.
+#include "archiveserver.h"
+#include "desktopharness.h"
+#include "store/keyvaluestore.h"
+#include "store/wallpaperstore.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
+
+using namespace Starvane;
+using Starvane::Testing::ArchiveTestServer;
+using Response = ArchiveTestServer::Response;
+
+namespace {
+
+QString g_skipReason;
+Test::XvfbServer *g_xvfb = nullptr;
+// STARVANE_E2E_WRAPPER runs the program under another one (valgrind, say); time-outs then stretch.
+QStringList g_wrapper;
+int g_slow = 1;
+
+const QString kNotRunning = QStringLiteral("Starvane is not running. Start it with: starvane\n");
+const QString kFirstPage = QStringLiteral("/images/archive/wallpapers/");
+const QString kSecondPage = QStringLiteral("/images/archive/wallpapers/page/2/");
+
+/// One archive picture: a solid colour, so a pixel of the screen tells which one is shown.
+struct Picture
+{
+    QString id;
+    QString title;
+    QRgb colour;
+};
+
+const QList<Picture> kGoodPictures = {
+    {QStringLiteral("potw2401a"), QStringLiteral("A red emission nebula"), qRgb(200, 30, 30)},
+    {QStringLiteral("potw2402a"), QStringLiteral("A green planetary nebula"), qRgb(30, 180, 40)},
+    {QStringLiteral("potw2403a"), QStringLiteral("A blue spiral galaxy"), qRgb(40, 60, 220)},
+};
+// Six candidates, as many as one change tries, each misbehaving in one of three ways (in both of
+// its files): announcing more than the 100 MiB limit, stopping half-way, a web page instead of a picture.
+const QStringList kHostileIDs = {QStringLiteral("potw2404a"), QStringLiteral("potw2405a"), QStringLiteral("potw2406a"),
+                                 QStringLiteral("potw2407a"), QStringLiteral("potw2408a"), QStringLiteral("potw2409a")};
+const QStringList kHostileErrors = {QStringLiteral("Skipped oversized image (200.0 MB)."),
+                                    QStringLiteral("Image download ended before all bytes were received."),
+                                    QStringLiteral("Downloaded file was not a valid image.")};
+const QString kCredit = QStringLiteral("NASA, ESA and the Starvane Test Team");
+
+QByteArray catalogPage(const QList<std::pair<QString, QString>> &entries)
+{
+    QByteArray html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\"><title>Wallpapers | "
+                      "ESA/Hubble</title></head>\n<body>\n<div class=\"container\">\n<h1>Wallpapers</h1>\n"
+                      "<script>\nvar images = [\n";
+    for (const auto &[id, title] : entries) {
+        html += "{\n    id: '" + id.toUtf8() + "',\n    title: '" + title.toUtf8() +
+                "',\n    width: 3840,\n    height: 2160,\n    src: '{{BASE}}/archives/images/thumb300y/" + id.toUtf8() +
+                ".jpg',\n    url: '/images/" + id.toUtf8() + "/',\n    potw: '1 January 2024'\n},\n";
+    }
+    html += "];\n</script>\n<div id=\"images-list\"></div>\n</div>\n</body>\n</html>\n";
+    return html;
+}
+
+QByteArray detailPage(const QString &id, const QString &title)
+{
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\"><title>" + title.toUtf8() +
+           " | ESA/Hubble</title></head>\n<body>\n<h1>" + title.toUtf8() + "</h1>\n<div class=\"credit\"><p>" +
+           kCredit.toUtf8() + "</p>\n</div>\n<div class=\"archive-download\">\n<ul>\n"
+           "<li><a href=\"{{BASE}}/archives/images/large/" + id.toUtf8() + ".jpg\">Large JPEG</a></li>\n"
+           "</ul>\n</div>\n<table class=\"table\">\n"
+           "<tr><th class=\"title\" scope=\"row\">Id:</th><td>" + id.toUtf8() + "</td></tr>\n"
+           "<tr><th class=\"title\" scope=\"row\">Type:</th><td>Observation</td></tr>\n"
+           "</table>\n</body>\n</html>\n";
+}
+
+QByteArray solidJpeg(QRgb colour)
+{
+    QImage image(3840, 2160, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return bytes;
+}
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run runStarvane(const QStringList &arguments, const QProcessEnvironment &env, int timeoutMs = 15000)
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(STARVANE_BINARY), arguments);
+    Run run;
+    if (!process.waitForStarted(5000)) return run;
+    if (!process.waitForFinished(timeoutMs * g_slow)) {
+        process.kill();
+        process.waitForFinished(2000);
+        run.err = QStringLiteral("(did not finish in time)");
+        return run;
+    }
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+/// The value of the line "<field>: value" of a status text.
+QString statusField(const QString &status, const QString &field)
+{
+    const QRegularExpression re(QStringLiteral("^") + QRegularExpression::escape(field) + QStringLiteral(": (.*)$"),
+                                QRegularExpression::MultilineOption);
+    return re.match(status).captured(1);
+}
+
+std::optional<QRgb> rootPixel(const QString &display, int x, int y)
+{
+    Display *dpy = XOpenDisplay(display.toLocal8Bit().constData());
+    if (!dpy) return std::nullopt;
+    std::optional<QRgb> result;
+    if (XImage *image = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap)) {
+        result = QRgb(XGetPixel(image, 0, 0)) | 0xff000000u;
+        XDestroyImage(image);
+    }
+    XCloseDisplay(dpy);
+    return result;
+}
+
+bool near(std::optional<QRgb> actual, QRgb expected)
+{
+    return actual && std::abs(qRed(*actual) - qRed(expected)) < 12 &&
+           std::abs(qGreen(*actual) - qGreen(expected)) < 12 && std::abs(qBlue(*actual) - qBlue(expected)) < 12;
+}
+
+/// Polls `condition` every 200 ms until it holds or `ms` pass; events keep flowing meanwhile.
+bool waitUntil(const std::function<bool()> &condition, int ms)
+{
+    QDeadlineTimer deadline(qint64(ms) * g_slow);
+    while (!deadline.hasExpired()) {
+        if (condition()) return true;
+        QTest::qWait(200);
+    }
+    return condition();
+}
+
+qint64 vmRssKiB(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    const QRegularExpression re(QStringLiteral("^VmRSS:\\s+(\\d+) kB"), QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = re.match(QString::fromLatin1(f.readAll()));
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    ArchiveTestServer m_server;
+    Test::PrivateBus m_sessionBus;
+    Test::PrivateBus m_systemBus;
+    Test::ChildProcess m_tray;
+    Test::ChildProcess m_app;
+    QProcessEnvironment m_env;
+    QString m_display;
+    QString m_shownID; // the picture on screen after `starvane next`
+    QString m_shownFile;
+    QString m_screenshotDir;
+    bool m_appStarted = false;
+    QElapsedTimer m_appClock;
+    bool m_trayStarted = false;
+
+    QString cacheDir() const { return m_home.filePath(QStringLiteral(".local/share/Starvane/Wallpapers")); }
+    QString stateFile() const { return m_home.filePath(QStringLiteral(".config/Starvane/Starvane.conf")); }
+    QString logFile() const { return m_home.filePath(QStringLiteral("starvane.log")); }
+
+    QRgb colourOf(const QString &id) const
+    {
+        for (const Picture &p : kGoodPictures)
+            if (p.id == id) return p.colour;
+        return 0;
+    }
+
+    bool bothMonitorsShow(QRgb colour) const
+    {
+        return near(rootPixel(m_display, 960, 540), colour) && near(rootPixel(m_display, 1920 + 960, 540), colour) &&
+               near(rootPixel(m_display, 100, 100), colour) && near(rootPixel(m_display, 3800, 1000), colour);
+    }
+
+    int archiveRequests() const
+    {
+        int n = 0;
+        for (const ArchiveTestServer::Request &r : m_server.requests())
+            if (r.path.startsWith(QLatin1String("/images/")) || r.path.startsWith(QLatin1String("/archives/"))) ++n;
+        return n;
+    }
+
+    QString status() const { return runStarvane({QStringLiteral("status")}, m_env).out; }
+
+    /// Starts the application (logging to a file of its own, so a full pipe can never stall it).
+    bool startApp(const QStringList &arguments)
+    {
+        if (!m_app.start(QStringLiteral("/bin/sh"),
+                         QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$@\" >>\"$STARVANE_E2E_LOG\" 2>&1")} +
+                             (g_wrapper.isEmpty() ? QStringList{QStringLiteral(STARVANE_BINARY)}
+                                                  : g_wrapper + QStringList{QStringLiteral(STARVANE_BINARY)}) +
+                             arguments,
+                         m_env))
+            return false;
+        m_appStarted = true;
+        m_appClock.start();
+        // Ready once it answers on the bus.
+        return waitUntil([this] { return runStarvane({QStringLiteral("status")}, m_env, 5000).code == 0; }, 15000);
+    }
+
+    QString appLog() const
+    {
+        QFile f(logFile());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    /// Mapped windows of the program (tray icon, menus, main window).
+    QStringList visibleAppWindows() const
+    {
+        QByteArray out;
+        Test::runTool(QStringLiteral("xdotool"),
+                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
+                       QStringLiteral("starvane")},
+                      m_env, &out, 5000);
+        return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    /// Mapped top-level windows titled exactly "Starvane" (the tray icon, named so too, is embedded
+    /// in the tray and so is no top-level window).
+    QStringList visibleMainWindows() const
+    {
+        QByteArray out;
+        Test::runTool(QStringLiteral("xdotool"),
+                      {QStringLiteral("search"), QStringLiteral("--maxdepth"), QStringLiteral("1"),
+                       QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("^Starvane$")},
+                      m_env, &out, 5000);
+        return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    void keepScreenshot(const QString &file)
+    {
+        if (m_screenshotDir.isEmpty()) return;
+        const QString target = QDir(m_screenshotDir).filePath(QFileInfo(file).fileName());
+        QFile::remove(target);
+        QVERIFY(QFile::copy(file, target));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!g_skipReason.isEmpty()) QSKIP(qPrintable(g_skipReason));
+        QVERIFY(m_home.isValid());
+        m_display = g_xvfb->display();
+        m_screenshotDir = qEnvironmentVariable("STARVANE_E2E_SCREENSHOTS");
+
+        // The archive: three good pictures on the first catalog page, three hostile ones on the second.
+        QVERIFY(m_server.start());
+        QList<std::pair<QString, QString>> good;
+        for (const Picture &p : kGoodPictures) {
+            good.append({p.id, p.title});
+            m_server.setResponse(QStringLiteral("/images/%1/").arg(p.id), Response::page(detailPage(p.id, p.title)));
+            Response jpeg = Response::file(solidJpeg(p.colour));
+            jpeg.contentType = "image/jpeg";
+            m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(p.id), jpeg);
+        }
+        m_server.setResponse(kFirstPage, Response::page(catalogPage(good)));
+        QList<std::pair<QString, QString>> hostile;
+        for (const QString &id : kHostileIDs) {
+            hostile.append({id, QStringLiteral("Hostile %1").arg(id)});
+            m_server.setResponse(QStringLiteral("/images/%1/").arg(id), Response::page(detailPage(id, id)));
+        }
+        m_server.setResponse(kSecondPage, Response::page(catalogPage(hostile)));
+        Response oversized = Response::generated(200LL * 1024 * 1024);
+        oversized.contentType = "image/jpeg";
+        Response truncated = Response::truncated(4'000'000, 1'000'000);
+        truncated.contentType = "image/jpeg";
+        const Response notAPicture = Response::page("<!DOCTYPE html><html><body><h1>Not found</h1></body></html>");
+        const QList<Response> misbehaviour = {oversized, truncated, notAPicture};
+        for (qsizetype i = 0; i < kHostileIDs.size(); ++i) {
+            for (const char *variant : {"large", "wallpaper5"})
+                m_server.setResponse(QStringLiteral("/archives/images/%1/%2.jpg").arg(QLatin1String(variant), kHostileIDs[i]),
+                                     misbehaviour[i % 3]);
+        }
+
+        // A home of its own, and no trace of the developer's desktop.
+        const QString home = m_home.path();
+        for (const char *dir : {".config", ".local/share", ".cache", "tmp", "run"})
+            QVERIFY(QDir(home).mkpath(QString::fromLatin1(dir)));
+        QVERIFY(::chmod(QFile::encodeName(m_home.filePath(QStringLiteral("run"))).constData(), 0700) == 0);
+        m_env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "XDG_SESSION_TYPE",
+                                 "WAYLAND_DISPLAY", "SWAYSOCK", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID",
+                                 "SESSION_MANAGER", "XAUTHORITY"})
+            m_env.remove(QString::fromLatin1(name));
+        m_env.insert(QStringLiteral("HOME"), home);
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+        m_env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+        m_env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+        m_env.insert(QStringLiteral("TMPDIR"), home + QStringLiteral("/tmp"));
+        m_env.insert(QStringLiteral("DISPLAY"), m_display);
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+        m_env.insert(QStringLiteral("STARVANE_TEST_ARCHIVE_WEB"), m_server.baseURL().toString());
+        m_env.insert(QStringLiteral("STARVANE_TEST_ARCHIVE_IMAGES"), m_server.baseURL().toString());
+        m_env.insert(QStringLiteral("STARVANE_E2E_LOG"), logFile());
+        m_env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.*=false"));
+        QVERIFY2(m_sessionBus.start(m_env), qPrintable(m_sessionBus.error()));
+        QVERIFY2(m_systemBus.start(m_env), qPrintable(m_systemBus.error()));
+        m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionBus.address());
+        m_env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemBus.address());
+    }
+
+    void commandsWithoutInstance_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");  // a regular expression
+        QTest::addColumn<QString>("err");  // a regular expression
+
+        const QString notRunning = QRegularExpression::escape(kNotRunning);
+        for (const char *command : {"next", "pause", "resume", "status", "show", "quit"})
+            QTest::newRow(command) << QStringList{QString::fromLatin1(command)} << 1 << QString() << notRunning;
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << QStringLiteral("starvane \\d+\\.\\d+.*\n")
+                                   << QString();
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << QStringLiteral("Usage: starvane \\[COMMAND\\][\\s\\S]*")
+                                << QString();
+        QTest::newRow("unknown command") << QStringList{"shuffle"} << 2 << QString()
+                                         << QStringLiteral("starvane: unknown command 'shuffle'\n\nUsage:[\\s\\S]*");
+        QTest::newRow("extra argument") << QStringList{"next", "twice"} << 2 << QString()
+                                        << QStringLiteral("starvane: 'next' takes no arguments\n[\\s\\S]*");
+    }
+
+    void commandsWithoutInstance()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const Run run = runStarvane(arguments, m_env);
+        QCOMPARE(run.code, code);
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(out)).match(run.out).hasMatch(),
+                 qPrintable(run.out));
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(err)).match(run.err).hasMatch(),
+                 qPrintable(run.err));
+    }
+
+    void firstRotationReachesBothMonitors()
+    {
+        // At login: no window, so the single-instance test below can see the second launch open it.
+        QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
+
+        // A first launch has nothing to show, so it fetches on its own.
+        QString text;
+        const auto settledOnOtherThan = [&](const QString &previous) {
+            text = status();
+            const QString shown = statusField(text, QStringLiteral("Wallpaper"));
+            return !shown.isEmpty() && !shown.startsWith(QLatin1String("none")) &&
+                   (previous.isEmpty() || !shown.endsWith(QStringLiteral("(%1)").arg(previous))) &&
+                   !text.contains(QLatin1String("Updating wallpaper"));
+        };
+        const QRegularExpression shownRE(QStringLiteral("^(.*) \\((potw\\d+a)\\)$"));
+        QVERIFY2(waitUntil([&] { return settledOnOtherThan(QString()); }, 30000),
+                 qPrintable(text + QLatin1Char('\n') + appLog()));
+        const QString firstID = shownRE.match(statusField(text, QStringLiteral("Wallpaper"))).captured(2);
+        QVERIFY2(colourOf(firstID) != 0, qPrintable(text));
+        QVERIFY(waitUntil([&] { return bothMonitorsShow(colourOf(firstID)); }, 10000));
+
+        // Then the user asks for the next one: another picture reaches both monitors.
+        const Run next = runStarvane({QStringLiteral("next")}, m_env);
+        QCOMPARE(next.code, 0);
+        QCOMPARE(next.out, QStringLiteral("Changing the wallpaper\u2026\n"));
+        QVERIFY2(waitUntil([&] { return settledOnOtherThan(firstID); }, 30000),
+                 qPrintable(text + QLatin1Char('\n') + appLog()));
+        const QRegularExpressionMatch m = shownRE.match(statusField(text, QStringLiteral("Wallpaper")));
+        QVERIFY2(m.hasMatch(), qPrintable(text));
+        m_shownID = m.captured(2);
+        const QRgb colour = colourOf(m_shownID);
+        QVERIFY2(colour != 0, qPrintable(m_shownID));
+        QVERIFY(waitUntil([&] { return bothMonitorsShow(colour); }, 10000));
+
+        // Status: title, credit, schedule, no error.
+        for (const Picture &p : kGoodPictures)
+            if (p.id == m_shownID) QCOMPARE(m.captured(1), p.title);
+        QCOMPARE(statusField(text, QStringLiteral("Credit")), kCredit);
+        QCOMPARE(statusField(text, QStringLiteral("Status")), QStringLiteral("Auto: Every hour"));
+        QCOMPARE(statusField(text, QStringLiteral("Displays")), QStringLiteral("All displays"));
+        const QDateTime nextChange = QDateTime::fromString(statusField(text, QStringLiteral("Next change")), Qt::ISODate);
+        QVERIFY2(nextChange.isValid(), qPrintable(text));
+        QVERIFY(nextChange > QDateTime::currentDateTime().addSecs(50 * 60));
+        QVERIFY(nextChange <= QDateTime::currentDateTime().addSecs(60 * 60 + 5));
+        QVERIFY2(!text.contains(QLatin1String("Error:")), qPrintable(text));
+
+        // The cache holds the picture under the shown file's name; the state file names it and its hash.
+        m_shownFile = statusField(text, QStringLiteral("File"));
+        QCOMPARE(QFileInfo(m_shownFile).absolutePath(), QDir(cacheDir()).absolutePath());
+        QVERIFY(QFileInfo(m_shownFile).fileName().startsWith(m_shownID));
+        QFile shown(m_shownFile);
+        QVERIFY(shown.open(QIODevice::ReadOnly));
+        const QByteArray hash = QCryptographicHash::hash(shown.readAll(), QCryptographicHash::Sha256).toHex();
+        // The settings file is written from the event loop, just after the change.
+        QVERIFY(waitUntil(
+            [&] {
+                return SettingsKeyValueStore(stateFile()).string(StoreKeys::currentHash) == QString::fromLatin1(hash);
+            },
+            5000));
+        SettingsKeyValueStore state(stateFile());
+        QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
+        QCOMPARE(QDir::cleanPath(state.string(StoreKeys::currentFilePath).value_or(QString())), QDir::cleanPath(m_shownFile));
+        QCOMPARE(state.string(StoreKeys::currentHash).value_or(QString()), QString::fromLatin1(hash));
+        QVERIFY(state.stringArray(StoreKeys::recentIDs).value_or(QStringList()).contains(m_shownID));
+        QVERIFY(state.stringArray(StoreKeys::recentHashes).value_or(QStringList()).contains(QString::fromLatin1(hash)));
+        QVERIFY(state.date(StoreKeys::nextChangeDate).has_value());
+
+        // No download is left behind in the temporary folder.
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+                 QStringList());
+    }
+
+    void idleMemory()
+    {
+        QTest::qWait(1000);
+        const qint64 kib = vmRssKiB(m_app.process().processId());
+        QVERIFY(kib > 0);
+        qInfo("starvane idle in the tray, window never opened, after two changes: VmRSS %lld kB (%.1f MiB)", kib,
+              double(kib) / 1024.0);
+        // A guard against a gross regression (such as keeping decoded 4K pictures), not a measurement.
+        if (g_wrapper.isEmpty()) QVERIFY2(kib < 400 * 1024, qPrintable(QString::number(kib)));
+    }
+
+    void trayMenuOpens()
+    {
+        if (Test::findProgram(QStringLiteral("trayer")).isEmpty()) QSKIP("trayer is not installed (package trayer)");
+        // The tray host comes up well after the program, as a panel may at login.
+        QTest::qWait(int(std::max<qint64>(0, 3000 - m_appClock.elapsed())));
+        QVERIFY(!appLog().contains(QLatin1String("Tray icon created")));
+        QVERIFY(m_tray.start(QStringLiteral("trayer"),
+                             {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                              QStringLiteral("left"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                              QStringLiteral("--heighttype"), QStringLiteral("pixel"), QStringLiteral("--height"),
+                              QStringLiteral("28"), QStringLiteral("--transparent"), QStringLiteral("true"),
+                              QStringLiteral("--alpha"), QStringLiteral("0")},
+                             m_env));
+        m_trayStarted = true;
+        QVERIFY2(waitUntil([&] { return appLog().contains(QLatin1String("Tray icon created")); }, 10000),
+                 qPrintable(appLog()));
+        QVERIFY2(!appLog().contains(QLatin1String("No Icon set")), qPrintable(appLog()));
+        QTest::qWait(300);
+        const QStringList before = visibleAppWindows();
+        // trayer sits at the top left and holds our icon only.
+        QCOMPARE(Test::runTool(QStringLiteral("xdotool"),
+                               {QStringLiteral("mousemove"), QStringLiteral("12"), QStringLiteral("14"),
+                                QStringLiteral("click"), QStringLiteral("3")},
+                               m_env),
+                 0);
+        QString menu;
+        QVERIFY(waitUntil(
+            [&] {
+                for (const QString &w : visibleAppWindows())
+                    if (!before.contains(w)) menu = w;
+                return !menu.isEmpty();
+            },
+            5000));
+        // The menu opens where the icon was clicked and holds all its lines.
+        QByteArray geometry;
+        QCOMPARE(Test::runTool(QStringLiteral("xdotool"),
+                               {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), menu}, m_env,
+                               &geometry),
+                 0);
+        QHash<QString, int> g;
+        for (const QString &line : QString::fromUtf8(geometry).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            g.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1).toInt());
+        QVERIFY2(g.value(QStringLiteral("X")) < 40 && g.value(QStringLiteral("Y")) < 40, geometry.constData());
+        QVERIFY2(g.value(QStringLiteral("HEIGHT")) > 150 && g.value(QStringLiteral("WIDTH")) > 120,
+                 geometry.constData());
+
+        if (!Test::findProgram(QStringLiteral("import")).isEmpty()) {
+            QTest::qWait(300);
+            const QString shot = m_home.filePath(QStringLiteral("tray-menu.png"));
+            const QString crop = QStringLiteral("%1x%2+0+0")
+                                     .arg(g.value(QStringLiteral("X")) + g.value(QStringLiteral("WIDTH")) + 12)
+                                     .arg(g.value(QStringLiteral("Y")) + g.value(QStringLiteral("HEIGHT")) + 12);
+            QCOMPARE(Test::runTool(QStringLiteral("import"),
+                                   {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop,
+                                    QStringLiteral("+repage"), shot},
+                                   m_env),
+                     0);
+            QVERIFY(!QImage(shot).isNull());
+            keepScreenshot(shot);
+        }
+        QCOMPARE(Test::runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}, m_env), 0);
+        QVERIFY(waitUntil([&] { return !visibleAppWindows().contains(menu); }, 5000));
+    }
+
+    void secondLaunchShowsTheFirstOnesWindow()
+    {
+        QVERIFY2(visibleMainWindows().isEmpty(), "started at login, yet a window is shown");
+        const Run again = runStarvane({}, m_env, 10000);
+        QCOMPARE(again.code, 0);
+        QVERIFY(waitUntil([&] { return !visibleMainWindows().isEmpty(); }, 10000));
+        QCOMPARE(visibleMainWindows().size(), 1);
+        QCOMPARE(m_app.process().state(), QProcess::Running);
+
+        // A second `show` raises the same window instead of opening another.
+        QCOMPARE(runStarvane({QStringLiteral("show")}, m_env).code, 0);
+        QTest::qWait(300);
+        QCOMPARE(visibleMainWindows().size(), 1);
+        QTest::qWait(1000);
+        qInfo("starvane with its window open: VmRSS %lld kB", vmRssKiB(m_app.process().processId()));
+
+        if (Test::findProgram(QStringLiteral("import")).isEmpty()) return;
+        QTest::qWait(500); // the preview card loads its thumbnail in the background
+        const QString shot = m_home.filePath(QStringLiteral("main-window.png"));
+        QCOMPARE(Test::runTool(QStringLiteral("import"),
+                               {QStringLiteral("-window"), visibleMainWindows().constFirst(), shot}, m_env),
+                 0);
+        const QImage image(shot);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() > 300 && image.height() > 300);
+        keepScreenshot(shot);
+    }
+
+    void restartRestoresWithoutFetching()
+    {
+        const QString before = status();
+        const Run quit = runStarvane({QStringLiteral("quit")}, m_env);
+        QCOMPARE(quit.code, 0);
+        QVERIFY(m_app.process().waitForFinished(10000 * g_slow));
+        QCOMPARE(m_app.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_app.process().exitCode(), 0);
+        QCOMPARE(runStarvane({QStringLiteral("status")}, m_env).err, kNotRunning);
+
+        const int requests = archiveRequests();
+        QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
+        const QString after = status();
+        for (const char *field : {"Wallpaper", "Credit", "File", "Status", "Next change"})
+            QCOMPARE(statusField(after, QString::fromLatin1(field)), statusField(before, QString::fromLatin1(field)));
+        // With the tray already there, the icon comes back on its own.
+        if (m_trayStarted)
+            QVERIFY2(waitUntil([&] { return appLog().count(QLatin1String("Tray icon created")) == 2; }, 6000),
+                     qPrintable(appLog()));
+        QTest::qWait(1000);
+        QCOMPARE(archiveRequests(), requests);
+        QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
+    }
+
+    void pauseAndResumeAnswerWithTheNewState()
+    {
+        const Run pause = runStarvane({QStringLiteral("pause")}, m_env);
+        QCOMPARE(pause.code, 0);
+        QCOMPARE(statusField(pause.out, QStringLiteral("Status")), QStringLiteral("Paused (1 hour)"));
+        QCOMPARE(statusField(pause.out, QStringLiteral("Next change")), QStringLiteral("none scheduled"));
+        // Pausing twice stays paused rather than toggling back.
+        QCOMPARE(statusField(runStarvane({QStringLiteral("pause")}, m_env).out, QStringLiteral("Status")),
+                 QStringLiteral("Paused (1 hour)"));
+        const Run resume = runStarvane({QStringLiteral("resume")}, m_env);
+        QCOMPARE(resume.code, 0);
+        QCOMPARE(statusField(resume.out, QStringLiteral("Status")), QStringLiteral("Auto: Every hour"));
+        QVERIFY2(QDateTime::fromString(statusField(resume.out, QStringLiteral("Next change")), Qt::ISODate).isValid(),
+                 qPrintable(resume.out));
+    }
+
+    void hostileArchiveChangesNothing()
+    {
+        const QStringList cached = QDir(cacheDir()).entryList(QDir::Files);
+        const int secondPage = m_server.requestCount(kSecondPage);
+        const Run next = runStarvane({QStringLiteral("next")}, m_env);
+        QCOMPARE(next.code, 0);
+        QString text;
+        QVERIFY2(waitUntil(
+                     [&] {
+                         text = status();
+                         return text.contains(QLatin1String("\nError: ")) &&
+                                !text.contains(QLatin1String("Updating wallpaper"));
+                     },
+                     30000),
+                 qPrintable(text + QLatin1Char('\n') + appLog()));
+        // The hostile page was read and its files tried.
+        QVERIFY(m_server.requestCount(kSecondPage) > secondPage);
+        // Each candidate failed for its own reason, and the last reason is what the user sees.
+        const QString log = appLog();
+        for (qsizetype i = 0; i < kHostileIDs.size(); ++i) {
+            const QString line = QStringLiteral("Candidate %1 failed: %2").arg(kHostileIDs[i], kHostileErrors[i % 3]);
+            QVERIFY2(log.contains(line), qPrintable(line + QLatin1Char('\n') + log));
+        }
+        QVERIFY2(kHostileErrors.contains(statusField(text, QStringLiteral("Error"))), qPrintable(text));
+        qInfo().noquote() << "status after the hostile archive:\n" << text;
+
+        QVERIFY(statusField(text, QStringLiteral("Wallpaper")).endsWith(QStringLiteral("(%1)").arg(m_shownID)));
+        QCOMPARE(statusField(text, QStringLiteral("File")), m_shownFile);
+        QVERIFY(QFile::exists(m_shownFile));
+        QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
+        QCOMPARE(QDir(cacheDir()).entryList(QDir::Files), cached);
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+                 QStringList());
+        // The 200 MiB file was refused on its announced length, not read to the end.
+        for (const char *variant : {"large", "wallpaper5"})
+            QVERIFY(m_server.bytesSent(QStringLiteral("/archives/images/%1/%2.jpg").arg(QLatin1String(variant), kHostileIDs[0])) <
+                    200LL * 1024 * 1024);
+        SettingsKeyValueStore state(stateFile());
+        QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
+    }
+
+    void quitDuringDownloadLeavesNothingBehind()
+    {
+        // Whatever page the walk reaches next offers one picture whose download stalls half-way.
+        const QString id = QStringLiteral("potw2410a");
+        const QString image = QStringLiteral("/archives/images/large/%1.jpg").arg(id);
+        m_server.setResponse(QStringLiteral("/images/%1/").arg(id), Response::page(detailPage(id, id)));
+        Response stalls = Response::truncated(3'000'000, 1'000'000, false);
+        stalls.contentType = "image/jpeg";
+        m_server.setResponse(image, stalls);
+        const QByteArray page = catalogPage({{id, QStringLiteral("Stalls half-way")}});
+        m_server.setResponse(kFirstPage, Response::page(page));
+        for (int n = 2; n <= 25; ++n)
+            m_server.setResponse(QStringLiteral("/images/archive/wallpapers/page/%1/").arg(n), Response::page(page));
+
+        QCOMPARE(runStarvane({QStringLiteral("next")}, m_env).code, 0);
+        QVERIFY(waitUntil([&] { return m_server.bytesSent(image) >= 1'000'000; }, 15000));
+        QVERIFY(status().contains(QLatin1String("Updating wallpaper")));
+        QCOMPARE(runStarvane({QStringLiteral("quit")}, m_env).code, 0);
+        QVERIFY(m_app.process().waitForFinished(10000 * g_slow));
+        QCOMPARE(m_app.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_app.process().exitCode(), 0);
+
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+                 QStringList());
+        QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
+        SettingsKeyValueStore state(stateFile());
+        QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
+        QCOMPARE(QDir::cleanPath(state.string(StoreKeys::currentFilePath).value_or(QString())), QDir::cleanPath(m_shownFile));
+        QVERIFY(QFile::exists(m_shownFile));
+    }
+
+    void cleanup()
+    {
+        // Under the sanitizers (the dev preset), the program's own reports land in its log.
+        const QString log = appLog();
+        QVERIFY2(!log.contains(QLatin1String("runtime error:")) && !log.contains(QLatin1String("Sanitizer")),
+                 qPrintable(log));
+        if (QTest::currentTestFailed()) qWarning().noquote() << "starvane log:\n" << log;
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_appStarted && m_app.process().state() == QProcess::Running) {
+            runStarvane({QStringLiteral("quit")}, m_env);
+            m_app.process().waitForFinished(5000);
+        }
+        m_app.stop();
+        m_tray.stop();
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    Test::XvfbServer xvfb;
+    g_xvfb = &xvfb;
+    if (Test::findProgram(QStringLiteral("xrandr")).isEmpty()) {
+        g_skipReason = QStringLiteral("xrandr is not installed (package x11-xserver-utils)");
+    } else if (Test::findProgram(QStringLiteral("xdotool")).isEmpty()) {
+        g_skipReason = QStringLiteral("xdotool is not installed (package xdotool)");
+    } else if (!xvfb.start(QStringLiteral("3840x1080x24"))) {
+        g_skipReason = xvfb.error();
+    } else if (xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "*LEFT", "1920/508x1080/286+0+0", "screen"}) != 0 ||
+               xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "RIGHT", "1920/508x1080/286+1920+0", "none"}) != 0) {
+        g_skipReason = QStringLiteral("xrandr could not define two monitors");
+    }
+    g_wrapper = qEnvironmentVariable("STARVANE_E2E_WRAPPER").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!g_wrapper.isEmpty()) g_slow = 8;
+    // The test process itself needs no display or bus; never reach the developer's.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/starvane-test-bus");
+    QCoreApplication app(argc, argv);
+    TestEndToEnd test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_e2e.moc"
