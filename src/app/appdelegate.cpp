@@ -28,6 +28,9 @@
 #include <QTimer>
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 static void initAppResources()
 {
@@ -41,6 +44,18 @@ namespace Starvane {
 namespace {
 constexpr int kTrayFallbackMs = 2000;
 constexpr int kTrayPollMs = 5000;
+// Long enough for the prune that follows a change to have run on its worker thread.
+constexpr int kReleaseMemoryDelayMs = 2000;
+
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    // A change decodes pictures of tens of megabytes, partly on worker threads. glibc keeps what was
+    // freed in its arenas for reuse; for a program that then sleeps until the next change that is
+    // resident memory nobody uses, so hand it back.
+    ::malloc_trim(0);
+#endif
+}
 
 ArchiveHosts archiveHosts()
 {
@@ -108,6 +123,10 @@ void AppDelegate::applicationDidFinishLaunching(bool openWindow)
     if (const int stale = removeStaleDownloads())
         qCInfo(lcApp) << "Removed" << stale << "stale download files";
     m_started = true;
+    connect(m_store.get(), &WallpaperStore::isLoadingChanged, this, [this] {
+        if (!m_store->isLoading())
+            QTimer::singleShot(kReleaseMemoryDelayMs, this, [] { releaseFreedMemory(); });
+    });
     m_store->start();
 
     m_systemEvents = new SystemEvents(this);

@@ -2,6 +2,7 @@
 #include "appdelegate.h"
 #include "commandline.h"
 #include "integrity/checkimage.h"
+#include "latencyprobe.h"
 #include "logging.h"
 
 #include <QApplication>
@@ -46,6 +47,7 @@ int runApplication(int argc, char *argv[], const Command &command)
         return sendToRunningInstance(command, out, err); // lost a race with another launch
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     delegate.applicationDidFinishLaunching(!command.atLogin);
+    installLatencyProbeIfRequested();
     return app.exec();
 }
 } // namespace

@@ -8,6 +8,7 @@
 #include <QCoroSignal>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QPointer>
 #include <QUuid>
 
 namespace Starvane::Testing {
@@ -18,9 +19,23 @@ QCoro::Task<> ManualSleeper::sleep(std::chrono::milliseconds delay, std::stop_to
     throwIfCancelled(st);
     auto fired = std::make_shared<bool>(false);
     m_sleeping << fired;
-    std::stop_callback onStop(st, [this] { QMetaObject::invokeMethod(this, [this] { Q_EMIT wake(); }, Qt::QueuedConnection); });
-    while (!*fired && !st.stop_requested())
-        co_await qCoro(this, &ManualSleeper::wake);
+    // Polls instead of awaiting the wake signal: QCoro 0.8's signal awaiter touches its own freed
+    // frame when the resumed coroutine finishes inside the signal (a cancelled sleep does exactly
+    // that), which AddressSanitizer reports as a use after free.
+    // The poll outlives a sleeper destroyed at the end of a test; it then leaves without touching it.
+    QPointer<ManualSleeper> self(this);
+    bool cancelled = false;
+    while (!*fired && !st.stop_requested()) {
+        try {
+            co_await sleepFor(std::chrono::milliseconds(2), st);
+        } catch (const CancelledError &) {
+            cancelled = true;
+        }
+        if (!self)
+            throw CancelledError();
+        if (cancelled)
+            break;
+    }
     m_sleeping.removeAll(fired);
     throwIfCancelled(st);
 }

@@ -28,7 +28,13 @@ public:
         // announced length as soon as the headers are in, and on every chunk that arrives.
         QObject::connect(reply, &QNetworkReply::metaDataChanged, &m_context, [this] { checkAnnounced(); });
         QObject::connect(reply, &QNetworkReply::readyRead, &m_context, [this] { drain(); });
+        // On a fast link the network thread outruns us and one readAll() can hand over tens of
+        // megabytes, copied and written in one go on the main thread (a visible stall). A bounded
+        // buffer holds the transfer back instead, so each chunk costs well under a frame.
+        reply->setReadBufferSize(readBufferBytes);
     }
+
+    static constexpr qint64 readBufferBytes = 1 << 20;
 
     void drain()
     {

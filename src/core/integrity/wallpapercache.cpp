@@ -85,13 +85,17 @@ SavedWallpaper WallpaperCache::saveValidatedImage(const QUrl &file, const QStrin
     const QString directory = QDir::cleanPath(m_directoryURL.toLocalFile());
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(directory.toStdString()), ec);
-    if (ec) throw FileError(QString::fromStdString(ec.message()));
+    // The bare system text ("Not a directory", "Failure to write block") does not tell the user where.
+    const auto cannotSave = [&directory](const QString &reason) {
+        return FileError(QStringLiteral("Cannot save the wallpaper in %1: %2").arg(directory, reason));
+    };
+    if (ec) throw cannotSave(QString::fromStdString(ec.message()));
 
     const QString destination = directory + QLatin1Char('/') + name;
     QFile source(file.toLocalFile());
     // QFile::copy writes through a temporary file and refuses an existing destination: a failed copy
     // leaves every cached file as it was.
-    if (!source.copy(destination)) throw FileError(source.errorString());
+    if (!source.copy(destination)) throw cannotSave(source.errorString());
 
     return {QUrl::fromLocalFile(destination), image.width, image.height, image.contentHash};
 }

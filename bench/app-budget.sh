@@ -1,0 +1,146 @@
+#!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The application's resource budget, side by side with a bare Qt tray program (the floor), on Xvfb
+# with a private session bus, a stand-in tray watcher and a local archive.
+#   bench/app-budget.sh [build dir, default build/ci] [JPEG quality of the big image, default 97, or "smooth"]
+# Prints: start to tray, idle RSS, wake-ups while idle, RSS after an 8000×4500 rotation, and the
+# main thread's stalls during that fetch (the test-hook latency probe).
+set -u
+build=$(cd "${1:-build/ci}" && pwd)
+quality=${2:-97}
+bin=$build/src/app/starvane
+bench=$build/bench
+work=$(mktemp -d /tmp/starvane-budget.XXXXXX)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    [ -n "${KEEP:-}" ] && echo "kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+
+for d in $(seq 90 130); do
+    if [ ! -e /tmp/.X11-unix/X$d ] && [ ! -e /tmp/.X$d-lock ]; then display=:$d; break; fi
+done
+Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/bus" ] && break; sleep 0.1; done
+
+base_env() { # $1 = home
+    mkdir -p "$1/tmp" "$1/runtime" && chmod 700 "$1/runtime"
+    echo env -u XDG_CURRENT_DESKTOP -u XDG_SESSION_DESKTOP -u DESKTOP_SESSION -u WAYLAND_DISPLAY \
+        HOME="$1" XDG_CONFIG_HOME="$1/.config" XDG_DATA_HOME="$1/.local/share" XDG_CACHE_HOME="$1/.cache" \
+        XDG_RUNTIME_DIR="$1/runtime" TMPDIR="$1/tmp" DISPLAY="$display" QT_QPA_PLATFORM=xcb \
+        DBUS_SESSION_BUS_ADDRESS="$(head -1 "$work/bus")" GSETTINGS_BACKEND=memory
+}
+
+rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+switches() { # voluntary + involuntary context switches over all threads: each is a wake-up
+    cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s}'
+}
+
+touch "$work/sni.log"
+$(base_env "$work/watcher") "$bench/bench_sniwatcher" >"$work/sni.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do grep -q ready "$work/sni.log" && break; sleep 0.1; done
+
+# Start to tray: from exec to the item's registration with the watcher.
+start_to_tray() { # $1 = label, rest = command; leaves the pid in $started and the time in $tray_ms
+    local before t0 t1
+    before=$(grep -c sni-registered "$work/sni.log")
+    t0=$(date +%s%N)
+    "${@:2}" >"$work/$1.log" 2>&1 &
+    started=$!
+    pids+=($started)
+    for _ in $(seq 200); do
+        [ "$(grep -c sni-registered "$work/sni.log")" -gt "$before" ] && break
+        sleep 0.02
+    done
+    t1=$(grep sni-registered "$work/sni.log" | tail -1 | awk '{print $2}')
+    tray_ms=$(( (t1 - t0) / 1000000 ))
+}
+
+idle_figures() { # $1 = pid; prints "RSS KiB, wake-ups in 30 s, polls in 30 s"
+    local s0 s1 polls
+    s0=$(switches "$1")
+    timeout 30 strace -f -p "$1" -e trace=poll,ppoll,epoll_wait,epoll_pwait,select,pselect6 -o "$work/strace.$1" \
+        >/dev/null 2>&1
+    s1=$(switches "$1")
+    polls=$(grep -cE 'poll|select|epoll' "$work/strace.$1")
+    echo "$(rss_kib "$1") KiB, $((s1 - s0)) context switches, $polls poll calls"
+}
+
+echo "== floor: bare Qt tray program"
+start_to_tray bare $(base_env "$work/bare") "$bench/bench_bare_tray"
+floor_ms=$tray_ms
+floor_pid=$started
+sleep 5
+echo "start to tray: ${floor_ms} ms"
+echo "idle 30 s: $(idle_figures "$floor_pid")"
+kill "$floor_pid"
+
+echo "== starvane: first start, one 1920x1080 rotation from a local archive"
+coproc ARCHIVE { "$bench/bench_archive_serve"; }
+read -r origin <&"${ARCHIVE[0]}"
+home=$work/home1
+run=($(base_env "$home") STARVANE_TEST_ARCHIVE_WEB="$origin" STARVANE_TEST_ARCHIVE_IMAGES="$origin")
+start_to_tray app "${run[@]}" "$bin" --at-login
+app_ms=$tray_ms
+app_pid=$started
+echo "start to tray: ${app_ms} ms"
+for _ in $(seq 300); do
+    status=$("${run[@]}" "$bin" status 2>/dev/null)
+    echo "$status" | grep -q '^File:' && ! echo "$status" | grep -q Updating && break
+    sleep 0.1
+done
+echo "$status" | sed 's/^/  /'
+sleep 10
+echo "idle 30 s after the rotation: $(idle_figures "$app_pid")"
+grep -E '^(Pss|Private_Clean|Private_Dirty):' "/proc/$app_pid/smaps_rollup" | tr -s ' ' | paste -sd ' ' | sed 's/^/  /'
+"${run[@]}" "$bin" show >/dev/null 2>&1
+sleep 3
+echo "30 s with the main window shown (its footer ticks): $(idle_figures "$app_pid")"
+"${run[@]}" "$bin" quit >/dev/null 2>&1
+wait "$app_pid" 2>/dev/null
+archive_pid=$ARCHIVE_PID
+eval "exec ${ARCHIVE[1]}>&-"
+wait "$archive_pid" 2>/dev/null
+
+echo "== starvane: one big picture (8000x4500, JPEG quality $quality), manual mode, latency probe on"
+coproc BIG { "$bench/bench_archive_serve" 8000x4500 "$quality" 2>"$work/big.log"; }
+read -r origin <&"${BIG[0]}"
+sed 's/^/  /' "$work/big.log"
+home=$work/home2
+mkdir -p "$home/.config/Starvane"
+printf '[General]\nstarvane.settings.v1="@ByteArray({\\"frequency\\":\\"manual\\",\\"displayScope\\":\\"allDisplays\\",\\"isPaused\\":false})"\n' \
+    >"$home/.config/Starvane/Starvane.conf"
+run=($(base_env "$home") STARVANE_TEST_ARCHIVE_WEB="$origin" STARVANE_TEST_ARCHIVE_IMAGES="$origin"
+     STARVANE_TEST_LATENCY_PROBE=1)
+"${run[@]}" "$bin" --at-login >"$work/big-app.log" 2>&1 &
+app_pid=$!
+pids+=($app_pid)
+for _ in $(seq 100); do "${run[@]}" "$bin" status >/dev/null 2>&1 && break; sleep 0.1; done
+"${run[@]}" "$bin" status | grep -q 'Manual mode' || echo "  (warning: not in manual mode)"
+sleep 3
+echo "idle RSS before the fetch: $(rss_kib "$app_pid") KiB"
+t_next=$(date +%s%3N)
+"${run[@]}" "$bin" next >/dev/null
+for _ in $(seq 1200); do
+    status=$("${run[@]}" "$bin" status 2>/dev/null)
+    echo "$status" | grep -q '^File:' && ! echo "$status" | grep -q Updating && break
+    sleep 0.1
+done
+t_done=$(date +%s%3N)
+echo "$status" | sed 's/^/  /'
+echo "fetch took about $((t_done - t_next)) ms"
+for s in 1 5 15; do sleep_for=$s; sleep "$sleep_for"; echo "RSS ${s}+ s after the rotation: $(rss_kib "$app_pid") KiB"; done
+"${run[@]}" "$bin" quit >/dev/null 2>&1
+wait "$app_pid" 2>/dev/null
+kill "$BIG_PID" 2>/dev/null
+grep '^latency-probe: samples' "$work/big-app.log"
+awk -v t="$t_next" -v e="$t_done" '/^latency-probe: stall at/ {gsub(":", "", $4); if ($4 >= t && $4 <= e) {n++; if ($5 > m) m = $5}}
+    END {printf "stalls over 16 ms during the fetch: %d, longest %.1f ms\n", n, m}' "$work/big-app.log"
