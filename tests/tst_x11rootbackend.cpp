@@ -10,6 +10,8 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QCoroTask>
+#include <QFile>
 #include <QTest>
 
 #include <X11/Xatom.h>
@@ -140,10 +142,29 @@ private Q_SLOTS:
         QCOMPARE(displays[1].devicePixelGeometry, QRect(1920, 0, 1920, 1080));
     }
 
+    void allDisplaysFillAndCrop_data()
+    {
+        QTest::addColumn<bool>("preparedAhead");
+        QTest::newRow("decoded while applying") << false;
+        QTest::newRow("rendered ahead, off the main thread") << true;
+    }
+
     void allDisplaysFillAndCrop()
     {
+        QFETCH(bool, preparedAhead);
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
-        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+        if (preparedAhead) {
+            QCoro::waitFor(applier.prepareWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
+            // Were the file decoded again while applying, the portrait would show instead of the strip.
+            const QString original = m_strip + QStringLiteral(".orig");
+            QVERIFY(QFile::rename(m_strip, original));
+            QVERIFY(QFile::copy(m_portrait, m_strip));
+            applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+            QVERIFY(QFile::remove(m_strip));
+            QVERIFY(QFile::rename(original, m_strip));
+        } else {
+            applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+        }
 
         // 3000×1000 covering 1920×1080 scales to 3240×1080 and loses 660 pixels each side.
         for (int origin : {0, 1920}) {

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QImage>
+#include <functional>
+
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -65,6 +68,12 @@ public:
     /// connected display, primary first. Throws DesktopBackendError.
     virtual void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
                              const QList<DisplayTarget> &allDisplays) = 0;
+
+    /// Backends that paint the picture themselves can take it decoded and fitted in advance: a
+    /// thread-safe function that renders `path` for `display`, or none.
+    virtual std::function<QImage(const QString &path, const DisplayTarget &display)> renderer() const { return {}; }
+    /// Hands over what the renderer made (main thread). The next showPicture of that path uses it.
+    virtual void adoptRendered(const QString &, const DisplayTarget &, const QImage &) {}
 };
 
 } // namespace Starvane

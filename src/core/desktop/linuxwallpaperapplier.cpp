@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/linuxwallpaperapplier.h"
 
+#include "async/cancellation.h"
 #include "logging.h"
 #include "models/errors.h"
 #include "models/fileurls.h"
@@ -56,6 +57,23 @@ QList<DisplayTarget> LinuxWallpaperApplier::displays(DisplayScope scope) const
     QList<DisplayTarget> all = m_displays();
     if (scope == DisplayScope::mainDisplay && all.size() > 1) all.resize(1);
     return all;
+}
+
+QCoro::Task<> LinuxWallpaperApplier::prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st)
+{
+    const auto render = m_backend->renderer();
+    const QString path = file.isLocalFile() ? QDir::cleanPath(file.toLocalFile()) : QString();
+    if (!render || path.isEmpty()) co_return;
+    const QList<DisplayTarget> targets = displays(scope);
+    auto work = [render, path, targets] {
+        QList<QImage> images;
+        for (const DisplayTarget &display : targets) images << render(path, display);
+        return images;
+    };
+    // The caller keeps this applier alive across the wait (it holds a shared pointer).
+    const QList<QImage> images = co_await runInBackground(std::move(work));
+    throwIfCancelled(st);
+    for (qsizetype i = 0; i < targets.size(); ++i) m_backend->adoptRendered(path, targets[i], images[i]);
 }
 
 void LinuxWallpaperApplier::applyWallpaper(const QUrl &file, DisplayScope scope)

@@ -20,6 +20,7 @@ public:
 
     explicit LinuxWallpaperApplier(std::unique_ptr<DesktopBackend> backend, DisplaySource displays = connectedDisplays);
 
+    QCoro::Task<> prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st) override;
     void applyWallpaper(const QUrl &file, DisplayScope scope) override;
     QSet<QUrl> currentDesktopImageURLs() override;
     QList<std::optional<QUrl>> desktopImageURLs(DisplayScope scope) override;

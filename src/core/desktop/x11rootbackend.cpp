@@ -157,10 +157,9 @@ std::optional<DesktopPicture> X11RootBackend::shownPicture(const DisplayTarget &
     return DesktopPicture{path, {}};
 }
 
-void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                                 const QList<DisplayTarget> &)
+QImage X11RootBackend::renderForDisplay(const QString &path, const DisplayTarget &display, QString *error)
 {
-    QImageReader reader(picture.path);
+    QImageReader reader(path);
     reader.setAutoTransform(true);
     // Archive pictures are far larger than a monitor: let the decoder scale down while it reads.
     const QSize source = reader.size();
@@ -170,8 +169,41 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
         if (cover.width() < source.width() && !cover.isEmpty()) reader.setScaledSize(cover);
     }
     const QImage image = reader.read();
-    if (image.isNull())
-        throw DesktopBackendError(QStringLiteral("the picture could not be read (%1)").arg(reader.errorString()));
+    if (image.isNull()) {
+        if (error) *error = reader.errorString();
+        return {};
+    }
+    return fillAndCrop(image, display.devicePixelGeometry.size());
+}
+
+std::function<QImage(const QString &, const DisplayTarget &)> X11RootBackend::renderer() const
+{
+    return [](const QString &path, const DisplayTarget &display) { return renderForDisplay(path, display); };
+}
+
+void X11RootBackend::adoptRendered(const QString &path, const DisplayTarget &display, const QImage &image)
+{
+    if (m_renderedPath != path) {
+        m_rendered.clear();
+        m_renderedPath = path;
+    }
+    if (!image.isNull()) m_rendered.insert(display.name, image);
+}
+
+void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
+                                 const QList<DisplayTarget> &)
+{
+    // Decoding a large picture takes a noticeable time: use the copy rendered off the main thread
+    // when there is one for this picture and this display's size.
+    QImage fitted;
+    if (m_renderedPath == picture.path) fitted = m_rendered.take(display.name);
+    if (fitted.size() != display.devicePixelGeometry.size()) {
+        QString error;
+        fitted = renderForDisplay(picture.path, display, &error);
+        if (fitted.isNull())
+            throw DesktopBackendError(QStringLiteral("the picture could not be read (%1)").arg(error));
+    }
+    if (m_rendered.isEmpty()) m_renderedPath.clear();
 
     // A connection of its own: RetainPermanent keeps every resource of the connection alive after we
     // close it, and that must be the pixmap only.
@@ -194,8 +226,7 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
         XCloseDisplay(dpy);
         throw DesktopBackendError(QStringLiteral("the display %1 lies outside the X screen").arg(display.name));
     }
-    const QImage tile = fillAndCrop(image, display.devicePixelGeometry.size())
-                            .copy(target.translated(-display.devicePixelGeometry.topLeft()));
+    const QImage tile = fitted.copy(target.translated(-display.devicePixelGeometry.topLeft()));
 
     const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
     const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);

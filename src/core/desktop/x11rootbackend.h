@@ -4,6 +4,7 @@
 #include "desktop/desktopbackend.h"
 
 #include <QByteArray>
+#include <QHash>
 
 namespace Starvane {
 
@@ -23,11 +24,20 @@ public:
     void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
                      const QList<DisplayTarget> &allDisplays) override;
 
+    std::function<QImage(const QString &path, const DisplayTarget &display)> renderer() const override;
+    void adoptRendered(const QString &path, const DisplayTarget &display, const QImage &image) override;
+
+    /// Decodes `path` scaled down while reading, then fills and centre-crops it to the display. Any thread.
+    static QImage renderForDisplay(const QString &path, const DisplayTarget &display, QString *error = nullptr);
+
     /// Name of the root-window property that holds our record.
     static constexpr const char *recordProperty = "_STARVANE_WALLPAPERS";
 
 private:
     QByteArray m_displayName;
+    // Rendered ahead of showPicture, keyed by path and display name; at most one picture's worth.
+    QString m_renderedPath;
+    QHash<QString, QImage> m_rendered;
 };
 
 /// Facts about the X server that desktop detection needs: whether it answers, and whether a desktop

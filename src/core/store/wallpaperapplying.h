@@ -3,10 +3,12 @@
 
 #include "models/appsettings.h"
 
+#include <QCoroTask>
 #include <QList>
 #include <QSet>
 #include <QUrl>
 #include <optional>
+#include <stop_token>
 
 namespace Starvane {
 
@@ -17,6 +19,10 @@ class WallpaperApplying
 public:
     virtual ~WallpaperApplying() = default;
 
+    /// Heavy work for a coming applyWallpaper of `file` (decoding and scaling, for desktops whose
+    /// picture we render ourselves), done off the main thread. Optional: applyWallpaper works without
+    /// it. Never throws except CancelledError; the default does nothing.
+    virtual QCoro::Task<> prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st);
     /// Throws WallpaperApplyError.
     virtual void applyWallpaper(const QUrl &file, DisplayScope scope) = 0;
     /// Pictures shown on any display now.

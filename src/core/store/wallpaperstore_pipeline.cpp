@@ -108,6 +108,13 @@ QCoro::Task<> WallpaperStore::performFetch(QUuid fetchID, bool isAutomatic, std:
                     continue;
                 }
 
+                // Decoding for desktops we paint ourselves happens here, off the main thread. The
+                // local copy keeps the applier alive across the wait.
+                const std::shared_ptr<WallpaperApplying> applier = m_applier;
+                co_await applier->prepareWallpaper(saved.fileURL, m_settings.displayScope, st);
+                if (!self)
+                    co_return;
+                throwIfCancelled(st);
                 m_applier->applyWallpaper(saved.fileURL, m_settings.displayScope);
 
                 pendingFile.reset();
