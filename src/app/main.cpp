@@ -11,6 +11,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <malloc.h>
 
 using namespace Starvane;
 
@@ -30,6 +31,10 @@ bool anotherInstanceRuns()
 
 int runApplication(int argc, char *argv[], const Command &command)
 {
+    // Pictures are decoded in large buffers, often on pool threads. A fixed threshold keeps every such
+    // buffer in its own mapping, so freeing it returns the memory at once; glibc's default threshold
+    // rises after the first big free and then keeps tens of megabytes in the heap after each change.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     QApplication app(argc, argv);
     setIdentity();
     QApplication::setDesktopFileName(QStringLiteral("starvane"));
