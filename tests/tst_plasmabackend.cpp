@@ -116,14 +116,7 @@ class TestPlasmaBackend : public QObject
     Test::PrivateBus m_bus;
     QThread m_serviceThread;
 
-    QString picture(const QString &name)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("x");
-        return path;
-    }
+    QString picture(const QString &name) { return Test::writeStandInFile(m_dir, name); }
 
     /// Serves `shell` on its own connection and thread (our calls block the main thread).
     QDBusConnection serve(FakePlasma5 *shell, const QString &connectionName)

@@ -121,14 +121,7 @@ class TestSystemEvents : public QObject
                 {QStringLiteral("DP-9"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}};
     }
 
-    QString picture(const QString &name)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("x");
-        return path;
-    }
+    QString picture(const QString &name) { return Test::writeStandInFile(m_dir, name); }
 
 private Q_SLOTS:
     void initTestCase()

@@ -36,14 +36,7 @@ class TestXfconfBackend : public QObject
     int m_workspaceCount = 3;
     int m_currentWorkspace = 0;
 
-    QString picture(const QString &name)
-    {
-        const QString path = m_pictures.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write("x");
-        return path;
-    }
+    QString picture(const QString &name) { return Test::writeStandInFile(m_pictures, name); }
 
     QString query(const QString &property)
     {

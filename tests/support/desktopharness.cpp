@@ -173,4 +173,13 @@ QImage makePortraitPicture()
     return portrait;
 }
 
+QString writeStandInFile(const QTemporaryDir &dir, const QString &name)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write("x");
+    return path;
+}
+
 } // namespace Starvane::Test

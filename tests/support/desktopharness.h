@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QTemporaryDir>
 
 // Real desktop components for tests: a private D-Bus daemon, an Xvfb server, helper processes.
 // Each starts with a time-out and is killed by its own pid when the object goes away.
@@ -76,5 +77,8 @@ int runTool(const QString &program, const QStringList &arguments, const QProcess
 QImage makeStripPicture();
 /// 1000×2000, a yellow square over magenta: the crop of a portrait picture.
 QImage makePortraitPicture();
+
+/// A small file at `dir`/`name`: desktops that only record a path need the file to exist, not to be a picture.
+QString writeStandInFile(const QTemporaryDir &dir, const QString &name);
 
 } // namespace Starvane::Test
