@@ -3,9 +3,9 @@
 #pragma once
 
 #include "models/hubbleimage.h"
-#include "store/hubbleimagefetching.h"
-#include "store/wallpaperapplying.h"
-#include "store/wallpapercaching.h"
+#include "contracts/hubbleimagefetching.h"
+#include "contracts/wallpaperapplying.h"
+#include "contracts/wallpapercaching.h"
 
 #include <QCoroTask>
 #include <QDateTime>

@@ -144,14 +144,14 @@ QByteArray handmadeJPEG(const QList<int> &dcCounts, const QByteArray &dcSymbols,
                         const QByteArray &acSymbols, const QByteArray &entropyData, int width, int height,
                         int restartInterval)
 {
-    auto segment = [](quint8 marker, const QByteArray &payload) {
+    auto segment = [](quint8 marker, const QByteArray &payload) -> QByteArray {
         QByteArray s;
         s.append(char(0xFF)).append(char(marker));
         const int length = int(payload.size()) + 2;
         s.append(char(length >> 8)).append(char(length & 0xFF));
         return s + payload;
     };
-    auto table = [](int classAndId, const QList<int> &counts, const QByteArray &symbols) {
+    auto table = [](int classAndId, const QList<int> &counts, const QByteArray &symbols) -> QByteArray {
         QByteArray t(1, char(classAndId));
         for (int i = 0; i < 16; ++i)
             t.append(char(i < counts.size() ? counts[i] : 0));

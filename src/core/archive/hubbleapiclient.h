@@ -3,7 +3,7 @@
 
 #include "archive/archivehosts.h"
 #include "archive/archivetransport.h"
-#include "store/hubbleimagefetching.h"
+#include "contracts/hubbleimagefetching.h"
 
 class QNetworkAccessManager;
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "desktop/desktopbackend.h"
-#include "store/wallpaperapplying.h"
+#include "contracts/wallpaperapplying.h"
 
 #include <functional>
 #include <memory>

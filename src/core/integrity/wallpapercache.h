@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "store/wallpapercaching.h"
+#include "contracts/wallpapercaching.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -2,12 +2,12 @@
 // Construction, observable state and persistence of the store.
 #include "wallpaperstore.h"
 
-#include "hubbleimagefetching.h"
+#include "contracts/hubbleimagefetching.h"
 #include "keyvaluestore.h"
 #include "async/cancellation.h"
 #include "logging.h"
-#include "wallpaperapplying.h"
-#include "wallpapercaching.h"
+#include "contracts/wallpaperapplying.h"
+#include "contracts/wallpapercaching.h"
 
 #include <QFileInfo>
 

@@ -4,11 +4,11 @@
 #include "wallpaperstore.h"
 
 #include "async/cancellation.h"
-#include "hubbleimagefetching.h"
+#include "contracts/hubbleimagefetching.h"
 #include "logging.h"
 #include "models/fileurls.h"
-#include "wallpaperapplying.h"
-#include "wallpapercaching.h"
+#include "contracts/wallpaperapplying.h"
+#include "contracts/wallpapercaching.h"
 
 #include <QFile>
 #include <QPointer>

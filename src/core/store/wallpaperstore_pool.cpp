@@ -4,10 +4,10 @@
 #include "wallpaperstore.h"
 
 #include "async/cancellation.h"
-#include "hubbleimagefetching.h"
+#include "contracts/hubbleimagefetching.h"
 #include "keyvaluestore.h"
 #include "logging.h"
-#include "wallpaperapplying.h"
+#include "contracts/wallpaperapplying.h"
 
 #include <QPointer>
 #include <QRandomGenerator>

@@ -6,7 +6,7 @@
 #include "async/cancellation.h"
 #include "logging.h"
 #include "models/fileurls.h"
-#include "wallpaperapplying.h"
+#include "contracts/wallpaperapplying.h"
 
 #include <QPointer>
 

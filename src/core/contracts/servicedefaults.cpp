@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "hubbleimagefetching.h"
-#include "wallpaperapplying.h"
+#include "contracts/hubbleimagefetching.h"
+#include "contracts/wallpaperapplying.h"
 
 namespace Starvane {
 
