@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "async/cancellation.h"
 
-#include <QCoroTask>
+#include "awaittask.h"
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -95,11 +95,11 @@ private Q_SLOTS:
     void backgroundWorkReturnsAndRethrows()
     {
         const Qt::HANDLE mainThread = QThread::currentThreadId();
-        const auto value = QCoro::waitFor(runInBackground([] { return QThread::currentThreadId(); }));
+        const auto value = Testing::awaitTask(runInBackground([] { return QThread::currentThreadId(); }));
         QVERIFY(value != mainThread);
 
         // QCoro 0.8's waitFor() never returns when the task throws, so the catching happens inside.
-        QVERIFY(QCoro::waitFor(catchesTooSmall()));
+        QVERIFY(Testing::awaitTask(catchesTooSmall()));
     }
 
     void spawnedFailureIsLogged()
@@ -118,7 +118,7 @@ private Q_SLOTS:
         QNetworkReply *reply = nam.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort()))));
         std::stop_source src;
         QTimer::singleShot(50, [&src] { src.request_stop(); });
-        QVERIFY(QCoro::waitFor(awaitIsCancelled(reply, src.get_token())));
+        QVERIFY(Testing::awaitTask(awaitIsCancelled(reply, src.get_token())));
         QCOMPARE(reply->error(), QNetworkReply::OperationCanceledError);
         QVERIFY(isCancellation(std::make_exception_ptr(NetworkError(5, {})), src.get_token()));
         QVERIFY(!isCancellation(std::make_exception_ptr(NetworkError(5, {})), std::stop_source().get_token()));

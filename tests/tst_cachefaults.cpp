@@ -8,7 +8,7 @@
 #include "store/wallpaperstore.h"
 #include "wallpaperarchive.h"
 
-#include <QCoroTask>
+#include "awaittask.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -97,7 +97,7 @@ private Q_SLOTS:
         WallpaperStore store(archive, cache, applier, std::make_shared<InMemoryKeyValueStore>(), clock.function(), false,
                              sleeper.function());
 
-        QCoro::waitFor(store.applyNextWallpaper());
+        Testing::awaitTask(store.applyNextWallpaper());
         QVERIFY2(!store.errorMessage(), qPrintable(store.errorMessage().value_or(QString())));
         QVERIFY(store.currentLocalFileURL());
         const QUrl shown = *store.currentLocalFileURL();
@@ -127,7 +127,7 @@ private Q_SLOTS:
         if (fault != QLatin1String("file"))
             QVERIFY2(!canWriteIn(cacheDir), "the fault did not take");
 
-        QCoro::waitFor(store.applyNextWallpaper());
+        Testing::awaitTask(store.applyNextWallpaper());
         QVERIFY(!store.isLoading());
         QVERIFY(store.errorMessage());
         const QString message = *store.errorMessage();

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 
 using namespace Starvane;
@@ -84,7 +85,7 @@ private Q_SLOTS:
         gsettings({"set", f.schema, f.optionsKey, "centered"});
 
         // "Main display" cannot be honoured alone on these desktops: the one picture changes.
-        applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
 
         const QString expected = f.storesURI ? QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded) : m_file;
         QCOMPARE(gsettings({"get", f.schema, f.pictureKey}), quotedGVariant(expected));
@@ -93,9 +94,9 @@ private Q_SLOTS:
             QCOMPARE(gsettings({"get", f.schema, f.darkPictureKey}), quotedGVariant(expected));
         }
 
-        const QList<std::optional<QUrl>> shown = applier.desktopImageURLs(DisplayScope::allDisplays);
+        const QList<std::optional<QUrl>> shown = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(shown, (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
     }
 
     void missingSchemaIsAClearError()
@@ -104,9 +105,9 @@ private Q_SLOTS:
         f.schema = QStringLiteral("org.example.not.installed.background");
         QVERIFY(!GSettingsBackend::schemaInstalled(f.schema));
         LinuxWallpaperApplier applier(std::make_unique<GSettingsBackend>(f), twoDisplays);
-        QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
             QFAIL("a missing schema reported success");
         } catch (const StarvaneError &e) {
             QVERIFY2(e.description().contains(f.schema), qPrintable(e.description()));

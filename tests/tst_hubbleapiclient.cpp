@@ -4,7 +4,7 @@
 #include "archiveserver.h"
 #include "models/errors.h"
 
-#include <QCoroTask>
+#include "awaittask.h"
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -50,7 +50,7 @@ QCoro::Task<> capture(QCoro::Task<T> task, std::shared_ptr<Outcome<T>> out,
 template <typename T> Outcome<T> wait(QCoro::Task<T> task)
 {
     auto out = std::make_shared<Outcome<T>>();
-    QCoro::waitFor(capture(std::move(task), out));
+    Testing::awaitTask(capture(std::move(task), out));
     return *out;
 }
 

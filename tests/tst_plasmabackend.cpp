@@ -16,6 +16,7 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 #include <QThread>
 
@@ -182,7 +183,7 @@ private Q_SLOTS:
             auto owned = std::make_unique<PlasmaBackend>(serve(shell, QStringLiteral("p5")));
             backend = owned.get();
             LinuxWallpaperApplier applier(std::move(owned), twoDisplays);
-            applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::mainDisplay);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::mainDisplay, {}));
             QCOMPARE(backend->desktopName(), QStringLiteral("KDE Plasma"));
 
             QMutexLocker lock(&shell->mutex);
@@ -194,7 +195,7 @@ private Q_SLOTS:
                 QVERIFY2(!script.contains(QLatin1Char('\n')) && !script.contains(QChar(0x2028)), qPrintable(script));
             lock.unlock();
 
-            QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
+            QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                      (QList<std::optional<QUrl>>{QUrl::fromLocalFile(file), std::nullopt}));
         }
         unserve(QStringLiteral("p5"));
@@ -213,7 +214,7 @@ private Q_SLOTS:
             LinuxWallpaperApplier applier(std::make_unique<PlasmaBackend>(serve(shell, QStringLiteral("p5r"))),
                                           twoDisplays);
             try {
-                applier.applyWallpaper(QUrl::fromLocalFile(fresh), DisplayScope::allDisplays);
+                Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(fresh), DisplayScope::allDisplays, {}));
                 QFAIL("the refusal was swallowed");
             } catch (const WallpaperApplyError &e) {
                 QCOMPARE(e.underlying(), QStringLiteral("Plasma refused the picture (Error: widgets are locked)"));
@@ -233,7 +234,7 @@ private Q_SLOTS:
         {
             LinuxWallpaperApplier applier(std::make_unique<PlasmaBackend>(serve(shell, QStringLiteral("p6"))),
                                           twoDisplays);
-            applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays, {}));
             {
                 QMutexLocker lock(&shell->mutex);
                 QCOMPARE(shell->setCalls.size(), 2);
@@ -246,7 +247,7 @@ private Q_SLOTS:
                 for (const QString &script : std::as_const(shell->scripts))
                     QVERIFY2(!script.contains(QStringLiteral("writeConfig")), "Plasma 6 got a script");
             }
-            QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile(file)});
+            QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(file)});
         }
         unserve(QStringLiteral("p6"));
         shell->deleteLater();
@@ -256,9 +257,9 @@ private Q_SLOTS:
     {
         QDBusConnection client = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("none"));
         LinuxWallpaperApplier applier(std::make_unique<PlasmaBackend>(client), twoDisplays);
-        QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays, {}));
             QFAIL("no plasmashell, yet success");
         } catch (const WallpaperApplyError &e) {
             QVERIFY2(e.underlying().startsWith(QStringLiteral("Plasma refused the picture")),

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QMutex>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 #include <QThread>
 
@@ -111,13 +112,13 @@ private Q_SLOTS:
             displays);
         QVERIFY(!applier.supportsPerDisplayWallpaper());
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
             QVERIFY2(failure.isEmpty(), "a refusal was reported as success");
-            QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
+            QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                      (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.underlying(), failure);
-            QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+            QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
         }
         QMutexLocker lock(&m_portal->mutex);
         QCOMPARE(m_portal->uri, QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded));
@@ -135,7 +136,7 @@ private Q_SLOTS:
         QDBusConnection client = QDBusConnection::connectToBus(bare.address(), QStringLiteral("bare"));
         LinuxWallpaperApplier applier(std::make_unique<PortalBackend>(QStringLiteral("Wayland"), client), displays);
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
             QFAIL("no portal, yet success");
         } catch (const WallpaperApplyError &e) {
             QVERIFY2(e.underlying().startsWith(QStringLiteral("the desktop portal refused the picture")),

@@ -13,6 +13,7 @@
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 
 #include <unistd.h>
@@ -134,7 +135,7 @@ private Q_SLOTS:
     void everyOutputFillsAndCrops()
     {
         LinuxWallpaperApplier applier(std::make_unique<SwayBackend>(m_socket), [this] { return outputs(); });
-        applier.applyWallpaper(QUrl::fromLocalFile(m_strip), DisplayScope::allDisplays);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_strip), DisplayScope::allDisplays, {}));
         // 640×480: the strip scales to 1440×480 and loses 400 columns each side.
         QTRY_VERIFY_WITH_TIMEOUT(near(pixel("HEADLESS-1", 40, 240), qRgb(255, 0, 0)), 10000);
         QVERIFY(near(pixel("HEADLESS-1", 320, 240), qRgb(0, 255, 0)));
@@ -143,19 +144,19 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(near(pixel("HEADLESS-2", 50, 300), qRgb(255, 0, 0)), 10000);
         QVERIFY(near(pixel("HEADLESS-2", 400, 300), qRgb(0, 255, 0)));
         QVERIFY(near(pixel("HEADLESS-2", 750, 300), qRgb(0, 0, 255)));
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile(m_strip)});
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(m_strip)});
     }
 
     void mainDisplayOnly()
     {
         LinuxWallpaperApplier applier(std::make_unique<SwayBackend>(m_socket), [this] { return outputs(); });
-        applier.applyWallpaper(QUrl::fromLocalFile(m_strip), DisplayScope::allDisplays);
-        applier.applyWallpaper(QUrl::fromLocalFile(m_portrait), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_strip), DisplayScope::allDisplays, {}));
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_portrait), DisplayScope::mainDisplay, {}));
         // 640×480: the portrait scales to 640×1280, the middle 480 rows: yellow above magenta.
         QTRY_VERIFY_WITH_TIMEOUT(near(pixel("HEADLESS-1", 320, 100), qRgb(255, 255, 0)), 10000);
         QVERIFY(near(pixel("HEADLESS-1", 320, 400), qRgb(255, 0, 255)));
         QVERIFY(near(pixel("HEADLESS-2", 50, 300), qRgb(255, 0, 0)));
-        QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_portrait), QUrl::fromLocalFile(m_strip)}));
     }
 

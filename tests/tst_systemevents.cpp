@@ -17,6 +17,7 @@
 #include <QMutex>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 #include <QThread>
 
@@ -193,14 +194,14 @@ private Q_SLOTS:
     {
         const QString file = picture(QStringLiteral("Pillars of Creation ab12.jpg"));
         LinuxWallpaperApplier applier(std::make_unique<SwayBackend>(m_swaySocket), [this] { return outputs(); });
-        applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays, {}));
         {
             QMutexLocker lock(&m_sway->mutex);
             QCOMPARE(m_sway->commands, (QStringList{QStringLiteral("output \"HEADLESS-1\" bg \"%1\" fill").arg(file),
                                                     QStringLiteral("output \"DP-9\" bg \"%1\" fill").arg(file)}));
             m_sway->commands.clear();
         }
-        QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{QUrl::fromLocalFile(file), QUrl::fromLocalFile(file)}));
     }
 
@@ -209,14 +210,14 @@ private Q_SLOTS:
         const QString old = picture(QStringLiteral("old.jpg"));
         const QString fresh = picture(QStringLiteral("fresh.jpg"));
         LinuxWallpaperApplier applier(std::make_unique<SwayBackend>(m_swaySocket), [this] { return outputs(); });
-        applier.applyWallpaper(QUrl::fromLocalFile(old), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(old), DisplayScope::mainDisplay, {}));
         {
             QMutexLocker lock(&m_sway->mutex);
             m_sway->refuseContaining = QStringLiteral("\"DP-9\"");
             m_sway->commands.clear();
         }
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(fresh), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(fresh), DisplayScope::allDisplays, {}));
             QFAIL("the refusal was swallowed");
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.underlying(), QStringLiteral("sway refused the picture (Output DP-9 is asleep)"));
@@ -236,7 +237,7 @@ private Q_SLOTS:
             m_sway->commands.clear();
         }
         QVERIFY_THROWS_EXCEPTION(WallpaperApplyError,
-                                 applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays));
+                                 Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays, {})));
         QMutexLocker lock(&m_sway->mutex);
         QVERIFY(m_sway->commands.isEmpty());
     }
@@ -246,7 +247,7 @@ private Q_SLOTS:
         LinuxWallpaperApplier applier(std::make_unique<SwayBackend>(m_dir.filePath(QStringLiteral("gone.sock"))),
                                       [this] { return outputs(); });
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays, {}));
             QFAIL("no sway, yet success");
         } catch (const WallpaperApplyError &e) {
             QVERIFY2(e.underlying().startsWith(QStringLiteral("sway did not answer")), qPrintable(e.underlying()));

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 
 using namespace Starvane;
@@ -74,7 +75,7 @@ private Q_SLOTS:
         auto [applier, backend] = make();
         const QUrl gone = QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("deleted.jpg")));
         try {
-            applier.applyWallpaper(gone, DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(gone, DisplayScope::allDisplays, {}));
             QFAIL("a missing file was accepted");
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.kind(), WallpaperApplyError::Kind::fileMissing);
@@ -88,18 +89,18 @@ private Q_SLOTS:
         m_displays.clear();
         auto [applier, backend] = make();
         QVERIFY_THROWS_EXCEPTION(WallpaperApplyError,
-                                 applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays));
+                                 Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {})));
         QVERIFY(backend->calls.isEmpty());
-        QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
         QCOMPARE(applier.primaryDisplayAspectRatio(), 1.7777777777777777);
     }
 
     void mainDisplayChangesOnlyThePrimary()
     {
         auto [applier, backend] = make();
-        applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
         QCOMPARE(backend->calls, QStringList{"DP-1=" + m_file});
-        const auto urls = applier.desktopImageURLs(DisplayScope::allDisplays);
+        const auto urls = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(urls.size(), 3);
         QCOMPARE(urls[0], std::optional<QUrl>(QUrl::fromLocalFile(m_file)));
         QVERIFY(!urls[1] && !urls[2]);
@@ -112,7 +113,7 @@ private Q_SLOTS:
         // HDMI-1 had no picture, so it cannot be put back.
         backend->refuseDisplay = "DP-2";
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
             QFAIL("the refusal was swallowed");
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);
@@ -130,7 +131,7 @@ private Q_SLOTS:
         auto [applier, backend] = make();
         backend->refuseDisplay = "DP-1";
         QVERIFY_THROWS_EXCEPTION(WallpaperApplyError,
-                                 applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays));
+                                 Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {})));
         QCOMPARE(backend->calls, QStringList{"DP-1=" + m_file});
     }
 
@@ -139,10 +140,10 @@ private Q_SLOTS:
         auto [applier, backend] = make();
         backend->perDisplayPictures = false;
         QVERIFY(!applier.supportsPerDisplayWallpaper());
-        applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
         QCOMPARE(backend->calls.size(), 1);
-        QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays).size(), 3);
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)).size(), 3);
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
     }
 
     void readBackIsStandardised()
@@ -150,10 +151,10 @@ private Q_SLOTS:
         auto [applier, backend] = make();
         backend->shown.insert("DP-1", {"/cache/./Wallpapers/../Wallpapers/a.jpg", {}});
         backend->shown.insert("HDMI-1", {"/cache/Wallpapers/a.jpg", {}});
-        const auto urls = applier.desktopImageURLs(DisplayScope::allDisplays);
+        const auto urls = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(urls.size(), 3);
         QCOMPARE(urls[0], urls[1]);
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{QUrl::fromLocalFile("/cache/Wallpapers/a.jpg")});
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile("/cache/Wallpapers/a.jpg")});
     }
 
     void unsupportedDesktopSaysSo()
@@ -161,7 +162,7 @@ private Q_SLOTS:
         LinuxWallpaperApplier applier(std::make_unique<UnsupportedBackend>(QStringLiteral("Hyprland")),
                                       [this] { return m_displays; });
         try {
-            applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
             QFAIL("an unsupported desktop reported success");
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);

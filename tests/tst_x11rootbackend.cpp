@@ -10,7 +10,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QCoroTask>
+#include "awaittask.h"
 #include <QFile>
 #include <QTest>
 
@@ -154,16 +154,16 @@ private Q_SLOTS:
         QFETCH(bool, preparedAhead);
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
         if (preparedAhead) {
-            QCoro::waitFor(applier.prepareWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
+            Testing::awaitTask(applier.prepareWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
             // Were the file decoded again while applying, the portrait would show instead of the strip.
             const QString original = m_strip + QStringLiteral(".orig");
             QVERIFY(QFile::rename(m_strip, original));
             QVERIFY(QFile::copy(m_portrait, m_strip));
-            applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
             QVERIFY(QFile::remove(m_strip));
             QVERIFY(QFile::rename(original, m_strip));
         } else {
-            applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
         }
 
         // 3000×1000 covering 1920×1080 scales to 3240×1080 and loses 660 pixels each side.
@@ -174,16 +174,16 @@ private Q_SLOTS:
             QVERIFY(near(rootPixel(origin + 1480, 540), qRgb(0, 255, 0)));
             QVERIFY(near(rootPixel(origin + 1520, 540), qRgb(0, 0, 255)));
         }
-        const QList<std::optional<QUrl>> shown = applier.desktopImageURLs(DisplayScope::allDisplays);
+        const QList<std::optional<QUrl>> shown = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(shown, (QList<std::optional<QUrl>>{url(m_strip), url(m_strip)}));
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{url(m_strip)});
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{url(m_strip)});
     }
 
     void mainDisplayKeepsTheOther()
     {
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
-        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
-        applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
+        Testing::awaitTask(applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay, {}));
 
         // 1000×2000 covering 1920×1080 scales to 1920×3840: the middle 1080 rows, yellow above magenta.
         QVERIFY(near(rootPixel(960, 500), qRgb(255, 255, 0)));
@@ -191,24 +191,24 @@ private Q_SLOTS:
         QVERIFY(near(rootPixel(1920 + 200, 540), qRgb(255, 0, 0)));
         QVERIFY(near(rootPixel(1920 + 1700, 540), qRgb(0, 0, 255)));
 
-        const QList<std::optional<QUrl>> shown = applier.desktopImageURLs(DisplayScope::allDisplays);
+        const QList<std::optional<QUrl>> shown = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(shown, (QList<std::optional<QUrl>>{url(m_portrait), url(m_strip)}));
-        QCOMPARE(applier.desktopImageURLs(DisplayScope::mainDisplay), (QList<std::optional<QUrl>>{url(m_portrait)}));
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::mainDisplay)), (QList<std::optional<QUrl>>{url(m_portrait)}));
     }
 
     void recordIsStaleAfterAnotherProgram()
     {
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
-        applier.applyWallpaper(url(m_portrait), DisplayScope::allDisplays);
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{url(m_portrait)});
+        Testing::awaitTask(applier.applyWallpaper(url(m_portrait), DisplayScope::allDisplays, {}));
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{url(m_portrait)});
 
         replaceBackgroundLikeAnotherProgram();
-        QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays), (QList<std::optional<QUrl>>{{}, {}}));
-        QVERIFY(applier.currentDesktopImageURLs().isEmpty());
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)), (QList<std::optional<QUrl>>{{}, {}}));
+        QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
 
         // Setting again after a foreign background starts a fresh record.
-        applier.applyWallpaper(url(m_strip), DisplayScope::mainDisplay);
-        QCOMPARE(applier.desktopImageURLs(DisplayScope::allDisplays),
+        Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::mainDisplay, {}));
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{url(m_strip), std::nullopt}));
     }
 
@@ -217,10 +217,10 @@ private Q_SLOTS:
         // Every change leaves one retained pixmap the size of the whole screen on the server; the
         // one before it must go, or each rotation would leak 16 MB of X server memory here.
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
-        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+        Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
         const unsigned long first = rootPixmap();
         QVERIFY(first && pixmapExists(first));
-        applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay, {}));
         const unsigned long second = rootPixmap();
         QVERIFY(second != first);
         QVERIFY(pixmapExists(second));
@@ -235,15 +235,15 @@ private Q_SLOTS:
         f.write("\xff\xd8\xff garbage");
         f.close();
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
-        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+        Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
         try {
-            applier.applyWallpaper(url(broken), DisplayScope::allDisplays);
+            Testing::awaitTask(applier.applyWallpaper(url(broken), DisplayScope::allDisplays, {}));
             QFAIL("an unreadable picture was accepted");
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);
         }
         QVERIFY(near(rootPixel(200, 540), qRgb(255, 0, 0)));
-        QCOMPARE(applier.currentDesktopImageURLs(), QSet<QUrl>{url(m_strip)});
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{url(m_strip)});
     }
 
     void workspaceSwitchIsNoticed()
@@ -274,9 +274,9 @@ private Q_SLOTS:
         qunsetenv("SWAYSOCK");
         const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
         QVERIFY(applier->supportsPerDisplayWallpaper());
-        applier->applyWallpaper(url(m_portrait), DisplayScope::allDisplays);
+        Testing::awaitTask(applier->applyWallpaper(url(m_portrait), DisplayScope::allDisplays, {}));
         QVERIFY(near(rootPixel(1920 + 960, 500), qRgb(255, 255, 0)));
-        QCOMPARE(applier->currentDesktopImageURLs(), QSet<QUrl>{url(m_portrait)});
+        QCOMPARE(Testing::awaitTask(applier->currentDesktopImageURLs()), QSet<QUrl>{url(m_portrait)});
     }
 
     void factoryRefusesWhenADesktopWindowCoversTheRoot()
@@ -296,7 +296,7 @@ private Q_SLOTS:
         XDestroyWindow(dpy, window);
         XCloseDisplay(dpy);
         try {
-            applier->applyWallpaper(url(m_strip), DisplayScope::allDisplays);
+            Testing::awaitTask(applier->applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
             QFAIL("a hidden root window was reported as a success");
         } catch (const WallpaperApplyError &e) {
             QVERIFY2(e.underlying().contains(QStringLiteral("Enlightenment")), qPrintable(e.underlying()));
@@ -328,8 +328,8 @@ private Q_SLOTS:
         QVERIFY(!displays[1].primary);
 
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
-        applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays);
-        applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay);
+        Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
+        Testing::awaitTask(applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay, {}));
         QVERIFY(near(rootPixel(1920 + 960, 500), qRgb(255, 255, 0)));
         QVERIFY(near(rootPixel(200, 540), qRgb(255, 0, 0)));
     }

@@ -9,6 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QFile>
 #include <QTemporaryDir>
+#include "awaittask.h"
 #include <QTest>
 
 using namespace Starvane;
@@ -85,7 +86,7 @@ private Q_SLOTS:
     void everyWorkspaceOfEveryMonitor()
     {
         const QString file = picture(QStringLiteral("NGC 1300 ef56.jpg"));
-        applier().applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays);
+        Testing::awaitTask(applier().applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays, {}));
         for (const QString monitor : {"monitorDUMMY0", "monitorDUMMY1"}) {
             for (int ws = 0; ws < m_workspaceCount; ++ws) {
                 const QString prefix = QStringLiteral("/backdrop/screen0/%1/workspace%2/").arg(monitor).arg(ws);
@@ -101,11 +102,11 @@ private Q_SLOTS:
         const QString first = picture(QStringLiteral("first.jpg"));
         const QString second = picture(QStringLiteral("second.jpg"));
         auto a = applier();
-        a.applyWallpaper(QUrl::fromLocalFile(first), DisplayScope::allDisplays);
-        a.applyWallpaper(QUrl::fromLocalFile(second), DisplayScope::mainDisplay);
+        Testing::awaitTask(a.applyWallpaper(QUrl::fromLocalFile(first), DisplayScope::allDisplays, {}));
+        Testing::awaitTask(a.applyWallpaper(QUrl::fromLocalFile(second), DisplayScope::mainDisplay, {}));
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY0/workspace1/last-image"), second);
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY1/workspace1/last-image"), first);
-        QCOMPARE(a.desktopImageURLs(DisplayScope::allDisplays),
+        QCOMPARE(Testing::awaitTask(a.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{QUrl::fromLocalFile(second), QUrl::fromLocalFile(first)}));
     }
 
@@ -113,7 +114,7 @@ private Q_SLOTS:
     {
         QCOMPARE(store("/backdrop/screen0/monitorDUMMY1/workspace5/last-image", "string", "/old.jpg"), 0);
         const QString file = picture(QStringLiteral("later.jpg"));
-        applier().applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays);
+        Testing::awaitTask(applier().applyWallpaper(QUrl::fromLocalFile(file), DisplayScope::allDisplays, {}));
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY1/workspace5/last-image"), file);
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY1/workspace4/last-image"), file);
     }
@@ -141,7 +142,7 @@ private Q_SLOTS:
                      0);
         }
         m_currentWorkspace = current;
-        QCOMPARE(applier().desktopImageURLs(DisplayScope::mainDisplay),
+        QCOMPARE(Testing::awaitTask(applier().desktopImageURLs(DisplayScope::mainDisplay)),
                  (QList<std::optional<QUrl>>{
                      QUrl::fromLocalFile(QStringLiteral("/pictures/ws%1.jpg").arg(expectedWorkspace))}));
         m_currentWorkspace = 0;
@@ -175,7 +176,7 @@ private Q_SLOTS:
         QDBusConnection bus = QDBusConnection::connectToBus(empty.address(), QStringLiteral("empty-bus"));
         LinuxWallpaperApplier a(std::make_unique<XfconfBackend>(bus, XfconfBackend::Workspaces{}), twoMonitors);
         try {
-            a.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays);
+            Testing::awaitTask(a.applyWallpaper(QUrl::fromLocalFile(picture(QStringLiteral("x.jpg"))), DisplayScope::allDisplays, {}));
             QFAIL("a bus without xfconfd reported success");
         } catch (const WallpaperApplyError &e) {
             QVERIFY2(e.underlying().startsWith(QStringLiteral("XFCE refused the picture")), qPrintable(e.underlying()));

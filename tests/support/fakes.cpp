@@ -97,8 +97,9 @@ QCoro::Task<QUrl> ScriptedArchive::downloadImageFile(QUrl url, std::stop_token s
     co_return file;
 }
 
-void RecordingApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
+QCoro::Task<> RecordingApplier::applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st)
 {
+    throwIfCancelled(st);
     calls << Call{file, scope};
     if (!QFile::exists(file.toLocalFile()))
         throw WallpaperApplyError::fileMissing(file);
@@ -110,9 +111,15 @@ void RecordingApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
     else
         for (auto &s : shown)
             s = std;
+    co_return;
 }
 
-QSet<QUrl> RecordingApplier::currentDesktopImageURLs()
+QCoro::Task<QSet<QUrl>> RecordingApplier::currentDesktopImageURLs()
+{
+    co_return shownURLs();
+}
+
+QSet<QUrl> RecordingApplier::shownURLs() const
 {
     QSet<QUrl> out;
     for (const auto &s : shown)
@@ -121,9 +128,9 @@ QSet<QUrl> RecordingApplier::currentDesktopImageURLs()
     return out;
 }
 
-QList<std::optional<QUrl>> RecordingApplier::desktopImageURLs(DisplayScope scope)
+QCoro::Task<QList<std::optional<QUrl>>> RecordingApplier::desktopImageURLs(DisplayScope scope)
 {
-    return scope == DisplayScope::mainDisplay ? shown.mid(0, 1) : shown;
+    co_return scope == DisplayScope::mainDisplay ? shown.mid(0, 1) : shown;
 }
 
 SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &imageID) const

@@ -114,9 +114,10 @@ public:
     QList<std::optional<QUrl>> shown{std::nullopt, std::nullopt};
     double aspect = 16.0 / 9.0;
 
-    void applyWallpaper(const QUrl &file, DisplayScope scope) override;
-    QSet<QUrl> currentDesktopImageURLs() override;
-    QList<std::optional<QUrl>> desktopImageURLs(DisplayScope scope) override;
+    QCoro::Task<> applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st) override;
+    QCoro::Task<QSet<QUrl>> currentDesktopImageURLs() override;
+    QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) override;
+    QSet<QUrl> shownURLs() const;
     double primaryDisplayAspectRatio() override { return aspect; }
 };
 

@@ -12,8 +12,8 @@
 
 namespace Starvane {
 
-/// Sets and reads desktop pictures. Synchronous, main thread only. URLs returned are standardised
-/// file URLs (see standardizedFileURL).
+/// Sets and reads desktop pictures. Main thread only; nothing here blocks it: every operation that talks
+/// to the desktop is awaited. URLs returned are standardised file URLs (see standardizedFileURL).
 class WallpaperApplying
 {
 public:
@@ -23,13 +23,15 @@ public:
     /// picture we render ourselves), done off the main thread. Optional: applyWallpaper works without
     /// it. Never throws except CancelledError; the default does nothing.
     virtual QCoro::Task<> prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st);
-    /// Throws WallpaperApplyError.
-    virtual void applyWallpaper(const QUrl &file, DisplayScope scope) = 0;
+    /// Shows `file` on the displays of `scope`. Applies are serialised: one requested while another runs
+    /// waits for it. Throws WallpaperApplyError; CancelledError when `st` stops it before the desktop
+    /// was changed (once the desktop has changed, the apply completes).
+    virtual QCoro::Task<> applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st) = 0;
     /// Pictures shown on any display now.
-    virtual QSet<QUrl> currentDesktopImageURLs() = 0;
+    virtual QCoro::Task<QSet<QUrl>> currentDesktopImageURLs() = 0;
     /// One entry per display of the scope, primary first; absent where a display reports no picture.
-    virtual QList<std::optional<QUrl>> desktopImageURLs(DisplayScope scope) = 0;
-    /// Width over height of the primary display.
+    virtual QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) = 0;
+/// Width over height of the primary display.
     virtual double primaryDisplayAspectRatio() = 0;
     /// False where the desktop keeps one picture for all displays: "main display" then sets it everywhere.
     virtual bool supportsPerDisplayWallpaper() const { return true; }

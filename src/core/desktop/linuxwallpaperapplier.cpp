@@ -76,7 +76,14 @@ QCoro::Task<> LinuxWallpaperApplier::prepareWallpaper(QUrl file, DisplayScope sc
     for (qsizetype i = 0; i < targets.size(); ++i) m_backend->adoptRendered(path, targets[i], images[i]);
 }
 
-void LinuxWallpaperApplier::applyWallpaper(const QUrl &file, DisplayScope scope)
+QCoro::Task<> LinuxWallpaperApplier::applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st)
+{
+    throwIfCancelled(st);
+    showNow(file, scope);
+    co_return;
+}
+
+void LinuxWallpaperApplier::showNow(const QUrl &file, DisplayScope scope)
 {
     // Several desktops accept a path to nothing and keep the old picture while reporting success, so
     // the check has to happen here, before any of them runs.
@@ -130,7 +137,12 @@ std::optional<QUrl> LinuxWallpaperApplier::shownURL(const DisplayTarget &display
     return standardizedFileURL(QUrl::fromLocalFile(shown->path));
 }
 
-QList<std::optional<QUrl>> LinuxWallpaperApplier::desktopImageURLs(DisplayScope scope)
+QCoro::Task<QList<std::optional<QUrl>>> LinuxWallpaperApplier::desktopImageURLs(DisplayScope scope)
+{
+    co_return shownURLs(scope);
+}
+
+QList<std::optional<QUrl>> LinuxWallpaperApplier::shownURLs(DisplayScope scope)
 {
     QList<std::optional<QUrl>> result;
     const QList<DisplayTarget> targets = displays(scope);
@@ -145,14 +157,14 @@ QList<std::optional<QUrl>> LinuxWallpaperApplier::desktopImageURLs(DisplayScope 
     return result;
 }
 
-QSet<QUrl> LinuxWallpaperApplier::currentDesktopImageURLs()
+QCoro::Task<QSet<QUrl>> LinuxWallpaperApplier::currentDesktopImageURLs()
 {
     QSet<QUrl> result;
-    const auto urls = desktopImageURLs(DisplayScope::allDisplays);
+    const QList<std::optional<QUrl>> urls = shownURLs(DisplayScope::allDisplays);
     for (const std::optional<QUrl> &url : urls) {
         if (url) result.insert(*url);
     }
-    return result;
+    co_return result;
 }
 
 double LinuxWallpaperApplier::primaryDisplayAspectRatio()

@@ -21,9 +21,9 @@ public:
     explicit LinuxWallpaperApplier(std::unique_ptr<DesktopBackend> backend, DisplaySource displays = connectedDisplays);
 
     QCoro::Task<> prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st) override;
-    void applyWallpaper(const QUrl &file, DisplayScope scope) override;
-    QSet<QUrl> currentDesktopImageURLs() override;
-    QList<std::optional<QUrl>> desktopImageURLs(DisplayScope scope) override;
+    QCoro::Task<> applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st) override;
+    QCoro::Task<QSet<QUrl>> currentDesktopImageURLs() override;
+    QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) override;
     double primaryDisplayAspectRatio() override;
     bool supportsPerDisplayWallpaper() const override;
 
@@ -32,6 +32,8 @@ public:
 private:
     QList<DisplayTarget> displays(DisplayScope scope) const;
     std::optional<QUrl> shownURL(const DisplayTarget &display);
+    void showNow(const QUrl &file, DisplayScope scope);
+    QList<std::optional<QUrl>> shownURLs(DisplayScope scope);
 
     std::unique_ptr<DesktopBackend> m_backend;
     DisplaySource m_displays;

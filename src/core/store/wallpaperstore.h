@@ -126,7 +126,7 @@ private:
     QCoro::Task<SavedWallpaper> downloadAndValidate(HubbleImage candidate, std::stop_token st);
     QCoro::Task<SavedWallpaper> fetchAndValidateFile(QUrl url, QString imageID, std::stop_token st);
     static void recordShownImage(QStringList &list, const QString &value);
-    void removeAbandonedCacheFile(const QUrl &url);
+    QCoro::Task<> removeAbandonedCacheFile(QUrl url);
     void scheduleRetryIfNeeded();
     void failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st);
     void endFetch(QUuid fetchID);
@@ -139,6 +139,8 @@ private:
     void cancelActiveFetch();
     void cancelAutomaticFetchIfRunning();
     bool currentFileExists() const;
+    QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
+    QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
 
     std::shared_ptr<HubbleImageFetching> m_apiClient;
     std::shared_ptr<const WallpaperCaching> m_cache;

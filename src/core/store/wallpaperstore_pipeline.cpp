@@ -102,7 +102,9 @@ QCoro::Task<> WallpaperStore::performFetch(QUuid fetchID, bool isAutomatic, std:
                 if (m_recentContentHashes.contains(saved.contentHash)) {
                     qCInfo(lcStore).noquote()
                         << QStringLiteral("Skipping duplicate image content for %1").arg(candidate->id);
-                    removeAbandonedCacheFile(*pendingFile);
+                    co_await removeAbandonedCacheFile(*pendingFile);
+                    if (!self)
+                        co_return;
                     pendingFile.reset();
                     recordShownImage(m_recentImageIDs, verified.id);
                     continue;
@@ -115,7 +117,9 @@ QCoro::Task<> WallpaperStore::performFetch(QUuid fetchID, bool isAutomatic, std:
                 if (!self)
                     co_return;
                 throwIfCancelled(st);
-                m_applier->applyWallpaper(saved.fileURL, m_settings.displayScope);
+                co_await applier->applyWallpaper(saved.fileURL, m_settings.displayScope, st);
+                if (!self)
+                    co_return;
 
                 pendingFile.reset();
                 HubbleImage shown = verified;
@@ -127,7 +131,9 @@ QCoro::Task<> WallpaperStore::performFetch(QUuid fetchID, bool isAutomatic, std:
                 recordShownImage(m_recentImageIDs, verified.id);
                 recordShownImage(m_recentContentHashes, saved.contentHash);
 
-                QSet<QUrl> keep = m_applier->currentDesktopImageURLs();
+                QSet<QUrl> keep = co_await applier->currentDesktopImageURLs();
+                if (!self)
+                    co_return;
                 keep.insert(standardizedFileURL(saved.fileURL));
                 const std::shared_ptr<const WallpaperCaching> cache = m_cache;
                 auto prune = [cache, keep] { cache->pruneOldWallpapers(keep, StoreLimits::retainedCacheFiles); };
@@ -148,8 +154,11 @@ QCoro::Task<> WallpaperStore::performFetch(QUuid fetchID, bool isAutomatic, std:
             if (!candidateError)
                 continue;
 
-            if (pendingFile)
-                removeAbandonedCacheFile(*pendingFile);
+            if (pendingFile) {
+                co_await removeAbandonedCacheFile(*pendingFile);
+                if (!self)
+                    co_return;
+            }
             if (isApplyError(candidateError))
                 std::rethrow_exception(candidateError); // the desktop refused: no other candidate will fare better
             if (isCancellation(candidateError, st)) {
@@ -251,11 +260,13 @@ void WallpaperStore::recordShownImage(QStringList &list, const QString &value)
         list.remove(0, list.size() - StoreLimits::recentListBound);
 }
 
-void WallpaperStore::removeAbandonedCacheFile(const QUrl &url)
+QCoro::Task<> WallpaperStore::removeAbandonedCacheFile(QUrl url)
 {
     // Never pull a picture from under a display (another workspace may still show it).
-    if (m_applier->currentDesktopImageURLs().contains(standardizedFileURL(url)))
-        return;
+    const std::shared_ptr<WallpaperApplying> applier = m_applier;
+    const QSet<QUrl> shown = co_await applier->currentDesktopImageURLs();
+    if (shown.contains(standardizedFileURL(url)))
+        co_return;
     QFile::remove(url.toLocalFile());
 }
 

@@ -134,14 +134,28 @@ void WallpaperStore::updateDisplayScope(DisplayScope scope)
     persistState();
     if (!currentFileExists())
         return;
+    spawn(reapplyForDisplayScope(*m_currentLocalFileURL, scope), QStringLiteral("display scope"));
+}
+
+QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope scope)
+{
+    QPointer<WallpaperStore> self(this);
+    const std::shared_ptr<WallpaperApplying> applier = m_applier;
+    std::exception_ptr failure;
     try {
-        m_applier->applyWallpaper(*m_currentLocalFileURL, scope);
-        setErrorMessage(std::nullopt);
-    } catch (const std::exception &e) {
-        const QString message = describeError(e);
-        setErrorMessage(message);
-        qCCritical(lcStore).noquote() << QStringLiteral("Failed to re-apply wallpaper for new display scope: %1").arg(message);
+        co_await applier->applyWallpaper(file, scope, {});
+    } catch (...) {
+        failure = std::current_exception();
     }
+    if (!self)
+        co_return;
+    if (!failure) {
+        setErrorMessage(std::nullopt);
+        co_return;
+    }
+    const QString message = describeError(failure);
+    setErrorMessage(message);
+    qCCritical(lcStore).noquote() << QStringLiteral("Failed to re-apply wallpaper for new display scope: %1").arg(message);
 }
 
 void WallpaperStore::togglePaused()
@@ -174,18 +188,24 @@ void WallpaperStore::syncCurrentWallpaperToActiveSpace()
 {
     if (!currentFileExists())
         return;
-    const QList<std::optional<QUrl>> shown = m_applier->desktopImageURLs(m_settings.displayScope);
+    spawn(syncToActiveSpace(*m_currentLocalFileURL, m_settings.displayScope), QStringLiteral("workspace"));
+}
+
+QCoro::Task<> WallpaperStore::syncToActiveSpace(QUrl file, DisplayScope scope)
+{
+    const std::shared_ptr<WallpaperApplying> applier = m_applier;
+    const QList<std::optional<QUrl>> shown = co_await applier->desktopImageURLs(scope);
     if (shown.isEmpty())
-        return;
-    const QUrl target = standardizedFileURL(*m_currentLocalFileURL);
+        co_return;
+    const QUrl target = standardizedFileURL(file);
     const bool allShowCurrent = std::all_of(shown.cbegin(), shown.cend(), [&](const std::optional<QUrl> &u) {
         return u && standardizedFileURL(*u) == target;
     });
     if (allShowCurrent)
-        return;
+        co_return;
     try {
-        m_applier->applyWallpaper(*m_currentLocalFileURL, m_settings.displayScope);
-    } catch (const std::exception &) {
+        co_await applier->applyWallpaper(file, scope, {});
+    } catch (...) {
         // The next workspace switch or fetch tries again; nothing to tell the user here.
     }
 }
