@@ -8,3 +8,9 @@ foreach(tool jpeg-validate sha256-file)
   target_link_libraries(${tool} PRIVATE starvane_integrity)
   target_link_options(${tool} PRIVATE -Wl,--as-needed)
 endforeach()
+# Writes the validator's worst cases from the test corpus's own generators.
+add_executable(jpeg-adversarial ${CMAKE_CURRENT_LIST_DIR}/jpegadversarial.cpp
+  ${PROJECT_SOURCE_DIR}/tests/support/jpegcorpus.cpp)
+target_include_directories(jpeg-adversarial PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(jpeg-adversarial PRIVATE Qt6::Gui)
+set_target_properties(jpeg-adversarial PROPERTIES AUTOMOC OFF)

@@ -41,6 +41,9 @@ void TestCheckImage::reportsEachFile()
     const QString cut = write(QStringLiteral("cut.jpg"), jpeg.chopped(2));
     const QString small = write(QStringLiteral("small.png"), encodeWithQt(image.scaled(800, 450), "png"));
     const QString missing = dir.filePath(QStringLiteral("missing.jpg"));
+    // A good header with a sparse 5 GiB tail: refused without reading it into memory.
+    const QString huge = write(QStringLiteral("huge.jpg"), jpeg);
+    QVERIFY(QFile::resize(huge, qint64(5) << 30));
     const QString cacheDir = WallpaperCache::defaultDirectoryURL().toLocalFile();
     const QStringList cachedBefore = QDir(cacheDir).entryList(QDir::Files);
 
@@ -51,18 +54,19 @@ void TestCheckImage::reportsEachFile()
     QCOMPARE(text, good + QStringLiteral(": ok 1920x1080 ") + hash + QLatin1Char('\n'));
 
     text.clear();
-    QCOMPARE(runCheckImage({good, cut, small, missing}, out), 1);
+    QCOMPARE(runCheckImage({good, cut, small, missing, huge}, out), 1);
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 5);
     QVERIFY(lines[0].startsWith(good + QStringLiteral(": ok ")));
     QCOMPARE(lines[1], cut + QStringLiteral(": ") + WallpaperCacheError::truncatedImageData().description());
     QCOMPARE(lines[2], small + QStringLiteral(": ") + WallpaperCacheError::imageTooSmall(800, 450).description());
     QVERIFY(lines[3].startsWith(missing + QStringLiteral(": ")));
     QVERIFY(lines[3].size() > missing.size() + 2);
+    QCOMPARE(lines[4], huge + QStringLiteral(": ") + WallpaperCacheError::invalidImageData().description());
 
     // Checking writes nothing: neither the user's cache nor next to the files.
     QCOMPARE(QDir(cacheDir).entryList(QDir::Files), cachedBefore);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 4);
 }
 
 void TestCheckImage::noFiles()

@@ -272,8 +272,15 @@ private Q_SLOTS:
             << Response::generated(209'715'200) << HubbleAPIClient::maxDownloadBytes << "fileTooLarge:209715200";
         QTest::newRow("closes early") << Response::truncated(5'000'000, 4'000'000) << HubbleAPIClient::maxDownloadBytes
                                       << "incompleteTransfer";
-        QTest::newRow("falls silent early") << Response::truncated(5'000'000, 4'000'000, false)
-                                            << HubbleAPIClient::maxDownloadBytes << "incompleteTransfer";
+        QTest::newRow("reset early") <<
+            [] {
+                Response r = Response::truncated(5'000'000, 4'000'000);
+                r.resetWhenDone = true;
+                return r;
+            }() << HubbleAPIClient::maxDownloadBytes
+                                     << "incompleteTransfer"; // Qt reads a reset as an early close
+        QTest::newRow("falls silent early")
+            << Response::truncated(5'000'000, 4'000'000, false) << HubbleAPIClient::maxDownloadBytes << timeout;
         QTest::newRow("falls silent, unannounced") << [] {
             Response r = Response::truncated(5'000'000, 1'000'000, false);
             r.announceLength = false;

@@ -170,6 +170,18 @@ void TestJPEGIntegrityValidator::initTestCase()
     for (qsizetype at = offsetOf(fill, 0xDA); at > 2; at = offsetOf(fill.left(at), 0xDB))
         fill.insert(at, QByteArray(3, char(0xFF)));
     m_corpus[QStringLiteral("fill bytes before markers")] = fill;
+
+    // Scans long enough that the validator switches to its look-up tables part-way through.
+    const QImage large = noisyImage(240, 160, 2);
+    m_corpus[QStringLiteral("qt baseline, long scan")] = encodeWithQt(large, "jpeg", 90);
+    const auto restartsLarge =
+        runTool(QStringLiteral("cjpeg"),
+                {QStringLiteral("-quality"), QStringLiteral("95"), QStringLiteral("-restart"), QStringLiteral("3B")},
+                toNetpbm(large));
+    if (restartsLarge) m_corpus[QStringLiteral("cjpeg restart every 3 MCUs, long scan")] = *restartsLarge;
+    m_corpus[QStringLiteral("only table definitions")] = manyTableDefinitionsJPEG(32 * 1024, false);
+    m_corpus[QStringLiteral("table definitions, then a scan")] = manyTableDefinitionsJPEG(32 * 1024, true);
+    m_corpus[QStringLiteral("tiny scans, each after a redefinition")] = manyTinyScansJPEG(32 * 1024);
 }
 
 void TestJPEGIntegrityValidator::corpus_data()
@@ -206,6 +218,12 @@ void TestJPEGIntegrityValidator::corpus_data()
         {"progressive without final scan", truncated},
         {"bytes after EOI", ok},
         {"fill bytes before markers", ok},
+        {"qt baseline, long scan", ok},
+        {"cjpeg restart every 3 MCUs, long scan", ok},
+        // Definitions alone are no image; each one-block scan is complete in itself.
+        {"only table definitions", truncated},
+        {"table definitions, then a scan", ok},
+        {"tiny scans, each after a redefinition", ok},
     };
     for (const auto &r : rows)
         QTest::newRow(r.name) << QString::fromLatin1(r.name) << r.expected;
@@ -325,11 +343,19 @@ void TestJPEGIntegrityValidator::handmadeStreams()
 
 void TestJPEGIntegrityValidator::everyCutAgreesWithReference()
 {
-    for (const char *name : {"qt baseline", "cjpeg restart every MCU"}) {
+    const struct
+    {
+        const char *name;
+        qsizetype step;
+    } files[] = {{"qt baseline", 1},
+                 {"cjpeg restart every MCU", 1},
+                 {"qt baseline, long scan", 61},
+                 {"cjpeg restart every 3 MCUs, long scan", 61}};
+    for (const auto &[name, step] : files) {
         const QByteArray full = m_corpus.value(QString::fromLatin1(name));
         if (full.isEmpty()) continue;
         const JPEGSegment data = firstEntropyData(full);
-        for (qsizetype cut = 0; cut < full.size(); ++cut) {
+        for (qsizetype cut = 0; cut < full.size(); cut += step) {
             const QByteArray part = full.left(cut);
             const JPEGVerdict fast = fastVerdict(part);
             QCOMPARE(fast, literalVerdict(part));

@@ -3,6 +3,7 @@
 #include "jpegcorpus.h"
 #include "models/errors.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -49,6 +50,19 @@ QString outcome(const WallpaperCache &cache, const QString &source, const QStrin
     } catch (const FileError &) {
         return QStringLiteral("file error");
     }
+}
+
+// The same file with the frame header announcing another size.
+QByteArray withFrameSize(QByteArray jpeg, int width, int height)
+{
+    for (const JPEGSegment &s : jpegSegments(jpeg)) {
+        if (s.marker != 0xC0) continue;
+        jpeg[s.offset + 5] = char(height >> 8);
+        jpeg[s.offset + 6] = char(height & 0xFF);
+        jpeg[s.offset + 7] = char(width >> 8);
+        jpeg[s.offset + 8] = char(width & 0xFF);
+    }
+    return jpeg;
 }
 
 QStringList listing(const QString &dir)
@@ -169,6 +183,19 @@ void TestWallpaperCache::typesAndCompleteness_data()
     if (QImageWriter::supportedImageFormats().contains("tiff"))
         QTest::newRow("tiff") << encodeWithQt(image, "tiff") << QStringLiteral("jpg");
     QTest::newRow("bmp") << encodeWithQt(image, "bmp") << QStringLiteral("jpg");
+    // Beyond the largest picture we accept: refused from the header, before any decode.
+    QTest::newRow("jpeg announcing 60000x30000") << withFrameSize(jpeg, 60000, 30000) << invalidText;
+    if (QImageWriter::supportedImageFormats().contains("tiff")) {
+        // TIFF has no reduced decode, and 8000×4500 needs 144 MB: above Qt's own allocation limit, which we
+        // leave at its default for the rest of the process.
+        QByteArray tiff;
+        QBuffer buffer(&tiff);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "tiff");
+        writer.setCompression(1);
+        QVERIFY(writer.write(plainImage(8000, 4500)));
+        QTest::newRow("tiff of 8000x4500") << tiff << QStringLiteral("jpg");
+    }
     QTest::newRow("text") << QByteArray("<html>not found</html>") << invalidText;
     QTest::newRow("empty") << QByteArray() << invalidText;
 }

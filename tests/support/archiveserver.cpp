@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <sys/socket.h>
 
 namespace Starvane::Testing {
 
@@ -149,6 +150,7 @@ private:
 
     void pump()
     {
+        if (m_finished && m_response.resetWhenDone) return resetOnceWritten();
         if (!m_answered || m_response.stall || m_finished) return;
         while (m_offset < m_toSend && m_socket->bytesToWrite() < kMaxQueued) {
             const qint64 n = std::min(kChunk, m_toSend - m_offset);
@@ -172,8 +174,20 @@ private:
         }
         if (m_offset >= m_toSend) {
             m_finished = true;
-            if (m_response.closeWhenDone) m_socket->disconnectFromHost(); // after the queued bytes: a clean FIN
+            if (m_response.resetWhenDone)
+                resetOnceWritten();
+            else if (m_response.closeWhenDone)
+                m_socket->disconnectFromHost(); // after the queued bytes: a clean FIN
         }
+    }
+
+    // Closing with a zero linger time makes the kernel send an RST instead of a FIN.
+    void resetOnceWritten()
+    {
+        if (m_socket->bytesToWrite() > 0 || m_socket->state() != QAbstractSocket::ConnectedState) return;
+        const linger abortive{1, 0};
+        ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+        m_socket->abort();
     }
 
     ArchiveTestServer *m_server;

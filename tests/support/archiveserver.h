@@ -35,6 +35,8 @@ public:
         qint64 sendLimit = -1;
         /// After the last byte: close the connection (true) or keep it open without sending more (false).
         bool closeWhenDone = true;
+        /// After the last byte: reset the connection (an RST, losing what the peer has not read yet).
+        bool resetWhenDone = false;
         /// Read the request and never answer.
         bool stall = false;
         /// Sent as the Location header (redirects).

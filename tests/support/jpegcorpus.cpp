@@ -140,35 +140,87 @@ QByteArray packBits(const QString &bits)
     return out;
 }
 
-QByteArray handmadeJPEG(const QList<int> &dcCounts, const QByteArray &dcSymbols, const QList<int> &acCounts,
-                        const QByteArray &acSymbols, const QByteArray &entropyData, int width, int height,
-                        int restartInterval)
+namespace {
+
+QByteArray segment(quint8 marker, const QByteArray &payload)
 {
-    auto segment = [](quint8 marker, const QByteArray &payload) -> QByteArray {
-        QByteArray s;
-        s.append(char(0xFF)).append(char(marker));
-        const int length = int(payload.size()) + 2;
-        s.append(char(length >> 8)).append(char(length & 0xFF));
-        return s + payload;
-    };
-    auto table = [](int classAndId, const QList<int> &counts, const QByteArray &symbols) -> QByteArray {
-        QByteArray t(1, char(classAndId));
-        for (int i = 0; i < 16; ++i)
-            t.append(char(i < counts.size() ? counts[i] : 0));
-        return t + symbols;
-    };
+    QByteArray s;
+    s.append(char(0xFF)).append(char(marker));
+    const int length = int(payload.size()) + 2;
+    s.append(char(length >> 8)).append(char(length & 0xFF));
+    return s + payload;
+}
+
+QByteArray huffmanTable(int classAndId, const QList<int> &counts, const QByteArray &symbols)
+{
+    QByteArray t(1, char(classAndId));
+    for (int i = 0; i < 16; ++i)
+        t.append(char(i < counts.size() ? counts[i] : 0));
+    return t + symbols;
+}
+
+// SOI, one quantisation table and the frame header of a grey image.
+QByteArray greyFrameHeader(int width, int height)
+{
     QByteArray jpeg("\xFF\xD8", 2);
     QByteArray dqt(65, '\x01');
     dqt[0] = 0;
     jpeg += segment(0xDB, dqt);
     const QByteArray sof{"\x08", 1};
     jpeg += segment(0xC0, sof + bytesOf({height >> 8, height & 0xFF, width >> 8, width & 0xFF, 1, 1, 0x11, 0}));
-    jpeg += segment(0xC4, table(0x00, dcCounts, dcSymbols) + table(0x10, acCounts, acSymbols));
+    return jpeg;
+}
+
+QByteArray greyScanHeader()
+{
+    return segment(0xDA, bytesOf({1, 1, 0x00, 0, 63, 0}));
+}
+
+// DC: "0" is size 0. AC: "00" run 0 size 1, "01" end of block, "10" sixteen zeros, "110" run 15 size 1,
+// "1110" the impossible 0x10. One 8×8 block of "DC 0, end of block" is then the bits 001.
+QByteArray smallTables()
+{
+    return huffmanTable(0x00, {1}, QByteArray("\x00", 1)) +
+           huffmanTable(0x10, {0, 3, 1, 1}, QByteArray("\x01\x00\xF0\xF1\x10", 5));
+}
+
+} // namespace
+
+QByteArray handmadeJPEG(const QList<int> &dcCounts, const QByteArray &dcSymbols, const QList<int> &acCounts,
+                        const QByteArray &acSymbols, const QByteArray &entropyData, int width, int height,
+                        int restartInterval)
+{
+    QByteArray jpeg = greyFrameHeader(width, height);
+    jpeg += segment(0xC4, huffmanTable(0x00, dcCounts, dcSymbols) + huffmanTable(0x10, acCounts, acSymbols));
     if (restartInterval > 0) jpeg += segment(0xDD, bytesOf({restartInterval >> 8, restartInterval & 0xFF}));
-    jpeg += segment(0xDA, bytesOf({1, 1, 0x00, 0, 63, 0}));
+    jpeg += greyScanHeader();
     jpeg += entropyData;
     jpeg += QByteArray("\xFF\xD9", 2);
     return jpeg;
+}
+
+QByteArray manyTableDefinitionsJPEG(qsizetype bytes, bool endWithScan)
+{
+    QByteArray jpeg = greyFrameHeader(8, 8);
+    const QByteArray tables = smallTables();
+    QByteArray payload;
+    while (payload.size() + tables.size() <= std::min<qsizetype>(65533, bytes))
+        payload += tables;
+    const QByteArray dht = segment(0xC4, payload);
+    while (jpeg.size() < bytes)
+        jpeg += dht;
+    if (endWithScan) jpeg += greyScanHeader() + packBits(QStringLiteral("001"));
+    return jpeg + QByteArray("\xFF\xD9", 2);
+}
+
+QByteArray manyTinyScansJPEG(qsizetype bytes)
+{
+    QByteArray jpeg = greyFrameHeader(8, 8);
+    const QByteArray scan = segment(0xC4, smallTables()) + greyScanHeader() + packBits(QStringLiteral("001"));
+    jpeg.reserve(bytes + scan.size() + 2);
+    while (jpeg.size() < bytes)
+        jpeg += scan;
+    return jpeg + QByteArray("\xFF\xD9", 2);
 }
 
 } // namespace Starvane::Testing

@@ -43,6 +43,12 @@ QByteArray handmadeJPEG(const QList<int> &dcCounts, const QByteArray &dcSymbols,
                         const QByteArray &acSymbols, const QByteArray &entropyData, int width = 8, int height = 8,
                         int restartInterval = 0);
 
+/// Files that cost the validator most per byte, `bytes` long or a little more: an 8×8 grey frame followed by
+/// Huffman table definitions back to back (then one tiny scan when `endWithScan`), or by one-block scans
+/// each after its own redefinition of both tables.
+QByteArray manyTableDefinitionsJPEG(qsizetype bytes, bool endWithScan);
+QByteArray manyTinyScansJPEG(qsizetype bytes);
+
 /// The bytes given as integers (0 to 255).
 QByteArray bytesOf(std::initializer_list<int> values);
 

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "previewimage.h"
 
+#include "integrity/imagebounds.h"
+
 #include <QImageReader>
 
 namespace Starvane {
 
 namespace {
-// A whole-file decode is the last resort; allow large wallpapers but not absurd ones.
-constexpr int kFallbackAllocationLimitMB = 1024;
-
 QImage boundedPreview(QImage image)
 {
     if (image.isNull())
@@ -30,14 +29,15 @@ QImage loadPreviewImage(const QString &path)
         if (stored.isValid() && !stored.isEmpty()) {
             if (qMax(stored.width(), stored.height()) > kPreviewMaxPixelSize)
                 reader.setScaledSize(stored.scaled(kPreviewMaxPixelSize, kPreviewMaxPixelSize, Qt::KeepAspectRatio));
-            QImage image = reader.read();
+            // Formats without a reduced decode need the full size in memory: bounded by the largest
+            // wallpaper we accept, without raising Qt's limit for the whole process.
+            QImage image = readWithinWallpaperBounds(reader, stored);
             if (!image.isNull())
                 return boundedPreview(std::move(image));
         }
     }
     QImageReader whole(path);
     whole.setAutoTransform(true);
-    whole.setAllocationLimit(kFallbackAllocationLimitMB);
     return boundedPreview(whole.read());
 }
 

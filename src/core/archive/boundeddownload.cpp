@@ -106,16 +106,21 @@ QCoro::Task<QUrl> downloadBounded(ArchiveTransport transport, QUrl url, qint64 m
     co_await awaitReply(r, st); // a stop ends here with CancelledError, whatever the reply says
     watcher.drain();
 
-    // Order matters: our own limit and write failures explain an abort; then the status; then a
-    // length mismatch, which also covers the early close that Qt reports as RemoteHostClosedError;
-    // only then the transport's own error (a time-out included: it is no cancellation of ours).
+    // Order matters: our own limit and write failures explain an abort; then the status. A transfer
+    // that ended short of its announced length is incomplete only when it ended by the server closing
+    // the connection, which Qt reports as RemoteHostClosedError (a reset reads the same); any other
+    // transport error, a time-out included (it is no cancellation of ours), passes through unchanged.
     if (const std::optional<qint64> tooLarge = watcher.limitError()) throw HubbleAPIError::fileTooLarge(*tooLarge);
     if (const std::optional<QString> writeError = watcher.writeError()) throw FileError(*writeError);
     const int status = httpStatusOf(r);
     if (status != 0 && (status < 200 || status > 299)) throw HubbleAPIError::httpStatus(status);
     const qint64 announced = announcedLengthOf(r);
+    const bool endedShort = status != 0 && announced > 0 && watcher.written() < announced;
+    const QNetworkReply::NetworkError transportError = r->error();
+    if (transportError != QNetworkReply::NoError &&
+        !(endedShort && transportError == QNetworkReply::RemoteHostClosedError))
+        throw NetworkError(int(transportError), r->errorString());
     if (status != 0 && announced > 0 && watcher.written() != announced) throw HubbleAPIError::incompleteTransfer();
-    if (r->error() != QNetworkReply::NoError) throw NetworkError(int(r->error()), r->errorString());
     if (status == 0) throw HubbleAPIError::invalidResponse();
 
     if (!part.flush()) throw FileError(part.errorString());

@@ -110,7 +110,7 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
         std::uint32_t e = dc.lookahead[buf >> (64 - lookaheadBits)];
         if (e >> 16 != kindNormal) [[unlikely]] {
             if (e >> 16 != kindSlow) return false;
-            e = dc.slowEntry(false, std::uint32_t(buf >> 48));
+            e = dc.slowEntry(std::uint32_t(buf >> 48));
             if (e >> 16 != kindNormal) return false;
         }
         consume(int(e & 0xFF));
@@ -124,7 +124,7 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
                 // One symbol at a time: a long code, damage, or a group that would run past the block's end.
                 e = ac.lookahead[buf >> (64 - lookaheadBits)];
                 if (e >> 16 > kindZeroRun) {
-                    if (e >> 16 == kindSlow) e = ac.slowEntry(true, std::uint32_t(buf >> 48));
+                    if (e >> 16 == kindSlow) e = ac.slowEntry(std::uint32_t(buf >> 48));
                     if (e >> 16 > kindZeroRun) return false;
                 }
                 consume(int(e & 0xFF));
@@ -136,6 +136,23 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
             k += int((g >> 8) & 0xFF);
             // An end-of-block or a run of sixteen zeros may overshoot; a coefficient may not.
             if (k >= 64) return k == 64 || g >> 24 == kindZeroRun;
+        }
+    };
+
+    // The same walk without look-ups, for tables that have none yet.
+    auto decodeBlockCanonically = [&](const HuffmanTable &dc, const HuffmanTable &ac) STARVANE_ALWAYS_INLINE -> bool {
+        if (!refill()) return false;
+        std::uint32_t e = dc.canonicalEntry(std::uint32_t(buf >> 48));
+        if (e >> 16 != kindNormal) return false;
+        consume(int(e & 0xFF));
+        int k = 1;
+        while (true) {
+            if (!refill()) return false;
+            e = ac.canonicalEntry(std::uint32_t(buf >> 48));
+            if (e >> 16 > kindZeroRun) return false;
+            consume(int(e & 0xFF));
+            k += int((e >> 8) & 0xFF);
+            if (k >= 64) return k == 64 || e >> 16 == kindZeroRun;
         }
     };
 
@@ -166,14 +183,26 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
         // the components ahead of it in that MCU are decoded first.
         for (int j = 0; j < firstMissing; ++j)
             for (int b = 0; b < blocksPerComp[j]; ++b)
-                if (!decodeBlock(*comps[j].dcTable, *comps[j].acTable)) return JPEGVerdict::truncatedImageData;
+                if (!decodeBlockCanonically(*comps[j].dcTable, *comps[j].acTable))
+                    return JPEGVerdict::truncatedImageData;
         if (bits < 0) return JPEGVerdict::truncatedImageData;
         return JPEGVerdict::invalidImageData;
     }
 
+    bool lookupsReady = true;
+    for (int j = 0; j < compCount; ++j)
+        lookupsReady = lookupsReady && comps[j].dcTable->lookupsBuilt && comps[j].acTable->lookupsBuilt;
+
     std::uint32_t restartCounter = 0;
     std::uint32_t sinceRestart = 0;
     for (std::uint64_t mcu = 0; mcu < mcuCount; ++mcu) {
+        if (!lookupsReady && pos - start >= lookupBudgetBytes) {
+            for (int j = 0; j < compCount; ++j) {
+                if (!comps[j].dcTable->lookupsBuilt) comps[j].dcTable->buildLookups();
+                if (!comps[j].acTable->lookupsBuilt) comps[j].acTable->buildLookups();
+            }
+            lookupsReady = true;
+        }
         if (restartInterval > 0 && mcu > 0 && sinceRestart == restartInterval) {
             if (bits < 0) return JPEGVerdict::truncatedImageData;
             std::size_t p = plainReaderPosition();
@@ -190,8 +219,13 @@ JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const Scan
         for (int j = 0; j < compCount; ++j) {
             const HuffmanTable &dc = *comps[j].dcTable;
             const HuffmanTable &ac = *comps[j].acTable;
-            for (int b = blocksPerComp[j]; b > 0; --b)
-                if (!decodeBlock(dc, ac)) return JPEGVerdict::truncatedImageData;
+            if (lookupsReady) {
+                for (int b = blocksPerComp[j]; b > 0; --b)
+                    if (!decodeBlock(dc, ac)) return JPEGVerdict::truncatedImageData;
+            } else {
+                for (int b = blocksPerComp[j]; b > 0; --b)
+                    if (!decodeBlockCanonically(dc, ac)) return JPEGVerdict::truncatedImageData;
+            }
         }
         ++sinceRestart;
     }

@@ -30,37 +30,99 @@ constexpr std::uint32_t makeEntry(std::uint32_t kind, std::uint32_t skipBits, st
     return kind << 16 | increment << 8 | skipBits;
 }
 
+// A table from a DHT segment. Defining one only reads its code lengths: the look-up tables that make decoding
+// fast cost thousands of steps to build, so they are built when a scan has used the table for a while and
+// kept until the table is redefined. A file of nothing but definitions, or of tiny scans each after a
+// redefinition, then costs what its bytes cost.
 struct HuffmanTable
 {
     std::array<std::int32_t, 17> maxCode;
     std::array<std::int32_t, 17> valOffset;
-    std::vector<u8> symbols;
+    const u8 *symbols = nullptr; // inside the file's bytes, which outlive the walk
+    int symbolCount = 0;
+    bool ac = false;
+    bool defined = false;
+    bool lookupsBuilt = false; // lookahead (and group, for AC) match the current definition
     std::array<std::uint32_t, 1 << lookaheadBits> lookahead;
     // AC only. Bits 0-7: bits to skip; 8-15: how far k moves; 16-23: how far k moves before the last
     // symbol; 24-31: the last symbol's kind (kindNormal or kindZeroRun), or kindBad/kindSlow for the first.
     std::vector<std::uint32_t> group;
-    bool defined = false;
 
-    // The canonical match on the bits of `window` (`width` bits wide) from bit `offset` on, using at most
-    // the bits left in the window. Returns the entry, or kindSlow when no code fits.
-    std::uint32_t entryInWindow(bool ac, std::uint32_t window, int width, int offset) const
+    // Canonical code assignment: all a table needs before a scan uses it.
+    void define(const u8 *counts, const u8 *syms, int count, bool isAC)
     {
-        for (int l = 1; offset + l <= width; ++l) {
+        symbols = syms;
+        symbolCount = count;
+        ac = isAC;
+        maxCode.fill(-1);
+        valOffset.fill(0);
+        std::int32_t code = 0;
+        std::int32_t k = 0;
+        for (int l = 1; l <= 16; ++l) {
+            const int n = counts[l - 1];
+            if (n >= 1) {
+                valOffset[l] = k - code;
+                k += n;
+                code += n;
+                maxCode[l] = code - 1;
+            }
+            code <<= 1;
+        }
+        defined = true;
+        lookupsBuilt = false;
+    }
+
+    // What decoding `symbol` with a code of `length` bits means for the block walk.
+    static std::uint32_t entryFor(bool ac, int length, u8 symbol)
+    {
+        const std::uint32_t size = symbol & 0x0F;
+        if (!ac) return makeEntry(kindNormal, length + size, 0);
+        if (symbol == 0x00) return makeEntry(kindZeroRun, length, 64); // ends the block: k reaches 64 at least
+        if (symbol == 0xF0) return makeEntry(kindZeroRun, length, 16);
+        if (size == 0) return makeEntry(kindBad, 0, 0);
+        return makeEntry(kindNormal, length + size, (symbol >> 4) + 1);
+    }
+
+    // The canonical match on the bits of `window` (`width` bits wide) from bit `offset` on, trying code
+    // lengths from `firstLength` up to 16 or the end of the window. Returns the entry, or `noMatch`.
+    std::uint32_t match(std::uint32_t window, int width, int offset, int firstLength, std::uint32_t noMatch) const
+    {
+        for (int l = firstLength; l <= 16 && offset + l <= width; ++l) {
             const std::int32_t c = std::int32_t((window >> (width - offset - l)) & ((1u << l) - 1));
             if (c <= maxCode[l]) {
                 const std::int32_t index = valOffset[l] + c;
-                if (index < 0 || index >= std::int32_t(symbols.size())) return makeEntry(kindBad, 0, 0);
-                return entryFor(ac, l, symbols[std::size_t(index)]);
+                if (index < 0 || index >= symbolCount) return makeEntry(kindBad, 0, 0);
+                return entryFor(ac, l, symbols[index]);
             }
         }
-        return makeEntry(kindSlow, 0, 0);
+        return noMatch;
     }
 
+    // Any code, walked bit by bit: `top16` holds the next 16 bits of the stream.
+    std::uint32_t canonicalEntry(std::uint32_t top16) const { return match(top16, 16, 0, 1, makeEntry(kindBad, 0, 0)); }
+
+    // Codes of 10 to 16 bits, after the lookahead said kindSlow.
+    std::uint32_t slowEntry(std::uint32_t top16) const
+    {
+        return match(top16, 16, 0, lookaheadBits + 1, makeEntry(kindBad, 0, 0));
+    }
+
+    // The lookahead runs the same canonical match on every 9-bit prefix, so short codes resolve exactly as
+    // the bit-by-bit walk resolves them (over-full code spaces included).
+    void buildLookups()
+    {
+        for (std::uint32_t v = 0; v < lookahead.size(); ++v)
+            lookahead[v] = match(v, lookaheadBits, 0, 1, makeEntry(kindSlow, 0, 0));
+        if (ac) buildGroups();
+        lookupsBuilt = true;
+    }
+
+private:
     void buildGroups()
     {
-        group.assign(std::size_t(1) << groupBits, 0);
+        group.resize(std::size_t(1) << groupBits);
         for (std::uint32_t v = 0; v < group.size(); ++v) {
-            const std::uint32_t first = entryInWindow(true, v, groupBits, 0);
+            const std::uint32_t first = match(v, groupBits, 0, 1, makeEntry(kindSlow, 0, 0));
             if (first >> 16 > kindZeroRun) {
                 group[v] = (first >> 16) << 24;
                 continue;
@@ -83,67 +145,6 @@ struct HuffmanTable
             group[v] = lastKind << 24 | before << 16 | advance << 8 | skip;
         }
     }
-
-    // What decoding `symbol` with a code of `length` bits means for the block walk.
-    static std::uint32_t entryFor(bool ac, int length, u8 symbol)
-    {
-        const std::uint32_t size = symbol & 0x0F;
-        if (!ac) return makeEntry(kindNormal, length + size, 0);
-        if (symbol == 0x00) return makeEntry(kindZeroRun, length, 64); // ends the block: k reaches 64 at least
-        if (symbol == 0xF0) return makeEntry(kindZeroRun, length, 16);
-        if (size == 0) return makeEntry(kindBad, 0, 0);
-        return makeEntry(kindNormal, length + size, (symbol >> 4) + 1);
-    }
-
-    // Canonical code assignment; the lookahead is filled by running the same bit-by-bit match on
-    // every 9-bit prefix, so short codes resolve exactly as the canonical walk would resolve them.
-    void build(const u8 *counts, const u8 *syms, int symbolCount, bool ac)
-    {
-        symbols.assign(syms, syms + symbolCount);
-        maxCode.fill(-1);
-        valOffset.fill(0);
-        std::int32_t code = 0;
-        std::int32_t k = 0;
-        for (int l = 1; l <= 16; ++l) {
-            const int n = counts[l - 1];
-            if (n >= 1) {
-                valOffset[l] = k - code;
-                k += n;
-                code += n;
-                maxCode[l] = code - 1;
-            }
-            code <<= 1;
-        }
-        for (std::uint32_t v = 0; v < lookahead.size(); ++v) {
-            std::uint32_t entry = makeEntry(kindSlow, 0, 0);
-            for (int l = 1; l <= lookaheadBits; ++l) {
-                const std::int32_t c = std::int32_t(v >> (lookaheadBits - l));
-                if (c <= maxCode[l]) {
-                    const std::int32_t index = valOffset[l] + c;
-                    entry = (index < 0 || index >= symbolCount) ? makeEntry(kindBad, 0, 0)
-                                                                : entryFor(ac, l, symbols[index]);
-                    break;
-                }
-            }
-            lookahead[v] = entry;
-        }
-        group.clear(); // built when a scan first uses the table: most damaged files never get that far
-        defined = true;
-    }
-
-    // Codes of 10 to 16 bits: `top16` holds the next 16 bits of the stream.
-    std::uint32_t slowEntry(bool ac, std::uint32_t top16) const
-    {
-        for (int l = lookaheadBits + 1; l <= 16; ++l) {
-            const std::int32_t c = std::int32_t(top16 >> (16 - l));
-            if (c <= maxCode[l]) {
-                const std::int32_t index = valOffset[l] + c;
-                if (index < 0 || index >= std::int32_t(symbols.size())) return makeEntry(kindBad, 0, 0);
-                return entryFor(ac, l, symbols[index]);
-            }
-        }
-        return makeEntry(kindBad, 0, 0);
-    }
 };
 
 struct Component
@@ -156,12 +157,18 @@ struct Component
 struct ScanComponent
 {
     const Component *comp;
-    const HuffmanTable *dcTable; // null when never defined
-    const HuffmanTable *acTable;
+    HuffmanTable *dcTable; // null when never defined
+    HuffmanTable *acTable;
 };
+
+// A scan whose tables have no look-ups yet is walked code by code until it has used this many bytes; only a
+// scan that long pays for building them (tens of microseconds), so the building never costs more than a
+// small share of the bytes that led to it.
+constexpr std::size_t lookupBudgetBytes = 16 * 1024;
 
 /// Walks the entropy-coded data of one sequential scan that starts at `start`: every block of every MCU,
 /// with restart markers every `restartInterval` MCUs. On success `stop` is where the data reader stopped.
+/// Builds the look-ups of the scan's tables when the scan is long enough to repay them.
 JPEGVerdict decodeScan(const u8 *d, std::size_t n, std::size_t start, const ScanComponent *comps, int compCount,
                        std::uint64_t mcuCount, const int *blocksPerComp, std::uint32_t restartInterval,
                        std::size_t &stop);

@@ -27,7 +27,11 @@ struct Walk
     std::size_t n;
     std::array<HuffmanTable, 16> dcTables;
     std::array<HuffmanTable, 16> acTables;
-    std::vector<Component> components;
+    // Counts are single bytes, so 255 entries always suffice: a scan costs no allocation.
+    std::array<Component, 255> components;
+    int componentCount = 0;
+    std::array<ScanComponent, 255> scan;
+    std::array<int, 255> blocks;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t restartInterval = 0;
@@ -76,7 +80,7 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
     using V = JPEGVerdict;
     if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return V::invalidImageData;
 
-    // Sixteen tables of each class are 100 KB: keep them off the caller's stack.
+    // Sixteen tables of each class and the scan lists are over 100 KB: keep them off the caller's stack.
     std::unique_ptr<Walk> walk;
     try {
         walk = std::make_unique<Walk>();
@@ -119,11 +123,11 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
                 if (count == 0 || 6 + 3 * std::size_t(count) > payloadSize) return V::invalidImageData;
                 w.height = std::uint32_t(pl[1]) << 8 | pl[2];
                 w.width = std::uint32_t(pl[3]) << 8 | pl[4];
-                w.components.clear();
+                w.componentCount = 0;
                 for (int i = 0; i < count; ++i) {
                     const u8 *entry = pl + 6 + 3 * i;
                     if (entry[1] < 0x10 || (entry[1] & 0x0F) == 0) return V::invalidImageData;
-                    w.components.push_back({entry[0], entry[1] >> 4, entry[1] & 0x0F});
+                    w.components[std::size_t(w.componentCount++)] = {entry[0], entry[1] >> 4, entry[1] & 0x0F};
                 }
                 w.progressive = marker == 0xC2;
             } else if (marker == 0xC4) {
@@ -138,7 +142,7 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
                     if (q + 17 + std::size_t(total) > end) return V::invalidImageData;
                     const bool ac = classAndId >= 16;
                     HuffmanTable &table = ac ? w.acTables[classAndId & 0x0F] : w.dcTables[classAndId & 0x0F];
-                    table.build(counts, d + q + 17, total, ac);
+                    table.define(counts, d + q + 17, total, ac);
                     q += 17 + std::size_t(total);
                 }
             } else if (marker == 0xDD) {
@@ -148,48 +152,47 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
                 if (payloadSize < 4 || w.width == 0 || w.height == 0) return V::invalidImageData;
                 const int count = pl[0];
                 if (count == 0 || 1 + 2 * std::size_t(count) + 3 > payloadSize) return V::invalidImageData;
-                std::vector<ScanComponent> scan;
-                std::vector<int> blocks;
-                scan.reserve(std::size_t(count));
+                const auto frame = w.components.begin();
+                const auto frameEnd = frame + w.componentCount;
                 for (int j = 0; j < count; ++j) {
                     const u8 id = pl[1 + 2 * j];
                     const u8 selectors = pl[2 + 2 * j];
                     const Component *comp = nullptr;
-                    for (const Component &c : w.components) {
-                        if (c.id == id) {
-                            comp = &c;
+                    for (auto c = frame; c != frameEnd; ++c) {
+                        if (c->id == id) {
+                            comp = &*c;
                             break;
                         }
                     }
                     if (!comp) return V::invalidImageData;
-                    const HuffmanTable &dc = w.dcTables[selectors >> 4];
+                    HuffmanTable &dc = w.dcTables[selectors >> 4];
                     HuffmanTable &ac = w.acTables[selectors & 0x0F];
-                    if (ac.defined && ac.group.empty() && !w.progressive) ac.buildGroups();
-                    scan.push_back({comp, dc.defined ? &dc : nullptr, ac.defined ? &ac : nullptr});
+                    w.scan[std::size_t(j)] = {comp, dc.defined ? &dc : nullptr, ac.defined ? &ac : nullptr};
                 }
                 std::size_t next;
                 if (!w.progressive) {
                     int hMax = 1;
                     int vMax = 1;
-                    for (const Component &c : w.components) {
-                        hMax = std::max(hMax, c.hFactor);
-                        vMax = std::max(vMax, c.vFactor);
+                    for (auto c = frame; c != frameEnd; ++c) {
+                        hMax = std::max(hMax, c->hFactor);
+                        vMax = std::max(vMax, c->vFactor);
                     }
                     std::uint64_t mcus;
                     if (count == 1) {
-                        const Component &c = *scan[0].comp;
+                        const Component &c = *w.scan[0].comp;
                         const std::uint64_t cw = ceilDiv(std::uint64_t(w.width) * c.hFactor, hMax);
                         const std::uint64_t ch = ceilDiv(std::uint64_t(w.height) * c.vFactor, vMax);
                         mcus = ceilDiv(cw, 8) * ceilDiv(ch, 8);
-                        blocks.push_back(1);
+                        w.blocks[0] = 1;
                     } else {
                         mcus = ceilDiv(w.width, 8 * std::uint64_t(hMax)) * ceilDiv(w.height, 8 * std::uint64_t(vMax));
-                        for (const ScanComponent &sc : scan)
-                            blocks.push_back(sc.comp->hFactor * sc.comp->vFactor);
+                        for (int j = 0; j < count; ++j)
+                            w.blocks[std::size_t(j)] =
+                                w.scan[std::size_t(j)].comp->hFactor * w.scan[std::size_t(j)].comp->vFactor;
                     }
                     std::size_t stop = end;
                     const V verdict =
-                        decodeScan(d, n, end, scan.data(), count, mcus, blocks.data(), w.restartInterval, stop);
+                        decodeScan(d, n, end, w.scan.data(), count, mcus, w.blocks.data(), w.restartInterval, stop);
                     if (verdict != V::ok) return verdict;
                     next = advanceToNextMarker(d, n, stop);
                 } else {
@@ -209,7 +212,7 @@ JPEGVerdict JPEGIntegrityValidator::check(const u8 *d, std::size_t n) noexcept
             if (pos >= n) return V::truncatedImageData;
         }
     } catch (const std::bad_alloc &) {
-        // Only the small per-scan lists allocate; running out of memory is not the file's fault, but
+        // Only a table's first look-ups allocate; running out of memory is not the file's fault, but
         // the file cannot be accepted either.
         return V::truncatedImageData;
     }

@@ -2,6 +2,7 @@
 #include "wallpapercache.h"
 
 #include "contenthash.h"
+#include "imagebounds.h"
 #include "jpegintegrityvalidator.h"
 #include "models/errors.h"
 #include "models/fileurls.h"
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
-#include <mutex>
 
 namespace Starvane {
 
@@ -34,11 +34,6 @@ WallpaperCache::WallpaperCache(QUrl directoryURL, qint64 minimumWidth, qint64 mi
     : m_directoryURL(std::move(directoryURL)), m_minimumWidth(minimumWidth), m_minimumHeight(minimumHeight),
       m_minimumAspectRatio(minimumAspectRatio), m_maximumAspectRatio(maximumAspectRatio)
 {
-    // Formats without reduced decoding (PNG, WebP) decode at full size before scaling down, and Qt refuses
-    // anything above 128 MB: an 8000×4500 PNG would be called broken. The limit is process-wide, so raise it
-    // once, here, before any worker thread reads an image.
-    static std::once_flag raised;
-    std::call_once(raised, [] { QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), 1024)); });
 }
 
 QUrl WallpaperCache::defaultDirectoryURL()
@@ -61,6 +56,8 @@ ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
     if (format.isEmpty()) throw WallpaperCacheError::invalidImageData();
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty()) throw WallpaperCacheError::invalidImageData();
+    // Before anything reads more than the header: a picture beyond what we would ever show is no wallpaper.
+    if (!withinWallpaperBounds(size, file.size())) throw WallpaperCacheError::invalidImageData();
 
     const qint64 width = size.width();
     const qint64 height = size.height();
@@ -118,7 +115,7 @@ void WallpaperCache::verifyImageIntegrity(const QString &path, const QByteArray 
     if (full.isValid() && std::max(full.width(), full.height()) > thumbnailMaxPixelSize)
         reader.setScaledSize(
             full.scaled(thumbnailMaxPixelSize, thumbnailMaxPixelSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    if (reader.read().isNull()) throw WallpaperCacheError::truncatedImageData();
+    if (readWithinWallpaperBounds(reader, full).isNull()) throw WallpaperCacheError::truncatedImageData();
 }
 
 void WallpaperCache::verifyPNGTrailer(const QString &path)
