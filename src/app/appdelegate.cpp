@@ -6,7 +6,6 @@
 #include "desktop/linuxwallpaperapplier.h"
 #include "desktop/systemevents.h"
 #include "integrity/wallpapercache.h"
-#include "launchatlogin.h"
 #include "logging.h"
 #include "menubarcontentview.h"
 #include "store/keyvaluestore.h"
@@ -23,7 +22,6 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
