@@ -38,7 +38,8 @@ private Q_SLOTS:
         QVERIFY2(LaunchAtLogin::setEnabled(true, &error), qPrintable(error));
         QFile entry(LaunchAtLogin::entryPath());
         QVERIFY(entry.open(QIODevice::ReadOnly));
-        QVERIFY(entry.readAll().contains("\nIcon=" + kDesktopFileId.toUtf8() + "\n"));
+        const QByteArray icon = "\nIcon=" + kDesktopFileId.toUtf8() + "\n";
+        QVERIFY(entry.readAll().contains(icon));
         QVERIFY(QFile::exists(packaging + kDesktopFileId + QStringLiteral(".svg")));
     }
 

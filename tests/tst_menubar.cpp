@@ -233,7 +233,8 @@ private Q_SLOTS:
         QFile f(entry);
         QVERIFY(f.open(QIODevice::ReadOnly));
         // The absolute path: the session's PATH need not lead to this program.
-        QVERIFY(f.readAll().contains("Exec=" + QCoreApplication::applicationFilePath().toUtf8() + " --at-login\n"));
+        const QByteArray exec = "Exec=" + QCoreApplication::applicationFilePath().toUtf8() + " --at-login\n";
+        QVERIFY(f.readAll().contains(exec));
         view.rebuild();
         login = find(view.menu(), "Launch at Login");
         QVERIFY(login->isChecked());

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
