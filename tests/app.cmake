@@ -1,2 +1,8 @@
 starvane_add_test(tst_menubar LIBS starvane_shell)
 starvane_add_test(tst_updatecontroller LIBS starvane_shell)
+# GLib's desktop-entry reader stands in for the session that starts the autostart entry.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(STARVANE_GIO_UNIX REQUIRED IMPORTED_TARGET gio-unix-2.0)
+starvane_add_test(tst_launchatlogin LIBS starvane_shell PkgConfig::STARVANE_GIO_UNIX)
+target_compile_definitions(tst_launchatlogin PRIVATE STARVANE_PACKAGING_DIR="${PROJECT_SOURCE_DIR}/packaging")
+starvane_add_test(tst_controlservice LIBS starvane_shell)

@@ -40,6 +40,25 @@ private Q_SLOTS:
             << QStringList{"check-image", "a.jpg", "dir with space/b.jpg", "next"} << Kind::checkImage << false
             << QStringList{"a.jpg", "dir with space/b.jpg", "next"} << QString();
 
+        QTest::newRow("status --json") << QStringList{"status", "--json"} << Kind::status << false << none << QString();
+        for (const char *word : {"manual", "5m", "15m", "hourly", "daily"})
+            QTest::addRow("frequency %s", word) << QStringList{"frequency", word} << Kind::frequency << false << none << QString();
+        QTest::newRow("displays all") << QStringList{"displays", "all"} << Kind::displays << false << none << QString();
+        QTest::newRow("displays main") << QStringList{"displays", "main"} << Kind::displays << false << none << QString();
+
+        const QString frequencyWords = QStringLiteral("'frequency' needs one of: manual, 5m, 15m, hourly, daily");
+        QTest::newRow("frequency without a word") << QStringList{"frequency"} << Kind::invalid << false << none << frequencyWords;
+        QTest::newRow("frequency by its label") << QStringList{"frequency", "every15Minutes"} << Kind::invalid << false << none << frequencyWords;
+        QTest::newRow("frequency twice") << QStringList{"frequency", "5m", "daily"} << Kind::invalid << false << none << frequencyWords;
+        QTest::newRow("displays, wrong case") << QStringList{"displays", "Main"} << Kind::invalid << false << none
+                                              << QStringLiteral("'displays' needs one of: all, main");
+        QTest::newRow("json before the command") << QStringList{"--json", "status"} << Kind::invalid << false << none
+                                                 << QStringLiteral("unknown command '--json'");
+        QTest::newRow("status with a word") << QStringList{"status", "now"} << Kind::invalid << false << none
+                                            << QStringLiteral("'status' takes no arguments but --json");
+        QTest::newRow("json on another command") << QStringList{"next", "--json"} << Kind::invalid << false << none
+                                                 << QStringLiteral("'next' takes no arguments");
+
         QTest::newRow("check-image without files")
             << QStringList{"check-image"} << Kind::invalid << false << none
             << QStringLiteral("'check-image' needs at least one file");
@@ -75,13 +94,15 @@ private Q_SLOTS:
         if (kind != Kind::invalid) QCOMPARE(c.atLogin, atLogin);
         QCOMPARE(c.files, files);
         QCOMPARE(c.error, error);
+        QCOMPARE(c.json, arguments.contains("--json") && kind == Kind::status);
+        QCOMPARE(c.choice, kind == Kind::frequency || kind == Kind::displays ? arguments.last() : QString());
     }
 
     void usageNamesEveryCommand()
     {
         const QString usage = usageText();
-        for (const char *word : {"next", "pause", "resume", "status", "show", "quit", "check-image", "--help",
-                                 "--version"})
+        for (const char *word : {"next", "pause", "resume", "status", "--json", "frequency", "displays", "show", "quit",
+                                 "check-image", "--help", "--version"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
     }
 };

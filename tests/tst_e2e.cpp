@@ -20,6 +20,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -364,6 +366,9 @@ private Q_SLOTS:
                                          << QStringLiteral("starvane: unknown command 'shuffle'\n\nUsage:[\\s\\S]*");
         QTest::newRow("extra argument") << QStringList{"next", "twice"} << 2 << QString()
                                         << QStringLiteral("starvane: 'next' takes no arguments\n[\\s\\S]*");
+        QTest::newRow("status --json") << QStringList{"status", "--json"} << 1 << QString() << notRunning;
+        QTest::newRow("unknown frequency") << QStringList{"frequency", "weekly"} << 2 << QString()
+                                           << QStringLiteral("starvane: 'frequency' needs one of: [^\n]*\n\nUsage:[\\s\\S]*");
     }
 
     void commandsWithoutInstance()
@@ -593,6 +598,28 @@ private Q_SLOTS:
         QCOMPARE(statusField(resume.out, QStringLiteral("Status")), QStringLiteral("Auto: Every hour"));
         QVERIFY2(QDateTime::fromString(statusField(resume.out, QStringLiteral("Next change")), Qt::ISODate).isValid(),
                  qPrintable(resume.out));
+    }
+
+    void scriptsReadAndSetTheState()
+    {
+        const auto json = [&] {
+            const Run run = runStarvane({QStringLiteral("status"), QStringLiteral("--json")}, m_env);
+            return run.code == 0 ? QJsonDocument::fromJson(run.out.toUtf8()).object() : QJsonObject();
+        };
+        QJsonObject s = json();
+        QCOMPARE(s.value(QLatin1String("id")).toString(), m_shownID);
+        QCOMPARE(s.value(QLatin1String("file")).toString(), m_shownFile);
+        QCOMPARE(s.value(QLatin1String("hash")).toString(),
+                 SettingsKeyValueStore(stateFile()).string(StoreKeys::currentHash).value_or(QString()));
+        QCOMPARE(s.value(QLatin1String("frequency")).toString(), QStringLiteral("hourly"));
+
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("15m")}, m_env).code, 0);
+        QCOMPARE(json().value(QLatin1String("frequency")).toString(), QStringLiteral("15m"));
+        // A bad word is refused before anything is sent.
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("15")}, m_env).code, 2);
+        QCOMPARE(json().value(QLatin1String("frequency")).toString(), QStringLiteral("15m"));
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("hourly")}, m_env).code, 0);
+        QCOMPARE(json().value(QLatin1String("frequency")).toString(), QStringLiteral("hourly"));
     }
 
     void hostileArchiveChangesNothing()

@@ -5,8 +5,10 @@
 #include "storeharness.h"
 #include "updatecontroller.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,12 +25,20 @@ QStringList texts(const QMenu *menu)
     return out;
 }
 
-QAction *find(const QMenu *menu, const QString &text)
+QAction *find(const QWidget *menu, const QString &text)
 {
     for (QAction *a : menu->actions())
         if (a->text() == text)
             return a;
     return nullptr;
+}
+
+/// Menus, actions and choice groups alive under `root`, once the deletions a rebuild queued have run.
+int menuObjects(const QObject *root)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return int(root->findChildren<QMenu *>().size() + root->findChildren<QAction *>().size() +
+               root->findChildren<QActionGroup *>().size());
 }
 } // namespace
 
@@ -57,6 +67,81 @@ private Q_SLOTS:
         image.title = title;
         QCOMPARE(MenuBarContentView::wallpaperTitle(image), shown);
         QCOMPARE(MenuBarContentView::wallpaperTitle(std::nullopt), QStringLiteral("Starvane"));
+    }
+
+    void titleLineShowsAmpersandsLiterally_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("actionText");
+        QTest::newRow("short") << "Stars & Dust" << "Stars && Dust";
+        // Escaping first would make the cut count "&&" as two characters.
+        QTest::newRow("cut, then escaped") << QString(28, QLatin1Char('a')) + "& more" << QString(28, QLatin1Char('a')) + "&&" + QChar(0x2026);
+    }
+
+    void titleLineShowsAmpersandsLiterally()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, actionText);
+        StoreHarness h;
+        auto &store = h.build();
+        MenuBarContentView view(&store, nullptr, [] {});
+        HubbleImage image = makeImage(QStringLiteral("x"));
+        image.title = title;
+        h.access().setCurrentImage(image);
+        QAction *line = view.menu()->actions().at(0);
+        QCOMPARE(line->text(), actionText);
+        // What a menu draws: mnemonic markers removed.
+        QCOMPARE(line->iconText(), MenuBarContentView::wallpaperTitle(image));
+    }
+
+    void choosingTheSelectedChoiceKeepsItTicked_data()
+    {
+        QTest::addColumn<QString>("submenu");
+        QTest::newRow("frequency") << "Change Frequency";
+        QTest::newRow("displays") << "Displays";
+    }
+
+    void choosingTheSelectedChoiceKeepsItTicked()
+    {
+        QFETCH(QString, submenu);
+        StoreHarness h;
+        auto &store = h.build();
+        MenuBarContentView view(&store, nullptr, [] {});
+        QMenu *choices = find(view.menu(), submenu)->menu();
+        QAction *selected = nullptr;
+        for (QAction *a : choices->actions())
+            if (a->isChecked())
+                selected = a;
+        QVERIFY(selected);
+        const AppSettings before = store.settings();
+        selected->trigger();
+        QCOMPARE(store.settings(), before);
+        choices = find(view.menu(), submenu)->menu();
+        QStringList ticked;
+        for (QAction *a : choices->actions())
+            if (a->isChecked())
+                ticked << a->text();
+        QCOMPARE(ticked, QStringList{selected->text()});
+    }
+
+    void rebuildingLeavesNothingBehind()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        MenuBarContentView view(&store, nullptr, [] {});
+        QMenuBar bar;
+        view.attachMenuBar(&bar);
+        const int trayOnce = menuObjects(view.menu());
+        const int barOnce = menuObjects(&bar);
+        QVERIFY(trayOnce > 15 && barOnce > 5);
+        for (int i = 0; i < 1000; ++i) {
+            if (i % 100 == 0)
+                store.togglePaused(); // through the store, as in use
+            else
+                view.rebuild();
+        }
+        QCOMPARE(menuObjects(view.menu()), trayOnce);
+        QCOMPARE(menuObjects(&bar), barOnce);
     }
 
     void statusSummary_data()
@@ -147,7 +232,9 @@ private Q_SLOTS:
         const QString entry = config.path() + QStringLiteral("/autostart/starvane.desktop");
         QFile f(entry);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(f.readAll().contains("Exec=starvane --at-login"));
+        // The absolute path: the session's PATH need not lead to this program.
+        const QByteArray exec = "Exec=" + QCoreApplication::applicationFilePath().toUtf8() + " --at-login\n";
+        QVERIFY(f.readAll().contains(exec));
         view.rebuild();
         login = find(view.menu(), "Launch at Login");
         QVERIFY(login->isChecked());
@@ -156,22 +243,23 @@ private Q_SLOTS:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void updateItemOnlyInsideAnAppImage()
+    void updateItemOnlyWithAFeed()
     {
         StoreHarness h;
         auto &store = h.build();
         QNetworkAccessManager nam;
-        UpdateController unsupported(&nam, QStringLiteral("/usr/bin/starvane"), QUrl(QStringLiteral("https://example.test/appcast.xml")),
-                                     QVersionNumber(1, 0, 0));
-        QVERIFY(!unsupported.isSupported());
-        MenuBarContentView plain(&store, &unsupported, [] {});
-        QVERIFY(!find(plain.menu(), "Check for Updates\u2026"));
-
-        UpdateController noFeed(&nam, QStringLiteral("/home/u/Starvane-x86_64.AppImage"), QUrl(), QVersionNumber(1, 0, 0));
+        UpdateController noFeed(&nam, QUrl(), QVersionNumber(1, 0, 0));
         QVERIFY(!noFeed.isSupported());
+        MenuBarContentView plain(&store, &noFeed, [] {});
+        QVERIFY(!find(plain.menu(), "Check for Updates\u2026"));
+        // The window's menu keeps the command, greyed.
+        QMenuBar bar;
+        plain.attachMenuBar(&bar);
+        QAction *greyed = find(find(&bar, "Starvane")->menu(), "Check for Updates\u2026");
+        QVERIFY(greyed && !greyed->isEnabled());
 
-        UpdateController supported(&nam, QStringLiteral("/home/u/Starvane-x86_64.AppImage"),
-                                   QUrl(QStringLiteral("https://example.test/appcast.xml")), QVersionNumber(1, 0, 0));
+        // Any build with a feed checks, wherever it was installed from.
+        UpdateController supported(&nam, QUrl(QStringLiteral("https://example.test/appcast.xml")), QVersionNumber(1, 0, 0));
         MenuBarContentView withUpdates(&store, &supported, [] {});
         QAction *check = find(withUpdates.menu(), "Check for Updates\u2026");
         QVERIFY(check && check->isEnabled());

@@ -6,7 +6,6 @@
 #include "desktop/linuxwallpaperapplier.h"
 #include "desktop/systemevents.h"
 #include "integrity/wallpapercache.h"
-#include "launchatlogin.h"
 #include "logging.h"
 #include "menubarcontentview.h"
 #include "store/keyvaluestore.h"
@@ -92,13 +91,11 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
     const ArchiveHosts hosts = archiveHosts();
     auto client = std::make_shared<HubbleAPIClient>(&m_nam, HubbleAPIClient::maxDownloadBytes, hosts.web, hosts.images);
     auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), 1920, 1080, 1.1, 2.6);
-    m_store = std::make_unique<WallpaperStore>(client, cache, createDesktopApplier(),
-                                               std::make_shared<SettingsKeyValueStore>(), WallpaperStore::defaultClock(),
-                                               true);
+    m_state = std::make_shared<SettingsKeyValueStore>();
+    m_store = std::make_unique<WallpaperStore>(client, cache, createDesktopApplier(), m_state,
+                                               WallpaperStore::defaultClock(), true);
     m_updater = UpdateController::createForThisProcess(&m_nam, this);
-    connect(m_updater, &UpdateController::checkFinished, this, [this](const UpdateController::Result &r) {
-        showUpdateResult(r.message, r.outcome == UpdateController::Outcome::failed);
-    });
+    connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
     m_trayMenu = std::make_unique<MenuBarContentView>(m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); });
 }
 
@@ -107,15 +104,13 @@ AppDelegate::~AppDelegate()
     delete m_window;
 }
 
-bool AppDelegate::registerControlService()
+ControlService::Registration AppDelegate::registerControlService(QString *error)
 {
-    m_control = new ControlService(m_store.get(), [this] { focusOrOpenMainWindow(); }, this);
-    QString error;
-    if (m_control->registerOnSessionBus(&error))
-        return true;
-    qCWarning(lcApp).noquote() << "Session bus control unavailable:" << error;
-    // Without a session bus there is nobody to defer to: run alone.
-    return !QDBusConnection::sessionBus().isConnected();
+    m_control = new ControlService(m_store.get(), m_state, [this] { focusOrOpenMainWindow(); }, this);
+    const ControlService::Registration result = m_control->registerOn(QDBusConnection::sessionBus(), error);
+    if (result == ControlService::Registration::failed)
+        qCWarning(lcApp).noquote() << "Session bus control unavailable:" << *error;
+    return result;
 }
 
 void AppDelegate::applicationDidFinishLaunching(bool openWindow)
@@ -216,60 +211,15 @@ void AppDelegate::focusOrOpenMainWindow()
     m_window = new MainWindow(*m_store);
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     m_window->contentView()->setRevealFileHandler([](const QUrl &file) { revealInFileManager(file); });
-    installMainMenus(m_window);
+    m_trayMenu->attachMenuBar(m_window->menuBar());
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
 }
 
-void AppDelegate::installMainMenus(QMainWindow *window)
+void AppDelegate::showUpdateResult(const UpdateController::Result &result)
 {
-    QMenuBar *bar = window->menuBar();
-    QMenu *app = bar->addMenu(QStringLiteral("Starvane"));
-    QAction *check = app->addAction(QStringLiteral("Check for Updates\u2026"), m_updater, &UpdateController::checkForUpdates);
-    check->setEnabled(m_updater->canCheckForUpdates());
-    connect(m_updater, &UpdateController::canCheckForUpdatesChanged, check,
-            [check, u = m_updater] { check->setEnabled(u->canCheckForUpdates()); });
-    QAction *login = app->addAction(QStringLiteral("Launch at Login"));
-    login->setCheckable(true);
-    login->setChecked(LaunchAtLogin::isEnabled());
-    connect(login, &QAction::toggled, this, [this](bool on) {
-        toggleLaunchAtLogin(on);
-        m_trayMenu->rebuild();
-    });
-    connect(app, &QMenu::aboutToShow, login, [login] {
-        const QSignalBlocker block(login);
-        login->setChecked(LaunchAtLogin::isEnabled());
-    });
-    app->addSeparator();
-    QAction *quit = app->addAction(QStringLiteral("Quit Starvane"), qApp, &QCoreApplication::quit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-
-    QMenu *wallpaper = bar->addMenu(QStringLiteral("Wallpaper"));
-    WallpaperStore *store = m_store.get();
-    const auto refresh = [wallpaper, store] {
-        wallpaper->clear();
-        QAction *next = wallpaper->addAction(QStringLiteral("Next Wallpaper"), store, &WallpaperStore::requestNextWallpaper);
-        next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-        next->setEnabled(!store->isLoading());
-        if (store->settings().frequency != ChangeFrequency::manual) {
-            QAction *pause = wallpaper->addAction(store->settings().isPaused ? QStringLiteral("Resume Auto-Change")
-                                                                             : QStringLiteral("Pause Auto-Change"),
-                                                  store, &WallpaperStore::togglePaused);
-            pause->setShortcut(QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_P));
-        }
-    };
-    refresh();
-    connect(store, &WallpaperStore::settingsChanged, wallpaper, refresh);
-    connect(store, &WallpaperStore::isLoadingChanged, wallpaper, refresh);
-}
-
-void AppDelegate::showUpdateResult(const QString &message, bool isError)
-{
-    auto *box = new QMessageBox(isError ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("Starvane"),
-                                message, QMessageBox::Ok, m_window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->show();
+    makeUpdateResultBox(result, m_window)->show();
 }
 
 } // namespace Starvane

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "controlservice.h"
+#include "updatecontroller.h"
+
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
@@ -13,10 +16,9 @@ class QDBusServiceWatcher;
 namespace Starvane {
 
 class WallpaperStore;
-class UpdateController;
 class SystemEvents;
 class MenuBarContentView;
-class ControlService;
+class KeyValueStore;
 class MainWindow;
 
 /// Owns the one store and the one update controller for the life of the process, and wires them to
@@ -31,8 +33,9 @@ public:
     WallpaperStore &store() { return *m_store; }
     UpdateController &updater() { return *m_updater; }
 
-    /// Claims the session-bus name; false when another instance already runs.
-    bool registerControlService();
+    /// Offers the control interface on the session bus. `anotherInstanceRuns` means this launch should
+    /// hand its request over and leave; `failed` that this one runs without the interface.
+    ControlService::Registration registerControlService(QString *error);
     /// Starts the store, the system observers and the tray; opens the window unless started at login.
     void applicationDidFinishLaunching(bool openWindow);
     /// Stops the store and the observers.
@@ -44,10 +47,10 @@ public:
 private:
     void createTrayIconWhenHostAppears();
     void createTrayIcon();
-    void installMainMenus(QMainWindow *window);
-    void showUpdateResult(const QString &message, bool isError);
+    void showUpdateResult(const UpdateController::Result &result);
 
     QNetworkAccessManager m_nam;
+    std::shared_ptr<KeyValueStore> m_state;
     std::unique_ptr<WallpaperStore> m_store;
     UpdateController *m_updater = nullptr;
     SystemEvents *m_systemEvents = nullptr;

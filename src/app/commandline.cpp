@@ -6,7 +6,9 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QCommandLineParser>
 #include <QDBusReply>
+#include <QHash>
 #include <QTextStream>
 
 namespace Starvane {
@@ -27,7 +29,10 @@ QString usageText()
         "  next                 change the wallpaper now\n"
         "  pause                pause automatic changes\n"
         "  resume               resume automatic changes\n"
-        "  status               print the current wallpaper, schedule and any error\n"
+        "  status [--json]      print the current wallpaper, schedule and any error\n"
+        "                       (--json: one JSON object, for scripts)\n"
+        "  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily\n"
+        "  displays WHICH       change which displays: all or main\n"
         "  show                 open the Starvane window\n"
         "  quit                 quit Starvane\n"
         "\n"
@@ -41,52 +46,86 @@ QString usageText()
 Command parseCommandLine(const QStringList &arguments)
 {
     Command c;
-    const QStringList args = arguments.mid(1);
-    if (args.isEmpty())
-        return c;
-    const QString &first = args.first();
-    const auto simple = [&](Command::Kind kind) {
-        if (args.size() > 1) {
-            c.kind = Command::Kind::invalid;
-            c.error = QStringLiteral("'%1' takes no arguments").arg(first);
-        } else {
-            c.kind = kind;
-        }
+    const auto invalid = [&c](const QString &error) {
+        c.kind = Command::Kind::invalid;
+        c.error = error;
         return c;
     };
-    if (first == QLatin1String("-h") || first == QLatin1String("--help") || first == QLatin1String("help"))
-        return simple(Command::Kind::help);
-    if (first == QLatin1String("-v") || first == QLatin1String("--version"))
-        return simple(Command::Kind::version);
-    if (first == QLatin1String("--at-login")) {
-        c.atLogin = true;
-        return simple(Command::Kind::run);
+    const QStringList args = arguments.mid(1);
+
+    // Options count only before the command; what follows it belongs to the command.
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption atLogin(QStringLiteral("at-login"));
+    parser.addOptions({help, version, atLogin});
+    if (!parser.parse(arguments)) {
+        const QStringList known{QStringLiteral("-h"), QStringLiteral("--help"), QStringLiteral("-v"),
+                                QStringLiteral("--version"), QStringLiteral("--at-login")};
+        for (const QString &arg : args)
+            if (arg.startsWith(QLatin1Char('-')) && !known.contains(arg))
+                return invalid(QStringLiteral("unknown command '%1'").arg(arg));
+        return invalid(parser.errorText());
     }
-    if (first == QLatin1String("next"))
-        return simple(Command::Kind::next);
-    if (first == QLatin1String("pause"))
-        return simple(Command::Kind::pause);
-    if (first == QLatin1String("resume"))
-        return simple(Command::Kind::resume);
-    if (first == QLatin1String("status"))
-        return simple(Command::Kind::status);
-    if (first == QLatin1String("show"))
-        return simple(Command::Kind::show);
-    if (first == QLatin1String("quit"))
-        return simple(Command::Kind::quit);
-    if (first == QLatin1String("check-image")) {
-        c.files = args.mid(1);
-        if (c.files.isEmpty()) {
-            c.kind = Command::Kind::invalid;
-            c.error = QStringLiteral("'check-image' needs at least one file");
-        } else {
-            c.kind = Command::Kind::checkImage;
-        }
+    if (parser.isSet(help) || parser.isSet(version) || parser.isSet(atLogin)) {
+        if (args.size() > 1)
+            return invalid(QStringLiteral("'%1' takes no arguments").arg(args.first()));
+        c.kind = parser.isSet(help) ? Command::Kind::help : parser.isSet(version) ? Command::Kind::version
+                                                                                    : Command::Kind::run;
+        c.atLogin = parser.isSet(atLogin);
         return c;
     }
-    c.kind = Command::Kind::invalid;
-    c.error = QStringLiteral("unknown command '%1'").arg(first);
-    return c;
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return c;
+    const QString &name = positional.first();
+    const QStringList rest = positional.mid(1);
+
+    static const QHash<QString, Command::Kind> simple{
+        {QStringLiteral("help"), Command::Kind::help},   {QStringLiteral("next"), Command::Kind::next},
+        {QStringLiteral("pause"), Command::Kind::pause}, {QStringLiteral("resume"), Command::Kind::resume},
+        {QStringLiteral("show"), Command::Kind::show},   {QStringLiteral("quit"), Command::Kind::quit}};
+    if (const auto kind = simple.constFind(name); kind != simple.cend()) {
+        if (!rest.isEmpty())
+            return invalid(QStringLiteral("'%1' takes no arguments").arg(name));
+        c.kind = *kind;
+        return c;
+    }
+    if (name == QLatin1String("status")) {
+        QCommandLineParser status;
+        const QCommandLineOption json(QStringLiteral("json"));
+        status.addOption(json);
+        if (!status.parse(QStringList{name} + rest) || !status.positionalArguments().isEmpty())
+            return invalid(QStringLiteral("'status' takes no arguments but --json"));
+        c.kind = Command::Kind::status;
+        c.json = status.isSet(json);
+        return c;
+    }
+    if (name == QLatin1String("frequency")) {
+        if (rest.size() != 1 || !frequencyFromWord(rest.first()))
+            return invalid(QStringLiteral("'frequency' needs one of: manual, 5m, 15m, hourly, daily"));
+        c.kind = Command::Kind::frequency;
+        c.choice = rest.first();
+        return c;
+    }
+    if (name == QLatin1String("displays")) {
+        if (rest.size() != 1 || !displaysFromWord(rest.first()))
+            return invalid(QStringLiteral("'displays' needs one of: all, main"));
+        c.kind = Command::Kind::displays;
+        c.choice = rest.first();
+        return c;
+    }
+    if (name == QLatin1String("check-image")) {
+        // Taken as typed: a file may be called "next" or start with a dash.
+        c.files = args.mid(args.indexOf(name) + 1);
+        if (c.files.isEmpty())
+            return invalid(QStringLiteral("'check-image' needs at least one file"));
+        c.kind = Command::Kind::checkImage;
+        return c;
+    }
+    return invalid(QStringLiteral("unknown command '%1'").arg(name));
 }
 
 int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream &err)
@@ -107,19 +146,22 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     case Command::Kind::pause: method = QStringLiteral("Pause"); break;
     case Command::Kind::resume: method = QStringLiteral("Resume"); break;
     case Command::Kind::quit: method = QStringLiteral("Quit"); break;
-    case Command::Kind::status: method = QStringLiteral("Status"); break;
+    case Command::Kind::status: method = command.json ? QStringLiteral("StatusJson") : QStringLiteral("Status"); break;
+    case Command::Kind::frequency: method = QStringLiteral("SetFrequency"); break;
+    case Command::Kind::displays: method = QStringLiteral("SetDisplays"); break;
     default: err << "starvane: this command is not sent to the running instance\n"; return 1;
     }
-    const QDBusMessage reply = control.call(method);
+    const QDBusMessage reply = command.choice.isEmpty() ? control.call(method) : control.call(method, command.choice);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         err << "starvane: the running instance did not answer: " << reply.errorMessage() << "\n";
         return 1;
     }
     if (command.kind == Command::Kind::next) {
         out << "Changing the wallpaper\u2026\n";
-    } else if (command.kind == Command::Kind::pause || command.kind == Command::Kind::resume ||
-               command.kind == Command::Kind::status) {
-        // Pausing does nothing in manual mode, so show what the state now is rather than assume.
+    } else if (command.kind != Command::Kind::show && command.kind != Command::Kind::run &&
+               command.kind != Command::Kind::quit) {
+        // Pausing does nothing in manual mode, so show what the state now is rather than assume
+        // (`status --json` has its answer already).
         const QDBusReply<QString> status = command.kind == Command::Kind::status ? QDBusReply<QString>(reply)
                                                                                    : QDBusReply<QString>(control.call(QStringLiteral("Status")));
         if (!status.isValid()) {

@@ -11,10 +11,12 @@ namespace Starvane {
 /// What one invocation of `starvane` asks for.
 struct Command
 {
-    enum class Kind { run, next, pause, resume, status, show, quit, checkImage, help, version, invalid };
+    enum class Kind { run, next, pause, resume, status, frequency, displays, show, quit, checkImage, help, version, invalid };
     Kind kind = Kind::run;
     QStringList files;     // check-image
     bool atLogin = false;  // started by the session's autostart: stay in the tray
+    bool json = false;     // status --json
+    QString choice;        // frequency, displays: the word as typed, already checked
     QString error;         // invalid
 };
 

@@ -2,39 +2,103 @@
 #include "controlservice.h"
 
 #include "menubarcontentview.h"
+#include "store/keyvaluestore.h"
 #include "store/wallpaperstore.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusReply>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QTimer>
 
 namespace Starvane {
 
-ControlService::ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent)
-    : QObject(parent), m_store(store), m_showWindow(std::move(showWindow))
+namespace {
+template <typename T> struct Word
+{
+    T value;
+    QLatin1String word;
+};
+
+constexpr Word<ChangeFrequency> kFrequencyWords[] = {{ChangeFrequency::manual, QLatin1String("manual")},
+                                                     {ChangeFrequency::every5Minutes, QLatin1String("5m")},
+                                                     {ChangeFrequency::every15Minutes, QLatin1String("15m")},
+                                                     {ChangeFrequency::hourly, QLatin1String("hourly")},
+                                                     {ChangeFrequency::daily, QLatin1String("daily")}};
+constexpr Word<DisplayScope> kDisplayWords[] = {{DisplayScope::allDisplays, QLatin1String("all")},
+                                                {DisplayScope::mainDisplay, QLatin1String("main")}};
+
+template <typename T, size_t N> QString wordFor(const Word<T> (&table)[N], T value)
+{
+    for (const auto &w : table)
+        if (w.value == value) return w.word;
+    return {};
+}
+
+template <typename T, size_t N> std::optional<T> valueFor(const Word<T> (&table)[N], const QString &word)
+{
+    for (const auto &w : table)
+        if (w.word == word) return w.value;
+    return std::nullopt;
+}
+
+QJsonValue orNull(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+}
+} // namespace
+
+QString frequencyWord(ChangeFrequency frequency)
+{
+    return wordFor(kFrequencyWords, frequency);
+}
+std::optional<ChangeFrequency> frequencyFromWord(const QString &word)
+{
+    return valueFor(kFrequencyWords, word);
+}
+QString displaysWord(DisplayScope scope)
+{
+    return wordFor(kDisplayWords, scope);
+}
+std::optional<DisplayScope> displaysFromWord(const QString &word)
+{
+    return valueFor(kDisplayWords, word);
+}
+
+ControlService::ControlService(WallpaperStore *store, std::shared_ptr<const KeyValueStore> state,
+                               std::function<void()> showWindow, QObject *parent)
+    : QObject(parent), m_store(store), m_state(std::move(state)), m_showWindow(std::move(showWindow))
 {
 }
 
-bool ControlService::registerOnSessionBus(QString *error)
+ControlService::Registration ControlService::registerOn(QDBusConnection bus, QString *error)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         *error = QStringLiteral("no session bus: %1").arg(bus.lastError().message());
-        return false;
+        return Registration::failed;
     }
-    const auto reply = bus.interface()->registerService(kServiceName, QDBusConnectionInterface::DontQueueService,
-                                                        QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        *error = QStringLiteral("%1 is already owned by another instance").arg(kServiceName);
-        return false;
-    }
+    // The object first: a name that answers with "no such object" would send the next launch's
+    // commands nowhere.
     if (!bus.registerObject(kControlPath, this, QDBusConnection::ExportScriptableSlots)) {
         *error = QStringLiteral("could not export %1: %2").arg(kControlPath, bus.lastError().message());
-        return false;
+        return Registration::failed;
     }
-    return true;
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
+        kServiceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
+        return Registration::registered;
+    bus.unregisterObject(kControlPath);
+    // Forward only to another connection: never to ourselves, which would wait on our own event loop.
+    const QString owner = bus.interface()->serviceOwner(kServiceName).value();
+    if (!owner.isEmpty() && owner != bus.baseService()) {
+        *error = QStringLiteral("%1 is already owned by another instance").arg(kServiceName);
+        return Registration::anotherInstanceRuns;
+    }
+    *error = QStringLiteral("could not claim %1: %2")
+                 .arg(kServiceName, reply.isValid() ? QStringLiteral("the bus refused it") : reply.error().message());
+    return Registration::failed;
 }
 
 QString ControlService::statusText(const WallpaperStore &store)
@@ -46,41 +110,96 @@ QString ControlService::statusText(const WallpaperStore &store)
     } else {
         lines << QStringLiteral("Wallpaper: none yet");
     }
-    if (const auto &file = store.currentLocalFileURL())
-        lines << QStringLiteral("File: %1").arg(file->toLocalFile());
+    if (const auto &file = store.currentLocalFileURL()) lines << QStringLiteral("File: %1").arg(file->toLocalFile());
     lines << QStringLiteral("Status: %1").arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading()));
     lines << QStringLiteral("Displays: %1").arg(DisplayScopes::displayName(store.settings().displayScope));
     if (const auto &next = store.nextChangeDate())
         lines << QStringLiteral("Next change: %1").arg(next->toLocalTime().toString(Qt::ISODate));
     else
         lines << QStringLiteral("Next change: none scheduled");
-    if (const auto &error = store.errorMessage())
-        lines << QStringLiteral("Error: %1").arg(*error);
+    if (const auto &error = store.errorMessage()) lines << QStringLiteral("Error: %1").arg(*error);
     return lines.join(QLatin1Char('\n'));
 }
 
-void ControlService::Next() { m_store->requestNextWallpaper(); }
+QJsonObject ControlService::statusJson(const WallpaperStore &store, const std::optional<QString> &contentHash)
+{
+    const std::optional<HubbleImage> &image = store.currentImage();
+    const std::optional<QUrl> &file = store.currentLocalFileURL();
+    const std::optional<QDateTime> &next = store.nextChangeDate();
+    bool isYear = false;
+    const int year = image && image->dateCaptured ? image->dateCaptured->toInt(&isYear) : 0;
+    return QJsonObject{
+        {QStringLiteral("id"), orNull(image ? std::optional(image->id) : std::nullopt)},
+        {QStringLiteral("title"), orNull(image ? std::optional(image->title.trimmed()) : std::nullopt)},
+        {QStringLiteral("credit"), orNull(image ? std::optional(image->credit) : std::nullopt)},
+        {QStringLiteral("file"), orNull(file ? std::optional(file->toLocalFile()) : std::nullopt)},
+        {QStringLiteral("hash"), orNull(image ? contentHash : std::nullopt)},
+        {QStringLiteral("captureYear"), isYear ? QJsonValue(year) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("paused"), store.settings().isPaused},
+        {QStringLiteral("frequency"), frequencyWord(store.settings().frequency)},
+        {QStringLiteral("displays"), displaysWord(store.settings().displayScope)},
+        {QStringLiteral("nextChange"),
+         orNull(next ? std::optional(next->toUTC().toString(Qt::ISODate)) : std::nullopt)},
+        {QStringLiteral("loading"), store.isLoading()},
+        {QStringLiteral("error"), orNull(store.errorMessage())},
+    };
+}
+
+void ControlService::Next()
+{
+    m_store->requestNextWallpaper();
+}
 
 void ControlService::Pause()
 {
-    if (!m_store->settings().isPaused)
-        m_store->togglePaused();
+    if (!m_store->settings().isPaused) m_store->togglePaused();
 }
 
 void ControlService::Resume()
 {
-    if (m_store->settings().isPaused)
-        m_store->togglePaused();
+    if (m_store->settings().isPaused) m_store->togglePaused();
 }
 
-void ControlService::TogglePause() { m_store->togglePaused(); }
+void ControlService::TogglePause()
+{
+    m_store->togglePaused();
+}
 
-QString ControlService::Status() { return statusText(*m_store); }
+QString ControlService::Status()
+{
+    return statusText(*m_store);
+}
+
+QString ControlService::StatusJson()
+{
+    const std::optional<QString> hash = m_state ? m_state->string(StoreKeys::currentHash) : std::nullopt;
+    return QString::fromUtf8(QJsonDocument(statusJson(*m_store, hash)).toJson(QJsonDocument::Compact));
+}
+
+void ControlService::SetFrequency(const QString &word)
+{
+    if (const auto frequency = frequencyFromWord(word))
+        m_store->updateFrequency(*frequency);
+    else
+        refuse(QStringLiteral("unknown frequency '%1'").arg(word));
+}
+
+void ControlService::SetDisplays(const QString &word)
+{
+    if (const auto scope = displaysFromWord(word))
+        m_store->updateDisplayScope(*scope);
+    else
+        refuse(QStringLiteral("unknown displays choice '%1'").arg(word));
+}
+
+void ControlService::refuse(const QString &message)
+{
+    if (calledFromDBus()) sendErrorReply(QDBusError::InvalidArgs, message);
+}
 
 void ControlService::ShowWindow()
 {
-    if (m_showWindow)
-        m_showWindow();
+    if (m_showWindow) m_showWindow();
 }
 
 void ControlService::Quit()

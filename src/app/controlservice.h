@@ -1,34 +1,55 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "models/appsettings.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace Starvane {
 
 class WallpaperStore;
+class KeyValueStore;
 
 inline const QString kServiceName = QStringLiteral("com.quorvex.Starvane");
 inline const QString kControlPath = QStringLiteral("/com/quorvex/Starvane");
 inline const QString kControlInterface = QStringLiteral("com.quorvex.Starvane.Control");
 
-/// The session-bus face of the running instance: what `starvane next|pause|resume|status` and a second
-/// launch talk to. Every call only forwards to the store's own operations.
-class ControlService : public QObject
+/// The words scripts use for the two choices: manual|5m|15m|hourly|daily and all|main.
+QString frequencyWord(ChangeFrequency frequency);
+std::optional<ChangeFrequency> frequencyFromWord(const QString &word);
+QString displaysWord(DisplayScope scope);
+std::optional<DisplayScope> displaysFromWord(const QString &word);
+
+/// The session-bus face of the running instance: what the `starvane` sub-commands and a second launch
+/// talk to. Every call only forwards to the store's own operations.
+class ControlService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.quorvex.Starvane.Control")
 
 public:
-    ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent = nullptr);
+    enum class Registration { registered, anotherInstanceRuns, failed };
 
-    /// Claims the bus name and exports the object. False when another instance owns the name (or
-    /// there is no session bus); `error` then says which.
-    bool registerOnSessionBus(QString *error);
+    /// `state` is the store's persisted record, read for what the store keeps to itself (the content hash).
+    ControlService(WallpaperStore *store, std::shared_ptr<const KeyValueStore> state, std::function<void()> showWindow,
+                   QObject *parent = nullptr);
+
+    /// Exports the control object on `bus`, then claims the name. Only a name owned by another
+    /// connection means another instance; any other failure (no bus, export refused, name refused) is
+    /// `failed`. `error` says what happened whenever the result is not `registered`.
+    Registration registerOn(QDBusConnection bus, QString *error);
 
     /// The human-readable state the `status` command prints.
     static QString statusText(const WallpaperStore &store);
+    /// The machine-readable state `status --json` prints; its keys and words are stable.
+    static QJsonObject statusJson(const WallpaperStore &store, const std::optional<QString> &contentHash);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Next();
@@ -36,11 +57,17 @@ public Q_SLOTS:
     Q_SCRIPTABLE void Resume();
     Q_SCRIPTABLE void TogglePause();
     Q_SCRIPTABLE QString Status();
+    Q_SCRIPTABLE QString StatusJson();
+    Q_SCRIPTABLE void SetFrequency(const QString &word);
+    Q_SCRIPTABLE void SetDisplays(const QString &word);
     Q_SCRIPTABLE void ShowWindow();
     Q_SCRIPTABLE void Quit();
 
 private:
+    void refuse(const QString &message);
+
     WallpaperStore *m_store;
+    std::shared_ptr<const KeyValueStore> m_state;
     std::function<void()> m_showWindow;
 };
 

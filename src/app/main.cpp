@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appdelegate.h"
 #include "commandline.h"
+#include "identity.h"
 #include "integrity/checkimage.h"
 #include "latencyprobe.h"
 #include "logging.h"
@@ -16,17 +17,10 @@
 using namespace Starvane;
 
 namespace {
-void setIdentity()
-{
-    QCoreApplication::setApplicationName(QStringLiteral("Starvane"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Starvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(STARVANE_VERSION));
-}
-
 bool anotherInstanceRuns()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("com.quorvex.Starvane")).value();
+    return bus.isConnected() && bus.interface()->isServiceRegistered(kServiceName).value();
 }
 
 int runApplication(int argc, char *argv[], const Command &command)
@@ -36,8 +30,7 @@ int runApplication(int argc, char *argv[], const Command &command)
     // rises after the first big free and then keeps tens of megabytes in the heap after each change.
     ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     QApplication app(argc, argv);
-    setIdentity();
-    QApplication::setDesktopFileName(QStringLiteral("starvane"));
+    applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));
     installLogHandler();
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -48,8 +41,19 @@ int runApplication(int argc, char *argv[], const Command &command)
         return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
 
     AppDelegate delegate;
-    if (!delegate.registerControlService())
-        return sendToRunningInstance(command, out, err); // lost a race with another launch
+    QString busError;
+    switch (delegate.registerControlService(&busError)) {
+    case ControlService::Registration::registered: break;
+    case ControlService::Registration::anotherInstanceRuns:
+        // Lost a race with another launch: that one is the instance now.
+        return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
+    case ControlService::Registration::failed:
+        err << "starvane: " << busError << "\n"
+            << "starvane: running without command-line control; 'starvane next', 'status' and the like will not "
+               "reach this instance\n";
+        err.flush();
+        break;
+    }
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     delegate.applicationDidFinishLaunching(!command.atLogin);
     installLatencyProbeIfRequested();
@@ -68,7 +72,7 @@ int main(int argc, char *argv[])
         return runApplication(argc, argv, command);
 
     QCoreApplication app(argc, argv);
-    setIdentity();
+    applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (command.kind) {

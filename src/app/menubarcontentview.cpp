@@ -6,9 +6,8 @@
 #include "store/wallpaperstore.h"
 #include "updatecontroller.h"
 
-#include <QActionGroup>
-#include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTextBoundaryFinder>
 
 namespace Starvane {
@@ -45,14 +44,15 @@ void toggleLaunchAtLogin(bool enabled)
 
 MenuBarContentView::MenuBarContentView(WallpaperStore *store, UpdateController *updater,
                                        std::function<void()> openMainWindow, QObject *parent)
-    : QObject(parent), m_store(store), m_updater(updater), m_openMainWindow(std::move(openMainWindow)),
+    : QObject(parent), m_store(store), m_description(store, updater, std::move(openMainWindow), [this] { rebuild(); }),
       m_menu(std::make_unique<QMenu>())
 {
-    for (auto signal : {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged,
-                        &WallpaperStore::isLoadingChanged})
+    for (auto signal :
+         {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged, &WallpaperStore::isLoadingChanged})
         connect(m_store, signal, this, &MenuBarContentView::rebuild);
-    if (m_updater)
-        connect(m_updater, &UpdateController::canCheckForUpdatesChanged, this, &MenuBarContentView::rebuild);
+    if (updater) connect(updater, &UpdateController::canCheckForUpdatesChanged, this, &MenuBarContentView::rebuild);
+    // The autostart entry can change behind our back; read it again whenever the menu opens.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &MenuBarContentView::rebuild);
     rebuild();
 }
 
@@ -60,77 +60,32 @@ MenuBarContentView::~MenuBarContentView() = default;
 
 QString MenuBarContentView::wallpaperTitle(const std::optional<HubbleImage> &image)
 {
-    if (!image)
-        return QStringLiteral("Starvane");
+    if (!image) return QStringLiteral("Starvane");
     const QString title = image->title.trimmed();
-    if (characterCount(title) <= kTitleLimit)
-        return title;
+    if (characterCount(title) <= kTitleLimit) return title;
     return firstCharacters(title, kTitleLimit - 1) + QChar(0x2026);
 }
 
 QString MenuBarContentView::statusSummary(const AppSettings &settings, bool isLoading)
 {
-    if (isLoading)
-        return QStringLiteral("Updating wallpaper\u2026");
-    if (settings.frequency == ChangeFrequency::manual)
-        return QStringLiteral("Manual mode");
-    if (settings.isPaused)
-        return QStringLiteral("Paused (%1)").arg(ChangeFrequencies::shortLabel(settings.frequency));
+    if (isLoading) return QStringLiteral("Updating wallpaper\u2026");
+    if (settings.frequency == ChangeFrequency::manual) return QStringLiteral("Manual mode");
+    if (settings.isPaused) return QStringLiteral("Paused (%1)").arg(ChangeFrequencies::shortLabel(settings.frequency));
     return QStringLiteral("Auto: ") + ChangeFrequencies::displayName(settings.frequency);
+}
+
+void MenuBarContentView::attachMenuBar(QMenuBar *bar)
+{
+    m_menuBar = bar;
+    buildMenu(bar, m_description.menuBar());
 }
 
 void MenuBarContentView::rebuild()
 {
-    // The menu may be open while it is rebuilt (a fetch ends); clearing it keeps the same QMenu object
-    // so the tray keeps its pointer.
-    QMenu *menu = m_menu.get();
-    menu->clear();
-    const AppSettings settings = m_store->settings();
-
-    menu->addAction(wallpaperTitle(m_store->currentImage()))->setEnabled(false);
-    menu->addAction(statusSummary(settings, m_store->isLoading()))->setEnabled(false);
-    menu->addSeparator();
-
-    QAction *next = menu->addAction(QStringLiteral("Next Wallpaper"), m_store, &WallpaperStore::requestNextWallpaper);
-    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    next->setEnabled(!m_store->isLoading());
-
-    if (settings.frequency != ChangeFrequency::manual) {
-        menu->addAction(settings.isPaused ? QStringLiteral("Resume Auto-Change") : QStringLiteral("Pause Auto-Change"),
-                        m_store, &WallpaperStore::togglePaused);
-    }
-
-    QMenu *frequencies = menu->addMenu(QStringLiteral("Change Frequency"));
-    for (ChangeFrequency f : ChangeFrequencies::allCases()) {
-        QAction *a = frequencies->addAction(ChangeFrequencies::displayName(f), m_store,
-                                            [store = m_store, f] { store->updateFrequency(f); });
-        a->setCheckable(true);
-        a->setChecked(settings.frequency == f);
-    }
-
-    QMenu *displays = menu->addMenu(QStringLiteral("Displays"));
-    for (DisplayScope s : DisplayScopes::allCases()) {
-        QAction *a = displays->addAction(DisplayScopes::displayName(s), m_store,
-                                         [store = m_store, s] { store->updateDisplayScope(s); });
-        a->setCheckable(true);
-        a->setChecked(settings.displayScope == s);
-    }
-    if (!m_store->supportsPerDisplayWallpaper())
-        displays->addAction(QStringLiteral("This desktop shows one picture on all displays"))->setEnabled(false);
-
-    menu->addSeparator();
-    if (m_updater && m_updater->isSupported()) {
-        QAction *check = menu->addAction(QStringLiteral("Check for Updates\u2026"), m_updater.data(),
-                                         &UpdateController::checkForUpdates);
-        check->setEnabled(m_updater->canCheckForUpdates());
-    }
-    QAction *login = menu->addAction(QStringLiteral("Launch at Login"));
-    login->setCheckable(true);
-    login->setChecked(LaunchAtLogin::isEnabled());
-    connect(login, &QAction::toggled, this, [](bool on) { toggleLaunchAtLogin(on); });
-    menu->addAction(QStringLiteral("Open Starvane"), this, [this] { m_openMainWindow(); });
-    QAction *quit = menu->addAction(QStringLiteral("Quit Starvane"), qApp, &QCoreApplication::quit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // The menu may be open while it is rebuilt (a fetch ends): it stays the same QMenu, so the tray keeps
+    // its pointer, and only its contents are replaced.
+    buildMenu(m_menu.get(), m_description.trayMenu());
+    if (m_menuBar) buildMenu(m_menuBar, m_description.menuBar());
 }
 
 } // namespace Starvane

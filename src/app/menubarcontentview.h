@@ -4,12 +4,16 @@
 #include "models/appsettings.h"
 #include "models/hubbleimage.h"
 
+#include "menudescription.h"
+
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QMenu;
+class QMenuBar;
 
 namespace Starvane {
 
@@ -20,7 +24,8 @@ class UpdateController;
 void toggleLaunchAtLogin(bool enabled);
 
 /// The tray menu: the current wallpaper, a status line and every everyday action. Rebuilt whenever the
-/// store or the update controller changes, so it always shows their present state.
+/// store or the update controller changes, so it always shows their present state; the window's menu
+/// bar, when attached, is rebuilt from the same description at the same moments.
 class MenuBarContentView : public QObject
 {
     Q_OBJECT
@@ -30,6 +35,8 @@ public:
     ~MenuBarContentView() override;
 
     QMenu *menu() const { return m_menu.get(); }
+    /// Builds the window's menus into `bar` now and on every later change, for as long as it exists.
+    void attachMenuBar(QMenuBar *bar);
 
     /// First line: the title trimmed and cut to 30 user-perceived characters, or "Starvane".
     static QString wallpaperTitle(const std::optional<HubbleImage> &image);
@@ -41,9 +48,9 @@ public Q_SLOTS:
 
 private:
     WallpaperStore *m_store;
-    QPointer<UpdateController> m_updater;
-    std::function<void()> m_openMainWindow;
+    MenuDescription m_description;
     std::unique_ptr<QMenu> m_menu;
+    QPointer<QMenuBar> m_menuBar;
 };
 
 } // namespace Starvane

@@ -9,7 +9,9 @@
 #include <optional>
 #include <stop_token>
 
+class QMessageBox;
 class QNetworkAccessManager;
+class QWidget;
 
 namespace Starvane {
 
@@ -19,6 +21,8 @@ struct AppcastItem
     QVersionNumber version;
     QString displayVersion;
     QUrl downloadURL;
+    /// The item's own page (its RSS link), where a person reads about the release and downloads it.
+    QUrl releasePage;
     QString title;
 };
 
@@ -26,8 +30,9 @@ struct AppcastItem
 /// feed is malformed or lists none.
 std::optional<AppcastItem> parseAppcast(const QByteArray &xml);
 
-/// Checks for new releases. Only an AppImage updates itself: everywhere else a package manager owns
-/// the installation, and the controller stays unsupported (no tray item, a disabled menu command).
+/// Checks an appcast for new releases and points the user to the release page. It never installs
+/// anything: a package manager or the user owns the installation. Builds without a feed stay
+/// unsupported (no tray item, a disabled menu command).
 class UpdateController : public QObject
 {
     Q_OBJECT
@@ -39,13 +44,14 @@ public:
     {
         Outcome outcome;
         QString message;
-        QUrl downloadURL;
+        /// Where "Download…" leads when a newer release exists.
+        QUrl releasePage;
     };
 
-    /// `appImagePath` is $APPIMAGE; `feedURL` the build's embedded appcast address.
-    UpdateController(QNetworkAccessManager *nam, QString appImagePath, QUrl feedURL, QVersionNumber currentVersion,
+    /// `feedURL` is the build's embedded appcast address; empty when the build names none.
+    UpdateController(QNetworkAccessManager *nam, QUrl feedURL, QVersionNumber currentVersion,
                      QObject *parent = nullptr);
-    /// From the environment and the build's configuration.
+    /// From the build's configuration.
     static UpdateController *createForThisProcess(QNetworkAccessManager *nam, QObject *parent);
 
     bool isSupported() const { return m_isSupported; }
@@ -69,6 +75,9 @@ private:
     bool m_isSupported = false;
     bool m_canCheck = false;
 };
+
+/// The message that reports a check's outcome; a newer release adds "Download…", which opens its page.
+QMessageBox *makeUpdateResultBox(const UpdateController::Result &result, QWidget *parent);
 
 } // namespace Starvane
 

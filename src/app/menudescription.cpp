@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "menudescription.h"
+
+#include "launchatlogin.h"
+#include "menubarcontentview.h"
+#include "store/wallpaperstore.h"
+#include "updatecontroller.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QMenu>
+
+namespace Starvane {
+
+namespace {
+MenuEntry command(QString name, QString text, std::function<void()> action)
+{
+    MenuEntry e;
+    e.name = std::move(name);
+    e.text = std::move(text);
+    e.action = std::move(action);
+    return e;
+}
+
+MenuEntry information(QString text)
+{
+    MenuEntry e;
+    e.kind = MenuEntry::Kind::information;
+    e.text = std::move(text);
+    e.enabled = false;
+    return e;
+}
+
+MenuEntry separator()
+{
+    MenuEntry e;
+    e.kind = MenuEntry::Kind::separator;
+    return e;
+}
+
+MenuEntry submenu(QString name, QString text, QList<MenuEntry> entries, bool exclusive = false)
+{
+    MenuEntry e;
+    e.kind = MenuEntry::Kind::submenu;
+    e.name = std::move(name);
+    e.text = std::move(text);
+    e.entries = std::move(entries);
+    e.exclusive = exclusive;
+    return e;
+}
+
+QString literal(QString text)
+{
+    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+QAction *makeAction(QWidget *container, const MenuEntry &e)
+{
+    auto *a = new QAction(container);
+    if (e.kind == MenuEntry::Kind::separator) {
+        a->setSeparator(true);
+        return a;
+    }
+    a->setText(literal(e.text));
+    a->setObjectName(e.name);
+    a->setShortcut(e.shortcut);
+    a->setEnabled(e.enabled);
+    if (e.checked) {
+        a->setCheckable(true);
+        a->setChecked(*e.checked);
+    }
+    if (e.action) QObject::connect(a, &QAction::triggered, a, [action = e.action] { action(); });
+    return a;
+}
+} // namespace
+
+void buildMenu(QWidget *container, const QList<MenuEntry> &entries)
+{
+    // QMenu::clear() deletes only the actions the menu itself owns; a submenu (and with it its actions)
+    // belongs to whoever created it, so every rebuild used to leave the old submenus behind. Release
+    // exactly what the last build created. Later, not now: the rebuild may run inside the handler of
+    // one of these very actions (choosing a frequency changes the settings).
+    const QList<QAction *> old = container->actions();
+    for (QAction *a : old) {
+        container->removeAction(a);
+        if (QMenu *sub = a->menu(); sub && sub->parent() == container)
+            sub->deleteLater();
+        else if (a->parent() == container)
+            a->deleteLater();
+    }
+
+    for (const MenuEntry &e : entries) {
+        if (e.kind != MenuEntry::Kind::submenu) {
+            container->addAction(makeAction(container, e));
+            continue;
+        }
+        auto *sub = new QMenu(literal(e.text), container);
+        sub->setObjectName(e.name);
+        sub->menuAction()->setObjectName(e.name);
+        buildMenu(sub, e.entries);
+        if (e.exclusive) {
+            // One choice: choosing the selected item again keeps it selected.
+            auto *group = new QActionGroup(sub);
+            group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+            for (QAction *a : sub->actions())
+                if (a->isCheckable()) group->addAction(a);
+        }
+        container->addAction(sub->menuAction());
+    }
+}
+
+MenuDescription::MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
+                                 std::function<void()> changed)
+    : m_store(store), m_updater(updater), m_openMainWindow(std::move(openMainWindow)), m_changed(std::move(changed))
+{
+}
+
+MenuEntry MenuDescription::nextWallpaper() const
+{
+    MenuEntry e = command(QStringLiteral("next"), tr("Next Wallpaper"), [s = m_store] { s->requestNextWallpaper(); });
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_R);
+    e.enabled = !m_store->isLoading();
+    return e;
+}
+
+std::optional<MenuEntry> MenuDescription::pauseOrResume() const
+{
+    // Manual mode has nothing to pause: the item is gone, not greyed.
+    if (m_store->settings().frequency == ChangeFrequency::manual) return std::nullopt;
+    MenuEntry e = command(QStringLiteral("pause"),
+                          m_store->settings().isPaused ? tr("Resume Auto-Change") : tr("Pause Auto-Change"),
+                          [s = m_store] { s->togglePaused(); });
+    e.shortcut = QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_P);
+    return e;
+}
+
+MenuEntry MenuDescription::frequencies() const
+{
+    QList<MenuEntry> choices;
+    for (ChangeFrequency f : ChangeFrequencies::allCases()) {
+        MenuEntry e = command(ChangeFrequencies::rawValue(f), ChangeFrequencies::displayName(f),
+                              [s = m_store, f] { s->updateFrequency(f); });
+        e.checked = m_store->settings().frequency == f;
+        choices << e;
+    }
+    return submenu(QStringLiteral("frequency"), tr("Change Frequency"), choices, true);
+}
+
+MenuEntry MenuDescription::displays() const
+{
+    QList<MenuEntry> choices;
+    for (DisplayScope scope : DisplayScopes::allCases()) {
+        MenuEntry e = command(DisplayScopes::rawValue(scope), DisplayScopes::displayName(scope),
+                              [s = m_store, scope] { s->updateDisplayScope(scope); });
+        e.checked = m_store->settings().displayScope == scope;
+        choices << e;
+    }
+    if (!m_store->supportsPerDisplayWallpaper())
+        choices << information(tr("This desktop shows one picture on all displays"));
+    return submenu(QStringLiteral("displays"), tr("Displays"), choices, true);
+}
+
+MenuEntry MenuDescription::checkForUpdates() const
+{
+    MenuEntry e = command(QStringLiteral("checkForUpdates"), tr("Check for Updates\u2026"), [u = m_updater] {
+        if (u) u->checkForUpdates();
+    });
+    e.enabled = m_updater && m_updater->isSupported() && m_updater->canCheckForUpdates();
+    return e;
+}
+
+MenuEntry MenuDescription::launchAtLogin() const
+{
+    MenuEntry e = command(QStringLiteral("launchAtLogin"), tr("Launch at Login"), [changed = m_changed] {
+        toggleLaunchAtLogin(!LaunchAtLogin::isEnabled());
+        if (changed) changed();
+    });
+    e.checked = LaunchAtLogin::isEnabled();
+    return e;
+}
+
+MenuEntry MenuDescription::quit() const
+{
+    MenuEntry e = command(QStringLiteral("quit"), tr("Quit Starvane"), [] { QCoreApplication::quit(); });
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Q);
+    return e;
+}
+
+QList<MenuEntry> MenuDescription::trayMenu() const
+{
+    QList<MenuEntry> menu{information(MenuBarContentView::wallpaperTitle(m_store->currentImage())),
+                          information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading())),
+                          separator(), nextWallpaper()};
+    if (auto pause = pauseOrResume()) menu << *pause;
+    menu << frequencies() << displays() << separator();
+    // Without a feed there is nothing to check: the tray leaves the item out, the menu bar greys it.
+    if (m_updater && m_updater->isSupported()) menu << checkForUpdates();
+    menu << launchAtLogin() << command(QStringLiteral("open"), tr("Open Starvane"), m_openMainWindow) << quit();
+    return menu;
+}
+
+QList<MenuEntry> MenuDescription::menuBar() const
+{
+    QList<MenuEntry> wallpaper{nextWallpaper()};
+    if (auto pause = pauseOrResume()) wallpaper << *pause;
+    return {submenu(QStringLiteral("application"), QStringLiteral("Starvane"),
+                    {checkForUpdates(), launchAtLogin(), separator(), quit()}),
+            submenu(QStringLiteral("wallpaper"), tr("Wallpaper"), wallpaper)};
+}
+
+} // namespace Starvane
