@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -59,17 +58,15 @@ QString installTranslations(const QStringList &languages)
                 return {};
             continue;
         }
+        // Ours only, not Qt's own: Qt translates the network and file errors it reports, and those reach the
+        // log and `status --json`, which stay English.
         app->installTranslator(ours);
-        auto *qt = new QTranslator(app);
-        if (qt->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            app->installTranslator(qt);
-        else
-            delete qt;
-        // Dates and numbers follow the language the words are in, unless the system already says how that
-        // language writes them in the user's region.
-        if (QLocale::system().language() != QLocale(language).language())
-            QLocale::setDefault(QLocale(language));
+        // Dates and numbers follow the language the words are in, in the user's region when the system names
+        // one for that language. Set by name: the system locale object of a GUI session may still format in
+        // the C locale's way.
+        const QLocale system = QLocale::system();
+        QLocale::setDefault(system.language() == QLocale(language).language() ? QLocale(system.name())
+                                                                              : QLocale(language));
         return ours->filePath().section(QLatin1Char('/'), -1);
     }
     return {};

@@ -10,10 +10,9 @@ namespace Starvane {
 /// reads it), then the system locale's interface languages.
 QStringList preferredLanguages();
 
-/// Installs the program's built-in translation for the first of `languages` that has one, together with
-/// Qt's own where the system has it, and makes that language the default for dates and numbers. A right-
-/// to-left first language mirrors the layout. Without any match, or with a translation that does not
-/// load, the program speaks English. Returns the name of the translation installed, or an empty string.
+/// Installs the program's built-in translation for the first of `languages` that has one and makes that
+/// language the default for dates and numbers. A right-to-left first language mirrors the layout. Without
+/// any match, or with a translation that does not load, the program speaks English. Returns the name of the translation installed, or an empty string.
 QString installTranslations(const QStringList &languages = preferredLanguages());
 
 } // namespace Starvane
