@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window in every state a user meets, in light and dark, as PNG files:
-//   QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder> [device-pixel-ratio]
+//   [LANGUAGE=de] QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder> [device-pixel-ratio]
 #include "contentview.h"
 #include "fakes.h"
 #include "mainwindow.h"
+#include "translations.h"
 #include "storeaccess.h"
 #include "store/keyvaluestore.h"
 #include "velmoratheme.h"
@@ -125,6 +126,8 @@ void settle()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The user's language, as the program would pick it: LANGUAGE=de, fr, en_XA (longer texts), ar (mirrored).
+    installTranslations();
     const QStringList args = app.arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: starvane-screenshots <output-folder>\n");

@@ -11,6 +11,7 @@
 #include "store/keyvaluestore.h"
 #include "velmoratheme.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QSignalSpy>
@@ -313,6 +314,47 @@ private Q_SLOTS:
         QVERIFY(message->isElided());
         f.access->setErrorMessage(std::nullopt);
         QVERIFY(!f.view()->errorBanner()->isVisibleTo(f.view()));
+    }
+
+    // A screen reader can name every control, and Tab walks them from top to bottom.
+    void everyControlIsNamedAndTabbedInVisualOrder()
+    {
+        Fixture f = make();
+        f.access->setCurrentImage(makeImage(QStringLiteral("heic1509a"), 6000, 3375));
+        f.access->setCurrentLocalFileURL(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("a.jpg"))));
+        f.access->setErrorMessage(QStringLiteral("The archive returned HTTP status 503."));
+        QCoreApplication::processEvents();
+
+        const QList<QAccessible::Role> interactive{QAccessible::PushButton,  QAccessible::CheckBox,
+                                                   QAccessible::RadioButton, QAccessible::ComboBox,
+                                                   QAccessible::MenuItem,    QAccessible::Link,
+                                                   QAccessible::ButtonMenu,  QAccessible::EditableText};
+        int controls = 0;
+        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+            if (!node || node->state().invisible)
+                return;
+            if (interactive.contains(node->role())) {
+                ++controls;
+                QVERIFY2(!node->text(QAccessible::Name).trimmed().isEmpty(),
+                         qPrintable(node->object() ? node->object()->objectName() : QStringLiteral("?")));
+            }
+            for (int i = 0; i < node->childCount(); ++i)
+                walk(node->child(i));
+        };
+        walk(QAccessible::queryAccessibleInterface(f.window.get()));
+        QCOMPARE(controls, 7); // the link, Reveal File, Next, Pause, two pickers, Retry
+
+        QList<QWidget *> chain;
+        for (QWidget *w = f.window->nextInFocusChain(); w != f.window.get(); w = w->nextInFocusChain())
+            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+                chain << w;
+        QCOMPARE(chain.size(), controls);
+        for (qsizetype i = 1; i < chain.size(); ++i) {
+            const QPoint a = chain[i - 1]->mapTo(f.window.get(), QPoint());
+            const QPoint b = chain[i]->mapTo(f.window.get(), QPoint());
+            QVERIFY2(a.y() < b.y() || (a.y() == b.y() && a.x() < b.x()),
+                     qPrintable(chain[i - 1]->objectName() + QStringLiteral(" before ") + chain[i]->objectName()));
+        }
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDBusReply>
 #include <QHash>
 #include <QTextStream>
@@ -17,9 +18,18 @@ namespace {
 constexpr int kCallTimeoutMs = 5000;
 }
 
+namespace {
+struct CommandLine
+{
+    Q_DECLARE_TR_FUNCTIONS(Starvane::CommandLine)
+};
+} // namespace
+
 QString usageText()
 {
-    return QStringLiteral(
+    //: The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and
+    //: keep the descriptions lined up in one column.
+    return QCoreApplication::translate("Starvane::CommandLine",
         "Usage: starvane [COMMAND]\n"
         "\n"
         "Keeps the desktop supplied with photographs from the ESA/Hubble archive.\n"
@@ -65,12 +75,12 @@ Command parseCommandLine(const QStringList &arguments)
                                 QStringLiteral("--version"), QStringLiteral("--at-login")};
         for (const QString &arg : args)
             if (arg.startsWith(QLatin1Char('-')) && !known.contains(arg))
-                return invalid(QStringLiteral("unknown command '%1'").arg(arg));
+                return invalid(CommandLine::tr("unknown command '%1'").arg(arg));
         return invalid(parser.errorText());
     }
     if (parser.isSet(help) || parser.isSet(version) || parser.isSet(atLogin)) {
         if (args.size() > 1)
-            return invalid(QStringLiteral("'%1' takes no arguments").arg(args.first()));
+            return invalid(CommandLine::tr("'%1' takes no arguments").arg(args.first()));
         c.kind = parser.isSet(help) ? Command::Kind::help : parser.isSet(version) ? Command::Kind::version
                                                                                     : Command::Kind::run;
         c.atLogin = parser.isSet(atLogin);
@@ -89,7 +99,7 @@ Command parseCommandLine(const QStringList &arguments)
         {QStringLiteral("show"), Command::Kind::show},   {QStringLiteral("quit"), Command::Kind::quit}};
     if (const auto kind = simple.constFind(name); kind != simple.cend()) {
         if (!rest.isEmpty())
-            return invalid(QStringLiteral("'%1' takes no arguments").arg(name));
+            return invalid(CommandLine::tr("'%1' takes no arguments").arg(name));
         c.kind = *kind;
         return c;
     }
@@ -98,21 +108,21 @@ Command parseCommandLine(const QStringList &arguments)
         const QCommandLineOption json(QStringLiteral("json"));
         status.addOption(json);
         if (!status.parse(QStringList{name} + rest) || !status.positionalArguments().isEmpty())
-            return invalid(QStringLiteral("'status' takes no arguments but --json"));
+            return invalid(CommandLine::tr("'status' takes no arguments but --json"));
         c.kind = Command::Kind::status;
         c.json = status.isSet(json);
         return c;
     }
     if (name == QLatin1String("frequency")) {
         if (rest.size() != 1 || !frequencyFromWord(rest.first()))
-            return invalid(QStringLiteral("'frequency' needs one of: manual, 5m, 15m, hourly, daily"));
+            return invalid(CommandLine::tr("'frequency' needs one of: manual, 5m, 15m, hourly, daily"));
         c.kind = Command::Kind::frequency;
         c.choice = rest.first();
         return c;
     }
     if (name == QLatin1String("displays")) {
         if (rest.size() != 1 || !displaysFromWord(rest.first()))
-            return invalid(QStringLiteral("'displays' needs one of: all, main"));
+            return invalid(CommandLine::tr("'displays' needs one of: all, main"));
         c.kind = Command::Kind::displays;
         c.choice = rest.first();
         return c;
@@ -121,18 +131,18 @@ Command parseCommandLine(const QStringList &arguments)
         // Taken as typed: a file may be called "next" or start with a dash.
         c.files = args.mid(args.indexOf(name) + 1);
         if (c.files.isEmpty())
-            return invalid(QStringLiteral("'check-image' needs at least one file"));
+            return invalid(CommandLine::tr("'check-image' needs at least one file"));
         c.kind = Command::Kind::checkImage;
         return c;
     }
-    return invalid(QStringLiteral("unknown command '%1'").arg(name));
+    return invalid(CommandLine::tr("unknown command '%1'").arg(name));
 }
 
 int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream &err)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kServiceName).value()) {
-        err << "Starvane is not running. Start it with: starvane\n";
+        err << CommandLine::tr("Starvane is not running. Start it with: starvane") << "\n";
         return 1;
     }
     QDBusInterface control(kServiceName, kControlPath, kControlInterface, bus);
@@ -149,15 +159,15 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     case Command::Kind::status: method = command.json ? QStringLiteral("StatusJson") : QStringLiteral("Status"); break;
     case Command::Kind::frequency: method = QStringLiteral("SetFrequency"); break;
     case Command::Kind::displays: method = QStringLiteral("SetDisplays"); break;
-    default: err << "starvane: this command is not sent to the running instance\n"; return 1;
+    default: err << "starvane: " << CommandLine::tr("this command is not sent to the running instance") << "\n"; return 1;
     }
     const QDBusMessage reply = command.choice.isEmpty() ? control.call(method) : control.call(method, command.choice);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        err << "starvane: the running instance did not answer: " << reply.errorMessage() << "\n";
+        err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(reply.errorMessage()) << "\n";
         return 1;
     }
     if (command.kind == Command::Kind::next) {
-        out << "Changing the wallpaper\u2026\n";
+        out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
     } else if (command.kind != Command::Kind::show && command.kind != Command::Kind::run &&
                command.kind != Command::Kind::quit) {
         // Pausing does nothing in manual mode, so show what the state now is rather than assume
@@ -165,7 +175,7 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
         const QDBusReply<QString> status = command.kind == Command::Kind::status ? QDBusReply<QString>(reply)
                                                                                    : QDBusReply<QString>(control.call(QStringLiteral("Status")));
         if (!status.isValid()) {
-            err << "starvane: the running instance did not answer: " << status.error().message() << "\n";
+            err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(status.error().message()) << "\n";
             return 1;
         }
         out << status.value() << "\n";

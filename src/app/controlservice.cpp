@@ -2,6 +2,7 @@
 #include "controlservice.h"
 
 #include "menubarcontentview.h"
+#include "models/errors.h"
 #include "store/keyvaluestore.h"
 #include "store/wallpaperstore.h"
 
@@ -103,21 +104,28 @@ ControlService::Registration ControlService::registerOn(QDBusConnection bus, QSt
 
 QString ControlService::statusText(const WallpaperStore &store)
 {
+    // Words for people, in their language; `status --json` is the form for scripts.
     QStringList lines;
     if (const auto &image = store.currentImage()) {
-        lines << QStringLiteral("Wallpaper: %1 (%2)").arg(image->title.trimmed(), image->id);
-        lines << QStringLiteral("Credit: %1").arg(image->credit);
+        lines << tr("Wallpaper: %1 (%2)").arg(image->title.trimmed(), image->id);
+        lines << tr("Credit: %1").arg(image->credit);
     } else {
-        lines << QStringLiteral("Wallpaper: none yet");
+        lines << tr("Wallpaper: none yet");
     }
-    if (const auto &file = store.currentLocalFileURL()) lines << QStringLiteral("File: %1").arg(file->toLocalFile());
-    lines << QStringLiteral("Status: %1").arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading()));
-    lines << QStringLiteral("Displays: %1").arg(DisplayScopes::displayName(store.settings().displayScope));
-    if (const auto &next = store.nextChangeDate())
-        lines << QStringLiteral("Next change: %1").arg(next->toLocalTime().toString(Qt::ISODate));
-    else
-        lines << QStringLiteral("Next change: none scheduled");
-    if (const auto &error = store.errorMessage()) lines << QStringLiteral("Error: %1").arg(*error);
+    if (const auto &file = store.currentLocalFileURL()) lines << tr("File: %1").arg(file->toLocalFile());
+    lines << tr("Status: %1").arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading()));
+    lines << tr("Displays: %1").arg(DisplayScopes::displayName(store.settings().displayScope));
+    if (const auto &next = store.nextChangeDate()) {
+        // English keeps the form it always printed; other languages write the date their own way.
+        const QLocale locale;
+        const bool english = locale.language() == QLocale::English || locale.language() == QLocale::C;
+        lines << tr("Next change: %1")
+                     .arg(english ? next->toLocalTime().toString(Qt::ISODate)
+                                  : locale.toString(next->toLocalTime(), QLocale::ShortFormat));
+    } else {
+        lines << tr("Next change: none scheduled");
+    }
+    if (const auto &error = store.errorMessage()) lines << tr("Error: %1").arg(localizedErrorMessage(*error));
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -5,6 +5,7 @@
 #include "integrity/checkimage.h"
 #include "latencyprobe.h"
 #include "logging.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -31,6 +32,7 @@ int runApplication(int argc, char *argv[], const Command &command)
     ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     QApplication app(argc, argv);
     applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));
+    installTranslations();
     installLogHandler();
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -49,8 +51,11 @@ int runApplication(int argc, char *argv[], const Command &command)
         return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
     case ControlService::Registration::failed:
         err << "starvane: " << busError << "\n"
-            << "starvane: running without command-line control; 'starvane next', 'status' and the like will not "
-               "reach this instance\n";
+            << "starvane: "
+            << QCoreApplication::translate("Starvane::CommandLine",
+                                           "running without command-line control; 'starvane next', 'status' and "
+                                           "the like will not reach this instance")
+            << "\n";
         err.flush();
         break;
     }
@@ -73,6 +78,7 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));
+    installTranslations();
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (command.kind) {
@@ -83,7 +89,8 @@ int main(int argc, char *argv[])
         out << "starvane " << QCoreApplication::applicationVersion() << "\n";
         return 0;
     case Command::Kind::invalid:
-        err << "starvane: " << command.error << "\n\n" << usageText();
+        // Parsed again now that the translation is in: the first parse chose which application to create.
+        err << "starvane: " << parseCommandLine(arguments).error << "\n\n" << usageText();
         return 2;
     case Command::Kind::checkImage:
         return runCheckImage(command.files, out);

@@ -68,10 +68,12 @@ QString MenuBarContentView::wallpaperTitle(const std::optional<HubbleImage> &ima
 
 QString MenuBarContentView::statusSummary(const AppSettings &settings, bool isLoading)
 {
-    if (isLoading) return QStringLiteral("Updating wallpaper\u2026");
-    if (settings.frequency == ChangeFrequency::manual) return QStringLiteral("Manual mode");
-    if (settings.isPaused) return QStringLiteral("Paused (%1)").arg(ChangeFrequencies::shortLabel(settings.frequency));
-    return QStringLiteral("Auto: ") + ChangeFrequencies::displayName(settings.frequency);
+    if (isLoading) return tr("Updating wallpaper\u2026");
+    if (settings.frequency == ChangeFrequency::manual) return tr("Manual mode");
+    //: %1 is the paused frequency in short, such as "1 hour"
+    if (settings.isPaused) return tr("Paused (%1)").arg(ChangeFrequencies::shortLabel(settings.frequency));
+    //: %1 is the frequency, such as "Every hour"
+    return tr("Auto: %1").arg(ChangeFrequencies::displayName(settings.frequency));
 }
 
 void MenuBarContentView::attachMenuBar(QMenuBar *bar)

@@ -4,6 +4,7 @@
 #include "buttonstyles.h"
 #include "elidinglabel.h"
 #include "errorbanner.h"
+#include "models/errors.h"
 #include "relativetime.h"
 #include "settingscard.h"
 #include "velmoratheme.h"
@@ -119,7 +120,7 @@ QWidget *ContentView::makeHeader()
     titles->setSpacing(1);
     titles->addWidget(
         makeLabel(QStringLiteral("Starvane"), VelmoraTheme::systemFont(16, QFont::DemiBold), Color::foreground, header));
-    titles->addWidget(makeLabel(QStringLiteral("Wallpapers shipped from Hubble Telescope"),
+    titles->addWidget(makeLabel(tr("Wallpapers shipped from Hubble Telescope"),
                                 VelmoraTheme::systemFont(11.5), Color::mutedForeground, header));
     row->addLayout(titles);
     row->addStretch();
@@ -159,13 +160,18 @@ void ContentView::refreshActions()
 {
     const bool loading = m_store.isLoading();
     m_next->setBusy(loading);
-    m_next->setText(loading ? QStringLiteral("Fetching…") : QStringLiteral("Next Wallpaper"));
+    m_next->setText(loading ? tr("Fetching…") : tr("Next Wallpaper"));
+    m_next->setAccessibleDescription(loading ? tr("A new wallpaper is being fetched from the ESA/Hubble archive")
+                                             : tr("Fetch and apply a new wallpaper now"));
     m_next->setSymbol(Symbol::arrowTriangle2Circlepath);
     m_next->setEnabled(!loading);
 
     const AppSettings &s = m_store.settings();
     m_pause->setVisible(s.frequency != ChangeFrequency::manual);
-    m_pause->setText(s.isPaused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    //: Button: resume automatic wallpaper changes
+    m_pause->setText(s.isPaused ? tr("Resume") : tr("Pause", "automatic changes"));
+    m_pause->setAccessibleDescription(s.isPaused ? tr("Resume changing the wallpaper on schedule")
+                                                 : tr("Stop changing the wallpaper on schedule until resumed"));
     m_pause->setSymbol(s.isPaused ? Symbol::playFill : Symbol::pauseFill);
 }
 
@@ -174,24 +180,38 @@ void ContentView::refreshErrorBanner()
     const std::optional<QString> &message = m_store.errorMessage();
     m_errorBanner->setVisible(message.has_value());
     if (message)
-        m_errorBanner->setMessage(*message);
+        m_errorBanner->setMessage(localizedErrorMessage(*message));
     m_errorBanner->retryButton()->setEnabled(!m_store.isLoading());
+}
+
+QString ContentView::scheduledText(ChangeFrequency frequency)
+{
+    // One sentence per choice: a frequency's name cannot be lower-cased into a sentence in every language.
+    switch (frequency) {
+    case ChangeFrequency::every5Minutes: return tr("Scheduled every 5 minutes");
+    case ChangeFrequency::every15Minutes: return tr("Scheduled every 15 minutes");
+    case ChangeFrequency::hourly: return tr("Scheduled every hour");
+    case ChangeFrequency::daily: return tr("Scheduled daily");
+    case ChangeFrequency::manual: break;
+    }
+    return tr("Auto-change is off");
 }
 
 QString ContentView::scheduleStatusText(const QDateTime &now) const
 {
     const AppSettings &s = m_store.settings();
     if (s.frequency == ChangeFrequency::manual)
-        return QStringLiteral("Auto-change is off");
+        return tr("Auto-change is off");
     if (s.isPaused)
-        return QStringLiteral("Auto-change is paused");
+        return tr("Auto-change is paused");
     const std::optional<QDateTime> &next = m_store.nextChangeDate();
     if (!next)
-        return QStringLiteral("Scheduled ") + ChangeFrequencies::displayName(s.frequency).toLower();
+        return scheduledText(s.frequency);
     // Whole milliseconds, so that 45.5 seconds ahead is not yet "shortly".
     if (now.msecsTo(*next) <= kShortlyThresholdSeconds * 1000)
-        return QStringLiteral("Changing shortly…");
-    return QStringLiteral("Next change ") + shortRelativeTime(*next, now);
+        return tr("Changing shortly…");
+    //: %1 is a relative time such as "in 14 min."
+    return tr("Next change %1").arg(shortRelativeTime(*next, now));
 }
 
 void ContentView::refreshFooter()

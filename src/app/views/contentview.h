@@ -55,6 +55,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static QString scheduledText(ChangeFrequency frequency);
     QWidget *makeHeader();
     QWidget *makeActionRow();
     void refreshPreview();

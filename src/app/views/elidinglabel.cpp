@@ -26,6 +26,8 @@ void ElidingLabel::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
+    // Screen readers get the whole text, also where the eye sees it cut.
+    setAccessibleName(text);
     updateGeometry();
     update();
 }
@@ -69,7 +71,9 @@ int ElidingLabel::heightForWidth(int width) const
 QSize ElidingLabel::sizeHint() const
 {
     const int natural = int(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text)));
-    const int w = qMin(natural, width() > 0 ? qMax(width(), 1) : kNaturalWidthCap);
+    // The width the text wants, not the width it has now: a label squeezed once by a first layout pass
+    // would otherwise keep asking for that narrow width and wrap a word per line.
+    const int w = qMin(natural, kNaturalWidthCap);
     return {w, heightForWidth(w > 0 ? w : kNaturalWidthCap)};
 }
 
@@ -83,11 +87,15 @@ void ElidingLabel::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setFont(font());
     p.setPen(VelmoraTheme::color(m_color));
+    // Each line reads in its own direction: an English title stays "… displays." in a mirrored window.
+    p.setLayoutDirection(Qt::LayoutDirectionAuto);
     const QFontMetricsF fm(font());
     qreal y = fm.ascent();
     const Lines shown = layoutFor(width());
     for (const QString &line : shown.lines) {
-        p.drawText(QPointF(0, y), line);
+        // Lines start at the leading edge: the right one in a right-to-left layout.
+        const qreal x = isRightToLeft() ? width() - fm.horizontalAdvance(line) : 0;
+        p.drawText(QPointF(x, y), line);
         y += fm.lineSpacing();
     }
 }

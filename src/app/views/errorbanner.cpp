@@ -24,9 +24,10 @@ ErrorBanner::ErrorBanner(QWidget *parent) : QWidget(parent)
     m_message->setObjectName(QStringLiteral("errorMessage"));
     row->addWidget(m_message, 1, Qt::AlignVCenter);
     row->addSpacing(4);
-    m_retry = new PlainButton(QStringLiteral("Retry"), VelmoraTheme::systemFont(11.5, QFont::DemiBold),
+    m_retry = new PlainButton(tr("Retry"), VelmoraTheme::systemFont(11.5, QFont::DemiBold),
                               VelmoraTheme::Color::link, this);
     m_retry->setObjectName(QStringLiteral("retry"));
+    m_retry->setAccessibleDescription(tr("Try to fetch a new wallpaper again"));
     row->addWidget(m_retry, 0, Qt::AlignVCenter);
     connect(m_retry, &QAbstractButton::clicked, this, &ErrorBanner::retryRequested);
     connect(&Appearance::instance(), &Appearance::changed, this, qOverload<>(&QWidget::update));

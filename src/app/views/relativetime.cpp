@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "relativetime.h"
 
+#include <QCoreApplication>
+
 #include <array>
 #include <cstdlib>
 
@@ -8,20 +10,31 @@ namespace Starvane {
 
 QString shortRelativeTime(const QDateTime &date, const QDateTime &now)
 {
+    // %Ln: the count in the user's locale, and the plural form the translation picks for it. English has
+    // one word for one day and another for more, so days have a sentence of their own for one.
     struct Unit
     {
         qint64 seconds;
-        const char *one;
-        const char *many;
+        const char *ahead;
+        const char *ago;
     };
-    static constexpr std::array<Unit, 7> units{{
-        {365 * 86400, "yr.", "yr."},
-        {30 * 86400, "mo.", "mo."},
-        {7 * 86400, "wk.", "wk."},
-        {86400, "day", "days"},
-        {3600, "hr.", "hr."},
-        {60, "min.", "min."},
-        {1, "sec.", "sec."},
+    static constexpr std::array<Unit, 8> units{{
+        {365 * 86400, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln yr."),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln yr. ago")},
+        {30 * 86400, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln mo."),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln mo. ago")},
+        {7 * 86400, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln wk."),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln wk. ago")},
+        {2 * 86400, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln days"),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln days ago")},
+        {86400, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln day"),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln day ago")},
+        {3600, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln hr."),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln hr. ago")},
+        {60, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln min."),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln min. ago")},
+        {1, QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "in %Ln sec."),
+         QT_TRANSLATE_N_NOOP("Starvane::RelativeTime", "%Ln sec. ago")},
     }};
     const qint64 delta = now.secsTo(date);
     const qint64 magnitude = std::llabs(delta);
@@ -32,10 +45,10 @@ QString shortRelativeTime(const QDateTime &date, const QDateTime &now)
             break;
         }
     }
-    const qint64 count = magnitude / unit->seconds;
-    const QString amount =
-        QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? unit->one : unit->many));
-    return delta >= 0 ? QStringLiteral("in ") + amount : amount + QStringLiteral(" ago");
+    // The two day rows share one length: count whole days, not pairs of them.
+    const qint64 length = unit->seconds == 2 * 86400 ? 86400 : unit->seconds;
+    const int count = int(magnitude / length);
+    return QCoreApplication::translate("Starvane::RelativeTime", delta >= 0 ? unit->ahead : unit->ago, nullptr, count);
 }
 
 } // namespace Starvane

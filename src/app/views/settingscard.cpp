@@ -42,6 +42,7 @@ QHBoxLayout *makeRow(const QString &title, const QString &subtitle, MenuPicker *
     row->addSpacing(12);
     row->addWidget(picker, 0, Qt::AlignVCenter);
     picker->setAccessibleName(title); // the label the picker would carry if it showed one
+    picker->setAccessibleDescription(subtitle);
     if (textColumn)
         *textColumn = text;
     return row;
@@ -91,7 +92,8 @@ void MenuPicker::paintEvent(QPaintEvent *)
     p.drawRoundedRect(bounds, 6, 6);
 
     // Up and down chevrons in the tint colour, the mark of a pop-up menu.
-    const qreal cx = bounds.right() - 13;
+    // The chevrons sit at the trailing edge: the left one in a right-to-left layout.
+    const qreal cx = isRightToLeft() ? bounds.left() + 13 : bounds.right() - 13;
     const qreal cy = bounds.center().y();
     QPen chevron(primary(), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(chevron);
@@ -101,7 +103,7 @@ void MenuPicker::paintEvent(QPaintEvent *)
 
     p.setPen(foreground());
     p.setFont(font());
-    const QRectF textRect = bounds.adjusted(10, 0, -26, 0);
+    const QRectF textRect = isRightToLeft() ? bounds.adjusted(26, 0, -10, 0) : bounds.adjusted(10, 0, -26, 0);
     p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
                fontMetrics().elidedText(currentText(), Qt::ElideRight, int(textRect.width())));
     if (hasFocus() && m_keyboardFocus)
@@ -128,19 +130,19 @@ SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(par
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addLayout(makeRow(QStringLiteral("Change wallpaper"), QStringLiteral("How often to fetch a new Hubble image"),
+    column->addLayout(makeRow(tr("Change wallpaper"), tr("How often to fetch a new Hubble image"),
                               m_frequency, this, nullptr));
     auto *separatorRow = new QHBoxLayout;
     separatorRow->setContentsMargins(14, 0, 14, 0);
     separatorRow->addWidget(new Hairline(this));
     column->addLayout(separatorRow);
     QVBoxLayout *displayText = nullptr;
-    column->addLayout(makeRow(QStringLiteral("Displays"), QStringLiteral("Where the wallpaper is applied"),
+    column->addLayout(makeRow(tr("Displays"), tr("Where the wallpaper is applied"),
                               m_displayScope, this, &displayText));
 
     // Desktops such as GNOME keep one picture for every display; say so rather than pretend.
     m_singlePictureNote = new ElidingLabel(VelmoraTheme::systemFont(11), Color::mutedForeground, 0, this);
-    m_singlePictureNote->setText(QStringLiteral("This desktop shows one picture on all displays."));
+    m_singlePictureNote->setText(tr("This desktop shows one picture on all displays."));
     m_singlePictureNote->setObjectName(QStringLiteral("singlePictureNote"));
     m_singlePictureNote->setVisible(!store.supportsPerDisplayWallpaper());
     displayText->addWidget(m_singlePictureNote);

@@ -37,7 +37,7 @@ public:
         row->setContentsMargins(9, 5, 9, 5);
         row->setSpacing(6);
         row->addWidget(new ProgressSpinner(ProgressSpinner::Size::small, VelmoraTheme::primaryForeground, this));
-        row->addWidget(makeLabel(QStringLiteral("Updating"), VelmoraTheme::systemFont(11, QFont::Medium),
+        row->addWidget(makeLabel(WallpaperPreviewCard::tr("Updating"), VelmoraTheme::systemFont(11, QFont::Medium),
                                  Color::primaryForeground, this));
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
@@ -115,10 +115,10 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     areaLayout->setContentsMargins(0, 0, 0, 0);
     m_emptyPlaceholder = makePlaceholder(
         area, new SymbolView(Symbol::sparkles, 28, VelmoraTheme::primary, area),
-        QStringLiteral("No wallpaper applied yet"), 8, QStringLiteral("emptyPlaceholder"));
+        tr("No wallpaper applied yet"), 8, QStringLiteral("emptyPlaceholder"));
     m_loadingPlaceholder =
         makePlaceholder(area, new ProgressSpinner(ProgressSpinner::Size::regular, VelmoraTheme::primary, area),
-                        QStringLiteral("Fetching Hubble image…"), 10, QStringLiteral("loadingPlaceholder"));
+                        tr("Fetching Hubble image…"), 10, QStringLiteral("loadingPlaceholder"));
     areaLayout->addWidget(m_emptyPlaceholder);
     areaLayout->addWidget(m_loadingPlaceholder);
     m_updatingBadge = new UpdatingBadge(area);
@@ -139,7 +139,7 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
 
     m_description = new ElidingLabel(VelmoraTheme::systemFont(12), Color::mutedForeground, 0, this);
     m_description->setObjectName(QStringLiteral("description"));
-    m_description->setText(QStringLiteral("Real high-resolution photographs from the ESA/Hubble archive."));
+    m_description->setText(tr("Real high-resolution photographs from the ESA/Hubble archive."));
     text->addWidget(m_description);
 
     m_metadataRow = new QWidget(this);
@@ -170,12 +170,15 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     links->setContentsMargins(0, 2, 0, 0);
     links->setSpacing(12);
     const QFont linkFont = VelmoraTheme::systemFont(11.5, QFont::Medium);
-    m_archiveLink = new PlainButton(QStringLiteral("ESA/Hubble"), linkFont, Color::link, m_linksRow);
+    //: Link to the image's page in the archive; the archive's name, usually left as it is
+    m_archiveLink = new PlainButton(tr("ESA/Hubble"), linkFont, Color::link, m_linksRow);
     m_archiveLink->setObjectName(QStringLiteral("archiveLink"));
     m_archiveLink->setSymbol(Symbol::arrowUpRight);
-    m_revealButton = new PlainButton(QStringLiteral("Reveal File"), linkFont, Color::mutedForeground, m_linksRow);
+    m_archiveLink->setAccessibleDescription(tr("Open this image's page on the ESA/Hubble website"));
+    m_revealButton = new PlainButton(tr("Reveal File"), linkFont, Color::mutedForeground, m_linksRow);
     m_revealButton->setObjectName(QStringLiteral("revealFile"));
     m_revealButton->setSymbol(Symbol::folder);
+    m_revealButton->setAccessibleDescription(tr("Show the wallpaper's file in the file manager"));
     links->addWidget(m_archiveLink);
     links->addWidget(m_revealButton);
     links->addStretch();
@@ -259,7 +262,11 @@ void WallpaperPreviewCard::refresh()
     m_updatingBadge->setVisible(hasPreview && m_isLoading);
     static_cast<PreviewArea *>(m_previewArea)->placeBadge();
 
-    m_title->setText(m_image ? m_image->title : QStringLiteral("Hubble Space Telescope"));
+    m_title->setText(m_image ? m_image->title : tr("Hubble Space Telescope"));
+    // The picture's text alternative: what it shows and whom it is owed to.
+    m_previewArea->setAccessibleName(m_image ? tr("Wallpaper: %1").arg(m_image->title.trimmed())
+                                             : tr("No wallpaper applied yet"));
+    m_previewArea->setAccessibleDescription(m_image ? tr("Credit: %1").arg(m_image->credit) : QString());
     m_description->setVisible(!m_image);
     m_metadataRow->setVisible(m_image.has_value());
     m_credit->setVisible(m_image.has_value());
@@ -272,7 +279,7 @@ void WallpaperPreviewCard::refresh()
         m_resolutionLabel->setText(resolution.value_or(QString()));
         m_resolutionLabel->setVisible(resolution.has_value());
         m_dotLabel->setVisible(date && resolution);
-        m_credit->setText(QStringLiteral("Credit: ") + m_image->credit);
+        m_credit->setText(tr("Credit: %1").arg(m_image->credit));
         m_credit->setToolTip(m_image->credit);
         m_revealButton->setVisible(m_localFileURL.has_value());
     }

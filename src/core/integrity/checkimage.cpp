@@ -26,7 +26,7 @@ int runCheckImage(const QStringList &files, QTextStream &out)
             const ValidatedImage image = cache.validateImage(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
             out << "ok " << image.width << 'x' << image.height << ' ' << image.contentHash << '\n';
         } catch (const std::exception &e) {
-            out << describeError(e) << '\n';
+            out << localizedErrorMessage(describeError(e)) << '\n';
             status = 1;
         }
         out.flush();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appsettings.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -17,11 +18,16 @@ struct FrequencyInfo
 };
 
 constexpr FrequencyInfo kFrequencies[] = {
-    {ChangeFrequency::manual, "manual", "Manual only", "Manual", 0},
-    {ChangeFrequency::every5Minutes, "every5Minutes", "Every 5 minutes", "5 min", 300},
-    {ChangeFrequency::every15Minutes, "every15Minutes", "Every 15 minutes", "15 min", 900},
-    {ChangeFrequency::hourly, "hourly", "Every hour", "1 hour", 3600},
-    {ChangeFrequency::daily, "daily", "Daily", "Daily", 86400},
+    {ChangeFrequency::manual, "manual", QT_TRANSLATE_NOOP("Starvane::ChangeFrequency", "Manual only"),
+     QT_TRANSLATE_NOOP("Starvane::ChangeFrequencyShort", "Manual"), 0},
+    {ChangeFrequency::every5Minutes, "every5Minutes", QT_TRANSLATE_NOOP("Starvane::ChangeFrequency", "Every 5 minutes"),
+     QT_TRANSLATE_NOOP("Starvane::ChangeFrequencyShort", "5 min"), 300},
+    {ChangeFrequency::every15Minutes, "every15Minutes", QT_TRANSLATE_NOOP("Starvane::ChangeFrequency", "Every 15 minutes"),
+     QT_TRANSLATE_NOOP("Starvane::ChangeFrequencyShort", "15 min"), 900},
+    {ChangeFrequency::hourly, "hourly", QT_TRANSLATE_NOOP("Starvane::ChangeFrequency", "Every hour"),
+     QT_TRANSLATE_NOOP("Starvane::ChangeFrequencyShort", "1 hour"), 3600},
+    {ChangeFrequency::daily, "daily", QT_TRANSLATE_NOOP("Starvane::ChangeFrequency", "Daily"),
+     QT_TRANSLATE_NOOP("Starvane::ChangeFrequencyShort", "Daily"), 86400},
 };
 
 const FrequencyInfo &info(ChangeFrequency f)
@@ -55,8 +61,13 @@ ChangeFrequency decodeStored(const QString &raw)
     return fromRawValue(raw).value_or(ChangeFrequency::hourly);
 }
 
-QString displayName(ChangeFrequency f) { return QLatin1String(info(f).displayName); }
-QString shortLabel(ChangeFrequency f) { return QLatin1String(info(f).shortLabel); }
+// Shown in the user's language; the raw values are what gets stored.
+QString displayName(ChangeFrequency f) { return QCoreApplication::translate("Starvane::ChangeFrequency", info(f).displayName); }
+QString shortLabel(ChangeFrequency f)
+{
+    // Its own context: these stand inside "Paused (…)" and may be worded differently from the full names.
+    return QCoreApplication::translate("Starvane::ChangeFrequencyShort", info(f).shortLabel);
+}
 
 std::optional<double> interval(ChangeFrequency f)
 {
@@ -89,7 +100,8 @@ std::optional<DisplayScope> fromRawValue(const QString &raw)
 
 QString displayName(DisplayScope s)
 {
-    return s == DisplayScope::allDisplays ? QStringLiteral("All displays") : QStringLiteral("Main display");
+    return s == DisplayScope::allDisplays ? QCoreApplication::translate("Starvane::DisplayScope", "All displays")
+                                          : QCoreApplication::translate("Starvane::DisplayScope", "Main display");
 }
 } // namespace DisplayScopes
 

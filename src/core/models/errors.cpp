@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "errors.h"
 
+#include <QCoreApplication>
+#include <QLocale>
+
 namespace Starvane {
 
 const char *StarvaneError::what() const noexcept
@@ -9,23 +12,74 @@ const char *StarvaneError::what() const noexcept
     return m_what.constData();
 }
 
+namespace {
+// Every sentence an error may show, with %1 for what varies. Descriptions are built in English, which
+// the log and `status --json` keep; the window and the command line translate them when they show them.
+constexpr const char *kHttpStatus = QT_TRANSLATE_NOOP("Starvane::Errors", "ESA/Hubble archive returned HTTP %1.");
+constexpr const char *kFileTooLarge = QT_TRANSLATE_NOOP("Starvane::Errors", "Skipped oversized image (%1 MB).");
+constexpr const char *kIneligible = QT_TRANSLATE_NOOP("Starvane::Errors", "Skipped image: %1.");
+constexpr const char *kInvalidURL =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Could not construct the ESA/Hubble archive request.");
+constexpr const char *kInvalidResponse =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Received an unexpected response from the ESA/Hubble archive.");
+constexpr const char *kEmptyCatalog =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "No high-resolution Hubble telescope wallpapers were found on this page.");
+constexpr const char *kIncomplete =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Image download ended before all bytes were received.");
+constexpr const char *kTooSmall =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Image resolution (%1) is below the HD wallpaper threshold.");
+constexpr const char *kAspect =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Image aspect ratio (%1) is not suitable for a widescreen desktop.");
+constexpr const char *kInvalidData = QT_TRANSLATE_NOOP("Starvane::Errors", "Downloaded file was not a valid image.");
+constexpr const char *kTruncated =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Downloaded image was incomplete or corrupted.");
+constexpr const char *kFileMissing =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "Wallpaper file could not be found at %1.");
+constexpr const char *kDisplayUpdate =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "The desktop could not update all displays: %1");
+constexpr const char *kNoDisplays = QT_TRANSLATE_NOOP("Starvane::Errors", "No active displays were found.");
+constexpr const char *kUnknown = QT_TRANSLATE_NOOP("Starvane::Errors", "Unknown error.");
+
+constexpr const char *kAll[] = {kHttpStatus, kFileTooLarge, kIneligible, kInvalidURL,  kInvalidResponse,
+                                kEmptyCatalog, kIncomplete, kTooSmall,  kAspect,     kInvalidData,
+                                kTruncated,  kFileMissing,  kDisplayUpdate, kNoDisplays, kUnknown};
+
+QString english(const char *sentence)
+{
+    return QString::fromUtf8(sentence);
+}
+
+// A number the English text wrote ("12.5") the way the user's language writes it ("12,5").
+QString localNumber(const QString &text)
+{
+    bool isNumber = false;
+    const double value = QLocale::c().toDouble(text, &isNumber);
+    if (!isNumber)
+        return text;
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
+    return locale.toString(value, 'f', point < 0 ? 0 : int(text.size() - point - 1));
+}
+} // namespace
+
 QString HubbleAPIError::description() const
 {
     switch (m_kind) {
     case Kind::httpStatus:
-        return QStringLiteral("ESA/Hubble archive returned HTTP %1.").arg(m_number);
+        return english(kHttpStatus).arg(m_number);
     case Kind::fileTooLarge:
-        return QStringLiteral("Skipped oversized image (%1 MB).").arg(double(m_number) / 1048576.0, 0, 'f', 1);
+        return english(kFileTooLarge).arg(double(m_number) / 1048576.0, 0, 'f', 1);
     case Kind::ineligibleImage:
-        return QStringLiteral("Skipped image: ") + m_reason + QLatin1Char('.');
+        return english(kIneligible).arg(m_reason);
     case Kind::invalidURL:
-        return QStringLiteral("Could not construct the ESA/Hubble archive request.");
+        return english(kInvalidURL);
     case Kind::invalidResponse:
-        return QStringLiteral("Received an unexpected response from the ESA/Hubble archive.");
+        return english(kInvalidResponse);
     case Kind::emptyCatalog:
-        return QStringLiteral("No high-resolution Hubble telescope wallpapers were found on this page.");
+        return english(kEmptyCatalog);
     case Kind::incompleteTransfer:
-        return QStringLiteral("Image download ended before all bytes were received.");
+        return english(kIncomplete);
     }
     return {};
 }
@@ -35,14 +89,13 @@ QString WallpaperCacheError::description() const
     const QString size = QString::number(m_width) + QChar(0x00D7) + QString::number(m_height);
     switch (m_kind) {
     case Kind::imageTooSmall:
-        return QStringLiteral("Image resolution (") + size + QStringLiteral(") is below the HD wallpaper threshold.");
+        return english(kTooSmall).arg(size);
     case Kind::unsuitableAspectRatio:
-        return QStringLiteral("Image aspect ratio (") + size +
-               QStringLiteral(") is not suitable for a widescreen desktop.");
+        return english(kAspect).arg(size);
     case Kind::invalidImageData:
-        return QStringLiteral("Downloaded file was not a valid image.");
+        return english(kInvalidData);
     case Kind::truncatedImageData:
-        return QStringLiteral("Downloaded image was incomplete or corrupted.");
+        return english(kTruncated);
     }
     return {};
 }
@@ -51,15 +104,37 @@ QString WallpaperApplyError::description() const
 {
     switch (m_kind) {
     case Kind::fileMissing:
-        return QStringLiteral("Wallpaper file could not be found at ") + m_file.fileName() + QLatin1Char('.');
+        return english(kFileMissing).arg(m_file.fileName());
     case Kind::displayUpdateFailed:
         // The text names the desktop rather than an operating system: on Linux it is the desktop
         // environment (or its compositor) that refused the picture.
-        return QStringLiteral("The desktop could not update all displays: ") + m_underlying;
+        return english(kDisplayUpdate).arg(m_underlying);
     case Kind::noDisplaysFound:
-        return QStringLiteral("No active displays were found.");
+        return english(kNoDisplays);
     }
     return {};
+}
+
+QString localizedErrorMessage(const QString &description)
+{
+    for (const char *sentence : kAll) {
+        const QString pattern = english(sentence);
+        const qsizetype hole = pattern.indexOf(QLatin1String("%1"));
+        if (hole < 0) {
+            if (description == pattern)
+                return QCoreApplication::translate("Starvane::Errors", sentence);
+            continue;
+        }
+        const QString before = pattern.left(hole);
+        const QString after = pattern.mid(hole + 2);
+        if (description.size() >= before.size() + after.size() && description.startsWith(before) &&
+            description.endsWith(after)) {
+            const QString value = description.mid(before.size(), description.size() - before.size() - after.size());
+            return QCoreApplication::translate("Starvane::Errors", sentence).arg(localNumber(value));
+        }
+    }
+    // Platform texts (network, files) come as the platform wrote them.
+    return description;
 }
 
 QString describeError(const std::exception &e)
@@ -76,7 +151,7 @@ QString describeError(const std::exception_ptr &e)
     } catch (const std::exception &ex) {
         return describeError(ex);
     } catch (...) {
-        return QStringLiteral("Unknown error.");
+        return english(kUnknown);
     }
 }
 

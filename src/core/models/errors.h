@@ -138,4 +138,8 @@ public:
 QString describeError(const std::exception &e);
 QString describeError(const std::exception_ptr &e);
 
+/// `description` (an English error text, as the core writes and logs it) in the user's language, for the
+/// window and the command line. Texts it does not know come back unchanged.
+QString localizedErrorMessage(const QString &description);
+
 } // namespace Starvane

@@ -1,0 +1,578 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="de">
+<context>
+    <name>Starvane::ChangeFrequency</name>
+    <message>
+        <source>Manual only</source>
+        <translation>Nur manuell</translation>
+    </message>
+    <message>
+        <source>Every 5 minutes</source>
+        <translation>Alle 5 Minuten</translation>
+    </message>
+    <message>
+        <source>Every 15 minutes</source>
+        <translation>Alle 15 Minuten</translation>
+    </message>
+    <message>
+        <source>Every hour</source>
+        <translation>Stündlich</translation>
+    </message>
+    <message>
+        <source>Daily</source>
+        <translation>Täglich</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ChangeFrequencyShort</name>
+    <message>
+        <source>Manual</source>
+        <translation>manuell</translation>
+    </message>
+    <message>
+        <source>5 min</source>
+        <translation>5 Min.</translation>
+    </message>
+    <message>
+        <source>15 min</source>
+        <translation>15 Min.</translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation>stündlich</translation>
+    </message>
+    <message>
+        <source>Daily</source>
+        <translation>täglich</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::CommandLine</name>
+    <message>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all or main
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane's cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Aufruf: starvane [BEFEHL]
+
+Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
+Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
+
+Befehle (an das laufende Starvane gesendet):
+  next                 Hintergrundbild jetzt wechseln
+  pause                automatischen Wechsel anhalten
+  resume               automatischen Wechsel fortsetzen
+  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
+                       (--json: ein JSON-Objekt, für Skripte)
+  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
+  displays WHICH       Bildschirme wählen: all oder main
+  show                 das Starvane-Fenster öffnen
+  quit                 Starvane beenden
+
+  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
+
+Optionen:
+  -h, --help           diese Hilfe anzeigen
+  -v, --version        Version anzeigen
+</translation>
+    </message>
+    <message>
+        <source>unknown command '%1'</source>
+        <translation>unbekannter Befehl „%1“</translation>
+    </message>
+    <message>
+        <source>'%1' takes no arguments</source>
+        <translation>„%1“ erwartet keine Argumente</translation>
+    </message>
+    <message>
+        <source>'status' takes no arguments but --json</source>
+        <translation>„status“ erwartet keine Argumente außer --json</translation>
+    </message>
+    <message>
+        <source>'frequency' needs one of: manual, 5m, 15m, hourly, daily</source>
+        <translation>„frequency“ erwartet eines von: manual, 5m, 15m, hourly, daily</translation>
+    </message>
+    <message>
+        <source>'displays' needs one of: all, main</source>
+        <translation>„displays“ erwartet eines von: all, main</translation>
+    </message>
+    <message>
+        <source>'check-image' needs at least one file</source>
+        <translation>„check-image“ erwartet mindestens eine Datei</translation>
+    </message>
+    <message>
+        <source>Starvane is not running. Start it with: starvane</source>
+        <translation>Starvane läuft nicht. Starten mit: starvane</translation>
+    </message>
+    <message>
+        <source>this command is not sent to the running instance</source>
+        <translation>dieser Befehl wird nicht an die laufende Instanz gesendet</translation>
+    </message>
+    <message>
+        <source>the running instance did not answer: %1</source>
+        <translation>die laufende Instanz hat nicht geantwortet: %1</translation>
+    </message>
+    <message>
+        <source>Changing the wallpaper…</source>
+        <translation>Hintergrundbild wird gewechselt …</translation>
+    </message>
+    <message>
+        <source>running without command-line control; 'starvane next', 'status' and the like will not reach this instance</source>
+        <translation>läuft ohne Steuerung über die Befehlszeile; „starvane next“, „status“ und Ähnliches erreichen diese Instanz nicht</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ContentView</name>
+    <message>
+        <source>Wallpapers shipped from Hubble Telescope</source>
+        <translation>Hintergrundbilder direkt vom Hubble-Teleskop</translation>
+    </message>
+    <message>
+        <source>Fetching…</source>
+        <translation>Wird geladen …</translation>
+    </message>
+    <message>
+        <source>Next Wallpaper</source>
+        <translation>Nächstes Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>A new wallpaper is being fetched from the ESA/Hubble archive</source>
+        <translation>Ein neues Hintergrundbild wird aus dem ESA/Hubble-Archiv geladen</translation>
+    </message>
+    <message>
+        <source>Fetch and apply a new wallpaper now</source>
+        <translation>Jetzt ein neues Hintergrundbild laden und festlegen</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <extracomment>Button: resume automatic wallpaper changes</extracomment>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <comment>automatic changes</comment>
+        <translation>Anhalten</translation>
+    </message>
+    <message>
+        <source>Resume changing the wallpaper on schedule</source>
+        <translation>Hintergrundbild wieder nach Zeitplan wechseln</translation>
+    </message>
+    <message>
+        <source>Stop changing the wallpaper on schedule until resumed</source>
+        <translation>Den Wechsel nach Zeitplan anhalten, bis er fortgesetzt wird</translation>
+    </message>
+    <message>
+        <source>Scheduled every 5 minutes</source>
+        <translation>Wechsel alle 5 Minuten geplant</translation>
+    </message>
+    <message>
+        <source>Scheduled every 15 minutes</source>
+        <translation>Wechsel alle 15 Minuten geplant</translation>
+    </message>
+    <message>
+        <source>Scheduled every hour</source>
+        <translation>Stündlicher Wechsel geplant</translation>
+    </message>
+    <message>
+        <source>Scheduled daily</source>
+        <translation>Täglicher Wechsel geplant</translation>
+    </message>
+    <message>
+        <source>Auto-change is off</source>
+        <translation>Automatischer Wechsel ist aus</translation>
+    </message>
+    <message>
+        <source>Auto-change is paused</source>
+        <translation>Automatischer Wechsel ist angehalten</translation>
+    </message>
+    <message>
+        <source>Changing shortly…</source>
+        <translation>Wechsel in Kürze …</translation>
+    </message>
+    <message>
+        <source>Next change %1</source>
+        <extracomment>%1 is a relative time such as "in 14 min."</extracomment>
+        <translation>Nächster Wechsel %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ControlService</name>
+    <message>
+        <source>Wallpaper: %1 (%2)</source>
+        <translation>Hintergrundbild: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Credit: %1</source>
+        <translation>Bildnachweis: %1</translation>
+    </message>
+    <message>
+        <source>Wallpaper: none yet</source>
+        <translation>Hintergrundbild: noch keines</translation>
+    </message>
+    <message>
+        <source>File: %1</source>
+        <translation>Datei: %1</translation>
+    </message>
+    <message>
+        <source>Status: %1</source>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>Displays: %1</source>
+        <translation>Bildschirme: %1</translation>
+    </message>
+    <message>
+        <source>Next change: %1</source>
+        <translation>Nächster Wechsel: %1</translation>
+    </message>
+    <message>
+        <source>Next change: none scheduled</source>
+        <translation>Nächster Wechsel: keiner geplant</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Fehler: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::DisplayScope</name>
+    <message>
+        <source>All displays</source>
+        <translation>Alle Bildschirme</translation>
+    </message>
+    <message>
+        <source>Main display</source>
+        <translation>Hauptbildschirm</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ErrorBanner</name>
+    <message>
+        <source>Retry</source>
+        <translation>Erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Try to fetch a new wallpaper again</source>
+        <translation>Erneut versuchen, ein neues Hintergrundbild zu laden</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::Errors</name>
+    <message>
+        <source>ESA/Hubble archive returned HTTP %1.</source>
+        <translation>Das ESA/Hubble-Archiv antwortete mit HTTP %1.</translation>
+    </message>
+    <message>
+        <source>Skipped oversized image (%1 MB).</source>
+        <translation>Zu großes Bild übersprungen (%1 MB).</translation>
+    </message>
+    <message>
+        <source>Skipped image: %1.</source>
+        <translation>Bild übersprungen: %1.</translation>
+    </message>
+    <message>
+        <source>Could not construct the ESA/Hubble archive request.</source>
+        <translation>Die Anfrage an das ESA/Hubble-Archiv konnte nicht erstellt werden.</translation>
+    </message>
+    <message>
+        <source>Received an unexpected response from the ESA/Hubble archive.</source>
+        <translation>Das ESA/Hubble-Archiv hat unerwartet geantwortet.</translation>
+    </message>
+    <message>
+        <source>No high-resolution Hubble telescope wallpapers were found on this page.</source>
+        <translation>Auf dieser Seite wurden keine hochauflösenden Hintergrundbilder des Hubble-Teleskops gefunden.</translation>
+    </message>
+    <message>
+        <source>Image download ended before all bytes were received.</source>
+        <translation>Der Bild-Download endete, bevor alle Daten empfangen waren.</translation>
+    </message>
+    <message>
+        <source>Image resolution (%1) is below the HD wallpaper threshold.</source>
+        <translation>Die Bildauflösung (%1) liegt unter der Mindestgröße für HD-Hintergrundbilder.</translation>
+    </message>
+    <message>
+        <source>Image aspect ratio (%1) is not suitable for a widescreen desktop.</source>
+        <translation>Das Seitenverhältnis (%1) eignet sich nicht für einen Breitbild-Desktop.</translation>
+    </message>
+    <message>
+        <source>Downloaded file was not a valid image.</source>
+        <translation>Die heruntergeladene Datei ist kein gültiges Bild.</translation>
+    </message>
+    <message>
+        <source>Downloaded image was incomplete or corrupted.</source>
+        <translation>Das heruntergeladene Bild ist unvollständig oder beschädigt.</translation>
+    </message>
+    <message>
+        <source>Wallpaper file could not be found at %1.</source>
+        <translation>Die Bilddatei %1 wurde nicht gefunden.</translation>
+    </message>
+    <message>
+        <source>The desktop could not update all displays: %1</source>
+        <translation>Die Arbeitsumgebung konnte nicht alle Bildschirme aktualisieren: %1</translation>
+    </message>
+    <message>
+        <source>No active displays were found.</source>
+        <translation>Es wurden keine aktiven Bildschirme gefunden.</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Unbekannter Fehler.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::MenuBarContentView</name>
+    <message>
+        <source>Updating wallpaper…</source>
+        <translation>Hintergrundbild wird aktualisiert …</translation>
+    </message>
+    <message>
+        <source>Manual mode</source>
+        <translation>Manueller Modus</translation>
+    </message>
+    <message>
+        <source>Paused (%1)</source>
+        <extracomment>%1 is the paused frequency in short, such as "1 hour"</extracomment>
+        <translation>Angehalten (%1)</translation>
+    </message>
+    <message>
+        <source>Auto: %1</source>
+        <extracomment>%1 is the frequency, such as "Every hour"</extracomment>
+        <translation>Automatisch: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::MenuDescription</name>
+    <message>
+        <source>Next Wallpaper</source>
+        <translation>Nächstes Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>Resume Auto-Change</source>
+        <translation>Automatischen Wechsel fortsetzen</translation>
+    </message>
+    <message>
+        <source>Pause Auto-Change</source>
+        <translation>Automatischen Wechsel anhalten</translation>
+    </message>
+    <message>
+        <source>Change Frequency</source>
+        <translation>Wechselintervall</translation>
+    </message>
+    <message>
+        <source>This desktop shows one picture on all displays</source>
+        <translation>Diese Arbeitsumgebung zeigt auf allen Bildschirmen dasselbe Bild</translation>
+    </message>
+    <message>
+        <source>Displays</source>
+        <translation>Bildschirme</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation>Nach Aktualisierungen suchen …</translation>
+    </message>
+    <message>
+        <source>Launch at Login</source>
+        <translation>Bei der Anmeldung starten</translation>
+    </message>
+    <message>
+        <source>Quit Starvane</source>
+        <translation>Starvane beenden</translation>
+    </message>
+    <message>
+        <source>Open Starvane</source>
+        <translation>Starvane öffnen</translation>
+    </message>
+    <message>
+        <source>Wallpaper</source>
+        <translation>Hintergrundbild</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::RelativeTime</name>
+    <message numerus="yes">
+        <source>in %Ln yr.</source>
+        <translation><numerusform>in %Ln J.</numerusform><numerusform>in %Ln J.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln yr. ago</source>
+        <translation><numerusform>vor %Ln J.</numerusform><numerusform>vor %Ln J.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln mo.</source>
+        <translation><numerusform>in %Ln Mon.</numerusform><numerusform>in %Ln Mon.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln mo. ago</source>
+        <translation><numerusform>vor %Ln Mon.</numerusform><numerusform>vor %Ln Mon.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln wk.</source>
+        <translation><numerusform>in %Ln Wo.</numerusform><numerusform>in %Ln Wo.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln wk. ago</source>
+        <translation><numerusform>vor %Ln Wo.</numerusform><numerusform>vor %Ln Wo.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln days</source>
+        <translation><numerusform>in %Ln Tag</numerusform><numerusform>in %Ln Tagen</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln days ago</source>
+        <translation><numerusform>vor %Ln Tag</numerusform><numerusform>vor %Ln Tagen</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln day</source>
+        <translation><numerusform>in %Ln Tag</numerusform><numerusform>in %Ln Tagen</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln day ago</source>
+        <translation><numerusform>vor %Ln Tag</numerusform><numerusform>vor %Ln Tagen</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln hr.</source>
+        <translation><numerusform>in %Ln Std.</numerusform><numerusform>in %Ln Std.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln hr. ago</source>
+        <translation><numerusform>vor %Ln Std.</numerusform><numerusform>vor %Ln Std.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln min.</source>
+        <translation><numerusform>in %Ln Min.</numerusform><numerusform>in %Ln Min.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln min. ago</source>
+        <translation><numerusform>vor %Ln Min.</numerusform><numerusform>vor %Ln Min.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln sec.</source>
+        <translation><numerusform>in %Ln Sek.</numerusform><numerusform>in %Ln Sek.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln sec. ago</source>
+        <translation><numerusform>vor %Ln Sek.</numerusform><numerusform>vor %Ln Sek.</numerusform></translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::SettingsCard</name>
+    <message>
+        <source>Change wallpaper</source>
+        <translation>Hintergrundbild wechseln</translation>
+    </message>
+    <message>
+        <source>How often to fetch a new Hubble image</source>
+        <translation>Wie oft ein neues Hubble-Bild geladen wird</translation>
+    </message>
+    <message>
+        <source>Displays</source>
+        <translation>Bildschirme</translation>
+    </message>
+    <message>
+        <source>Where the wallpaper is applied</source>
+        <translation>Wo das Hintergrundbild erscheint</translation>
+    </message>
+    <message>
+        <source>This desktop shows one picture on all displays.</source>
+        <translation>Diese Arbeitsumgebung zeigt auf allen Bildschirmen dasselbe Bild.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::UpdateController</name>
+    <message>
+        <source>Could not check for updates: the update feed is too large.</source>
+        <translation>Suche nach Aktualisierungen fehlgeschlagen: Der Update-Feed ist zu groß.</translation>
+    </message>
+    <message>
+        <source>Could not check for updates: %1</source>
+        <translation>Suche nach Aktualisierungen fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Could not check for updates: the update server returned HTTP %1.</source>
+        <translation>Suche nach Aktualisierungen fehlgeschlagen: Der Update-Server antwortete mit HTTP %1.</translation>
+    </message>
+    <message>
+        <source>Could not check for updates: the update feed could not be read.</source>
+        <translation>Suche nach Aktualisierungen fehlgeschlagen: Der Update-Feed konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Starvane %1 is available (you have %2).</source>
+        <translation>Starvane %1 ist verfügbar (installiert ist %2).</translation>
+    </message>
+    <message>
+        <source>Starvane %1 is up to date.</source>
+        <translation>Starvane %1 ist auf dem neuesten Stand.</translation>
+    </message>
+    <message>
+        <source>Download…</source>
+        <translation>Herunterladen …</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::WallpaperPreviewCard</name>
+    <message>
+        <source>Updating</source>
+        <translation>Wird aktualisiert</translation>
+    </message>
+    <message>
+        <source>No wallpaper applied yet</source>
+        <translation>Noch kein Hintergrundbild festgelegt</translation>
+    </message>
+    <message>
+        <source>Fetching Hubble image…</source>
+        <translation>Hubble-Bild wird geladen …</translation>
+    </message>
+    <message>
+        <source>Real high-resolution photographs from the ESA/Hubble archive.</source>
+        <translation>Echte hochauflösende Aufnahmen aus dem ESA/Hubble-Archiv.</translation>
+    </message>
+    <message>
+        <source>ESA/Hubble</source>
+        <extracomment>Link to the image's page in the archive; the archive's name, usually left as it is</extracomment>
+        <translation>ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Open this image's page on the ESA/Hubble website</source>
+        <translation>Die Seite dieses Bildes auf der ESA/Hubble-Website öffnen</translation>
+    </message>
+    <message>
+        <source>Reveal File</source>
+        <translation>Datei zeigen</translation>
+    </message>
+    <message>
+        <source>Show the wallpaper's file in the file manager</source>
+        <translation>Die Datei des Hintergrundbilds in der Dateiverwaltung zeigen</translation>
+    </message>
+    <message>
+        <source>Hubble Space Telescope</source>
+        <translation>Hubble-Weltraumteleskop</translation>
+    </message>
+    <message>
+        <source>Wallpaper: %1</source>
+        <translation>Hintergrundbild: %1</translation>
+    </message>
+    <message>
+        <source>Credit: %1</source>
+        <translation>Bildnachweis: %1</translation>
+    </message>
+</context>
+</TS>

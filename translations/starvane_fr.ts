@@ -1,0 +1,578 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="fr">
+<context>
+    <name>Starvane::ChangeFrequency</name>
+    <message>
+        <source>Manual only</source>
+        <translation>Manuel uniquement</translation>
+    </message>
+    <message>
+        <source>Every 5 minutes</source>
+        <translation>Toutes les 5 minutes</translation>
+    </message>
+    <message>
+        <source>Every 15 minutes</source>
+        <translation>Toutes les 15 minutes</translation>
+    </message>
+    <message>
+        <source>Every hour</source>
+        <translation>Toutes les heures</translation>
+    </message>
+    <message>
+        <source>Daily</source>
+        <translation>Tous les jours</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ChangeFrequencyShort</name>
+    <message>
+        <source>Manual</source>
+        <translation>manuel</translation>
+    </message>
+    <message>
+        <source>5 min</source>
+        <translation>5 min</translation>
+    </message>
+    <message>
+        <source>15 min</source>
+        <translation>15 min</translation>
+    </message>
+    <message>
+        <source>1 hour</source>
+        <translation>1 heure</translation>
+    </message>
+    <message>
+        <source>Daily</source>
+        <translation>quotidien</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::CommandLine</name>
+    <message>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all or main
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane's cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Utilisation : starvane [COMMANDE]
+
+Alimente le bureau en photographies des archives ESA/Hubble.
+Sans commande, lance Starvane (ou affiche la fenêtre de l’instance déjà lancée).
+
+Commandes (envoyées au Starvane en cours d’exécution) :
+  next                 changer de fond d’écran maintenant
+  pause                suspendre les changements automatiques
+  resume               reprendre les changements automatiques
+  status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
+                       (--json : un objet JSON, pour les scripts)
+  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
+  displays WHICH       choisir les écrans : all ou main
+  show                 ouvrir la fenêtre de Starvane
+  quit                 quitter Starvane
+
+  check-image FILE...  vérifier des images comme le cache de Starvane et dire pourquoi il en refuse une
+
+Options :
+  -h, --help           afficher cette aide
+  -v, --version        afficher la version
+</translation>
+    </message>
+    <message>
+        <source>unknown command '%1'</source>
+        <translation>commande inconnue « %1 »</translation>
+    </message>
+    <message>
+        <source>'%1' takes no arguments</source>
+        <translation>« %1 » ne prend aucun argument</translation>
+    </message>
+    <message>
+        <source>'status' takes no arguments but --json</source>
+        <translation>« status » ne prend aucun argument sauf --json</translation>
+    </message>
+    <message>
+        <source>'frequency' needs one of: manual, 5m, 15m, hourly, daily</source>
+        <translation>« frequency » attend l’une des valeurs : manual, 5m, 15m, hourly, daily</translation>
+    </message>
+    <message>
+        <source>'displays' needs one of: all, main</source>
+        <translation>« displays » attend l’une des valeurs : all, main</translation>
+    </message>
+    <message>
+        <source>'check-image' needs at least one file</source>
+        <translation>« check-image » attend au moins un fichier</translation>
+    </message>
+    <message>
+        <source>Starvane is not running. Start it with: starvane</source>
+        <translation>Starvane n’est pas lancé. Lancez-le avec : starvane</translation>
+    </message>
+    <message>
+        <source>this command is not sent to the running instance</source>
+        <translation>cette commande n’est pas envoyée à l’instance en cours</translation>
+    </message>
+    <message>
+        <source>the running instance did not answer: %1</source>
+        <translation>l’instance en cours n’a pas répondu : %1</translation>
+    </message>
+    <message>
+        <source>Changing the wallpaper…</source>
+        <translation>Changement du fond d’écran…</translation>
+    </message>
+    <message>
+        <source>running without command-line control; 'starvane next', 'status' and the like will not reach this instance</source>
+        <translation>fonctionne sans contrôle en ligne de commande ; « starvane next », « status » et les autres commandes n’atteindront pas cette instance</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ContentView</name>
+    <message>
+        <source>Wallpapers shipped from Hubble Telescope</source>
+        <translation>Des fonds d’écran venus du télescope Hubble</translation>
+    </message>
+    <message>
+        <source>Fetching…</source>
+        <translation>Chargement…</translation>
+    </message>
+    <message>
+        <source>Next Wallpaper</source>
+        <translation>Fond d’écran suivant</translation>
+    </message>
+    <message>
+        <source>A new wallpaper is being fetched from the ESA/Hubble archive</source>
+        <translation>Un nouveau fond d’écran est en cours de chargement depuis les archives ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Fetch and apply a new wallpaper now</source>
+        <translation>Charger et appliquer un nouveau fond d’écran maintenant</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <extracomment>Button: resume automatic wallpaper changes</extracomment>
+        <translation>Reprendre</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <comment>automatic changes</comment>
+        <translation>Suspendre</translation>
+    </message>
+    <message>
+        <source>Resume changing the wallpaper on schedule</source>
+        <translation>Reprendre le changement planifié du fond d’écran</translation>
+    </message>
+    <message>
+        <source>Stop changing the wallpaper on schedule until resumed</source>
+        <translation>Suspendre le changement planifié jusqu’à sa reprise</translation>
+    </message>
+    <message>
+        <source>Scheduled every 5 minutes</source>
+        <translation>Changement prévu toutes les 5 minutes</translation>
+    </message>
+    <message>
+        <source>Scheduled every 15 minutes</source>
+        <translation>Changement prévu toutes les 15 minutes</translation>
+    </message>
+    <message>
+        <source>Scheduled every hour</source>
+        <translation>Changement prévu toutes les heures</translation>
+    </message>
+    <message>
+        <source>Scheduled daily</source>
+        <translation>Changement prévu tous les jours</translation>
+    </message>
+    <message>
+        <source>Auto-change is off</source>
+        <translation>Changement automatique désactivé</translation>
+    </message>
+    <message>
+        <source>Auto-change is paused</source>
+        <translation>Changement automatique suspendu</translation>
+    </message>
+    <message>
+        <source>Changing shortly…</source>
+        <translation>Changement imminent…</translation>
+    </message>
+    <message>
+        <source>Next change %1</source>
+        <extracomment>%1 is a relative time such as "in 14 min."</extracomment>
+        <translation>Prochain changement %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ControlService</name>
+    <message>
+        <source>Wallpaper: %1 (%2)</source>
+        <translation>Fond d’écran : %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Credit: %1</source>
+        <translation>Crédit : %1</translation>
+    </message>
+    <message>
+        <source>Wallpaper: none yet</source>
+        <translation>Fond d’écran : aucun pour l’instant</translation>
+    </message>
+    <message>
+        <source>File: %1</source>
+        <translation>Fichier : %1</translation>
+    </message>
+    <message>
+        <source>Status: %1</source>
+        <translation>État : %1</translation>
+    </message>
+    <message>
+        <source>Displays: %1</source>
+        <translation>Écrans : %1</translation>
+    </message>
+    <message>
+        <source>Next change: %1</source>
+        <translation>Prochain changement : %1</translation>
+    </message>
+    <message>
+        <source>Next change: none scheduled</source>
+        <translation>Prochain changement : aucun de prévu</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Erreur : %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::DisplayScope</name>
+    <message>
+        <source>All displays</source>
+        <translation>Tous les écrans</translation>
+    </message>
+    <message>
+        <source>Main display</source>
+        <translation>Écran principal</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ErrorBanner</name>
+    <message>
+        <source>Retry</source>
+        <translation>Réessayer</translation>
+    </message>
+    <message>
+        <source>Try to fetch a new wallpaper again</source>
+        <translation>Essayer à nouveau de charger un fond d’écran</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::Errors</name>
+    <message>
+        <source>ESA/Hubble archive returned HTTP %1.</source>
+        <translation>Les archives ESA/Hubble ont répondu par une erreur HTTP %1.</translation>
+    </message>
+    <message>
+        <source>Skipped oversized image (%1 MB).</source>
+        <translation>Image trop volumineuse ignorée (%1 Mo).</translation>
+    </message>
+    <message>
+        <source>Skipped image: %1.</source>
+        <translation>Image ignorée : %1.</translation>
+    </message>
+    <message>
+        <source>Could not construct the ESA/Hubble archive request.</source>
+        <translation>Impossible de préparer la requête aux archives ESA/Hubble.</translation>
+    </message>
+    <message>
+        <source>Received an unexpected response from the ESA/Hubble archive.</source>
+        <translation>Réponse inattendue des archives ESA/Hubble.</translation>
+    </message>
+    <message>
+        <source>No high-resolution Hubble telescope wallpapers were found on this page.</source>
+        <translation>Aucun fond d’écran haute résolution du télescope Hubble n’a été trouvé sur cette page.</translation>
+    </message>
+    <message>
+        <source>Image download ended before all bytes were received.</source>
+        <translation>Le téléchargement de l’image s’est interrompu avant la fin.</translation>
+    </message>
+    <message>
+        <source>Image resolution (%1) is below the HD wallpaper threshold.</source>
+        <translation>La résolution de l’image (%1) est inférieure au minimum d’un fond d’écran HD.</translation>
+    </message>
+    <message>
+        <source>Image aspect ratio (%1) is not suitable for a widescreen desktop.</source>
+        <translation>Le format de l’image (%1) ne convient pas à un écran large.</translation>
+    </message>
+    <message>
+        <source>Downloaded file was not a valid image.</source>
+        <translation>Le fichier téléchargé n’est pas une image valide.</translation>
+    </message>
+    <message>
+        <source>Downloaded image was incomplete or corrupted.</source>
+        <translation>L’image téléchargée est incomplète ou endommagée.</translation>
+    </message>
+    <message>
+        <source>Wallpaper file could not be found at %1.</source>
+        <translation>Le fichier du fond d’écran %1 est introuvable.</translation>
+    </message>
+    <message>
+        <source>The desktop could not update all displays: %1</source>
+        <translation>L’environnement de bureau n’a pas pu mettre à jour tous les écrans : %1</translation>
+    </message>
+    <message>
+        <source>No active displays were found.</source>
+        <translation>Aucun écran actif n’a été trouvé.</translation>
+    </message>
+    <message>
+        <source>Unknown error.</source>
+        <translation>Erreur inconnue.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::MenuBarContentView</name>
+    <message>
+        <source>Updating wallpaper…</source>
+        <translation>Mise à jour du fond d’écran…</translation>
+    </message>
+    <message>
+        <source>Manual mode</source>
+        <translation>Mode manuel</translation>
+    </message>
+    <message>
+        <source>Paused (%1)</source>
+        <extracomment>%1 is the paused frequency in short, such as "1 hour"</extracomment>
+        <translation>Suspendu (%1)</translation>
+    </message>
+    <message>
+        <source>Auto: %1</source>
+        <extracomment>%1 is the frequency, such as "Every hour"</extracomment>
+        <translation>Automatique : %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::MenuDescription</name>
+    <message>
+        <source>Next Wallpaper</source>
+        <translation>Fond d’écran suivant</translation>
+    </message>
+    <message>
+        <source>Resume Auto-Change</source>
+        <translation>Reprendre le changement automatique</translation>
+    </message>
+    <message>
+        <source>Pause Auto-Change</source>
+        <translation>Suspendre le changement automatique</translation>
+    </message>
+    <message>
+        <source>Change Frequency</source>
+        <translation>Fréquence de changement</translation>
+    </message>
+    <message>
+        <source>This desktop shows one picture on all displays</source>
+        <translation>Ce bureau affiche la même image sur tous les écrans</translation>
+    </message>
+    <message>
+        <source>Displays</source>
+        <translation>Écrans</translation>
+    </message>
+    <message>
+        <source>Check for Updates…</source>
+        <translation>Rechercher des mises à jour…</translation>
+    </message>
+    <message>
+        <source>Launch at Login</source>
+        <translation>Lancer à l’ouverture de session</translation>
+    </message>
+    <message>
+        <source>Quit Starvane</source>
+        <translation>Quitter Starvane</translation>
+    </message>
+    <message>
+        <source>Open Starvane</source>
+        <translation>Ouvrir Starvane</translation>
+    </message>
+    <message>
+        <source>Wallpaper</source>
+        <translation>Fond d’écran</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::RelativeTime</name>
+    <message numerus="yes">
+        <source>in %Ln yr.</source>
+        <translation><numerusform>dans %Ln an</numerusform><numerusform>dans %Ln ans</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln yr. ago</source>
+        <translation><numerusform>il y a %Ln an</numerusform><numerusform>il y a %Ln ans</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln mo.</source>
+        <translation><numerusform>dans %Ln mois</numerusform><numerusform>dans %Ln mois</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln mo. ago</source>
+        <translation><numerusform>il y a %Ln mois</numerusform><numerusform>il y a %Ln mois</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln wk.</source>
+        <translation><numerusform>dans %Ln sem.</numerusform><numerusform>dans %Ln sem.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln wk. ago</source>
+        <translation><numerusform>il y a %Ln sem.</numerusform><numerusform>il y a %Ln sem.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln days</source>
+        <translation><numerusform>dans %Ln jour</numerusform><numerusform>dans %Ln jours</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln days ago</source>
+        <translation><numerusform>il y a %Ln jour</numerusform><numerusform>il y a %Ln jours</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln day</source>
+        <translation><numerusform>dans %Ln jour</numerusform><numerusform>dans %Ln jours</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln day ago</source>
+        <translation><numerusform>il y a %Ln jour</numerusform><numerusform>il y a %Ln jours</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln hr.</source>
+        <translation><numerusform>dans %Ln h</numerusform><numerusform>dans %Ln h</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln hr. ago</source>
+        <translation><numerusform>il y a %Ln h</numerusform><numerusform>il y a %Ln h</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln min.</source>
+        <translation><numerusform>dans %Ln min</numerusform><numerusform>dans %Ln min</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln min. ago</source>
+        <translation><numerusform>il y a %Ln min</numerusform><numerusform>il y a %Ln min</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>in %Ln sec.</source>
+        <translation><numerusform>dans %Ln s</numerusform><numerusform>dans %Ln s</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%Ln sec. ago</source>
+        <translation><numerusform>il y a %Ln s</numerusform><numerusform>il y a %Ln s</numerusform></translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::SettingsCard</name>
+    <message>
+        <source>Change wallpaper</source>
+        <translation>Changer de fond d’écran</translation>
+    </message>
+    <message>
+        <source>How often to fetch a new Hubble image</source>
+        <translation>À quelle fréquence charger une nouvelle image Hubble</translation>
+    </message>
+    <message>
+        <source>Displays</source>
+        <translation>Écrans</translation>
+    </message>
+    <message>
+        <source>Where the wallpaper is applied</source>
+        <translation>Où le fond d’écran est appliqué</translation>
+    </message>
+    <message>
+        <source>This desktop shows one picture on all displays.</source>
+        <translation>Ce bureau affiche la même image sur tous les écrans.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::UpdateController</name>
+    <message>
+        <source>Could not check for updates: the update feed is too large.</source>
+        <translation>Impossible de rechercher des mises à jour : le flux de mises à jour est trop volumineux.</translation>
+    </message>
+    <message>
+        <source>Could not check for updates: %1</source>
+        <translation>Impossible de rechercher des mises à jour : %1</translation>
+    </message>
+    <message>
+        <source>Could not check for updates: the update server returned HTTP %1.</source>
+        <translation>Impossible de rechercher des mises à jour : le serveur a répondu par une erreur HTTP %1.</translation>
+    </message>
+    <message>
+        <source>Could not check for updates: the update feed could not be read.</source>
+        <translation>Impossible de rechercher des mises à jour : le flux de mises à jour est illisible.</translation>
+    </message>
+    <message>
+        <source>Starvane %1 is available (you have %2).</source>
+        <translation>Starvane %1 est disponible (vous avez la version %2).</translation>
+    </message>
+    <message>
+        <source>Starvane %1 is up to date.</source>
+        <translation>Starvane %1 est à jour.</translation>
+    </message>
+    <message>
+        <source>Download…</source>
+        <translation>Télécharger…</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::WallpaperPreviewCard</name>
+    <message>
+        <source>Updating</source>
+        <translation>Mise à jour</translation>
+    </message>
+    <message>
+        <source>No wallpaper applied yet</source>
+        <translation>Aucun fond d’écran appliqué pour l’instant</translation>
+    </message>
+    <message>
+        <source>Fetching Hubble image…</source>
+        <translation>Chargement de l’image Hubble…</translation>
+    </message>
+    <message>
+        <source>Real high-resolution photographs from the ESA/Hubble archive.</source>
+        <translation>De vraies photographies haute résolution issues des archives ESA/Hubble.</translation>
+    </message>
+    <message>
+        <source>ESA/Hubble</source>
+        <extracomment>Link to the image's page in the archive; the archive's name, usually left as it is</extracomment>
+        <translation>ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Open this image's page on the ESA/Hubble website</source>
+        <translation>Ouvrir la page de cette image sur le site ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Reveal File</source>
+        <translation>Afficher le fichier</translation>
+    </message>
+    <message>
+        <source>Show the wallpaper's file in the file manager</source>
+        <translation>Afficher le fichier du fond d’écran dans le gestionnaire de fichiers</translation>
+    </message>
+    <message>
+        <source>Hubble Space Telescope</source>
+        <translation>Télescope spatial Hubble</translation>
+    </message>
+    <message>
+        <source>Wallpaper: %1</source>
+        <translation>Fond d’écran : %1</translation>
+    </message>
+    <message>
+        <source>Credit: %1</source>
+        <translation>Crédit : %1</translation>
+    </message>
+</context>
+</TS>
