@@ -66,7 +66,7 @@ private Q_SLOTS:
         if (bus == Bus::pathTakenOnOurs)
             QVERIFY(ours.registerObject(kControlPath, &squatter));
 
-        ControlService service(&store, h.kv, {});
+        ControlService service(&store, {});
         QString error;
         QCOMPARE(service.registerOn(ours, &error), expected);
         QCOMPARE(error.isEmpty(), expected == Registration::registered);
@@ -101,7 +101,7 @@ private Q_SLOTS:
     {
         StoreHarness h;
         auto &store = h.build();
-        ControlService service(&store, h.kv, {});
+        ControlService service(&store, {});
         const auto status = [&] { return QJsonDocument::fromJson(service.StatusJson().toUtf8()).object(); };
 
         QJsonObject s = status();
@@ -151,7 +151,7 @@ private Q_SLOTS:
         QFETCH(QString, displays);
         StoreHarness h;
         auto &store = h.build();
-        ControlService service(&store, h.kv, {});
+        ControlService service(&store, {});
         QVERIFY(QMetaObject::invokeMethod(&service, method.toLatin1().constData(), Q_ARG(QString, word)));
         const QJsonObject s = QJsonDocument::fromJson(service.StatusJson().toUtf8()).object();
         QCOMPARE(s.value("frequency").toString(), frequency);

@@ -3,6 +3,8 @@
 #include "storeharness.h"
 
 #include "models/errors.h"
+#include "models/fileurls.h"
+#include "store/catalogpool.h"
 
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -51,7 +53,7 @@ private Q_SLOTS:
         QTRY_COMPARE(h.cache->pruneCalls(), 1);
         QVERIFY(h.cache->lastKeeping().contains(*store.currentLocalFileURL()));
         QVERIFY(h.temporaryFilesLeft().isEmpty());
-        QVERIFY(h.access().hasSchedulerTask());
+        QCOMPARE(h.sleeper.requestedMs, QList<qint64>{3'600'000});
     }
 
     void fallbackVariant_data()
@@ -96,9 +98,11 @@ private Q_SLOTS:
                 items << makeImage(QStringLiteral("dup%1").arg(i));
             return items;
         };
-        auto &store = h.build();
+        QStringList hashes;
         for (int i = 1; i <= 6; ++i)
-            h.access().recentContentHashes() << StoreHarness::hashOf(QStringLiteral("dup%1").arg(i));
+            hashes << StoreHarness::hashOf(QStringLiteral("dup%1").arg(i));
+        h.kv->setStringArray(StoreKeys::recentHashes, hashes);
+        auto &store = h.build();
         // The desktop (some other workspace) still shows the file the second duplicate will be saved as.
         const QUrl shown = QUrl::fromLocalFile(h.cacheDir() + QStringLiteral("/dup2-2.jpg"));
         h.applier->shown[1] = shown;
@@ -106,7 +110,8 @@ private Q_SLOTS:
         QCOMPARE(store.errorMessage(), HubbleAPIError::emptyCatalog().description());
         QCOMPARE(h.cacheFiles(), QStringList{QStringLiteral("dup2-2.jpg")});
         QVERIFY(h.applier->calls.isEmpty());
-        QCOMPARE(h.access().recentImageIDs().size(), 6);
+        store.togglePaused(); // persists what the failed fetch remembered
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentIDs)->size(), 6);
         QVERIFY(h.temporaryFilesLeft().isEmpty());
     }
 
@@ -143,7 +148,7 @@ private Q_SLOTS:
         QCOMPARE(store.errorMessage(), std::nullopt);
         QCOMPARE(store.currentImage()->id, QStringLiteral("c6"));
         QCOMPARE(store.currentImage()->credit, QStringLiteral("ESA/Hubble, NASA and J. Doe"));
-        QCOMPARE(h.access().recentImageIDs(), (QStringList{"c1", "c2", "c3", "c4", "c5", "c6"}));
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentIDs), (QStringList{"c1", "c2", "c3", "c4", "c5", "c6"}));
     }
 
     void lastCandidateErrorIsShownAndAutomaticFailureRetriesIn300s_data()
@@ -199,7 +204,7 @@ private Q_SLOTS:
         QTRY_COMPARE(ended.count(), 1);
         QCOMPARE(store.errorMessage(), std::nullopt);
         QCOMPARE(store.nextChangeDate(), std::nullopt);
-        QVERIFY(!h.access().hasSchedulerTask());
+        QCOMPARE(h.sleeper.sleeping(), 0);
         QVERIFY(h.temporaryFilesLeft().isEmpty());
         QVERIFY(h.cacheFiles().isEmpty());
     }
@@ -226,7 +231,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!h.archive->downloadedURLs.isEmpty());
         store.togglePaused();
         QVERIFY(!store.isLoading());
-        QVERIFY(!h.access().hasActiveFetchTask());
         QTest::qWait(10);
         QCOMPARE(store.errorMessage(), std::nullopt);
 
@@ -252,21 +256,24 @@ private Q_SLOTS:
         QVERIFY(store.currentImage());
         QCOMPARE(h.applier->calls.last().scope, DisplayScope::mainDisplay);
         QCOMPARE(store.nextChangeDate(), std::nullopt);
-        QVERIFY(!h.access().hasSchedulerTask());
+        QVERIFY(h.sleeper.requestedMs.isEmpty());
     }
 
     void recentListsAreBoundedAndMoveToEnd()
     {
-        QStringList list;
+        StoreHarness h;
+        CatalogPool pool(h.archive, h.kv, [] { return 16.0 / 9.0; }, false, {});
         for (int i = 0; i <= 200; ++i)
-            WallpaperStoreTestAccess::recordShownImage(list, QString::number(i));
-        QCOMPARE(list.size(), 200);
-        QCOMPARE(list.first(), QStringLiteral("1"));
-        QCOMPARE(list.last(), QStringLiteral("200"));
-        WallpaperStoreTestAccess::recordShownImage(list, QStringLiteral("50"));
-        QCOMPARE(list.size(), 200);
-        QCOMPARE(list.last(), QStringLiteral("50"));
-        QCOMPARE(list.count(QStringLiteral("50")), 1);
+            pool.rememberImage(QString::number(i));
+        QCOMPARE(pool.recentImageIDs().size(), 200);
+        QCOMPARE(pool.recentImageIDs().first(), QStringLiteral("1"));
+        QCOMPARE(pool.recentImageIDs().last(), QStringLiteral("200"));
+        pool.rememberImage(QStringLiteral("50"));
+        QCOMPARE(pool.recentImageIDs().size(), 200);
+        QCOMPARE(pool.recentImageIDs().last(), QStringLiteral("50"));
+        QCOMPARE(pool.recentImageIDs().count(QStringLiteral("50")), 1);
+        pool.persist();
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentIDs), pool.recentImageIDs());
     }
 
     // --- catalog pool ---
@@ -289,8 +296,8 @@ private Q_SLOTS:
     void seenPagesAreSkippedWithinOneRefill()
     {
         StoreHarness h;
+        h.kv->setStringArray(StoreKeys::recentIDs, {"p1-1", "p1-2", "p1-3", "p1-4"});
         auto &store = h.build();
-        h.access().recentImageIDs() = QStringList{"p1-1", "p1-2", "p1-3", "p1-4"};
         h.runFetch();
         QCOMPARE(h.archive->requestedPages, (QList<int>{1, 2}));
         QCOMPARE(store.currentImage()->id, QStringLiteral("p2-1"));
@@ -303,13 +310,12 @@ private Q_SLOTS:
             return QList<HubbleImage>{makeImage(QStringLiteral("small1"), 2000, 1200), makeImage(QStringLiteral("big1")),
                                       makeImage(QStringLiteral("small2"), 1920, 1080), makeImage(QStringLiteral("big2"), 5000, 3000)};
         };
-        h.build(false);
-        h.runFetch();
-        QStringList pool;
-        for (const auto &i : h.access().catalogPool())
-            pool << i.id;
-        QCOMPARE(h.store->currentImage()->id, QStringLiteral("big1"));
-        QCOMPARE(pool, (QStringList{"big2", "small1", "small2"}));
+        CatalogPool pool(h.archive, h.kv, [] { return 16.0 / 9.0; }, false, {});
+        QCOMPARE(awaitTask(pool.drawNextCandidate({}, {}))->id, QStringLiteral("big1"));
+        QStringList left;
+        for (const auto &i : pool.candidates())
+            left << i.id;
+        QCOMPARE(left, (QStringList{"big2", "small1", "small2"}));
     }
 
     void pageFailures_data()
@@ -359,9 +365,9 @@ private Q_SLOTS:
         // 25 pages without anything unseen, then the reset and a second walk that finds "only" on page 3.
         QCOMPARE(h.archive->requestedPages.size(), 25 + 3);
         QCOMPARE(store.currentImage()->id, QStringLiteral("only"));
-        QCOMPARE(h.access().recentImageIDs(), (QStringList{"onscreen", "only"}));
-        QCOMPARE(h.access().recentContentHashes().first(), QStringLiteral("onscreen-hash"));
-        QCOMPARE(h.access().nextPageNumber(), 4);
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentIDs), (QStringList{"onscreen", "only"}));
+        QCOMPARE(h.kv->stringArray(StoreKeys::recentHashes)->first(), QStringLiteral("onscreen-hash"));
+        QCOMPARE(h.kv->integer(StoreKeys::nextPage), 4);
     }
 
     void emptyArchiveReportsEmptyCatalog()
@@ -379,10 +385,10 @@ private Q_SLOTS:
         QList<HubbleImage> items;
         for (int i = 0; i < 10; ++i)
             items << makeImage(QString::number(i));
-        QCOMPARE(WallpaperStoreTestAccess::variedTopOrdering(items.mid(0, 1)), items.mid(0, 1));
+        QCOMPARE(CatalogPool::variedTopOrdering(items.mid(0, 1), 4), items.mid(0, 1));
         bool anyMoved = false;
         for (int run = 0; run < 200; ++run) {
-            const auto out = WallpaperStoreTestAccess::variedTopOrdering(items);
+            const auto out = CatalogPool::variedTopOrdering(items, 4);
             QCOMPARE(out.size(), 10);
             for (int pos = 0; pos < 10; ++pos) {
                 const int original = out[pos].id.toInt();
@@ -391,6 +397,91 @@ private Q_SLOTS:
             }
         }
         QVERIFY(anyMoved);
+    }
+    // --- interleavings: something lands while a fetch waits at one of its steps ---
+
+    void eventDuringAFetch_data()
+    {
+        QTest::addColumn<int>("step"); // -1: pending, not yet running
+        QTest::addColumn<QString>("event");
+        const QList<std::pair<const char *, int>> steps = {
+            {"pending", -1},
+            {"page", int(Step::page)},
+            {"verify", int(Step::verify)},
+            {"download", int(Step::download)},
+            {"save", int(Step::save)},
+            {"prepare", int(Step::prepare)},
+            {"apply", int(Step::apply)},
+        };
+        for (const QString event : {"stop", "pause", "frequency", "scope", "second request"})
+            for (const auto &[name, step] : steps)
+                QTest::addRow("%s at %s", qPrintable(event), name) << step << event;
+    }
+
+    void eventDuringAFetch()
+    {
+        QFETCH(int, step);
+        QFETCH(QString, event);
+        StoreHarness h;
+        // Last run's picture is on screen and its change is overdue: start() replaces it at once. Page 1
+        // was seen already, so the refill reads on after its first page.
+        const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        h.plantState(hourly, makeImage(QStringLiteral("old")), h.clock.now().addSecs(-1));
+        h.kv->setStringArray(StoreKeys::recentIDs, {"p1-1", "p1-2", "p1-3", "p1-4"});
+        auto &store = h.build();
+        QSignalSpy ended(&store, &WallpaperStore::fetchTaskEnded);
+        const auto held = step < 0 ? nullptr : h.gate->holdNext(Step(step));
+        store.start();
+        if (held)
+            QTRY_VERIFY(h.gate->hasArrived(held));
+
+        const bool cancels = event == QLatin1String("stop") || event == QLatin1String("pause") ||
+                             event == QLatin1String("frequency");
+        if (event == QLatin1String("stop"))
+            store.stop();
+        else if (event == QLatin1String("pause"))
+            store.togglePaused();
+        else if (event == QLatin1String("frequency"))
+            store.updateFrequency(ChangeFrequency::daily);
+        else if (event == QLatin1String("scope"))
+            store.updateDisplayScope(DisplayScope::mainDisplay);
+        else
+            store.requestNextWallpaper(); // dropped: one fetch at a time
+
+        if (cancels) {
+            QVERIFY(!store.isLoading());
+            // The user asks for a picture while the cancelled fetch still waits; theirs stops before
+            // its apply, and the cancelled one ends meanwhile.
+            const auto newer = h.gate->holdNext(Step::prepare);
+            QCoro::Task<> join = store.applyNextWallpaper();
+            QTRY_VERIFY(h.gate->hasArrived(newer));
+            if (held)
+                h.gate->release(held);
+            QTRY_COMPARE(ended.count(), 1);
+            QTest::qWait(5);
+            QVERIFY(store.isLoading());
+            QVERIFY(!join.isReady()); // waits for its own fetch, not for any
+            h.gate->release(newer);
+            awaitTask(std::move(join));
+            QCOMPARE(h.applier->calls.size(), 1); // only the newer fetch's picture
+        } else {
+            if (held)
+                h.gate->release(held);
+            h.runFetch();
+            QTRY_COMPARE(h.applier->shown[0], standardizedFileURL(*store.currentLocalFileURL()));
+        }
+
+        QVERIFY(store.currentImage() && store.currentImage()->id != QLatin1String("old"));
+        QCOMPARE(h.applier->calls.last().file, *store.currentLocalFileURL());
+        QCOMPARE(store.errorMessage(), std::nullopt);
+        QVERIFY(!store.isLoading());
+        QCOMPARE(h.gate->callsAfterStop().size(), 0); // nothing asked of a service after a cancellation
+        QCOMPARE(h.cacheFiles(), QStringList{store.currentLocalFileURL()->fileName()});
+        QVERIFY(h.temporaryFilesLeft().isEmpty());
+        if (event == QLatin1String("pause"))
+            QCOMPARE(store.nextChangeDate(), std::nullopt);
+        if (event == QLatin1String("scope"))
+            QCOMPARE(AppSettings::fromJson(*h.kv->data(StoreKeys::settings))->displayScope, DisplayScope::mainDisplay);
     }
 };
 

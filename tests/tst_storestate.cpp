@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "awaittask.h"
 #include "fakes.h"
-#include "storeaccess.h"
+#include "store/catalogpool.h"
 #include "store/keyvaluestore.h"
+#include "store/rotationschedule.h"
+#include "store/wallpaperstore.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -18,12 +21,28 @@ class TestStoreState : public QObject
     QTemporaryDir m_dir;
     ManualClock m_clock;
 
-    std::unique_ptr<WallpaperStore> makeStore(std::shared_ptr<KeyValueStore> kv)
+    std::shared_ptr<RecordingApplier> m_applier = std::make_shared<RecordingApplier>();
+
+    /// A store whose archive offers `offered` on every page.
+    std::unique_ptr<WallpaperStore> makeStore(std::shared_ptr<KeyValueStore> kv, std::optional<HubbleImage> offered = {})
     {
-        return std::make_unique<WallpaperStore>(std::make_shared<ScriptedArchive>(),
-                                                std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))),
-                                                std::make_shared<RecordingApplier>(), std::move(kv), m_clock.function(),
-                                                false);
+        auto archive = std::make_shared<ScriptedArchive>();
+        archive->temporaryDir = m_dir.path();
+        if (offered)
+            archive->pageHandler = [offered](int) { return QList<HubbleImage>{*offered}; };
+        return std::make_unique<WallpaperStore>(
+            StoreServices{archive, std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))), m_applier,
+                          std::move(kv)},
+            StoreOptions{.limits = {}, .shuffleBands = false, .now = m_clock.function(), .sleep = {}});
+    }
+
+    /// The page counter and recent lists as the catalog pool reads them back from `kv`.
+    static std::unique_ptr<CatalogPool> restoredPool(std::shared_ptr<KeyValueStore> kv)
+    {
+        auto pool = std::make_unique<CatalogPool>(std::make_shared<ScriptedArchive>(), std::move(kv),
+                                                  [] { return 16.0 / 9.0; }, false, StoreLimits{});
+        pool->restore();
+        return pool;
     }
 
     QString makeFile(const QString &name)
@@ -40,15 +59,16 @@ private Q_SLOTS:
     {
         auto kv = std::make_shared<InMemoryKeyValueStore>();
         auto store = makeStore(kv);
-        WallpaperStoreTestAccess a(*store);
         QCOMPARE(store->settings(), AppSettings::defaults());
         QCOMPARE(store->currentImage(), std::nullopt);
         QCOMPARE(store->currentLocalFileURL(), std::nullopt);
+        QCOMPARE(store->currentContentHash(), std::nullopt);
         QCOMPARE(store->nextChangeDate(), std::nullopt);
-        QCOMPARE(a.nextPageNumber(), 1);
-        QVERIFY(a.recentImageIDs().isEmpty());
         QVERIFY(!store->isLoading());
         QVERIFY(kv->keys().isEmpty()); // nothing written by construction
+        store->togglePaused(); // persists
+        QCOMPARE(kv->integer(StoreKeys::nextPage), 1);
+        QCOMPARE(kv->stringArray(StoreKeys::recentIDs), QStringList{});
     }
 
     void missingFileDropsTheCurrentWallpaper()
@@ -64,7 +84,8 @@ private Q_SLOTS:
         QVERIFY(!kv->contains(StoreKeys::currentFilePath));
         QVERIFY(!kv->contains(StoreKeys::currentImage));
         QVERIFY(!kv->contains(StoreKeys::currentHash));
-        QCOMPARE(WallpaperStoreTestAccess(*store).nextPageNumber(), 7); // the rest survives
+        store->togglePaused();
+        QCOMPARE(kv->integer(StoreKeys::nextPage), 7); // the rest survives
     }
 
     void undecodableImageKeepsFileAndHash()
@@ -77,7 +98,7 @@ private Q_SLOTS:
         auto store = makeStore(kv);
         QCOMPARE(store->currentLocalFileURL(), QUrl::fromLocalFile(path));
         QCOMPARE(store->currentImage(), std::nullopt);
-        QCOMPARE(WallpaperStoreTestAccess(*store).currentContentHash(), QStringLiteral("abc"));
+        QCOMPARE(store->currentContentHash(), QStringLiteral("abc"));
     }
 
     void storedPageNumber_data()
@@ -100,8 +121,7 @@ private Q_SLOTS:
         QFETCH(int, restored);
         auto kv = std::make_shared<InMemoryKeyValueStore>();
         kv->setRaw(StoreKeys::nextPage, stored);
-        auto store = makeStore(kv);
-        QCOMPARE(WallpaperStoreTestAccess(*store).nextPageNumber(), restored);
+        QCOMPARE(restoredPool(kv)->nextPageNumber(), restored);
     }
 
     void wrongKindsFallBackWithoutLosingOtherKeys()
@@ -115,9 +135,8 @@ private Q_SLOTS:
         auto store = makeStore(kv);
         QCOMPARE(store->settings(), chosen);
         QCOMPARE(store->nextChangeDate(), std::nullopt);
-        WallpaperStoreTestAccess a(*store);
-        QVERIFY(a.recentImageIDs().isEmpty());
-        QCOMPARE(a.recentContentHashes(), QStringList{QStringLiteral("h1")});
+        QVERIFY(restoredPool(kv)->recentImageIDs().isEmpty());
+        QCOMPARE(restoredPool(kv)->recentContentHashes(), QStringList{QStringLiteral("h1")});
 
         kv->setData(StoreKeys::settings, R"({"frequency":"daily","displayScope":"sideways","isPaused":true})");
         QCOMPARE(makeStore(kv)->settings(), AppSettings::defaults());
@@ -129,9 +148,7 @@ private Q_SLOTS:
         auto kv = std::make_shared<InMemoryKeyValueStore>();
         kv->setDate(StoreKeys::nextChangeDate, m_clock.now());
         auto store = makeStore(kv);
-        WallpaperStoreTestAccess a(*store);
-        a.setNextChangeDate(std::nullopt);
-        a.persistState();
+        store->updateFrequency(ChangeFrequency::manual); // no schedule any more; persists
         QStringList keys = kv->keys();
         keys.sort();
         QCOMPARE(keys, (QStringList{StoreKeys::nextPage, StoreKeys::recentHashes, StoreKeys::recentIDs, StoreKeys::settings}));
@@ -140,36 +157,43 @@ private Q_SLOTS:
     void roundTripThroughTheSettingsFile()
     {
         const QString file = m_dir.filePath(QStringLiteral("Starvane.conf"));
-        const QString image = makeFile(QStringLiteral("current.jpg"));
-        const QDateTime next = m_clock.now().addSecs(1234);
-        HubbleImage current = makeImage(QStringLiteral("potw1234a"));
-        current.title = QStringLiteral("Caf\u00e9 \"nebula\" & co");
+        HubbleImage offered = makeImage(QStringLiteral("potw1234a"));
+        offered.title = QStringLiteral("Caf\u00e9 \"nebula\" & co");
+        std::optional<HubbleImage> current;
+        std::optional<QUrl> currentFile;
+        std::optional<QString> hash;
+        std::optional<QDateTime> next;
         {
             auto kv = std::make_shared<SettingsKeyValueStore>(file);
-            auto store = makeStore(kv);
-            WallpaperStoreTestAccess a(*store);
-            a.setSettings({ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, false});
-            a.setCurrentImage(current);
-            a.setCurrentLocalFileURL(QUrl::fromLocalFile(image));
-            a.currentContentHash() = QStringLiteral("ff00");
-            a.setNextChangeDate(next);
-            a.nextPageNumber() = 9;
-            a.recentImageIDs() = QStringList{QStringLiteral("only-one")}; // INI reads this back as a string
-            a.recentContentHashes() = QStringList{};                      // and this as nothing
-            a.persistState();
+            auto store = makeStore(kv, offered);
+            store->updateFrequency(ChangeFrequency::every15Minutes);
+            store->updateDisplayScope(DisplayScope::mainDisplay);
+            awaitTask(store->applyNextWallpaper());
+            QVERIFY(store->currentImage());
+            current = store->currentImage();
+            currentFile = store->currentLocalFileURL();
+            hash = store->currentContentHash();
+            next = store->nextChangeDate();
             kv->sync();
         }
         auto kv = std::make_shared<SettingsKeyValueStore>(file);
         auto store = makeStore(kv);
-        WallpaperStoreTestAccess a(*store);
         QCOMPARE(store->settings(), (AppSettings{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, false}));
         QCOMPARE(store->currentImage(), current);
-        QCOMPARE(store->currentLocalFileURL(), QUrl::fromLocalFile(image));
-        QCOMPARE(a.currentContentHash(), QStringLiteral("ff00"));
+        QCOMPARE(store->currentImage()->title, offered.title);
+        QCOMPARE(store->currentLocalFileURL(), currentFile);
+        QCOMPARE(store->currentContentHash(), hash);
         QCOMPARE(store->nextChangeDate(), next);
-        QCOMPARE(a.nextPageNumber(), 9);
-        QCOMPARE(a.recentImageIDs(), QStringList{QStringLiteral("only-one")});
-        QVERIFY(a.recentContentHashes().isEmpty());
+        const auto pool = restoredPool(kv);
+        QCOMPARE(pool->nextPageNumber(), 2);
+        QCOMPARE(pool->recentImageIDs(), QStringList{offered.id}); // INI reads one element back as a string
+        QCOMPARE(pool->recentContentHashes(), QStringList{*hash});
+
+        // An empty list reads back as nothing at all.
+        auto fresh = std::make_shared<SettingsKeyValueStore>(m_dir.filePath(QStringLiteral("fresh.conf")));
+        makeStore(fresh)->togglePaused();
+        fresh->sync();
+        QVERIFY(restoredPool(fresh)->recentImageIDs().isEmpty());
     }
 
     void garbageSettingsFileGivesDefaults()
@@ -182,37 +206,45 @@ private Q_SLOTS:
         f.close();
         auto store = makeStore(std::make_shared<SettingsKeyValueStore>(file));
         QCOMPARE(store->settings(), AppSettings::defaults());
-        QCOMPARE(WallpaperStoreTestAccess(*store).nextPageNumber(), 1);
+        QCOMPARE(restoredPool(std::make_shared<SettingsKeyValueStore>(file))->nextPageNumber(), 1);
     }
 
     void notifiesOnlyOnRealChange()
     {
-        auto store = makeStore(std::make_shared<InMemoryKeyValueStore>());
-        WallpaperStoreTestAccess a(*store);
+        auto kv = std::make_shared<InMemoryKeyValueStore>();
+        const QString path = makeFile(QStringLiteral("shown.jpg"));
+        kv->setString(StoreKeys::currentFilePath, path);
+        auto store = makeStore(kv);
         QSignalSpy settings(store.get(), &WallpaperStore::settingsChanged);
         QSignalSpy active(store.get(), &WallpaperStore::isAutoRotationActiveChanged);
-        QSignalSpy loading(store.get(), &WallpaperStore::isLoadingChanged);
         QSignalSpy error(store.get(), &WallpaperStore::errorMessageChanged);
-        QSignalSpy date(store.get(), &WallpaperStore::nextChangeDateChanged);
 
-        a.setSettings(AppSettings::defaults());
-        a.setLoading(false);
-        a.setErrorMessage(std::nullopt);
-        QCOMPARE(settings.count() + loading.count() + error.count(), 0);
-
-        a.setSettings({ChangeFrequency::hourly, DisplayScope::mainDisplay, false});
+        store->updateDisplayScope(DisplayScope::allDisplays);
+        QCOMPARE(settings.count(), 0);
+        m_applier->failWith = QStringLiteral("x");
+        store->updateDisplayScope(DisplayScope::mainDisplay);
         QCOMPARE(settings.count(), 1);
         QCOMPARE(active.count(), 0); // rotation stayed active
-        a.setSettings({ChangeFrequency::hourly, DisplayScope::mainDisplay, true});
+        store->togglePaused();
         QCOMPARE(settings.count(), 2);
         QCOMPARE(active.count(), 1);
 
-        a.setErrorMessage(QStringLiteral("x"));
-        a.setErrorMessage(QStringLiteral("x"));
+        // Two failed re-applies with the same message: one change.
+        QTRY_COMPARE(error.count(), 1);
+        store->updateDisplayScope(DisplayScope::allDisplays);
+        QTest::qWait(10);
         QCOMPARE(error.count(), 1);
+        m_applier->failWith.reset();
+
         // The same instant in another time zone is the same date.
-        a.setNextChangeDate(m_clock.now());
-        a.setNextChangeDate(m_clock.now().toTimeZone(QTimeZone(3600)));
+        RotationSchedule schedule(m_clock.function(), {}, 300);
+        QSignalSpy date(&schedule, &RotationSchedule::nextChangeDateChanged);
+        const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        schedule.restartInterval(hourly);
+        const QDateTime utc = m_clock.now();
+        m_clock.set(utc.toTimeZone(QTimeZone(3600)));
+        schedule.restartInterval(hourly);
+        m_clock.set(utc);
         QCOMPARE(date.count(), 1);
     }
 };

@@ -91,9 +91,8 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
     const ArchiveHosts hosts = archiveHosts();
     auto client = std::make_shared<HubbleAPIClient>(&m_nam, HubbleAPIClient::maxDownloadBytes, hosts.web, hosts.images);
     auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), 1920, 1080, 1.1, 2.6);
-    m_state = std::make_shared<SettingsKeyValueStore>();
-    m_store = std::make_unique<WallpaperStore>(client, cache, createDesktopApplier(), m_state,
-                                               WallpaperStore::defaultClock(), true);
+    auto state = std::make_shared<SettingsKeyValueStore>();
+    m_store = std::make_unique<WallpaperStore>(StoreServices{client, cache, createDesktopApplier(), state});
     m_updater = UpdateController::createForThisProcess(&m_nam, this);
     connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
     m_trayMenu = std::make_unique<MenuBarContentView>(m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); });
@@ -106,7 +105,7 @@ AppDelegate::~AppDelegate()
 
 ControlService::Registration AppDelegate::registerControlService(QString *error)
 {
-    m_control = new ControlService(m_store.get(), m_state, [this] { focusOrOpenMainWindow(); }, this);
+    m_control = new ControlService(m_store.get(), [this] { focusOrOpenMainWindow(); }, this);
     const ControlService::Registration result = m_control->registerOn(QDBusConnection::sessionBus(), error);
     if (result == ControlService::Registration::failed)
         qCWarning(lcApp).noquote() << "Session bus control unavailable:" << *error;

@@ -18,7 +18,6 @@ namespace Starvane {
 class WallpaperStore;
 class SystemEvents;
 class MenuBarContentView;
-class KeyValueStore;
 class MainWindow;
 
 /// Owns the one store and the one update controller for the life of the process, and wires them to
@@ -50,7 +49,6 @@ private:
     void showUpdateResult(const UpdateController::Result &result);
 
     QNetworkAccessManager m_nam;
-    std::shared_ptr<KeyValueStore> m_state;
     std::unique_ptr<WallpaperStore> m_store;
     UpdateController *m_updater = nullptr;
     SystemEvents *m_systemEvents = nullptr;

@@ -3,7 +3,6 @@
 
 #include "menubarcontentview.h"
 #include "models/errors.h"
-#include "store/keyvaluestore.h"
 #include "store/wallpaperstore.h"
 
 #include <QCoreApplication>
@@ -68,9 +67,8 @@ std::optional<DisplayScope> displaysFromWord(const QString &word)
     return valueFor(kDisplayWords, word);
 }
 
-ControlService::ControlService(WallpaperStore *store, std::shared_ptr<const KeyValueStore> state,
-                               std::function<void()> showWindow, QObject *parent)
-    : QObject(parent), m_store(store), m_state(std::move(state)), m_showWindow(std::move(showWindow))
+ControlService::ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent)
+    : QObject(parent), m_store(store), m_showWindow(std::move(showWindow))
 {
 }
 
@@ -129,7 +127,7 @@ QString ControlService::statusText(const WallpaperStore &store)
     return lines.join(QLatin1Char('\n'));
 }
 
-QJsonObject ControlService::statusJson(const WallpaperStore &store, const std::optional<QString> &contentHash)
+QJsonObject ControlService::statusJson(const WallpaperStore &store)
 {
     const std::optional<HubbleImage> &image = store.currentImage();
     const std::optional<QUrl> &file = store.currentLocalFileURL();
@@ -141,7 +139,7 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store, const std::o
         {QStringLiteral("title"), orNull(image ? std::optional(image->title.trimmed()) : std::nullopt)},
         {QStringLiteral("credit"), orNull(image ? std::optional(image->credit) : std::nullopt)},
         {QStringLiteral("file"), orNull(file ? std::optional(file->toLocalFile()) : std::nullopt)},
-        {QStringLiteral("hash"), orNull(image ? contentHash : std::nullopt)},
+        {QStringLiteral("hash"), orNull(image ? store.currentContentHash() : std::nullopt)},
         {QStringLiteral("captureYear"), isYear ? QJsonValue(year) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("paused"), store.settings().isPaused},
         {QStringLiteral("frequency"), frequencyWord(store.settings().frequency)},
@@ -180,8 +178,7 @@ QString ControlService::Status()
 
 QString ControlService::StatusJson()
 {
-    const std::optional<QString> hash = m_state ? m_state->string(StoreKeys::currentHash) : std::nullopt;
-    return QString::fromUtf8(QJsonDocument(statusJson(*m_store, hash)).toJson(QJsonDocument::Compact));
+    return QString::fromUtf8(QJsonDocument(statusJson(*m_store)).toJson(QJsonDocument::Compact));
 }
 
 void ControlService::SetFrequency(const QString &word)

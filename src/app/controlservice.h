@@ -15,7 +15,6 @@
 namespace Starvane {
 
 class WallpaperStore;
-class KeyValueStore;
 
 inline const QString kServiceName = QStringLiteral("com.quorvex.Starvane");
 inline const QString kControlPath = QStringLiteral("/com/quorvex/Starvane");
@@ -37,9 +36,7 @@ class ControlService : public QObject, protected QDBusContext
 public:
     enum class Registration { registered, anotherInstanceRuns, failed };
 
-    /// `state` is the store's persisted record, read for what the store keeps to itself (the content hash).
-    ControlService(WallpaperStore *store, std::shared_ptr<const KeyValueStore> state, std::function<void()> showWindow,
-                   QObject *parent = nullptr);
+    ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent = nullptr);
 
     /// Exports the control object on `bus`, then claims the name. Only a name owned by another
     /// connection means another instance; any other failure (no bus, export refused, name refused) is
@@ -49,7 +46,7 @@ public:
     /// The human-readable state the `status` command prints.
     static QString statusText(const WallpaperStore &store);
     /// The machine-readable state `status --json` prints; its keys and words are stable.
-    static QJsonObject statusJson(const WallpaperStore &store, const std::optional<QString> &contentHash);
+    static QJsonObject statusJson(const WallpaperStore &store);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Next();
@@ -67,7 +64,6 @@ private:
     void refuse(const QString &message);
 
     WallpaperStore *m_store;
-    std::shared_ptr<const KeyValueStore> m_state;
     std::function<void()> m_showWindow;
 };
 

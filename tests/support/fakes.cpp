@@ -47,6 +47,86 @@ void ManualSleeper::fireAll()
     Q_EMIT wake();
 }
 
+std::shared_ptr<StepGate::Hold> StepGate::holdNext(Step step)
+{
+    QMutexLocker lock(&m_mutex);
+    auto hold = std::make_shared<Hold>(Hold{step});
+    m_holds << hold;
+    return hold;
+}
+
+bool StepGate::hasArrived(const std::shared_ptr<Hold> &hold) const
+{
+    QMutexLocker lock(&m_mutex);
+    return hold->arrived;
+}
+
+void StepGate::release(const std::shared_ptr<Hold> &hold)
+{
+    QMutexLocker lock(&m_mutex);
+    hold->released = true;
+    m_holds.removeAll(hold);
+    m_releasedCondition.wakeAll();
+}
+
+void StepGate::releaseAll()
+{
+    QMutexLocker lock(&m_mutex);
+    for (const auto &hold : std::as_const(m_holds))
+        hold->released = true;
+    m_holds.clear();
+    m_releasedCondition.wakeAll();
+}
+
+QList<Step> StepGate::callsAfterStop() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_callsAfterStop;
+}
+
+std::shared_ptr<StepGate::Hold> StepGate::arrive(Step step, bool stopped)
+{
+    QMutexLocker lock(&m_mutex);
+    if (stopped)
+        m_callsAfterStop << step;
+    for (const auto &hold : std::as_const(m_holds)) {
+        if (hold->step == step && !hold->arrived) {
+            hold->arrived = true;
+            return hold;
+        }
+    }
+    return nullptr;
+}
+
+QCoro::Task<> StepGate::pass(std::shared_ptr<StepGate> gate, Step step, std::stop_token st)
+{
+    if (!gate) {
+        throwIfCancelled(st);
+        co_return;
+    }
+    const std::shared_ptr<Hold> hold = gate->arrive(step, st.stop_requested());
+    throwIfCancelled(st);
+    // Polls, deaf to the token: the held work is taken to have finished already.
+    while (hold) {
+        {
+            QMutexLocker lock(&gate->m_mutex);
+            if (hold->released)
+                break;
+        }
+        co_await sleepFor(std::chrono::milliseconds(2), {});
+    }
+}
+
+void StepGate::passBlocking(const std::shared_ptr<StepGate> &gate, Step step)
+{
+    if (!gate)
+        return;
+    const std::shared_ptr<Hold> hold = gate->arrive(step, false);
+    QMutexLocker lock(&gate->m_mutex);
+    while (hold && !hold->released)
+        gate->m_releasedCondition.wait(&gate->m_mutex);
+}
+
 HubbleImage makeImage(const QString &id, qint64 width, qint64 height, std::optional<QUrl> fallback)
 {
     HubbleImage img;
@@ -65,7 +145,7 @@ HubbleImage makeImage(const QString &id, qint64 width, qint64 height, std::optio
 QCoro::Task<QList<HubbleImage>> ScriptedArchive::fetchCatalogPage(int page, double, std::stop_token st)
 {
     requestedPages << page;
-    throwIfCancelled(st);
+    co_await StepGate::pass(gate, Step::page, st);
     if (!pageHandler)
         co_return QList<HubbleImage>{};
     co_return pageHandler(page);
@@ -74,7 +154,7 @@ QCoro::Task<QList<HubbleImage>> ScriptedArchive::fetchCatalogPage(int page, doub
 QCoro::Task<HubbleImage> ScriptedArchive::verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st)
 {
     verifiedIDs << candidate.id;
-    throwIfCancelled(st);
+    co_await StepGate::pass(gate, Step::verify, st);
     if (!verifyHandler)
         co_return candidate;
     co_return verifyHandler(candidate);
@@ -83,9 +163,9 @@ QCoro::Task<HubbleImage> ScriptedArchive::verifyAndEnrichCandidate(HubbleImage c
 QCoro::Task<QUrl> ScriptedArchive::downloadImageFile(QUrl url, std::stop_token st)
 {
     downloadedURLs << url;
+    co_await StepGate::pass(gate, Step::download, st);
     if (downloadDelay.count() > 0)
         co_await sleepFor(downloadDelay, st);
-    throwIfCancelled(st);
     const QByteArray bytes = downloadHandler ? downloadHandler(url) : url.toString().toUtf8();
     const QString path = temporaryDir + QStringLiteral("/hubble-dl-") + QUuid::createUuid().toString(QUuid::WithoutBraces) +
                          QStringLiteral(".tmp");
@@ -97,8 +177,23 @@ QCoro::Task<QUrl> ScriptedArchive::downloadImageFile(QUrl url, std::stop_token s
     co_return file;
 }
 
+QCoro::Task<> RecordingApplier::prepareWallpaper(QUrl, DisplayScope, std::stop_token st)
+{
+    co_await StepGate::pass(gate, Step::prepare, st);
+}
+
 QCoro::Task<> RecordingApplier::applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st)
 {
+    while (m_applying)
+        co_await sleepFor(std::chrono::milliseconds(2), {});
+    m_applying = true;
+    struct Done
+    {
+        bool &applying;
+        ~Done() { applying = false; }
+    } done{m_applying};
+    co_await StepGate::pass(gate, Step::apply, st);
+    // Stopped before the desktop changed: the apply is cancelled, as the real appliers do.
     throwIfCancelled(st);
     calls << Call{file, scope};
     if (!QFile::exists(file.toLocalFile()))
@@ -135,6 +230,7 @@ QCoro::Task<QList<std::optional<QUrl>>> RecordingApplier::desktopImageURLs(Displ
 
 SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &imageID) const
 {
+    StepGate::passBlocking(gate, Step::save);
     QFile in(file.toLocalFile());
     if (!in.open(QIODevice::ReadOnly))
         throw FileError(in.errorString());

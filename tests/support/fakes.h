@@ -15,6 +15,7 @@
 #include <QList>
 #include <QMutex>
 #include <QSet>
+#include <QWaitCondition>
 #include <QUrl>
 #include <chrono>
 #include <functional>
@@ -70,6 +71,46 @@ private:
     QList<std::shared_ptr<bool>> m_sleeping;
 };
 
+/// The awaits of a fetch at which the fakes can hold it.
+enum class Step { page, verify, download, save, prepare, apply };
+
+/// Lets a test hold a fetch at one of its awaits, land something there, and let it go on. The fakes pass
+/// through it at each step; a held step then completes normally, as if its work finished just as the
+/// stop (or whatever the test landed) arrived. Safe to use from any thread: the save runs on a worker.
+class StepGate
+{
+public:
+    struct Hold
+    {
+        Step step;
+        bool arrived = false;
+        bool released = false;
+    };
+    ~StepGate() { releaseAll(); }
+
+    /// The next arrival at `step` waits until release().
+    std::shared_ptr<Hold> holdNext(Step step);
+    bool hasArrived(const std::shared_ptr<Hold> &hold) const;
+    void release(const std::shared_ptr<Hold> &hold);
+    void releaseAll();
+    /// The steps a fake was asked for with a stop token that was already stopped.
+    QList<Step> callsAfterStop() const;
+
+    /// For the fakes: records the call, fails with CancelledError when `st` is stopped already, and
+    /// waits while the step is held.
+    static QCoro::Task<> pass(std::shared_ptr<StepGate> gate, Step step, std::stop_token st);
+    /// The same for work on a worker thread, without a token.
+    static void passBlocking(const std::shared_ptr<StepGate> &gate, Step step);
+
+private:
+    std::shared_ptr<Hold> arrive(Step step, bool stopped);
+
+    mutable QMutex m_mutex;
+    QWaitCondition m_releasedCondition;
+    QList<std::shared_ptr<Hold>> m_holds;
+    QList<Step> m_callsAfterStop;
+};
+
 /// A record with plausible archive URLs for `id`.
 HubbleImage makeImage(const QString &id, qint64 width = 3840, qint64 height = 2160,
                       std::optional<QUrl> fallback = std::nullopt);
@@ -92,13 +133,15 @@ public:
     QStringList verifiedIDs;
     QList<QUrl> temporaryFiles;
     QString temporaryDir = QDir::tempPath();
+    std::shared_ptr<StepGate> gate;
 
     QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double aspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
 };
 
-/// An applier that records what it was asked to do.
+/// An applier that records what it was asked to do. Like the real ones it serialises applies: one asked
+/// for while another runs waits for it.
 class RecordingApplier : public WallpaperApplying
 {
 public:
@@ -113,12 +156,17 @@ public:
     /// What the "desktop" shows; applyWallpaper updates it on success.
     QList<std::optional<QUrl>> shown{std::nullopt, std::nullopt};
     double aspect = 16.0 / 9.0;
+    std::shared_ptr<StepGate> gate;
 
+    QCoro::Task<> prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st) override;
     QCoro::Task<> applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st) override;
     QCoro::Task<QSet<QUrl>> currentDesktopImageURLs() override;
     QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) override;
     QSet<QUrl> shownURLs() const;
     double primaryDisplayAspectRatio() override { return aspect; }
+
+private:
+    bool m_applying = false;
 };
 
 /// A cache that copies files into a folder and "validates" by content: a file starting with
@@ -132,6 +180,7 @@ public:
 
     int pruneCalls() const;
     QSet<QUrl> lastKeeping() const;
+    std::shared_ptr<StepGate> gate;
 
 private:
     QString m_dir;

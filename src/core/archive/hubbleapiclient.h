@@ -15,8 +15,6 @@ namespace Starvane {
 class HubbleAPIClient : public HubbleImageFetching
 {
 public:
-    /// The store pages through at most this many catalog pages; the client accepts any number.
-    static constexpr int maxCatalogPages = 25;
     static constexpr qint64 maxDownloadBytes = 104'857'600; // 100 MiB
 
     /// `nam` is the application's one network access manager and must outlive the client.

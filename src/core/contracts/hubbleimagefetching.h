@@ -17,7 +17,10 @@ class HubbleImageFetching
 public:
     virtual ~HubbleImageFetching() = default;
 
-    /// Catalog page 1…25, best fit for the display first; may be empty.
+    /// The catalog's pages are numbered 1 to this; the store walks them in a cycle.
+    static constexpr int maxCatalogPages = 25;
+
+    /// Catalog page 1…maxCatalogPages, best fit for the display first; may be empty.
     virtual QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect, std::stop_token st) = 0;
 
     /// The record to use in place of `candidate` (checked and enriched from its detail page).

@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Construction, observable state and persistence of the store.
+// The store's own state and its persistence; the work is done by its three parts.
 #include "wallpaperstore.h"
 
-#include "contracts/hubbleimagefetching.h"
-#include "keyvaluestore.h"
 #include "async/cancellation.h"
-#include "logging.h"
+#include "catalogpool.h"
 #include "contracts/wallpaperapplying.h"
-#include "contracts/wallpapercaching.h"
+#include "fetchpipeline.h"
+#include "keyvaluestore.h"
+#include "logging.h"
+#include "models/fileurls.h"
+#include "rotationschedule.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace Starvane {
 
@@ -24,30 +27,48 @@ bool assignIfChanged(T &field, U &&value)
 }
 } // namespace
 
-WallpaperStore::WallpaperStore(std::shared_ptr<HubbleImageFetching> apiClient,
-                               std::shared_ptr<const WallpaperCaching> cache,
-                               std::shared_ptr<WallpaperApplying> applier, std::shared_ptr<KeyValueStore> defaults,
-                               Clock now, bool shuffleBands, Sleeper sleep, QObject *parent)
-    : QObject(parent), m_apiClient(std::move(apiClient)), m_cache(std::move(cache)), m_applier(std::move(applier)),
-      m_defaults(std::move(defaults)), m_now(std::move(now)), m_shuffleBands(shuffleBands), m_sleep(std::move(sleep))
+WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
+    : QObject(parent), m_applier(services.applier), m_defaults(services.defaults)
 {
-    if (!m_sleep)
-        m_sleep = [](std::chrono::milliseconds d, std::stop_token st) { return sleepFor(d, std::move(st)); };
+    if (!options.now)
+        options.now = [] { return QDateTime::currentDateTimeUtc(); };
+    const std::shared_ptr<WallpaperApplying> applier = m_applier;
+    m_pool = new CatalogPool(
+        services.apiClient, m_defaults, [applier] { return applier->primaryDisplayAspectRatio(); },
+        options.shuffleBands, options.limits, this);
+    m_pipeline = new FetchPipeline(
+        {services.apiClient, services.cache, services.applier}, m_pool,
+        [this] { return m_settings.displayScope; },
+        [this] {
+            return CatalogPool::Shown{m_currentImage ? std::optional(m_currentImage->id) : std::nullopt,
+                                      m_currentContentHash};
+        },
+        options.limits, this);
+    m_schedule = new RotationSchedule(options.now, options.sleep, options.limits.retryDelaySeconds, this);
+
+    connect(m_pipeline, &FetchPipeline::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
+    connect(m_pipeline, &FetchPipeline::fetchEnded, this, &WallpaperStore::fetchTaskEnded);
+    connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] { setErrorMessage(std::nullopt); });
+    connect(m_pipeline, &FetchPipeline::wallpaperApplied, this, [this](const FetchPipeline::Applied &applied) {
+        commitAppliedWallpaper(applied.image, applied.file, applied.contentHash);
+    });
+    connect(m_pipeline, &FetchPipeline::fetchFailed, this, &WallpaperStore::reportFailedFetch);
+    connect(m_schedule, &RotationSchedule::nextChangeDateChanged, this, &WallpaperStore::nextChangeDateChanged);
+    connect(m_schedule, &RotationSchedule::due, this, [this] { startFetch(true); });
     restoreState();
 }
 
-WallpaperStore::~WallpaperStore()
+// The parts are children: they go first and stop their own tasks, which hold them weakly.
+WallpaperStore::~WallpaperStore() = default;
+
+bool WallpaperStore::isLoading() const
 {
-    // Tasks hold the store weakly and find it gone; stopping them here just ends them sooner.
-    if (m_schedulerTask)
-        m_schedulerTask->request_stop();
-    if (m_activeFetchTask)
-        m_activeFetchTask->request_stop();
+    return m_pipeline->isLoading();
 }
 
-WallpaperStore::Clock WallpaperStore::defaultClock()
+const std::optional<QDateTime> &WallpaperStore::nextChangeDate() const
 {
-    return [] { return QDateTime::currentDateTimeUtc(); };
+    return m_schedule->nextChangeDate();
 }
 
 bool WallpaperStore::supportsPerDisplayWallpaper() const
@@ -77,22 +98,10 @@ void WallpaperStore::setCurrentLocalFileURL(const std::optional<QUrl> &value)
         Q_EMIT currentLocalFileURLChanged();
 }
 
-void WallpaperStore::setLoading(bool value)
-{
-    if (assignIfChanged(m_isLoading, value))
-        Q_EMIT isLoadingChanged();
-}
-
 void WallpaperStore::setErrorMessage(const std::optional<QString> &value)
 {
     if (assignIfChanged(m_errorMessage, value))
         Q_EMIT errorMessageChanged();
-}
-
-void WallpaperStore::setNextChangeDate(const std::optional<QDateTime> &value)
-{
-    if (assignIfChanged(m_nextChangeDate, value))
-        Q_EMIT nextChangeDateChanged();
 }
 
 bool WallpaperStore::currentFileExists() const
@@ -120,16 +129,8 @@ void WallpaperStore::restoreState()
         m_defaults->remove(StoreKeys::currentHash);
     }
 
-    m_nextChangeDate = m_defaults->date(StoreKeys::nextChangeDate);
-
-    const qint64 page = m_defaults->integer(StoreKeys::nextPage);
-    if (page >= 1 && page <= StoreLimits::catalogPages)
-        m_nextPageNumber = int(page);
-
-    if (const auto ids = m_defaults->stringArray(StoreKeys::recentIDs))
-        m_recentImageIDs = *ids;
-    if (const auto hashes = m_defaults->stringArray(StoreKeys::recentHashes))
-        m_recentContentHashes = *hashes;
+    m_schedule->restore(m_defaults->date(StoreKeys::nextChangeDate));
+    m_pool->restore();
 }
 
 void WallpaperStore::persistState()
@@ -147,13 +148,167 @@ void WallpaperStore::persistState()
         m_defaults->setString(StoreKeys::currentHash, *m_currentContentHash);
     else
         m_defaults->remove(StoreKeys::currentHash);
-    if (m_nextChangeDate)
-        m_defaults->setDate(StoreKeys::nextChangeDate, *m_nextChangeDate);
+    if (const auto &next = m_schedule->nextChangeDate())
+        m_defaults->setDate(StoreKeys::nextChangeDate, *next);
     else
         m_defaults->remove(StoreKeys::nextChangeDate);
-    m_defaults->setInteger(StoreKeys::nextPage, m_nextPageNumber);
-    m_defaults->setStringArray(StoreKeys::recentIDs, m_recentImageIDs);
-    m_defaults->setStringArray(StoreKeys::recentHashes, m_recentContentHashes);
+    m_pool->persist();
+}
+
+void WallpaperStore::start()
+{
+    if (m_schedule->hasStarted())
+        return;
+    const bool hasCurrent = m_currentImage && m_currentLocalFileURL;
+    if (m_schedule->start(m_settings, hasCurrent))
+        startFetch(true);
+    else if (!isAutoRotationActive())
+        persistState();
+}
+
+void WallpaperStore::stop()
+{
+    m_schedule->stop();
+    m_pipeline->cancel();
+}
+
+void WallpaperStore::requestNextWallpaper()
+{
+    startFetch(false);
+}
+
+QCoro::Task<> WallpaperStore::applyNextWallpaper()
+{
+    if (!m_pipeline->isActive())
+        startFetch(false);
+    // Bound to this fetch now: a later fetch ending is no answer to this call. Nothing of the store
+    // is touched after the wait, which it may not outlive.
+    co_await m_pipeline->activeFetchEnding();
+}
+
+void WallpaperStore::startFetch(bool isAutomatic)
+{
+    m_pipeline->start(isAutomatic);
+}
+
+void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash)
+{
+    setCurrentImage(image);
+    setCurrentLocalFileURL(file);
+    m_currentContentHash = contentHash;
+    m_schedule->restartInterval(m_settings);
+    persistState();
+}
+
+void WallpaperStore::reportFailedFetch(const QString &message, bool wasAutomatic)
+{
+    setErrorMessage(message);
+    if (m_schedule->retryAfterFailure(m_settings, wasAutomatic))
+        persistState();
+}
+
+void WallpaperStore::updateFrequency(ChangeFrequency frequency)
+{
+    if (m_settings.frequency == frequency)
+        return;
+    AppSettings next = m_settings;
+    next.frequency = frequency;
+    // Choosing a frequency is a request for rotation, so it also resumes.
+    if (frequency != ChangeFrequency::manual)
+        next.isPaused = false;
+    setSettings(next);
+    qCInfo(lcStore).noquote() << QStringLiteral("Updated change frequency to %1").arg(ChangeFrequencies::rawValue(frequency));
+    m_pipeline->cancelIfAutomatic();
+    m_schedule->restartInterval(m_settings);
+    persistState();
+}
+
+void WallpaperStore::togglePaused()
+{
+    if (m_settings.frequency == ChangeFrequency::manual)
+        return;
+    AppSettings next = m_settings;
+    next.isPaused = !next.isPaused;
+    setSettings(next);
+    qCInfo(lcStore).noquote() << QStringLiteral("Toggled pause state: %1").arg(next.isPaused ? QStringLiteral("true") : QStringLiteral("false"));
+    if (next.isPaused)
+        m_pipeline->cancelIfAutomatic();
+    m_schedule->restartInterval(m_settings);
+    persistState();
+}
+
+void WallpaperStore::handleSystemWake()
+{
+    if (!m_schedule->hasStarted() || !isAutoRotationActive() || m_pipeline->isLoading() || m_pipeline->isActive())
+        return;
+    if (m_schedule->wake(m_settings))
+        startFetch(true);
+}
+
+void WallpaperStore::updateDisplayScope(DisplayScope scope)
+{
+    if (m_settings.displayScope == scope)
+        return;
+    AppSettings next = m_settings;
+    next.displayScope = scope;
+    setSettings(next);
+    qCInfo(lcStore).noquote() << QStringLiteral("Updated display scope to %1").arg(DisplayScopes::rawValue(scope));
+    persistState();
+    if (currentFileExists())
+        spawn(reapplyForDisplayScope(*m_currentLocalFileURL, scope), QStringLiteral("display scope"));
+}
+
+QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope scope)
+{
+    QPointer<WallpaperStore> self(this);
+    const std::shared_ptr<WallpaperApplying> applier = m_applier;
+    std::exception_ptr failure;
+    try {
+        co_await applier->applyWallpaper(file, scope, {});
+        // Applies are serialised: a change that finished while this one waited its turn was just
+        // covered by the older picture. Put the newer one back, on the scope chosen now.
+        while (self && self->m_currentLocalFileURL && *self->m_currentLocalFileURL != file) {
+            file = *self->m_currentLocalFileURL;
+            scope = self->m_settings.displayScope;
+            co_await applier->applyWallpaper(file, scope, {});
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    if (!failure) {
+        setErrorMessage(std::nullopt);
+        co_return;
+    }
+    const QString message = describeError(failure);
+    setErrorMessage(message);
+    qCCritical(lcStore).noquote() << QStringLiteral("Failed to re-apply wallpaper for new display scope: %1").arg(message);
+}
+
+void WallpaperStore::syncCurrentWallpaperToActiveSpace()
+{
+    if (currentFileExists())
+        spawn(syncToActiveSpace(*m_currentLocalFileURL, m_settings.displayScope), QStringLiteral("workspace"));
+}
+
+QCoro::Task<> WallpaperStore::syncToActiveSpace(QUrl file, DisplayScope scope)
+{
+    const std::shared_ptr<WallpaperApplying> applier = m_applier;
+    const QList<std::optional<QUrl>> shown = co_await applier->desktopImageURLs(scope);
+    if (shown.isEmpty())
+        co_return;
+    const QUrl target = standardizedFileURL(file);
+    const bool allShowCurrent = std::all_of(shown.cbegin(), shown.cend(), [&](const std::optional<QUrl> &u) {
+        return u && standardizedFileURL(*u) == target;
+    });
+    if (allShowCurrent)
+        co_return;
+    try {
+        co_await applier->applyWallpaper(file, scope, {});
+    } catch (...) {
+        // The next workspace switch or fetch tries again; nothing to tell the user here.
+    }
 }
 
 } // namespace Starvane

@@ -3,15 +3,14 @@
 
 #include "models/appsettings.h"
 #include "models/hubbleimage.h"
+#include "storekeys.h"
+#include "storelimits.h"
 
 #include <QCoroTask>
 #include <QDateTime>
 #include <QObject>
-#include <QStringList>
 #include <QUrl>
-#include <QUuid>
 #include <chrono>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,23 +22,36 @@ class HubbleImageFetching;
 class WallpaperApplying;
 class WallpaperCaching;
 class KeyValueStore;
-struct SavedWallpaper;
+class CatalogPool;
+class FetchPipeline;
+class RotationSchedule;
 
-/// Keys of the persisted state.
-namespace StoreKeys {
-inline const QString settings = QStringLiteral("starvane.settings.v1");
-inline const QString currentImage = QStringLiteral("starvane.current_image.v1");
-inline const QString currentFilePath = QStringLiteral("starvane.current_file_path.v1");
-inline const QString currentHash = QStringLiteral("starvane.current_hash.v1");
-inline const QString nextChangeDate = QStringLiteral("starvane.next_change_date.v1");
-inline const QString nextPage = QStringLiteral("starvane.next_page.v1");
-inline const QString recentIDs = QStringLiteral("starvane.recent_ids.v1");
-inline const QString recentHashes = QStringLiteral("starvane.recent_hashes.v1");
-} // namespace StoreKeys
+/// The services the store reaches the world through.
+struct StoreServices
+{
+    std::shared_ptr<HubbleImageFetching> apiClient;
+    std::shared_ptr<const WallpaperCaching> cache;
+    std::shared_ptr<WallpaperApplying> applier;
+    /// Where the state is persisted.
+    std::shared_ptr<KeyValueStore> defaults;
+};
+
+/// How the store behaves; the defaults are the application's.
+struct StoreOptions
+{
+    StoreLimits limits;
+    /// Shuffle the best candidates within small bands, so the rotation does not follow the archive's order.
+    bool shuffleBands = true;
+    /// Every reading of the current time; callable from any thread. Empty: the system clock (UTC).
+    std::function<QDateTime()> now;
+    /// How the schedule waits: completes after the delay, throws CancelledError when stopped. Empty: a timer.
+    std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)> sleep;
+};
 
 /// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
-/// memory of recently shown images. Main thread only. Views observe it and call its operations;
-/// its properties notify only on a real change.
+/// memory of recently shown images: a facade over the catalog pool, the fetch pipeline and the rotation
+/// schedule. Main thread only. Views observe it and call its operations; its properties notify only
+/// on a real change.
 class WallpaperStore : public QObject
 {
     Q_OBJECT
@@ -49,25 +61,19 @@ class WallpaperStore : public QObject
     Q_PROPERTY(bool isAutoRotationActive READ isAutoRotationActive NOTIFY isAutoRotationActiveChanged)
 
 public:
-    using Clock = std::function<QDateTime()>;
-    /// How the schedule waits: completes after the delay, throws CancelledError when stopped.
-    using Sleeper = std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)>;
-
-    WallpaperStore(std::shared_ptr<HubbleImageFetching> apiClient, std::shared_ptr<const WallpaperCaching> cache,
-                   std::shared_ptr<WallpaperApplying> applier, std::shared_ptr<KeyValueStore> defaults,
-                   Clock now = defaultClock(), bool shuffleBands = true, Sleeper sleep = {},
-                   QObject *parent = nullptr);
+    /// Restores the persisted state; starts nothing (no task, no timer, no network access).
+    explicit WallpaperStore(StoreServices services, StoreOptions options = {}, QObject *parent = nullptr);
     ~WallpaperStore() override;
-
-    static Clock defaultClock();
 
     // Observable state.
     const AppSettings &settings() const { return m_settings; }
     const std::optional<HubbleImage> &currentImage() const { return m_currentImage; }
     const std::optional<QUrl> &currentLocalFileURL() const { return m_currentLocalFileURL; }
-    bool isLoading() const { return m_isLoading; }
+    /// SHA-256 of the file on screen, when known.
+    const std::optional<QString> &currentContentHash() const { return m_currentContentHash; }
+    bool isLoading() const;
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
-    const std::optional<QDateTime> &nextChangeDate() const { return m_nextChangeDate; }
+    const std::optional<QDateTime> &nextChangeDate() const;
     bool isAutoRotationActive() const { return m_settings.isAutoRotationActive(); }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
@@ -82,7 +88,7 @@ public:
     void syncCurrentWallpaperToActiveSpace();
     /// Starts a fetch the user asked for; returns at once. Dropped while one runs.
     void requestNextWallpaper();
-    /// Starts a user fetch (or joins the running one) and completes when it has ended. Never throws.
+    /// Starts a user fetch (or joins the running one) and completes when that fetch has ended. Never throws.
     QCoro::Task<> applyNextWallpaper();
 
 Q_SIGNALS:
@@ -93,94 +99,39 @@ Q_SIGNALS:
     void errorMessageChanged();
     void nextChangeDateChanged();
     void isAutoRotationActiveChanged();
-    /// Emitted whenever a fetch task ends, however it ended (used to await a fetch).
+    /// Emitted whenever a fetch task ends, however it ended.
     void fetchTaskEnded();
 
 private:
-    friend class WallpaperStoreTestAccess;
-
-    // Property setters: compare, assign, then notify.
     void setSettings(const AppSettings &value);
     void setCurrentImage(const std::optional<HubbleImage> &value);
     void setCurrentLocalFileURL(const std::optional<QUrl> &value);
-    void setLoading(bool value);
     void setErrorMessage(const std::optional<QString> &value);
-    void setNextChangeDate(const std::optional<QDateTime> &value);
 
     QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
     QUrl currentLocalFileURLOrEmpty() const { return m_currentLocalFileURL.value_or(QUrl()); }
+    bool currentFileExists() const;
 
     void restoreState();
     void persistState();
-
-    // Catalog pool.
-    QCoro::Task<std::optional<HubbleImage>> drawNextCandidate(std::stop_token st);
-    QCoro::Task<> refillCatalogPool(std::stop_token st);
-    void writeNextPage();
-    static QList<HubbleImage> variedTopOrdering(QList<HubbleImage> images);
-
-    // Fetch pipeline.
     void startFetch(bool isAutomatic);
-    QCoro::Task<> runFetchTask(QUuid fetchID, bool isAutomatic, std::stop_token st);
-    QCoro::Task<> performFetch(QUuid fetchID, bool isAutomatic, std::stop_token st);
-    QCoro::Task<SavedWallpaper> downloadAndValidate(HubbleImage candidate, std::stop_token st);
-    QCoro::Task<SavedWallpaper> fetchAndValidateFile(QUrl url, QString imageID, std::stop_token st);
-    static void recordShownImage(QStringList &list, const QString &value);
-    QCoro::Task<> removeAbandonedCacheFile(QUrl url);
-    void scheduleRetryIfNeeded();
-    void failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st);
-    void endFetch(QUuid fetchID);
-
-    // Schedule.
-    void rescheduleTimer(bool resetInterval);
-    void scheduleTimer(const QDateTime &date);
-    QCoro::Task<> runTimer(std::chrono::milliseconds delay, std::stop_token st);
-    void cancelSchedulerTask();
-    void cancelActiveFetch();
-    void cancelAutomaticFetchIfRunning();
-    bool currentFileExists() const;
+    void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash);
+    void reportFailedFetch(const QString &message, bool wasAutomatic);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
     QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
 
-    std::shared_ptr<HubbleImageFetching> m_apiClient;
-    std::shared_ptr<const WallpaperCaching> m_cache;
     std::shared_ptr<WallpaperApplying> m_applier;
     std::shared_ptr<KeyValueStore> m_defaults;
-    Clock m_now;
-    bool m_shuffleBands;
-    Sleeper m_sleep;
 
     AppSettings m_settings;
     std::optional<HubbleImage> m_currentImage;
     std::optional<QUrl> m_currentLocalFileURL;
-    bool m_isLoading = false;
-    std::optional<QString> m_errorMessage;
-    std::optional<QDateTime> m_nextChangeDate;
-
-    QList<HubbleImage> m_catalogPool;
-    QStringList m_recentImageIDs;
-    QStringList m_recentContentHashes;
     std::optional<QString> m_currentContentHash;
-    int m_nextPageNumber = 1;
-    int m_pagesCheckedWithoutUnseen = 0;
+    std::optional<QString> m_errorMessage;
 
-    // A present stop source is the handle of a running task.
-    std::optional<std::stop_source> m_schedulerTask;
-    std::optional<std::stop_source> m_activeFetchTask;
-    std::optional<QUuid> m_activeFetchID;
-    bool m_activeFetchIsAutomatic = false;
-    bool m_hasStarted = false;
+    CatalogPool *m_pool;
+    FetchPipeline *m_pipeline;
+    RotationSchedule *m_schedule;
 };
-
-namespace StoreLimits {
-constexpr int maxAttempts = 6;
-constexpr int recentListBound = 200;
-constexpr int retainedCacheFiles = 8;
-constexpr double retryDelaySeconds = 300;
-constexpr int catalogPages = 25;
-constexpr int exhaustionThreshold = 25;
-constexpr int toleratedPageFailures = 2;
-constexpr int bandSize = 4;
-} // namespace StoreLimits
 
 } // namespace Starvane

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "catalogpool.h"
+#include "models/appsettings.h"
+#include "models/hubbleimage.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QUrl>
+#include <QUuid>
+#include <coroutine>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <vector>
+
+namespace Starvane {
+
+class HubbleImageFetching;
+class WallpaperApplying;
+class WallpaperCaching;
+struct SavedWallpaper;
+
+/// One fetch is one complete wallpaper change: draw a candidate, verify it, download it (with one
+/// fallback variant), validate and save it, skip recent duplicates, apply it, remember it, prune the
+/// cache. At most one fetch is pending or running; a second request is dropped. Main thread only.
+class FetchPipeline : public QObject
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        std::shared_ptr<HubbleImageFetching> archive;
+        std::shared_ptr<const WallpaperCaching> cache;
+        std::shared_ptr<WallpaperApplying> applier;
+    };
+    /// What a successful fetch put on screen.
+    struct Applied
+    {
+        HubbleImage image; // as verified, with the saved file's pixel size
+        QUrl file;
+        QString contentHash;
+    };
+    /// Awaits the end of one fetch (however it ends); ready at once for no fetch.
+    class Ending;
+
+    /// `displayScope` and `shown` are read when they are needed, so a change during a fetch counts.
+    FetchPipeline(Services services, CatalogPool *pool, std::function<DisplayScope()> displayScope,
+                  std::function<CatalogPool::Shown()> shown, StoreLimits limits, QObject *parent = nullptr);
+    ~FetchPipeline() override;
+
+    /// True while a fetch runs (not while it is only pending).
+    bool isLoading() const { return m_isLoading; }
+    /// A fetch is pending or running.
+    bool isActive() const { return m_active.has_value(); }
+
+    /// Starts a fetch from the event loop, unless one is pending or running; false when dropped.
+    bool start(bool isAutomatic);
+    /// The end of the pending or running fetch, as it is now (a later fetch does not count).
+    Ending activeFetchEnding() const;
+    /// Cancels the pending or running fetch at once: it ends quietly, and a new one may start.
+    void cancel();
+    /// Cancels the fetch only if the schedule started it: a change the user asked for always finishes.
+    void cancelIfAutomatic();
+
+Q_SIGNALS:
+    void isLoadingChanged();
+    /// A fetch began running: the last error no longer stands.
+    void fetchStarted();
+    /// The new wallpaper is on screen and remembered; emitted in the turn of the apply.
+    void wallpaperApplied(const Starvane::FetchPipeline::Applied &applied);
+    /// The fetch failed for another reason than cancellation.
+    void fetchFailed(const QString &message, bool wasAutomatic);
+    /// A fetch task ended, however it ended.
+    void fetchEnded();
+
+private:
+    struct Completion
+    {
+        bool ended = false;
+        std::vector<std::coroutine_handle<>> waiters;
+    };
+    struct ActiveFetch
+    {
+        QUuid id;
+        bool isAutomatic = false;
+        std::stop_source stop;
+        std::shared_ptr<Completion> completion;
+    };
+
+    QCoro::Task<> runFetch(QUuid fetchID, bool isAutomatic, std::stop_token st, std::shared_ptr<Completion> done);
+    QCoro::Task<> performFetch(QUuid fetchID, bool isAutomatic, std::stop_token st);
+    void failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st);
+    void endFetch(QUuid fetchID);
+    void setLoading(bool value);
+    static void complete(const std::shared_ptr<Completion> &done);
+
+    Services m_services;
+    CatalogPool *m_pool;
+    std::function<DisplayScope()> m_displayScope;
+    std::function<CatalogPool::Shown()> m_shown;
+    StoreLimits m_limits;
+    std::optional<ActiveFetch> m_active;
+    bool m_isLoading = false;
+
+};
+
+class FetchPipeline::Ending
+{
+public:
+    explicit Ending(std::shared_ptr<Completion> done) : m_done(std::move(done)) {}
+    bool await_ready() const noexcept { return !m_done || m_done->ended; }
+    void await_suspend(std::coroutine_handle<> awaiting) { m_done->waiters.push_back(awaiting); }
+    void await_resume() const noexcept {}
+
+private:
+    std::shared_ptr<Completion> m_done;
+};
+
+} // namespace Starvane
