@@ -4,9 +4,8 @@
 #include "contentview.h"
 #include "fakes.h"
 #include "mainwindow.h"
+#include "storeharness.h"
 #include "translations.h"
-#include "storeaccess.h"
-#include "store/keyvaluestore.h"
 #include "velmoratheme.h"
 #include "wallpaperpreviewcard.h"
 
@@ -68,20 +67,34 @@ public:
     bool supportsPerDisplayWallpaper() const override { return false; }
 };
 
+/// A store restored from what a previous run left: settings, the picture on screen and the next change.
+struct Restored
+{
+    AppSettings settings = AppSettings::defaults();
+    std::optional<HubbleImage> current;
+    std::optional<int> nextInSeconds;
+};
+
 struct Fixture
 {
-    Fixture(const QString &dir, bool singlePicture)
-        : kv(std::make_shared<InMemoryKeyValueStore>()),
-          store(std::make_shared<ScriptedArchive>(), std::make_shared<FakeCache>(dir),
-                singlePicture ? std::make_shared<SinglePictureApplier>() : std::make_shared<RecordingApplier>(), kv,
-                clock.function(), false),
-          access(store)
+    Fixture(const Restored &state, const QString &wallpaper, bool singlePicture)
     {
+        harness.clock.set(QDateTime(QDate(2026, 3, 14), QTime(9, 30), Qt::UTC));
+        if (singlePicture) {
+            harness.applier = std::make_shared<SinglePictureApplier>();
+            harness.applier->gate = harness.gate;
+        }
+        harness.plantState(state.settings, std::nullopt,
+                           state.nextInSeconds ? std::optional(harness.clock.now().addSecs(*state.nextInSeconds))
+                                               : std::nullopt);
+        if (state.current) {
+            harness.kv->setString(StoreKeys::currentFilePath, wallpaper);
+            harness.kv->setData(StoreKeys::currentImage, state.current->toJson());
+        }
+        harness.build();
     }
-    ManualClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 30), Qt::UTC)};
-    std::shared_ptr<InMemoryKeyValueStore> kv;
-    WallpaperStore store;
-    WallpaperStoreTestAccess access;
+    StoreHarness harness;
+    WallpaperStore &store() { return *harness.store; }
 };
 
 HubbleImage shortImage()
@@ -141,48 +154,23 @@ int main(int argc, char *argv[])
     struct State
     {
         const char *name;
-        std::function<void(Fixture &)> setup;
+        Restored restored;
+        /// What happens once the window is open.
+        std::function<void(StoreHarness &)> then;
         bool needsPreview;
     };
+    const auto hold = [](StoreHarness &h) { h.holdFetch(); };
     const QList<State> states = {
-        {"no-image", [](Fixture &) {}, false},
-        {"loading-first",
-         [](Fixture &f) { f.access.setLoading(true); },
-         false},
-        {"loading-with-preview",
-         [&](Fixture &f) {
-             f.access.setCurrentImage(shortImage());
-             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
-             f.access.setNextChangeDate(f.clock.now().addSecs(20));
-             f.access.setLoading(true);
-         },
-         true},
-        {"image-long-title",
-         [&](Fixture &f) {
-             f.access.setCurrentImage(longImage());
-             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
-             f.access.setNextChangeDate(f.clock.now().addSecs(14 * 60 + 10));
-         },
-         true},
-        {"paused",
-         [&](Fixture &f) {
-             f.access.setSettings({ChangeFrequency::hourly, DisplayScope::mainDisplay, true});
-             f.access.setCurrentImage(shortImage());
-             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
-         },
-         true},
-        {"manual",
-         [&](Fixture &f) {
-             f.access.setSettings({ChangeFrequency::manual, DisplayScope::allDisplays, false});
-             f.access.setCurrentImage(shortImage());
-         },
-         false},
+        {"no-image", {}, {}, false},
+        {"loading-first", {}, hold, false},
+        {"loading-with-preview", {AppSettings::defaults(), shortImage(), 20}, hold, true},
+        {"image-long-title", {AppSettings::defaults(), longImage(), 14 * 60 + 10}, {}, true},
+        {"paused", {{ChangeFrequency::hourly, DisplayScope::mainDisplay, true}, shortImage(), {}}, {}, true},
+        {"manual", {{ChangeFrequency::manual, DisplayScope::allDisplays, false}, shortImage(), {}}, {}, true},
         {"error",
-         [&](Fixture &f) {
-             f.access.setCurrentImage(shortImage());
-             f.access.setCurrentLocalFileURL(QUrl::fromLocalFile(wallpaper));
-             f.access.setNextChangeDate(f.clock.now().addSecs(300));
-             f.access.setErrorMessage(QStringLiteral(
+         {AppSettings::defaults(), shortImage(), 300},
+         [](StoreHarness &h) {
+             h.runFailingFetch(QStringLiteral(
                  "The image archive could not be reached: the connection timed out while waiting for "
                  "esahubble.org to answer. Check the network connection and try again later."));
          },
@@ -193,12 +181,13 @@ int main(int argc, char *argv[])
         Appearance::instance().setOverride(dark);
         for (const State &state : states) {
             // The paused state also shows how a single-picture desktop is explained.
-            Fixture fixture(temp.path(), QByteArray(state.name) == "paused");
-            MainWindow window(fixture.store, nullptr, fixture.clock.function());
-            state.setup(fixture);
+            Fixture fixture(state.restored, wallpaper, QByteArray(state.name) == "paused");
+            MainWindow window(fixture.store(), nullptr, fixture.harness.clock.function());
             window.show();
             if (state.needsPreview)
                 waitForPreview(window);
+            if (state.then)
+                state.then(fixture.harness);
             settle();
             const QString file =
                 out.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(state.name), dark ? u"dark" : u"light"));

@@ -117,9 +117,8 @@ class TestAppFaults : public QObject
         // Loading is what the next start does: it must come up with a current picture when one was named.
         auto kv = std::make_shared<SettingsKeyValueStore>(stateFile());
         QTemporaryDir scratch;
-        WallpaperStore store(std::make_shared<ScriptedArchive>(), std::make_shared<FakeCache>(scratch.path()),
-                             std::make_shared<RecordingApplier>(), kv, [] { return QDateTime::currentDateTimeUtc(); },
-                             false);
+        WallpaperStore store({std::make_shared<ScriptedArchive>(), std::make_shared<FakeCache>(scratch.path()),
+                              std::make_shared<RecordingApplier>(), kv});
         if (!pathOut->isEmpty())
             QCOMPARE(store.currentLocalFileURL(), std::optional<QUrl>(QUrl::fromLocalFile(*pathOut)));
     }

@@ -94,8 +94,8 @@ private Q_SLOTS:
         auto applier = std::make_shared<RecordingApplier>();
         ManualClock clock;
         ManualSleeper sleeper;
-        WallpaperStore store(archive, cache, applier, std::make_shared<InMemoryKeyValueStore>(), clock.function(), false,
-                             sleeper.function());
+        WallpaperStore store({archive, cache, applier, std::make_shared<InMemoryKeyValueStore>()},
+                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function()});
 
         Testing::awaitTask(store.applyNextWallpaper());
         QVERIFY2(!store.errorMessage(), qPrintable(store.errorMessage().value_or(QString())));

@@ -7,8 +7,7 @@
 #include "mainwindow.h"
 #include "relativetime.h"
 #include "settingscard.h"
-#include "storeaccess.h"
-#include "store/keyvaluestore.h"
+#include "storeharness.h"
 #include "velmoratheme.h"
 
 #include <QAccessible>
@@ -39,20 +38,24 @@ class TestContentView : public QObject
 
     struct Fixture
     {
-        std::shared_ptr<InMemoryKeyValueStore> kv = std::make_shared<InMemoryKeyValueStore>();
-        std::unique_ptr<WallpaperStore> store;
-        std::unique_ptr<WallpaperStoreTestAccess> access;
+        std::unique_ptr<StoreHarness> h = std::make_unique<StoreHarness>();
+        WallpaperStore *store = nullptr;
         std::unique_ptr<MainWindow> window;
         ContentView *view() const { return window->contentView(); }
     };
 
-    Fixture make(std::shared_ptr<RecordingApplier> applier = std::make_shared<RecordingApplier>())
+    /// A window over a store restored with `settings` and, when given, a change due that far ahead.
+    Fixture make(std::shared_ptr<RecordingApplier> applier = std::make_shared<RecordingApplier>(),
+                 AppSettings settings = AppSettings::defaults(), std::optional<qint64> nextInMs = std::nullopt,
+                 std::optional<HubbleImage> current = std::nullopt)
     {
         Fixture f;
-        f.store = std::make_unique<WallpaperStore>(std::make_shared<ScriptedArchive>(),
-                                                   std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))),
-                                                   std::move(applier), f.kv, m_clock.function(), false);
-        f.access = std::make_unique<WallpaperStoreTestAccess>(*f.store);
+        f.h->clock.set(m_clock.now());
+        applier->gate = f.h->gate;
+        f.h->applier = std::move(applier);
+        f.h->plantState(settings, current,
+                        nextInMs ? std::optional(m_clock.now().addMSecs(*nextInMs)) : std::nullopt);
+        f.store = &f.h->build();
         f.window = std::make_unique<MainWindow>(*f.store, nullptr, m_clock.function());
         f.window->show();
         return f;
@@ -74,7 +77,7 @@ private Q_SLOTS:
         QCOMPARE(f.view()->width(), 416);
         QCOMPARE(f.window->minimumSize(), f.window->maximumSize()); // not resizable
         const int before = f.window->height();
-        f.access->setErrorMessage(QStringLiteral("The archive returned HTTP status 503."));
+        f.h->runFailingFetch(QStringLiteral("The archive returned HTTP status 503."));
         QCoreApplication::processEvents();
         QTRY_VERIFY(f.window->height() > before); // the banner makes room for itself
         QCOMPARE(f.window->minimumSize(), f.window->maximumSize());
@@ -117,11 +120,19 @@ private Q_SLOTS:
         QFETCH(QString, pauseText);
         QFETCH(QString, footer);
 
-        Fixture f = make();
-        f.access->setSettings({frequency, DisplayScope::allDisplays, paused});
-        f.access->setNextChangeDate(m_clock.now().addSecs(600));
-        f.access->setLoading(loading);
-        f.access->setErrorMessage(error ? std::optional<QString>(QStringLiteral("Download failed.")) : std::nullopt);
+        auto applier = std::make_shared<RecordingApplier>();
+        // What can fail while a fetch runs: re-applying the picture on screen for another display choice.
+        const bool failingReapply = error && loading;
+        Fixture f = make(applier, {frequency, DisplayScope::allDisplays, paused}, 600'000,
+                         failingReapply ? std::optional(makeImage(QStringLiteral("shown"))) : std::nullopt);
+        if (error && !loading)
+            f.h->runFailingFetch(QStringLiteral("Download failed."));
+        const auto fetch = loading ? f.h->holdFetch() : nullptr;
+        if (failingReapply) {
+            applier->failWith = QStringLiteral("Download failed.");
+            f.store->updateDisplayScope(DisplayScope::mainDisplay);
+            QTRY_VERIFY(f.store->errorMessage());
+        }
 
         ContentView *v = f.view();
         QCOMPARE(v->nextButton()->text(), nextText);
@@ -136,7 +147,8 @@ private Q_SLOTS:
         QCOMPARE(v->footerLabel()->text(), footer);
         QCOMPARE(v->errorBanner()->isVisibleTo(v), error);
         if (error) {
-            QCOMPARE(v->errorBanner()->messageLabel()->text(), QStringLiteral("Download failed."));
+            QCOMPARE(v->errorBanner()->messageLabel()->text(), *f.store->errorMessage());
+            QVERIFY(f.store->errorMessage()->endsWith(QLatin1String("Download failed.")));
             QCOMPARE(v->errorBanner()->retryButton()->isEnabled(), !loading);
         }
         // The preview card follows the same flag.
@@ -166,23 +178,20 @@ private Q_SLOTS:
         QFETCH(ChangeFrequency, frequency);
         QFETCH(std::optional<qint64>, nextInMs);
         QFETCH(QString, expected);
-        Fixture f = make();
-        f.access->setSettings({frequency, DisplayScope::allDisplays, false});
-        f.access->setNextChangeDate(nextInMs ? std::optional(m_clock.now().addMSecs(*nextInMs)) : std::nullopt);
+        Fixture f = make(std::make_shared<RecordingApplier>(), {frequency, DisplayScope::allDisplays, false}, nextInMs);
         QCOMPARE(f.view()->scheduleStatusText(m_clock.now()), expected);
         QCOMPARE(f.view()->footerLabel()->text(), expected); // shown without waiting for a tick
     }
 
     void footerTicksOnlyWhenActiveAndVisible()
     {
-        Fixture f = make();
-        f.access->setNextChangeDate(m_clock.now().addSecs(600));
+        Fixture f = make(std::make_shared<RecordingApplier>(), AppSettings::defaults(), 600'000);
         QVERIFY(f.view()->isStatusTicking());
         QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Next change in 10 min."));
 
-        f.access->setSettings({ChangeFrequency::hourly, DisplayScope::allDisplays, true});
+        f.store->togglePaused();
         QVERIFY(!f.view()->isStatusTicking());
-        f.access->setSettings({ChangeFrequency::hourly, DisplayScope::allDisplays, false});
+        f.store->togglePaused(); // resuming starts a full hour
         QVERIFY(f.view()->isStatusTicking());
         f.window->showMinimized();
         QVERIFY(!f.view()->isStatusTicking());
@@ -193,7 +202,7 @@ private Q_SLOTS:
         m_clock.advance(300);
         f.window->show(); // comes back with the current text, not the stale one
         QVERIFY(f.view()->isStatusTicking());
-        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Next change in 5 min."));
+        QCOMPARE(f.view()->footerLabel()->text(), QStringLiteral("Next change in 55 min."));
         m_clock.advance(-300);
     }
 
@@ -223,7 +232,7 @@ private Q_SLOTS:
         Fixture f = make();
         MenuPicker *picker = f.view()->settingsCard()->frequencyPicker();
         QCOMPARE(picker->currentText(), QStringLiteral("Every hour"));
-        QSignalSpy changes(f.store.get(), &WallpaperStore::settingsChanged);
+        QSignalSpy changes(f.store, &WallpaperStore::settingsChanged);
         picker->setFocus();
         QTest::keyClick(picker, Qt::Key_Down); // the entry after "Every hour"
         QCOMPARE(changes.count(), 1);
@@ -250,7 +259,8 @@ private Q_SLOTS:
         SettingsCard *card = f.view()->settingsCard();
         f.store->updateDisplayScope(DisplayScope::mainDisplay); // e.g. from the tray menu
         QCOMPARE(card->displayScopePicker()->currentText(), DisplayScopes::displayName(DisplayScope::mainDisplay));
-        f.access->setSettings({ChangeFrequency::every5Minutes, DisplayScope::allDisplays, false});
+        f.store->updateFrequency(ChangeFrequency::every5Minutes);
+        f.store->updateDisplayScope(DisplayScope::allDisplays);
         QCOMPARE(card->frequencyPicker()->currentText(), QStringLiteral("Every 5 minutes"));
         QCOMPARE(card->displayScopePicker()->currentText(), DisplayScopes::displayName(DisplayScope::allDisplays));
     }
@@ -259,7 +269,7 @@ private Q_SLOTS:
     {
         Fixture f = make();
         MenuPicker *picker = f.view()->settingsCard()->displayScopePicker();
-        QSignalSpy changes(f.store.get(), &WallpaperStore::settingsChanged);
+        QSignalSpy changes(f.store, &WallpaperStore::settingsChanged);
         picker->setFocus();
         QTest::keyClick(picker, Qt::Key_Down);
         QCOMPARE(changes.count(), 1);
@@ -287,9 +297,10 @@ private Q_SLOTS:
 
     void nextAndRetryAskTheStore()
     {
-        Fixture f = make(); // the scripted archive has nothing to offer: the fetch fails
-        QSignalSpy ended(f.store.get(), &WallpaperStore::fetchTaskEnded);
-        QSignalSpy loading(f.store.get(), &WallpaperStore::isLoadingChanged);
+        Fixture f = make();
+        f.h->archive->pageHandler = {}; // the archive has nothing to offer: the fetch fails
+        QSignalSpy ended(f.store, &WallpaperStore::fetchTaskEnded);
+        QSignalSpy loading(f.store, &WallpaperStore::isLoadingChanged);
         QTest::mouseClick(f.view()->nextButton(), Qt::LeftButton);
         QVERIFY(ended.wait(20000));
         QVERIFY(loading.count() >= 2); // it ran, and ended
@@ -305,14 +316,14 @@ private Q_SLOTS:
     void longErrorIsCutToTwoLines()
     {
         Fixture f = make();
-        f.access->setErrorMessage(QStringLiteral("The download of the image failed because the server closed the "
-                                                 "connection early. ")
-                                      .repeated(4));
+        f.h->runFailingFetch(QStringLiteral("The download of the image failed because the server closed the "
+                                            "connection early. ")
+                                 .repeated(4));
         QCoreApplication::processEvents();
         ElidingLabel *message = f.view()->errorBanner()->messageLabel();
         QTRY_COMPARE(message->visibleLines().size(), 2);
         QVERIFY(message->isElided());
-        f.access->setErrorMessage(std::nullopt);
+        f.h->runFetch(); // a change that works clears the error
         QVERIFY(!f.view()->errorBanner()->isVisibleTo(f.view()));
     }
 

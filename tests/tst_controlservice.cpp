@@ -117,7 +117,7 @@ private Q_SLOTS:
         QCOMPARE(s.value("loading").toBool(true), false);
 
         h.runFetch();
-        h.access().setErrorMessage(QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
+        h.runFailingFetch(QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
         s = status();
         QCOMPARE(s.value("id").toString(), QStringLiteral("p1-1"));
         QCOMPARE(s.value("title").toString(), QStringLiteral("Title of p1-1"));

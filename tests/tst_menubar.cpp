@@ -83,11 +83,11 @@ private Q_SLOTS:
         QFETCH(QString, title);
         QFETCH(QString, actionText);
         StoreHarness h;
-        auto &store = h.build();
-        MenuBarContentView view(&store, nullptr, [] {});
         HubbleImage image = makeImage(QStringLiteral("x"));
         image.title = title;
-        h.access().setCurrentImage(image);
+        h.plantState(AppSettings::defaults(), image);
+        auto &store = h.build();
+        MenuBarContentView view(&store, nullptr, [] {});
         QAction *line = view.menu()->actions().at(0);
         QCOMPARE(line->text(), actionText);
         // What a menu draws: mnemonic markers removed.
@@ -177,10 +177,11 @@ private Q_SLOTS:
         QVERIFY(!menu->actions().at(0)->isEnabled());
         QCOMPARE(find(menu, "Next Wallpaper")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 
-        h.access().setLoading(true);
+        const auto fetch = h.holdFetch();
         QVERIFY(!find(menu, "Next Wallpaper")->isEnabled());
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Updating wallpaper\u2026"));
-        h.access().setLoading(false);
+        h.releaseFetch(fetch);
+        QVERIFY(find(menu, "Next Wallpaper")->isEnabled());
 
         store.togglePaused();
         QVERIFY(find(menu, "Resume Auto-Change"));
@@ -271,7 +272,7 @@ private Q_SLOTS:
         auto &store = h.build();
         QCOMPARE(ControlService::statusText(store).split(QLatin1Char('\n')).first(), QStringLiteral("Wallpaper: none yet"));
         h.runFetch();
-        h.access().setErrorMessage(QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
+        h.runFailingFetch(QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
         const QString text = ControlService::statusText(store);
         QVERIFY(text.contains(QStringLiteral("Wallpaper: Title of p1-1 (p1-1)")));
         QVERIFY(text.contains(QStringLiteral("Credit: ESA/Hubble & NASA")));

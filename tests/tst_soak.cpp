@@ -80,8 +80,8 @@ private Q_SLOTS:
         auto applier = std::make_shared<RecordingApplier>();
         ManualClock clock;
         ManualSleeper sleeper;
-        WallpaperStore store(client, cache, applier, std::make_shared<InMemoryKeyValueStore>(), clock.function(), false,
-                             sleeper.function());
+        WallpaperStore store({client, cache, applier, std::make_shared<InMemoryKeyValueStore>()},
+                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function()});
         store.start();
         QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);
         QTRY_VERIFY(!store.isLoading());
@@ -112,7 +112,8 @@ private Q_SLOTS:
                     AppSettings{ChangeFrequency::every5Minutes, DisplayScope::allDisplays, false}.toJson());
         ManualClock clock;
         ManualSleeper sleeper;
-        WallpaperStore store(client, cache, applier, kv, clock.function(), false, sleeper.function());
+        WallpaperStore store({client, cache, applier, kv},
+                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function()});
 
         store.start(); // nothing shown yet: the first change happens at once
         QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);

@@ -31,7 +31,7 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
     : QObject(parent), m_applier(services.applier), m_defaults(services.defaults)
 {
     if (!options.now)
-        options.now = [] { return QDateTime::currentDateTimeUtc(); };
+        options.now = defaultClock();
     const std::shared_ptr<WallpaperApplying> applier = m_applier;
     m_pool = new CatalogPool(
         services.apiClient, m_defaults, [applier] { return applier->primaryDisplayAspectRatio(); },
@@ -56,6 +56,11 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
     connect(m_schedule, &RotationSchedule::nextChangeDateChanged, this, &WallpaperStore::nextChangeDateChanged);
     connect(m_schedule, &RotationSchedule::due, this, [this] { startFetch(true); });
     restoreState();
+}
+
+WallpaperStore::Clock WallpaperStore::defaultClock()
+{
+    return [] { return QDateTime::currentDateTimeUtc(); };
 }
 
 // The parts are children: they go first and stop their own tasks, which hold them weakly.

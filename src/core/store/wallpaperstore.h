@@ -61,9 +61,14 @@ class WallpaperStore : public QObject
     Q_PROPERTY(bool isAutoRotationActive READ isAutoRotationActive NOTIFY isAutoRotationActiveChanged)
 
 public:
+    using Clock = std::function<QDateTime()>;
+
     /// Restores the persisted state; starts nothing (no task, no timer, no network access).
     explicit WallpaperStore(StoreServices services, StoreOptions options = {}, QObject *parent = nullptr);
     ~WallpaperStore() override;
+
+    /// The system clock, in UTC.
+    static Clock defaultClock();
 
     // Observable state.
     const AppSettings &settings() const { return m_settings; }
