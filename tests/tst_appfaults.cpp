@@ -4,6 +4,7 @@
 // - SIGKILL at random moments of rotations: after every kill the state file must still load, the
 //   picture it names must still exist, and downloads cut short must not pile up in the temporary
 //   folder. STARVANE_KILL_RUNS sets the number of kills (a few in the suite, 50 in the long run).
+#include "archive/boundeddownload.h"
 #include "desktopharness.h"
 #include "fakes.h"
 #include "store/keyvaluestore.h"
@@ -69,7 +70,7 @@ class TestAppFaults : public QObject
     QString cacheDir() const { return m_home.filePath(QStringLiteral(".local/share/Starvane/Wallpapers")); }
     QStringList downloads() const
     {
-        return QDir(tmpDir()).entryList({QStringLiteral("hubble-dl-*.tmp")}, QDir::Files);
+        return QDir(tmpDir()).entryList({temporaryDownloadPrefix + QStringLiteral("*.tmp")}, QDir::Files);
     }
 
     bool serviceUp() const { return m_conn->interface()->isServiceRegistered(kService).value(); }
@@ -285,8 +286,8 @@ private Q_SLOTS:
         for (int run = 1; run <= runs; ++run) {
             // Another download of ours, cut short two days ago, and one from a minute ago that may
             // still belong to a running download: only the first may go.
-            const QString stale = QDir(tmpDir()).filePath(QStringLiteral("hubble-dl-stale-%1.tmp").arg(run));
-            const QString fresh = QDir(tmpDir()).filePath(QStringLiteral("hubble-dl-fresh-%1.tmp").arg(run));
+            const QString stale = QDir(tmpDir()).filePath(temporaryDownloadPrefix + QStringLiteral("stale-%1.tmp").arg(run));
+            const QString fresh = QDir(tmpDir()).filePath(temporaryDownloadPrefix + QStringLiteral("fresh-%1.tmp").arg(run));
             for (const QString &path : {stale, fresh}) {
                 QFile f(path);
                 QVERIFY(f.open(QIODevice::WriteOnly) && f.write("partial") == 7);

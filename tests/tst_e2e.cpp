@@ -7,6 +7,7 @@
 //   QT_ENABLE_REGEXP_JIT=0 STARVANE_E2E_WRAPPER="valgrind --error-exitcode=99
 //   --suppressions=$PWD/tests/support/valgrind-qt.supp" build/ci/tests/tst_e2e   (one line)
 // STARVANE_E2E_SCREENSHOTS=DIR keeps the screenshots of the window and the tray menu.
+#include "archive/boundeddownload.h"
 #include "archiveserver.h"
 #include "desktopharness.h"
 #include "store/keyvaluestore.h"
@@ -453,7 +454,7 @@ private Q_SLOTS:
         QVERIFY(state.date(StoreKeys::nextChangeDate).has_value());
 
         // No download is left behind in the temporary folder.
-        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({temporaryDownloadPrefix + QLatin1Char('*')}, QDir::Files),
                  QStringList());
     }
 
@@ -653,7 +654,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_shownFile));
         QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
         QCOMPARE(QDir(cacheDir()).entryList(QDir::Files), cached);
-        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({temporaryDownloadPrefix + QLatin1Char('*')}, QDir::Files),
                  QStringList());
         // The 200 MiB file was refused on its announced length, not read to the end.
         for (const char *variant : {"large", "wallpaper5"})
@@ -685,7 +686,7 @@ private Q_SLOTS:
         QCOMPARE(m_app.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_app.process().exitCode(), 0);
 
-        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files),
+        QCOMPARE(QDir(m_home.filePath(QStringLiteral("tmp"))).entryList({temporaryDownloadPrefix + QLatin1Char('*')}, QDir::Files),
                  QStringList());
         QVERIFY(bothMonitorsShow(colourOf(m_shownID)));
         SettingsKeyValueStore state(stateFile());

@@ -2,6 +2,7 @@
 // A day of five-minute rotations squeezed into seconds: the real archive client against a local
 // archive, the real cache on disk, a manual clock and sleeper. Memory must stay flat and the cache
 // must stay within its bound at every step. STARVANE_SOAK_ROTATIONS sets the length (288 = one day).
+#include "archive/boundeddownload.h"
 #include "archive/hubbleapiclient.h"
 #include "fakes.h"
 #include "integrity/wallpapercache.h"
@@ -154,7 +155,7 @@ private Q_SLOTS:
             sleeper.fireAll();
         }
         const qint64 rssLast = residentKiB();
-        QVERIFY(QDir(m_dir.filePath(QStringLiteral("tmp"))).entryList({QStringLiteral("hubble-dl-*")}, QDir::Files).isEmpty());
+        QVERIFY(QDir(m_dir.filePath(QStringLiteral("tmp"))).entryList({temporaryDownloadPrefix + QLatin1Char('*')}, QDir::Files).isEmpty());
         qInfo("soak: %d rotations, RSS first %lld KiB, after 5 %lld KiB, last %lld KiB, peak cached files %d",
               rotations, rssFirst, rssAfterWarmUp, rssLast, peakFiles);
         // A decoded 1920×1080 picture is 8 MiB: keeping one per rotation would blow far past this.

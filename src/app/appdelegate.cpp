@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appdelegate.h"
 
+#include "archive/boundeddownload.h"
 #include "archive/hubbleapiclient.h"
 #include "controlservice.h"
 #include "desktop/linuxwallpaperapplier.h"
@@ -76,7 +77,7 @@ int removeStaleDownloads()
 {
     const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
     int removed = 0;
-    const QFileInfoList files = QDir(QDir::tempPath()).entryInfoList({QStringLiteral("hubble-dl-*.tmp")}, QDir::Files);
+    const QFileInfoList files = QDir(QDir::tempPath()).entryInfoList({temporaryDownloadPrefix + QStringLiteral("*.tmp")}, QDir::Files);
     for (const QFileInfo &f : files) {
         if (f.ownerId() == ::getuid() && f.lastModified().toUTC() < dayAgo && QFile::remove(f.filePath()))
             ++removed;
@@ -90,7 +91,9 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/starvane/starvane.svg")));
     const ArchiveHosts hosts = archiveHosts();
     auto client = std::make_shared<HubbleAPIClient>(&m_nam, HubbleAPIClient::maxDownloadBytes, hosts.web, hosts.images);
-    auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), 1920, 1080, 1.1, 2.6);
+    auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), wallpaperMinimumWidth,
+                                                  wallpaperMinimumHeight, wallpaperMinimumAspectRatio,
+                                                  wallpaperMaximumAspectRatio);
     auto state = std::make_shared<SettingsKeyValueStore>();
     m_store = std::make_unique<WallpaperStore>(StoreServices{client, cache, createDesktopApplier(), state});
     m_updater = UpdateController::createForThisProcess(&m_nam, this);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "identity.h"
 #include "models/appsettings.h"
 
 #include <QDBusConnection>
@@ -16,9 +17,10 @@ namespace Starvane {
 
 class WallpaperStore;
 
-inline const QString kServiceName = QStringLiteral("com.quorvex.Starvane");
+// The bus name is the application id, as the desktop entry's name is.
+inline const QString kServiceName = kDesktopFileId;
 inline const QString kControlPath = QStringLiteral("/com/quorvex/Starvane");
-inline const QString kControlInterface = QStringLiteral("com.quorvex.Starvane.Control");
+inline const QString kControlInterface = kServiceName + QStringLiteral(".Control");
 
 /// The words scripts use for the two choices: manual|5m|15m|hourly|daily and all|main.
 QString frequencyWord(ChangeFrequency frequency);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes.h"
 
+#include "archive/boundeddownload.h"
 #include "async/cancellation.h"
 #include "models/errors.h"
 #include "models/fileurls.h"
@@ -167,7 +168,7 @@ QCoro::Task<QUrl> ScriptedArchive::downloadImageFile(QUrl url, std::stop_token s
     if (downloadDelay.count() > 0)
         co_await sleepFor(downloadDelay, st);
     const QByteArray bytes = downloadHandler ? downloadHandler(url) : url.toString().toUtf8();
-    const QString path = temporaryDir + QStringLiteral("/hubble-dl-") + QUuid::createUuid().toString(QUuid::WithoutBraces) +
+    const QString path = temporaryDir + QLatin1Char('/') + temporaryDownloadPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces) +
                          QStringLiteral(".tmp");
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())

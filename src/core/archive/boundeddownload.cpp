@@ -87,7 +87,7 @@ private:
 QString handOverPath()
 {
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("hubble-dl-") + uuid + QStringLiteral(".tmp"));
+    return QDir(QDir::tempPath()).filePath(temporaryDownloadPrefix + uuid + QStringLiteral(".tmp"));
 }
 
 } // namespace
@@ -96,7 +96,7 @@ QCoro::Task<QUrl> downloadBounded(ArchiveTransport transport, QUrl url, qint64 m
 {
     throwIfCancelled(st);
     // A private (0600) part file; it removes itself on every path that does not hand it over.
-    QTemporaryFile part(QDir(QDir::tempPath()).filePath(QStringLiteral("hubble-dl-XXXXXX.part")));
+    QTemporaryFile part(QDir(QDir::tempPath()).filePath(temporaryDownloadPrefix + QStringLiteral("XXXXXX.part")));
     if (!part.open()) throw FileError(part.errorString());
 
     ReplyPtr reply = transport.get(url, transport.timeouts().download);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalogparser.h"
 
+#include "models/wallpaperlimits.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextBoundaryFinder>
@@ -14,7 +16,6 @@ namespace {
 constexpr qint64 kMinWidth = 2000;
 constexpr qint64 kMinHeight = 1200;
 constexpr double kMinAspect = 1.15;
-constexpr double kMaxAspect = 2.6;
 // Above this width the "large" file can be a gigapixel mosaic; the publication JPEG is 4000 px on its long side.
 constexpr qint64 kLargeVariantMaxWidth = 10000;
 constexpr double kPublicationLongSide = 4000.0;
@@ -164,7 +165,7 @@ std::optional<HubbleImage> parseEntry(const QString &entry, const QSet<QString> 
     if (title.isEmpty() || !isPureHubbleWallpaperTitle(title)) return std::nullopt;
     if (*width < kMinWidth || *height < kMinHeight) return std::nullopt;
     const double aspect = double(*width) / double(*height);
-    if (aspect < kMinAspect || aspect > kMaxAspect) return std::nullopt;
+    if (aspect < kMinAspect || aspect > wallpaperMaximumAspectRatio) return std::nullopt;
 
     QString variant = QStringLiteral("large");
     qint64 recordedWidth = *width;

@@ -44,29 +44,6 @@ bool isCancellation(const std::exception_ptr &e, const std::stop_token &st);
 /// Starts a task nobody awaits. Its failure would otherwise vanish silently, so it is logged.
 void spawn(QCoro::Task<> task, QString name);
 
-/// Awaits the next emission of a signal without arguments. Resumes from the event loop, never inside
-/// the emission itself: QCoro 0.8's own signal awaiter touches its freed frame when the resumed
-/// coroutine finishes there.
-template<typename T>
-struct NextEmission
-{
-    T *sender;
-    void (T::*signal)();
-    bool await_ready() const noexcept { return false; }
-    void await_suspend(std::coroutine_handle<> awaiting)
-    {
-        auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = QObject::connect(
-            sender, signal, sender,
-            [awaiting, connection] {
-                QObject::disconnect(*connection);
-                awaiting.resume();
-            },
-            Qt::QueuedConnection);
-    }
-    void await_resume() const noexcept {}
-};
-
 namespace detail {
 template<typename R>
 struct Outcome

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "contracts/wallpapercaching.h"
+#include "models/wallpaperlimits.h"
 
 #include <QByteArray>
 #include <QSet>
@@ -9,12 +10,6 @@
 #include <QUrl>
 
 namespace Starvane {
-
-/// The thresholds the application uses for wallpapers.
-constexpr qint64 wallpaperMinimumWidth = 1920;
-constexpr qint64 wallpaperMinimumHeight = 1080;
-constexpr double wallpaperMinimumAspectRatio = 1.1;
-constexpr double wallpaperMaximumAspectRatio = 2.6;
 
 /// What validation learnt about an image file.
 struct ValidatedImage
