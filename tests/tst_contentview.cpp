@@ -330,10 +330,9 @@ private Q_SLOTS:
     // A screen reader can name every control, and Tab walks them from top to bottom.
     void everyControlIsNamedAndTabbedInVisualOrder()
     {
-        Fixture f = make();
-        f.access->setCurrentImage(makeImage(QStringLiteral("heic1509a"), 6000, 3375));
-        f.access->setCurrentLocalFileURL(QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("a.jpg"))));
-        f.access->setErrorMessage(QStringLiteral("The archive returned HTTP status 503."));
+        Fixture f = make(std::make_shared<RecordingApplier>(), AppSettings::defaults(), std::nullopt,
+                         makeImage(QStringLiteral("heic1509a"), 6000, 3375));
+        f.h->runFailingFetch(QStringLiteral("The archive returned HTTP status 503."));
         QCoreApplication::processEvents();
 
         const QList<QAccessible::Role> interactive{QAccessible::PushButton,  QAccessible::CheckBox,
