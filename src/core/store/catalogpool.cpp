@@ -25,13 +25,10 @@ CatalogPool::CatalogPool(std::shared_ptr<HubbleImageFetching> archive, std::shar
 void CatalogPool::restore()
 {
     const qint64 page = m_defaults->integer(StoreKeys::nextPage);
-    if (page >= 1 && page <= HubbleImageFetching::maxCatalogPages)
-        m_nextPageNumber = int(page);
+    if (page >= 1 && page <= HubbleImageFetching::maxCatalogPages) m_nextPageNumber = int(page);
     // Taken as stored: the bound applies from the next entry on.
-    if (const auto ids = m_defaults->stringArray(StoreKeys::recentIDs))
-        m_recentImageIDs = *ids;
-    if (const auto hashes = m_defaults->stringArray(StoreKeys::recentHashes))
-        m_recentContentHashes = *hashes;
+    if (const auto ids = m_defaults->stringArray(StoreKeys::recentIDs)) m_recentImageIDs = *ids;
+    if (const auto hashes = m_defaults->stringArray(StoreKeys::recentHashes)) m_recentContentHashes = *hashes;
 }
 
 void CatalogPool::persist() const
@@ -46,8 +43,7 @@ void remember(QStringList &list, const QString &value, int bound)
 {
     list.removeAll(value);
     list.append(value);
-    if (list.size() > bound)
-        list.remove(0, list.size() - bound);
+    if (list.size() > bound) list.remove(0, list.size() - bound);
 }
 } // namespace
 
@@ -66,8 +62,7 @@ QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawNextCandidate(Shown sho
     QPointer<CatalogPool> self(this);
     if (m_pool.isEmpty()) {
         co_await refill(shown, st);
-        if (!self)
-            throw CancelledError();
+        if (!self) throw CancelledError();
     }
 
     if (m_pool.isEmpty() && !m_recentImageIDs.isEmpty() &&
@@ -75,19 +70,15 @@ QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawNextCandidate(Shown sho
         // Every page was walked without an unseen image: forget the history, but keep the picture
         // on screen excluded so the next change really changes something.
         m_recentImageIDs.clear();
-        if (shown.imageID)
-            m_recentImageIDs.append(*shown.imageID);
+        if (shown.imageID) m_recentImageIDs.append(*shown.imageID);
         m_recentContentHashes.clear();
-        if (shown.contentHash)
-            m_recentContentHashes.append(*shown.contentHash);
+        if (shown.contentHash) m_recentContentHashes.append(*shown.contentHash);
         m_pagesCheckedWithoutUnseen = 0;
         co_await refill(shown, st);
-        if (!self)
-            throw CancelledError();
+        if (!self) throw CancelledError();
     }
 
-    if (m_pool.isEmpty())
-        co_return std::nullopt;
+    if (m_pool.isEmpty()) co_return std::nullopt;
     co_return m_pool.takeFirst();
 }
 
@@ -117,16 +108,13 @@ QCoro::Task<> CatalogPool::refill(Shown shown, std::stop_token st)
         } catch (...) {
             failure = std::current_exception();
         }
-        if (!self)
-            throw CancelledError();
+        if (!self) throw CancelledError();
 
         if (failure) {
-            if (isCancellation(failure, st))
-                std::rethrow_exception(failure);
+            if (isCancellation(failure, st)) std::rethrow_exception(failure);
             qCCritical(lcStore).noquote()
                 << QStringLiteral("Catalog page %1 failed: %2").arg(page).arg(describeError(failure));
-            if (m_pagesCheckedWithoutUnseen >= m_limits.toleratedPageFailures)
-                std::rethrow_exception(failure);
+            if (m_pagesCheckedWithoutUnseen >= m_limits.toleratedPageFailures) std::rethrow_exception(failure);
             ++m_pagesCheckedWithoutUnseen;
             lastError = failure;
             continue;
@@ -136,14 +124,12 @@ QCoro::Task<> CatalogPool::refill(Shown shown, std::stop_token st)
         QList<HubbleImage> priority;
         QList<HubbleImage> others;
         for (const HubbleImage &item : std::as_const(items)) {
-            if (recent.contains(item.id) || shown.imageID == item.id)
-                continue;
+            if (recent.contains(item.id) || shown.imageID == item.id) continue;
             (item.isHighResolutionPriority(aspect) ? priority : others).append(item);
         }
 
         if (priority.isEmpty() && others.isEmpty()) {
-            if (++m_pagesCheckedWithoutUnseen >= m_limits.exhaustionThreshold)
-                co_return;
+            if (++m_pagesCheckedWithoutUnseen >= m_limits.exhaustionThreshold) co_return;
             continue;
         }
 
@@ -153,14 +139,12 @@ QCoro::Task<> CatalogPool::refill(Shown shown, std::stop_token st)
         co_return;
     }
 
-    if (lastError)
-        std::rethrow_exception(lastError);
+    if (lastError) std::rethrow_exception(lastError);
 }
 
 QList<HubbleImage> CatalogPool::variedTopOrdering(QList<HubbleImage> images, int bandSize)
 {
-    if (images.size() < 2 || bandSize < 2)
-        return images;
+    if (images.size() < 2 || bandSize < 2) return images;
     auto *rng = QRandomGenerator::global();
     for (qsizetype bandStart = 0; bandStart < images.size(); bandStart += bandSize) {
         const qsizetype bandEnd = std::min<qsizetype>(bandStart + bandSize, images.size());

@@ -33,7 +33,8 @@ public:
     };
 
     CatalogPool(std::shared_ptr<HubbleImageFetching> archive, std::shared_ptr<KeyValueStore> defaults,
-                std::function<double()> displayAspect, bool shuffleBands, StoreLimits limits, QObject *parent = nullptr);
+                std::function<double()> displayAspect, bool shuffleBands, StoreLimits limits,
+                QObject *parent = nullptr);
 
     /// Reads the page counter and the recent lists; values that cannot be read leave the defaults.
     void restore();

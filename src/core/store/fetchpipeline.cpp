@@ -71,8 +71,7 @@ QCoro::Task<SavedWallpaper> downloadAndValidate(FetchPipeline::Services services
 QCoro::Task<> removeAbandonedCacheFile(std::shared_ptr<WallpaperApplying> applier, QUrl url)
 {
     const QSet<QUrl> shown = co_await applier->currentDesktopImageURLs();
-    if (!shown.contains(standardizedFileURL(url)))
-        QFile::remove(url.toLocalFile());
+    if (!shown.contains(standardizedFileURL(url))) QFile::remove(url.toLocalFile());
 }
 
 QCoro::Task<> pruneCache(FetchPipeline::Services services, QUrl applied, int maxRetained)
@@ -94,8 +93,7 @@ FetchPipeline::FetchPipeline(Services services, CatalogPool *pool, std::function
 
 FetchPipeline::~FetchPipeline()
 {
-    if (!m_active)
-        return;
+    if (!m_active) return;
     m_active->stop.request_stop();
     // A fetch still pending never runs now; whoever waits for it must not wait forever.
     complete(m_active->completion);
@@ -103,8 +101,7 @@ FetchPipeline::~FetchPipeline()
 
 bool FetchPipeline::start(bool isAutomatic)
 {
-    if (m_isLoading || m_active)
-        return false;
+    if (m_isLoading || m_active) return false;
     const QUuid fetchID = QUuid::createUuid();
     m_active = ActiveFetch{fetchID, isAutomatic, std::stop_source(), std::make_shared<Completion>()};
     const std::stop_token st = m_active->stop.get_token();
@@ -136,18 +133,17 @@ void FetchPipeline::cancel()
 
 void FetchPipeline::cancelIfAutomatic()
 {
-    if (m_active && m_active->isAutomatic)
-        cancel();
+    if (m_active && m_active->isAutomatic) cancel();
 }
 
 void FetchPipeline::complete(const std::shared_ptr<Completion> &done)
 {
-    if (done->ended)
-        return;
+    if (done->ended) return;
     done->ended = true;
     // Resumed from the event loop, never inside the ending fetch's own frame.
     for (std::coroutine_handle<> waiter : std::exchange(done->waiters, {}))
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [waiter] { waiter.resume(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [waiter] { waiter.resume(); }, Qt::QueuedConnection);
 }
 
 QCoro::Task<> FetchPipeline::runFetch(QUuid fetchID, bool isAutomatic, std::stop_token st,
@@ -156,15 +152,13 @@ QCoro::Task<> FetchPipeline::runFetch(QUuid fetchID, bool isAutomatic, std::stop
     QPointer<FetchPipeline> self(this);
     co_await performFetch(fetchID, isAutomatic, st);
     complete(done);
-    if (self)
-        Q_EMIT fetchEnded();
+    if (self) Q_EMIT fetchEnded();
 }
 
 QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::stop_token st)
 {
     // Cancelled or replaced while pending: nothing to do.
-    if (!m_active || m_active->id != fetchID || m_isLoading)
-        co_return;
+    if (!m_active || m_active->id != fetchID || m_isLoading) co_return;
     QPointer<FetchPipeline> self(this);
     // Copies: the frame keeps the services alive across every wait.
     const Services services = m_services;
@@ -178,10 +172,8 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
         for (int attempt = 1; attempt <= m_limits.maxAttempts && !succeeded; ++attempt) {
             throwIfCancelled(st);
             const std::optional<HubbleImage> candidate = co_await m_pool->drawNextCandidate(m_shown(), st);
-            if (!self)
-                co_return;
-            if (!candidate)
-                throw HubbleAPIError::emptyCatalog();
+            if (!self) co_return;
+            if (!candidate) throw HubbleAPIError::emptyCatalog();
             qCInfo(lcStore).noquote()
                 << QStringLiteral("Verifying Hubble candidate %1 (attempt %2)").arg(candidate->id).arg(attempt);
 
@@ -193,15 +185,13 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
                 const SavedWallpaper saved = co_await downloadAndValidate(services, verified, st);
                 pendingFile = saved.fileURL;
                 throwIfCancelled(st);
-                if (!self)
-                    co_return;
+                if (!self) co_return;
 
                 if (m_pool->isRecentContent(saved.contentHash)) {
                     qCInfo(lcStore).noquote()
                         << QStringLiteral("Skipping duplicate image content for %1").arg(candidate->id);
                     co_await removeAbandonedCacheFile(services.applier, *pendingFile);
-                    if (!self)
-                        co_return;
+                    if (!self) co_return;
                     pendingFile.reset();
                     m_pool->rememberImage(verified.id);
                     continue;
@@ -210,11 +200,9 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
                 // Decoding for desktops we paint ourselves happens here, off the main thread.
                 co_await services.applier->prepareWallpaper(saved.fileURL, m_displayScope(), st);
                 throwIfCancelled(st);
-                if (!self)
-                    co_return;
+                if (!self) co_return;
                 co_await services.applier->applyWallpaper(saved.fileURL, m_displayScope(), st);
-                if (!self)
-                    co_return;
+                if (!self) co_return;
 
                 // Everything about the change is recorded in this one turn.
                 pendingFile.reset();
@@ -233,13 +221,10 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
             } catch (...) {
                 candidateError = std::current_exception();
             }
-            if (!candidateError)
-                continue;
+            if (!candidateError) continue;
 
-            if (pendingFile)
-                co_await removeAbandonedCacheFile(services.applier, *pendingFile);
-            if (!self)
-                co_return; // the store is gone: nothing of it may be touched
+            if (pendingFile) co_await removeAbandonedCacheFile(services.applier, *pendingFile);
+            if (!self) co_return; // the store is gone: nothing of it may be touched
             if (isApplyError(candidateError))
                 std::rethrow_exception(candidateError); // the desktop refused: no other candidate will fare better
             if (isCancellation(candidateError, st)) {
@@ -253,17 +238,14 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
             lastCandidateError = candidateError;
         }
         if (!succeeded) {
-            if (lastCandidateError)
-                std::rethrow_exception(lastCandidateError);
+            if (lastCandidateError) std::rethrow_exception(lastCandidateError);
             throw HubbleAPIError::emptyCatalog();
         }
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self)
-        co_return;
-    if (failure)
-        failFetch(failure, isAutomatic, st);
+    if (!self) co_return;
+    if (failure) failFetch(failure, isAutomatic, st);
     endFetch(fetchID);
 }
 
@@ -281,16 +263,14 @@ void FetchPipeline::failFetch(const std::exception_ptr &error, bool isAutomatic,
 void FetchPipeline::endFetch(QUuid fetchID)
 {
     // A cancelled fetch finds another id here (or none) and leaves the newer fetch's state alone.
-    if (!m_active || m_active->id != fetchID)
-        return;
+    if (!m_active || m_active->id != fetchID) return;
     m_active.reset();
     setLoading(false);
 }
 
 void FetchPipeline::setLoading(bool value)
 {
-    if (m_isLoading == value)
-        return;
+    if (m_isLoading == value) return;
     m_isLoading = value;
     Q_EMIT isLoadingChanged();
 }

@@ -105,7 +105,6 @@ private:
     StoreLimits m_limits;
     std::optional<ActiveFetch> m_active;
     bool m_isLoading = false;
-
 };
 
 class FetchPipeline::Ending

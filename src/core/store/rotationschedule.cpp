@@ -11,8 +11,7 @@ namespace Starvane {
 RotationSchedule::RotationSchedule(Clock now, Sleeper sleep, double retryDelaySeconds, QObject *parent)
     : QObject(parent), m_now(std::move(now)), m_sleep(std::move(sleep)), m_retryDelaySeconds(retryDelaySeconds)
 {
-    if (!m_sleep)
-        m_sleep = [](std::chrono::milliseconds d, std::stop_token st) { return sleepFor(d, std::move(st)); };
+    if (!m_sleep) m_sleep = [](std::chrono::milliseconds d, std::stop_token st) { return sleepFor(d, std::move(st)); };
 }
 
 RotationSchedule::~RotationSchedule()
@@ -23,8 +22,7 @@ RotationSchedule::~RotationSchedule()
 
 bool RotationSchedule::start(const AppSettings &settings, bool hasCurrentWallpaper)
 {
-    if (m_hasStarted)
-        return false;
+    if (m_hasStarted) return false;
     m_hasStarted = true;
     qCInfo(lcStore).noquote() << QStringLiteral("Starting WallpaperStore (frequency=%1, paused=%2)")
                                      .arg(ChangeFrequencies::rawValue(settings.frequency))
@@ -33,8 +31,7 @@ bool RotationSchedule::start(const AppSettings &settings, bool hasCurrentWallpap
         clear();
         return false;
     }
-    if (!hasCurrentWallpaper || isDue())
-        return true;
+    if (!hasCurrentWallpaper || isDue()) return true;
     reschedule(settings, !m_nextChangeDate.has_value());
     return false;
 }
@@ -47,8 +44,7 @@ void RotationSchedule::stop()
 bool RotationSchedule::wake(const AppSettings &settings)
 {
     qCInfo(lcStore) << "System woke from sleep; checking wallpaper schedule";
-    if (isDue())
-        return true;
+    if (isDue()) return true;
     reschedule(settings, false);
     return false;
 }
@@ -56,8 +52,7 @@ bool RotationSchedule::wake(const AppSettings &settings)
 bool RotationSchedule::retryAfterFailure(const AppSettings &settings, bool wasAutomatic)
 {
     // A user's change that failed leaves a future schedule alone; an overdue one needs a new date.
-    if (!wasAutomatic && !isDue())
-        return false;
+    if (!wasAutomatic && !isDue()) return false;
     if (settings.isAutoRotationActive()) {
         const double interval = ChangeFrequencies::interval(settings.frequency).value_or(m_retryDelaySeconds);
         scheduleTimer(m_now().addMSecs(qint64(std::min(interval, m_retryDelaySeconds) * 1000)));
@@ -102,8 +97,7 @@ void RotationSchedule::clear()
 
 void RotationSchedule::cancelTimer()
 {
-    if (!m_timer)
-        return;
+    if (!m_timer) return;
     std::stop_source timer = std::move(*m_timer);
     m_timer.reset();
     timer.request_stop();
@@ -111,8 +105,7 @@ void RotationSchedule::cancelTimer()
 
 void RotationSchedule::setNextChangeDate(const std::optional<QDateTime> &date)
 {
-    if (m_nextChangeDate == date)
-        return;
+    if (m_nextChangeDate == date) return;
     m_nextChangeDate = date;
     Q_EMIT nextChangeDateChanged();
 }
@@ -127,8 +120,7 @@ QCoro::Task<> RotationSchedule::runTimer(std::chrono::milliseconds delay, std::s
         co_return;
     }
     // A timer replaced while its wake-up was already queued finds itself stopped here.
-    if (!self || st.stop_requested())
-        co_return;
+    if (!self || st.stop_requested()) co_return;
     // The change it starts sets the next date; the timer does not reschedule itself.
     m_timer.reset();
     Q_EMIT due();

@@ -17,11 +17,9 @@
 namespace Starvane {
 
 namespace {
-template<class T, class U>
-bool assignIfChanged(T &field, U &&value)
+template <class T, class U> bool assignIfChanged(T &field, U &&value)
 {
-    if (field == value)
-        return false;
+    if (field == value) return false;
     field = std::forward<U>(value);
     return true;
 }
@@ -30,15 +28,13 @@ bool assignIfChanged(T &field, U &&value)
 WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
     : QObject(parent), m_applier(services.applier), m_defaults(services.defaults)
 {
-    if (!options.now)
-        options.now = defaultClock();
+    if (!options.now) options.now = defaultClock();
     const std::shared_ptr<WallpaperApplying> applier = m_applier;
     m_pool = new CatalogPool(
         services.apiClient, m_defaults, [applier] { return applier->primaryDisplayAspectRatio(); },
         options.shuffleBands, options.limits, this);
     m_pipeline = new FetchPipeline(
-        {services.apiClient, services.cache, services.applier}, m_pool,
-        [this] { return m_settings.displayScope; },
+        {services.apiClient, services.cache, services.applier}, m_pool, [this] { return m_settings.displayScope; },
         [this] {
             return CatalogPool::Shown{m_currentImage ? std::optional(m_currentImage->id) : std::nullopt,
                                       m_currentContentHash};
@@ -84,29 +80,24 @@ bool WallpaperStore::supportsPerDisplayWallpaper() const
 void WallpaperStore::setSettings(const AppSettings &value)
 {
     const bool wasActive = isAutoRotationActive();
-    if (!assignIfChanged(m_settings, value))
-        return;
+    if (!assignIfChanged(m_settings, value)) return;
     Q_EMIT settingsChanged();
-    if (wasActive != isAutoRotationActive())
-        Q_EMIT isAutoRotationActiveChanged();
+    if (wasActive != isAutoRotationActive()) Q_EMIT isAutoRotationActiveChanged();
 }
 
 void WallpaperStore::setCurrentImage(const std::optional<HubbleImage> &value)
 {
-    if (assignIfChanged(m_currentImage, value))
-        Q_EMIT currentImageChanged();
+    if (assignIfChanged(m_currentImage, value)) Q_EMIT currentImageChanged();
 }
 
 void WallpaperStore::setCurrentLocalFileURL(const std::optional<QUrl> &value)
 {
-    if (assignIfChanged(m_currentLocalFileURL, value))
-        Q_EMIT currentLocalFileURLChanged();
+    if (assignIfChanged(m_currentLocalFileURL, value)) Q_EMIT currentLocalFileURLChanged();
 }
 
 void WallpaperStore::setErrorMessage(const std::optional<QString> &value)
 {
-    if (assignIfChanged(m_errorMessage, value))
-        Q_EMIT errorMessageChanged();
+    if (assignIfChanged(m_errorMessage, value)) Q_EMIT errorMessageChanged();
 }
 
 bool WallpaperStore::currentFileExists() const
@@ -118,15 +109,13 @@ void WallpaperStore::restoreState()
 {
     // Called from the constructor: nothing observes us yet, so fields are set directly.
     if (const auto json = m_defaults->data(StoreKeys::settings)) {
-        if (const auto decoded = AppSettings::fromJson(*json))
-            m_settings = *decoded;
+        if (const auto decoded = AppSettings::fromJson(*json)) m_settings = *decoded;
     }
 
     const auto path = m_defaults->string(StoreKeys::currentFilePath);
     if (path && !path->isEmpty() && QFileInfo(*path).isFile()) {
         m_currentLocalFileURL = QUrl::fromLocalFile(*path);
-        if (const auto json = m_defaults->data(StoreKeys::currentImage))
-            m_currentImage = HubbleImage::fromJson(*json);
+        if (const auto json = m_defaults->data(StoreKeys::currentImage)) m_currentImage = HubbleImage::fromJson(*json);
         m_currentContentHash = m_defaults->string(StoreKeys::currentHash);
     } else {
         m_defaults->remove(StoreKeys::currentFilePath);
@@ -162,8 +151,7 @@ void WallpaperStore::persistState()
 
 void WallpaperStore::start()
 {
-    if (m_schedule->hasStarted())
-        return;
+    if (m_schedule->hasStarted()) return;
     const bool hasCurrent = m_currentImage && m_currentLocalFileURL;
     if (m_schedule->start(m_settings, hasCurrent))
         startFetch(true);
@@ -184,8 +172,7 @@ void WallpaperStore::requestNextWallpaper()
 
 QCoro::Task<> WallpaperStore::applyNextWallpaper()
 {
-    if (!m_pipeline->isActive())
-        startFetch(false);
+    if (!m_pipeline->isActive()) startFetch(false);
     // Bound to this fetch now: a later fetch ending is no answer to this call. Nothing of the store
     // is touched after the wait, which it may not outlive.
     co_await m_pipeline->activeFetchEnding();
@@ -208,21 +195,19 @@ void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl
 void WallpaperStore::reportFailedFetch(const QString &message, bool wasAutomatic)
 {
     setErrorMessage(message);
-    if (m_schedule->retryAfterFailure(m_settings, wasAutomatic))
-        persistState();
+    if (m_schedule->retryAfterFailure(m_settings, wasAutomatic)) persistState();
 }
 
 void WallpaperStore::updateFrequency(ChangeFrequency frequency)
 {
-    if (m_settings.frequency == frequency)
-        return;
+    if (m_settings.frequency == frequency) return;
     AppSettings next = m_settings;
     next.frequency = frequency;
     // Choosing a frequency is a request for rotation, so it also resumes.
-    if (frequency != ChangeFrequency::manual)
-        next.isPaused = false;
+    if (frequency != ChangeFrequency::manual) next.isPaused = false;
     setSettings(next);
-    qCInfo(lcStore).noquote() << QStringLiteral("Updated change frequency to %1").arg(ChangeFrequencies::rawValue(frequency));
+    qCInfo(lcStore).noquote()
+        << QStringLiteral("Updated change frequency to %1").arg(ChangeFrequencies::rawValue(frequency));
     m_pipeline->cancelIfAutomatic();
     m_schedule->restartInterval(m_settings);
     persistState();
@@ -230,14 +215,13 @@ void WallpaperStore::updateFrequency(ChangeFrequency frequency)
 
 void WallpaperStore::togglePaused()
 {
-    if (m_settings.frequency == ChangeFrequency::manual)
-        return;
+    if (m_settings.frequency == ChangeFrequency::manual) return;
     AppSettings next = m_settings;
     next.isPaused = !next.isPaused;
     setSettings(next);
-    qCInfo(lcStore).noquote() << QStringLiteral("Toggled pause state: %1").arg(next.isPaused ? QStringLiteral("true") : QStringLiteral("false"));
-    if (next.isPaused)
-        m_pipeline->cancelIfAutomatic();
+    qCInfo(lcStore).noquote() << QStringLiteral("Toggled pause state: %1")
+                                     .arg(next.isPaused ? QStringLiteral("true") : QStringLiteral("false"));
+    if (next.isPaused) m_pipeline->cancelIfAutomatic();
     m_schedule->restartInterval(m_settings);
     persistState();
 }
@@ -246,14 +230,12 @@ void WallpaperStore::handleSystemWake()
 {
     if (!m_schedule->hasStarted() || !isAutoRotationActive() || m_pipeline->isLoading() || m_pipeline->isActive())
         return;
-    if (m_schedule->wake(m_settings))
-        startFetch(true);
+    if (m_schedule->wake(m_settings)) startFetch(true);
 }
 
 void WallpaperStore::updateDisplayScope(DisplayScope scope)
 {
-    if (m_settings.displayScope == scope)
-        return;
+    if (m_settings.displayScope == scope) return;
     AppSettings next = m_settings;
     next.displayScope = scope;
     setSettings(next);
@@ -280,15 +262,15 @@ QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope sco
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self)
-        co_return;
+    if (!self) co_return;
     if (!failure) {
         setErrorMessage(std::nullopt);
         co_return;
     }
     const QString message = describeError(failure);
     setErrorMessage(message);
-    qCCritical(lcStore).noquote() << QStringLiteral("Failed to re-apply wallpaper for new display scope: %1").arg(message);
+    qCCritical(lcStore).noquote()
+        << QStringLiteral("Failed to re-apply wallpaper for new display scope: %1").arg(message);
 }
 
 void WallpaperStore::syncCurrentWallpaperToActiveSpace()
@@ -301,14 +283,12 @@ QCoro::Task<> WallpaperStore::syncToActiveSpace(QUrl file, DisplayScope scope)
 {
     const std::shared_ptr<WallpaperApplying> applier = m_applier;
     const QList<std::optional<QUrl>> shown = co_await applier->desktopImageURLs(scope);
-    if (shown.isEmpty())
-        co_return;
+    if (shown.isEmpty()) co_return;
     const QUrl target = standardizedFileURL(file);
     const bool allShowCurrent = std::all_of(shown.cbegin(), shown.cend(), [&](const std::optional<QUrl> &u) {
         return u && standardizedFileURL(*u) == target;
     });
-    if (allShowCurrent)
-        co_return;
+    if (allShowCurrent) co_return;
     try {
         co_await applier->applyWallpaper(file, scope, {});
     } catch (...) {
