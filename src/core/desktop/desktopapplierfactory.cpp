@@ -37,9 +37,14 @@ DesktopFacts liveFacts()
         }
     }
 
-    const QStringList schemas = GSettingsBackend::installedSchemas(
-        {GSettingsBackend::gnome().schema, GSettingsBackend::cinnamon().schema, GSettingsBackend::mate().schema});
-    facts.schemas = QSet<QString>(schemas.cbegin(), schemas.cend());
+    // A schema only confirms a desktop that the session names, and asking for one starts up GIO's type
+    // system and settings machinery, which then stays resident: a bare window manager does without.
+    const auto named = [&env](const char *key) { return !env.value(QLatin1String(key)).isEmpty(); };
+    if (named("XDG_CURRENT_DESKTOP") || named("XDG_SESSION_DESKTOP") || named("DESKTOP_SESSION")) {
+        const QStringList schemas = GSettingsBackend::installedSchemas(
+            {GSettingsBackend::gnome().schema, GSettingsBackend::cinnamon().schema, GSettingsBackend::mate().schema});
+        facts.schemas = QSet<QString>(schemas.cbegin(), schemas.cend());
+    }
 
     if (QGuiApplication::platformName() == u"xcb") {
         const X11DesktopFacts x11 = probeX11Desktop();

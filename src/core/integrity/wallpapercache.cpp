@@ -27,6 +27,18 @@ constexpr qint64 pngTrailerWindow = 64;
 constexpr int maxNameComponentLength = 48;
 // "IEND" and the CRC of an empty IEND chunk.
 constexpr char pngTrailer[] = {'\x49', '\x45', '\x4E', '\x44', '\xAE', '\x42', '\x60', '\x82'};
+
+// Names the format of the pictures the archive serves from their first bytes. Left to itself, Qt
+// recognises a file without a telling suffix (a download ends in .tmp) by loading every image plugin in
+// turn, and each stays mapped with its libraries (TIFF, WebP, MNG, colour management) for good.
+QByteArray formatFromSignature(QFile &file)
+{
+    const QByteArray head = file.peek(12);
+    if (head.startsWith("\xFF\xD8\xFF")) return QByteArrayLiteral("jpeg");
+    if (head.startsWith("\x89PNG\r\n\x1A\n")) return QByteArrayLiteral("png");
+    if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP") return QByteArrayLiteral("webp");
+    return {};
+}
 } // namespace
 
 WallpaperCache::WallpaperCache(QUrl directoryURL, qint64 minimumWidth, qint64 minimumHeight, double minimumAspectRatio,
@@ -50,7 +62,10 @@ ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
     if (!file.open(QIODevice::ReadOnly)) throw FileError(file.errorString());
 
     // Headers only: size() and format() do not decode pixels.
-    QImageReader reader(&file);
+    const QByteArray known = formatFromSignature(file);
+    QImageReader reader(&file, known);
+    // With a format but no telling suffix, Qt still asks every plugin until one accepts it.
+    reader.setAutoDetectImageFormat(known.isEmpty());
     reader.setAutoTransform(false);
     const QByteArray format = reader.format();
     if (format.isEmpty()) throw WallpaperCacheError::invalidImageData();
@@ -102,6 +117,7 @@ void WallpaperCache::verifyImageIntegrity(const QString &path, const QByteArray 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) throw FileError(file.errorString());
     QImageReader reader(&file, format);
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(false);
     if (!reader.canRead()) throw WallpaperCacheError::truncatedImageData();
 
