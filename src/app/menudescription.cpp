@@ -83,9 +83,13 @@ void buildMenu(QWidget *container, const QList<MenuEntry> &entries)
     const QList<QAction *> old = container->actions();
     for (QAction *a : old) {
         container->removeAction(a);
-        if (QMenu *sub = a->menu(); sub && sub->parent() == container)
+        if (QMenu *sub = a->menu(); sub && sub->parent() == container) {
+            // Emptied first: only an action that leaves through removeAction() takes its entry in the
+            // tray's exported copy of the menu along; deleting a submenu with its actions in it left
+            // those entries (and their connections) behind on every rebuild.
+            buildMenu(sub, {});
             sub->deleteLater();
-        else if (a->parent() == container)
+        } else if (a->parent() == container)
             a->deleteLater();
     }
 
