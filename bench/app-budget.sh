@@ -19,34 +19,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for d in $(seq 90 130); do
-    if [ ! -e /tmp/.X11-unix/X$d ] && [ ! -e /tmp/.X$d-lock ]; then display=:$d; break; fi
-done
-Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+. "$(dirname "$0")/headless-session.sh"
+start_session "$bench/bench_sniwatcher"
 
-dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/bus" ] && break; sleep 0.1; done
-
-base_env() { # $1 = home
-    mkdir -p "$1/tmp" "$1/runtime" && chmod 700 "$1/runtime"
-    echo env -u XDG_CURRENT_DESKTOP -u XDG_SESSION_DESKTOP -u DESKTOP_SESSION -u WAYLAND_DISPLAY \
-        HOME="$1" XDG_CONFIG_HOME="$1/.config" XDG_DATA_HOME="$1/.local/share" XDG_CACHE_HOME="$1/.cache" \
-        XDG_RUNTIME_DIR="$1/runtime" TMPDIR="$1/tmp" DISPLAY="$display" QT_QPA_PLATFORM=xcb \
-        DBUS_SESSION_BUS_ADDRESS="$(head -1 "$work/bus")" GSETTINGS_BACKEND=memory
-}
-
-rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 switches() { # voluntary + involuntary context switches over all threads: each is a wake-up
     cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s}'
 }
-
-touch "$work/sni.log"
-$(base_env "$work/watcher") "$bench/bench_sniwatcher" >"$work/sni.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do grep -q ready "$work/sni.log" && break; sleep 0.1; done
 
 # Start to tray: from exec to the item's registration with the watcher.
 start_to_tray() { # $1 = label, rest = command; leaves the pid in $started and the time in $tray_ms
@@ -115,9 +93,7 @@ coproc BIG { "$bench/bench_archive_serve" 8000x4500 "$quality" 2>"$work/big.log"
 read -r origin <&"${BIG[0]}"
 sed 's/^/  /' "$work/big.log"
 home=$work/home2
-mkdir -p "$home/.config/Starvane"
-printf '[General]\nstarvane.settings.v1="@ByteArray({\\"frequency\\":\\"manual\\",\\"displayScope\\":\\"allDisplays\\",\\"isPaused\\":false})"\n' \
-    >"$home/.config/Starvane/Starvane.conf"
+write_manual_settings "$home"
 run=($(base_env "$home") STARVANE_TEST_ARCHIVE_WEB="$origin" STARVANE_TEST_ARCHIVE_IMAGES="$origin"
      STARVANE_TEST_LATENCY_PROBE=1)
 "${run[@]}" "$bin" --at-login >"$work/big-app.log" 2>&1 &

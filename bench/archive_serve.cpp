@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A local archive for benchmarks of the real program: prints its origin, serves until stdin closes.
 //   bench_archive_serve                 12 ordinary 1920×1080 wallpapers
+//   bench_archive_serve PAGES           that many catalog pages of 12 (long runs outlast the memory of recent ones)
 //   bench_archive_serve WxH QUALITY     one noisy picture of W×H at that JPEG quality (noise makes it big)
 //   bench_archive_serve WxH smooth      one smooth picture of W×H, the size a photograph would have
 #include "archiveserver.h"
@@ -12,6 +13,7 @@
 #include <QImageWriter>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -55,7 +57,7 @@ int main(int argc, char *argv[])
         publishSingleWallpaper(server, QStringLiteral("potw0001a"), bytes);
         std::fprintf(stderr, "serving one %s JPEG of %lld bytes\n", qPrintable(args.at(1)), qlonglong(bytes.size()));
     } else {
-        publishWallpaperArchive(server, 1, 12);
+        publishWallpaperArchive(server, args.size() == 2 ? std::max(1, args.at(1).toInt()) : 1, 12);
     }
     std::printf("%s\n", qPrintable(server.baseURL().toString()));
     std::fflush(stdout);

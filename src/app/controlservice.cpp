@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controlservice.h"
 
+#include "livemenuobjects.h"
 #include "menubarcontentview.h"
 #include "models/errors.h"
 #include "store/wallpaperstore.h"
@@ -180,6 +181,13 @@ QString ControlService::StatusJson()
 {
     return QString::fromUtf8(QJsonDocument(statusJson(*m_store)).toJson(QJsonDocument::Compact));
 }
+
+#ifdef STARVANE_TEST_HOOKS
+QString ControlService::LiveMenuObjects()
+{
+    return QString::fromUtf8(QJsonDocument(liveMenuObjects()).toJson(QJsonDocument::Compact));
+}
+#endif
 
 void ControlService::SetFrequency(const QString &word)
 {

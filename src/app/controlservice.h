@@ -61,6 +61,10 @@ public Q_SLOTS:
     Q_SCRIPTABLE void SetDisplays(const QString &word);
     Q_SCRIPTABLE void ShowWindow();
     Q_SCRIPTABLE void Quit();
+#ifdef STARVANE_TEST_HOOKS
+    /// Test builds only: the live menus and actions as JSON, {"menus": n, "actions": m}.
+    Q_SCRIPTABLE QString LiveMenuObjects();
+#endif
 
 private:
     void refuse(const QString &message);
