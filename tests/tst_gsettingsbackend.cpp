@@ -124,7 +124,7 @@ private Q_SLOTS:
         gsettings({"set", f.schema, f.pictureKey, "https://example.invalid/a.jpg"}, &rc);
         QCOMPARE(rc, 0);
         // The keyfile backend notices the other process's write through a file monitor.
-        QTRY_VERIFY(!backend.shownPicture(twoDisplays().first()).has_value());
+        QTRY_VERIFY(!Testing::awaitTask(backend.shownPicture(twoDisplays().first())).has_value());
     }
 };
 

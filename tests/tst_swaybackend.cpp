@@ -169,7 +169,7 @@ private Q_SLOTS:
         QLocalSocket control;
         control.connectToServer(m_socket);
         QVERIFY(control.waitForConnected(3000));
-        const auto reply = SwayIpc::request(control, SwayIpc::runCommand, "workspace 7");
+        const auto reply = Testing::awaitTask(SwayIpc::request(&control, SwayIpc::runCommand, "workspace 7"));
         QVERIFY(reply && reply->payload.contains("true"));
         QVERIFY(changed.wait(5000));
     }

@@ -22,19 +22,19 @@ public:
 
     QString desktopName() const override { return QStringLiteral("Scripted"); }
     bool perDisplay() const override { return perDisplayPictures; }
-    bool readsBackFromDesktop() const override { return true; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override
     {
         const QString key = perDisplayPictures ? display.name : QStringLiteral("*");
-        if (!shown.contains(key)) return std::nullopt;
-        return shown.value(key);
+        if (!shown.contains(key)) co_return std::nullopt;
+        co_return shown.value(key);
     }
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture, const QList<DisplayTarget> &) override
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget>) override
     {
         calls << display.name + QLatin1Char('=') + picture.path;
         if (display.name == refuseDisplay)
             throw DesktopBackendError(QStringLiteral("display %1 is asleep").arg(display.name));
         shown.insert(perDisplayPictures ? display.name : QStringLiteral("*"), picture);
+        co_return;
     }
 };
 

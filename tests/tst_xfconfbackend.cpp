@@ -159,11 +159,11 @@ private Q_SLOTS:
                            QStringLiteral("/pictures/ws%1.jpg").arg(ws)),
                      0);
         }
-        const std::optional<DesktopPicture> before = backend.shownPicture(monitor);
+        const std::optional<DesktopPicture> before = Testing::awaitTask(backend.shownPicture(monitor));
         QVERIFY(before);
-        backend.showPicture(monitor, {picture(QStringLiteral("new.jpg")), {}}, twoMonitors());
+        Testing::awaitTask(backend.showPicture(monitor, {picture(QStringLiteral("new.jpg")), {}}, twoMonitors()));
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY0/workspace2/last-image"), picture(QStringLiteral("new.jpg")));
-        backend.showPicture(monitor, *before, twoMonitors());
+        Testing::awaitTask(backend.showPicture(monitor, *before, twoMonitors()));
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY0/workspace2/last-image"), QStringLiteral("/pictures/ws2.jpg"));
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY0/workspace1/last-image"), QStringLiteral("/pictures/ws1.jpg"));
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoroTask>
 #include <QImage>
 #include <functional>
 
@@ -59,15 +60,14 @@ public:
     virtual QString desktopName() const = 0;
     /// True when each display can show its own picture; false for one global picture.
     virtual bool perDisplay() const = 0;
-    /// True when the picture is read from the desktop itself rather than from our own record.
-    virtual bool readsBackFromDesktop() const = 0;
 
-    /// What `display` shows now, or nothing when the desktop does not say. Never throws.
-    virtual std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) = 0;
+    /// What `display` shows now, or nothing when the desktop does not say. Never throws. Awaited: a
+    /// desktop service that is slow to answer must not hold up the event loop.
+    virtual QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) = 0;
     /// Shows `picture` on `display` (on a global backend: everywhere). `allDisplays` is every
-    /// connected display, primary first. Throws DesktopBackendError.
-    virtual void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                             const QList<DisplayTarget> &allDisplays) = 0;
+    /// connected display, primary first. Throws DesktopBackendError. The applier runs one at a time.
+    virtual QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture,
+                                      QList<DisplayTarget> allDisplays) = 0;
 
     /// Backends that paint the picture themselves can take it decoded and fitted in advance: a
     /// thread-safe function that renders `path` for `display`, or none.

@@ -93,7 +93,20 @@ QStringList GSettingsBackend::installedSchemas(const QStringList &wanted)
 
 GSettingsBackend::GSettingsBackend(Flavor flavor) : m_flavor(std::move(flavor)) {}
 
-std::optional<DesktopPicture> GSettingsBackend::shownPicture(const DisplayTarget &)
+// GIO works in-process: dconf reads come from a memory-mapped file, and the one wait, g_settings_sync after a
+// write, is dconf storing a few bytes. These stay plain calls inside the coroutines.
+QCoro::Task<std::optional<DesktopPicture>> GSettingsBackend::shownPicture(DisplayTarget)
+{
+    co_return readPicture();
+}
+
+QCoro::Task<> GSettingsBackend::showPicture(DisplayTarget, DesktopPicture picture, QList<DisplayTarget>)
+{
+    writePicture(picture);
+    co_return;
+}
+
+std::optional<DesktopPicture> GSettingsBackend::readPicture() const
 {
     SettingsHandle h;
     h.schema = lookupSchema(m_flavor.schema);
@@ -113,7 +126,7 @@ std::optional<DesktopPicture> GSettingsBackend::shownPicture(const DisplayTarget
     return picture;
 }
 
-void GSettingsBackend::showPicture(const DisplayTarget &, const DesktopPicture &picture, const QList<DisplayTarget> &)
+void GSettingsBackend::writePicture(const DesktopPicture &picture) const
 {
     SettingsHandle h;
     h.schema = lookupSchema(m_flavor.schema);

@@ -37,12 +37,13 @@ public:
 
     QString desktopName() const override { return m_flavor.desktopName; }
     bool perDisplay() const override { return false; }
-    bool readsBackFromDesktop() const override { return true; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                     const QList<DisplayTarget> &allDisplays) override;
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
 
 private:
+    std::optional<DesktopPicture> readPicture() const;
+    void writePicture(const DesktopPicture &picture) const;
+
     Flavor m_flavor;
 };
 

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "desktop/desktopbackend.h"
 #include "contracts/wallpaperapplying.h"
+#include "desktop/desktopbackend.h"
 
+#include <QTimer>
 #include <functional>
+#include <list>
 #include <memory>
 
 namespace Starvane {
@@ -30,13 +32,34 @@ public:
     DesktopBackend &backend() const { return *m_backend; }
 
 private:
+    /// One requested apply, from the moment it is queued until it has ended.
+    struct Turn
+    {
+        quint64 id = 0;
+        QUrl file;
+        DisplayScope scope = DisplayScope::allDisplays;
+        bool started = false;
+        bool ended = false;
+        /// Ended because its requester stopped it, before the desktop changed.
+        bool cancelled = false;
+        std::exception_ptr error;
+    };
+    class TurnHolder;
+
     QList<DisplayTarget> displays(DisplayScope scope) const;
-    std::optional<QUrl> shownURL(const DisplayTarget &display);
-    void showNow(const QUrl &file, DisplayScope scope);
-    QList<std::optional<QUrl>> shownURLs(DisplayScope scope);
+    QCoro::Task<std::optional<QUrl>> shownURL(DisplayTarget display);
+    QCoro::Task<> showNow(QUrl file, DisplayScope scope, std::stop_token st);
+    QCoro::Task<QList<std::optional<QUrl>>> shownURLs(DisplayScope scope);
+    QCoro::Task<> waitForTurnChange(std::stop_token st);
+    void endTurn(const std::shared_ptr<Turn> &turn);
 
     std::unique_ptr<DesktopBackend> m_backend;
     DisplaySource m_displays;
+    // Applies run one at a time in the order they were asked for; the front one runs.
+    std::list<std::shared_ptr<Turn>> m_turns;
+    quint64 m_lastTurn = 0;
+    // Fires (from the event loop) whenever an apply ends: the waiting ones look again.
+    std::unique_ptr<QTimer> m_turnEnded = std::make_unique<QTimer>();
 };
 
 /// Detects the running desktop and builds the applier for it. Call on the main thread after the

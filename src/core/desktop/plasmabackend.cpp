@@ -28,6 +28,34 @@ QString pathFromImage(const QString &image)
     if (url.scheme().isEmpty() && image.startsWith(QLatin1Char('/'))) return image;
     return {};
 }
+// The scripts live outside the coroutines: GCC 12 cannot compile a long QStringLiteral inside one.
+QString screenGeometryScript()
+{
+    return QStringLiteral(
+        "var r=[];for(var i=0;i<screenCount;++i){var g=screenGeometry(i);r.push([i,g.x,g.y,g.width,g.height]);}"
+        "print(JSON.stringify(r));");
+}
+
+QString readScript(int screen)
+{
+    return QStringLiteral(
+               "var d=desktopForScreen(%1);var r={plugin:'',image:'',fill:null};"
+               "if(d){r.plugin=d.wallpaperPlugin;d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
+               "r.image=String(d.readConfig('Image'));r.fill=d.readConfig('FillMode');}"
+               "print(JSON.stringify(r));")
+        .arg(screen);
+}
+
+QString writeScript(int screen, const QString &url, int fillMode)
+{
+    // The file name never becomes script text: it travels as a JSON string literal.
+    return QStringLiteral(
+               "var d=desktopForScreen(%1);if(!d)throw new Error('no desktop for screen %1');"
+               "d.wallpaperPlugin='org.kde.image';d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
+               "d.writeConfig('Image',%2);d.writeConfig('FillMode',%3);")
+        // One pass: the URL's %-escapes must not be taken for placeholders.
+        .arg(QString::number(screen), PlasmaBackend::scriptStringLiteral(url), QString::number(fillMode));
+}
 } // namespace
 
 PlasmaBackend::PlasmaBackend(QDBusConnection bus) : m_bus(std::move(bus)) {}
@@ -42,105 +70,95 @@ QString PlasmaBackend::scriptStringLiteral(const QString &text)
     return literal;
 }
 
-bool PlasmaBackend::hasWallpaperMethods()
+QCoro::Task<bool> PlasmaBackend::hasWallpaperMethods()
 {
     if (!m_hasWallpaperMethods) {
-        const QDBusMessage reply =
-            callDesktopService(m_bus, service, objectPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                               QStringLiteral("Introspect"));
-        if (reply.type() != QDBusMessage::ReplyMessage) return false; // not cached: the shell may be starting
+        const QDBusMessage reply = co_await callDesktopService(m_bus, service, objectPath,
+                                                               QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                                               QStringLiteral("Introspect"));
+        if (reply.type() != QDBusMessage::ReplyMessage) co_return false; // not cached: the shell may be starting
         const QString xml = reply.arguments().value(0).toString();
         m_hasWallpaperMethods =
             xml.contains(QStringLiteral("name=\"setWallpaper\"")) && xml.contains(QStringLiteral("name=\"wallpaper\""));
     }
-    return *m_hasWallpaperMethods;
+    co_return *m_hasWallpaperMethods;
 }
 
-QString PlasmaBackend::evaluate(const QString &script, bool throwOnError)
+QCoro::Task<QString> PlasmaBackend::evaluate(QString script, bool throwOnError)
 {
+    // Argument lists are built before any co_await: GCC 12 cannot keep a braced list inside one.
+    const QVariantList arguments{script};
     if (throwOnError) {
         const QDBusMessage reply =
-            callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("evaluateScript"),
-                                      {script}, QStringLiteral("Plasma"));
-        return reply.arguments().value(0).toString();
+            co_await callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName,
+                                               QStringLiteral("evaluateScript"), arguments, QStringLiteral("Plasma"));
+        co_return reply.arguments().value(0).toString();
     }
-    const QDBusMessage reply =
-        callDesktopService(m_bus, service, objectPath, interfaceName, QStringLiteral("evaluateScript"), {script});
-    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString() : QString();
+    const QDBusMessage reply = co_await callDesktopService(m_bus, service, objectPath, interfaceName,
+                                                           QStringLiteral("evaluateScript"), arguments);
+    if (reply.type() != QDBusMessage::ReplyMessage) co_return QString();
+    co_return reply.arguments().value(0).toString();
 }
 
-int PlasmaBackend::plasmaScreen(const DisplayTarget &display, const QList<DisplayTarget> &allDisplays)
+QCoro::Task<int> PlasmaBackend::plasmaScreen(DisplayTarget display, QList<DisplayTarget> allDisplays)
 {
-    const QString output = evaluate(
-        QStringLiteral(
-            "var r=[];for(var i=0;i<screenCount;++i){var g=screenGeometry(i);r.push([i,g.x,g.y,g.width,g.height]);}"
-            "print(JSON.stringify(r));"),
-        false);
+    const QString output = co_await evaluate(screenGeometryScript(), false);
     const QJsonArray screens = QJsonDocument::fromJson(output.trimmed().toUtf8()).array();
     for (const QJsonValue &entry : screens) {
         const QJsonArray s = entry.toArray();
         const QRect geometry(s.at(1).toInt(), s.at(2).toInt(), s.at(3).toInt(), s.at(4).toInt());
-        if (geometry == display.geometry) return s.at(0).toInt();
+        if (geometry == display.geometry) co_return s.at(0).toInt();
     }
     // Plasma gives the primary display 0; keep our order for the rest when geometry says nothing.
     const qsizetype index = allDisplays.indexOf(display);
-    return index < 0 ? 0 : int(index);
+    co_return index < 0 ? 0 : int(index);
 }
 
-std::optional<DesktopPicture> PlasmaBackend::shownPicture(const DisplayTarget &display)
+QCoro::Task<std::optional<DesktopPicture>> PlasmaBackend::shownPicture(DisplayTarget display)
 {
-    const int screen = plasmaScreen(display, connectedDisplays());
+    const int screen = co_await plasmaScreen(display, connectedDisplays());
     QString image;
     QVariantMap options;
-    if (hasWallpaperMethods()) {
-        const QDBusMessage reply =
-            callDesktopService(m_bus, service, objectPath, interfaceName, QStringLiteral("wallpaper"), {uint(screen)});
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
+    const bool plasma6 = co_await hasWallpaperMethods();
+    if (plasma6) {
+        const QVariantList arguments{uint(screen)};
+        const QDBusMessage reply = co_await callDesktopService(m_bus, service, objectPath, interfaceName,
+                                                               QStringLiteral("wallpaper"), arguments);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) co_return std::nullopt;
         QVariantMap config;
         reply.arguments().first().value<QDBusArgument>() >> config;
         const QString plugin = config.value(QStringLiteral("wallpaperPlugin"), imagePlugin).toString();
-        if (plugin != imagePlugin) return std::nullopt;
+        if (plugin != imagePlugin) co_return std::nullopt;
         image = config.value(QStringLiteral("Image")).toString();
         if (config.contains(fillModeKey)) options.insert(fillModeKey, config.value(fillModeKey).toInt());
     } else {
-        const QString script =
-            QStringLiteral(
-                "var d=desktopForScreen(%1);var r={plugin:'',image:'',fill:null};"
-                "if(d){r.plugin=d.wallpaperPlugin;d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
-                "r.image=String(d.readConfig('Image'));r.fill=d.readConfig('FillMode');}"
-                "print(JSON.stringify(r));")
-                .arg(screen);
-        const QJsonObject result = QJsonDocument::fromJson(evaluate(script, false).trimmed().toUtf8()).object();
-        if (result.value(QStringLiteral("plugin")).toString() != imagePlugin) return std::nullopt;
+        const QString script = readScript(screen);
+        const QString output = co_await evaluate(script, false);
+        const QJsonObject result = QJsonDocument::fromJson(output.trimmed().toUtf8()).object();
+        if (result.value(QStringLiteral("plugin")).toString() != imagePlugin) co_return std::nullopt;
         image = result.value(QStringLiteral("image")).toString();
         if (result.value(QStringLiteral("fill")).isDouble())
             options.insert(fillModeKey, result.value(QStringLiteral("fill")).toInt());
     }
     const QString path = pathFromImage(image);
-    if (path.isEmpty()) return std::nullopt;
-    return DesktopPicture{path, options};
+    if (path.isEmpty()) co_return std::nullopt;
+    co_return DesktopPicture{path, options};
 }
 
-void PlasmaBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                                const QList<DisplayTarget> &allDisplays)
+QCoro::Task<> PlasmaBackend::showPicture(DisplayTarget display, DesktopPicture picture,
+                                         QList<DisplayTarget> allDisplays)
 {
-    const int screen = plasmaScreen(display, allDisplays);
+    const int screen = co_await plasmaScreen(display, allDisplays);
     const QString url = QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded);
     const int fillMode = picture.options.value(fillModeKey, fillAndCropMode).toInt();
-    if (hasWallpaperMethods()) {
+    const bool plasma6 = co_await hasWallpaperMethods();
+    if (plasma6) {
         const QVariantMap parameters{{QStringLiteral("Image"), url}, {fillModeKey, fillMode}};
-        callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("setWallpaper"),
-                                  {imagePlugin, parameters, uint(screen)}, QStringLiteral("Plasma"));
+        const QVariantList arguments{imagePlugin, parameters, uint(screen)};
+        co_await callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("setWallpaper"),
+                                           arguments, QStringLiteral("Plasma"));
     } else {
-        // The file name never becomes script text: it travels as a JSON string literal.
-        const QString script =
-            QStringLiteral(
-                "var d=desktopForScreen(%1);if(!d)throw new Error('no desktop for screen %1');"
-                "d.wallpaperPlugin='org.kde.image';d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
-                "d.writeConfig('Image',%2);d.writeConfig('FillMode',%3);")
-                // One pass: the URL's %-escapes must not be taken for placeholders.
-                .arg(QString::number(screen), scriptStringLiteral(url), QString::number(fillMode));
-        evaluate(script, true);
+        co_await evaluate(writeScript(screen, url, fillMode), true);
     }
     qCDebug(lcDesktop).noquote() << "Plasma screen" << screen << "shows" << url;
 }

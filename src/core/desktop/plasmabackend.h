@@ -16,10 +16,8 @@ public:
 
     QString desktopName() const override { return QStringLiteral("KDE Plasma"); }
     bool perDisplay() const override { return true; }
-    bool readsBackFromDesktop() const override { return true; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                     const QList<DisplayTarget> &allDisplays) override;
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
 
     /// `text` as a JavaScript string literal (JSON, plus the two line separators JSON leaves raw).
     static QString scriptStringLiteral(const QString &text);
@@ -27,10 +25,10 @@ public:
     static constexpr int fillAndCropMode = 2; // PreserveAspectCrop
 
 private:
-    bool hasWallpaperMethods();
-    QString evaluate(const QString &script, bool throwOnError);
+    QCoro::Task<bool> hasWallpaperMethods();
+    QCoro::Task<QString> evaluate(QString script, bool throwOnError);
     /// Plasma numbers screens its own way (0 is the primary); match ours by geometry.
-    int plasmaScreen(const DisplayTarget &display, const QList<DisplayTarget> &allDisplays);
+    QCoro::Task<int> plasmaScreen(DisplayTarget display, QList<DisplayTarget> allDisplays);
 
     QDBusConnection m_bus;
     std::optional<bool> m_hasWallpaperMethods;

@@ -8,29 +8,43 @@
 
 namespace Starvane {
 
-/// The desktop portal's Wallpaper interface: one picture for every display, no way to read it back
-/// (we remember what we set). Used on Wayland when nothing better is known.
-class PortalBackend : public QObject, public DesktopBackend
+/// One portal request: catches the Response signal sent on its own object path.
+class PortalRequest : public QObject
 {
     Q_OBJECT
 public:
-    explicit PortalBackend(QString desktopName, QDBusConnection bus = QDBusConnection::sessionBus());
+    PortalRequest(QDBusConnection bus, QString handle);
+    ~PortalRequest() override;
+    std::optional<uint> response() const { return m_response; }
 
-    QString desktopName() const override { return m_desktopName; }
-    bool perDisplay() const override { return false; }
-    bool readsBackFromDesktop() const override { return false; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                     const QList<DisplayTarget> &allDisplays) override;
+Q_SIGNALS:
+    void answered();
 
 private Q_SLOTS:
     void onResponse(uint response, const QVariantMap &results);
 
 private:
+    QDBusConnection m_bus;
+    QString m_handle;
+    std::optional<uint> m_response;
+};
+
+/// The desktop portal's Wallpaper interface: one picture for every display, no way to read it back
+/// (we remember what we set). Used on Wayland when nothing better is known.
+class PortalBackend : public DesktopBackend
+{
+public:
+    explicit PortalBackend(QString desktopName, QDBusConnection bus = QDBusConnection::sessionBus());
+
+    QString desktopName() const override { return m_desktopName; }
+    bool perDisplay() const override { return false; }
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
+
+private:
     QString m_desktopName;
     QDBusConnection m_bus;
     std::optional<QString> m_shown;
-    std::optional<uint> m_response;
 };
 
 /// A desktop we cannot drive: every attempt fails with a sentence naming it.
@@ -41,12 +55,12 @@ public:
 
     QString desktopName() const override { return m_desktopName; }
     bool perDisplay() const override { return false; }
-    bool readsBackFromDesktop() const override { return false; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &) override { return std::nullopt; }
-    void showPicture(const DisplayTarget &, const DesktopPicture &, const QList<DisplayTarget> &) override
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget) override { co_return std::nullopt; }
+    QCoro::Task<> showPicture(DisplayTarget, DesktopPicture, QList<DisplayTarget>) override
     {
         throw DesktopBackendError(
             QStringLiteral("Starvane does not know how to set the desktop picture on %1").arg(m_desktopName));
+        co_return;
     }
 
 private:

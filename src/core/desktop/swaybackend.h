@@ -16,10 +16,8 @@ public:
 
     QString desktopName() const override { return QStringLiteral("sway"); }
     bool perDisplay() const override { return true; }
-    bool readsBackFromDesktop() const override { return false; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                     const QList<DisplayTarget> &allDisplays) override;
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
 
 private:
     QString m_socketPath;

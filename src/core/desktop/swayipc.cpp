@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/swayipc.h"
 
+#include "desktop/dbuscall.h"
+
+#include <QDeadlineTimer>
 #include <QLocalSocket>
 #include <cstring>
 
@@ -44,17 +47,18 @@ std::optional<Message> takeMessage(QByteArray &buffer)
     return message;
 }
 
-std::optional<Message> request(QLocalSocket &socket, quint32 type, const QByteArray &payload)
+QCoro::Task<std::optional<Message>> request(QLocalSocket *socket, quint32 type, QByteArray payload)
 {
-    socket.write(frame(type, payload));
-    if (!socket.waitForBytesWritten(timeoutMs)) return std::nullopt;
+    socket->write(frame(type, payload));
+    const QDeadlineTimer deadline(timeoutMs);
     QByteArray buffer;
     for (;;) {
+        buffer.append(socket->readAll());
         while (std::optional<Message> message = takeMessage(buffer)) {
-            if (!(message->type & eventBit)) return message;
+            if (!(message->type & eventBit)) co_return message;
         }
-        if (!socket.waitForReadyRead(timeoutMs)) return std::nullopt;
-        buffer.append(socket.readAll());
+        if (deadline.hasExpired() || socket->state() != QLocalSocket::ConnectedState) co_return std::nullopt;
+        co_await nextSignal(socket, &QLocalSocket::readyRead, std::chrono::milliseconds(deadline.remainingTime()), {});
     }
 }
 

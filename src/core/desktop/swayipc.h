@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QString>
 #include <optional>
 
@@ -27,9 +28,9 @@ struct Message
 /// A buffer that does not start with the magic string is cleared and nothing returned.
 std::optional<Message> takeMessage(QByteArray &buffer);
 
-/// Sends one message and waits for its reply (blocking, with our time-out). Events that arrive in
-/// between are skipped. Nothing on time-out or a closed socket.
-std::optional<Message> request(QLocalSocket &socket, quint32 type, const QByteArray &payload);
+/// Sends one message on a connected socket and awaits its reply, at most our time-out. Events that arrive
+/// in between are skipped. Nothing on time-out or a closed socket.
+QCoro::Task<std::optional<Message>> request(QLocalSocket *socket, quint32 type, QByteArray payload);
 
 /// `text` quoted for sway's command parser; nothing when it holds characters sway would
 /// re-interpret (quotes, backslashes, line breaks, shell expansion).

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/x11rootbackend.h"
 
+#include "async/cancellation.h"
 #include "logging.h"
 
 #include <QImage>
@@ -144,7 +145,13 @@ QImage fillAndCrop(const QImage &image, const QSize &size)
 
 X11RootBackend::X11RootBackend(QByteArray displayName) : m_displayName(std::move(displayName)) {}
 
-std::optional<DesktopPicture> X11RootBackend::shownPicture(const DisplayTarget &display)
+QCoro::Task<std::optional<DesktopPicture>> X11RootBackend::shownPicture(DisplayTarget display)
+{
+    // Two property reads on the local X server: quick enough to stay a plain call.
+    co_return recordedPicture(display);
+}
+
+std::optional<DesktopPicture> X11RootBackend::recordedPicture(const DisplayTarget &display) const
 {
     DisplayConnection conn(m_displayName);
     if (!conn.dpy) return std::nullopt;
@@ -190,24 +197,29 @@ void X11RootBackend::adoptRendered(const QString &path, const DisplayTarget &dis
     if (!image.isNull()) m_rendered.insert(display.name, image);
 }
 
-void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                                 const QList<DisplayTarget> &)
+QCoro::Task<> X11RootBackend::showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget>)
 {
     // Decoding a large picture takes a noticeable time: use the copy rendered off the main thread
-    // when there is one for this picture and this display's size.
+    // when there is one for this picture and this display's size, else render it off the main thread now.
     QImage fitted;
     if (m_renderedPath == picture.path) fitted = m_rendered.take(display.name);
-    if (fitted.size() != display.devicePixelGeometry.size()) {
-        QString error;
-        fitted = renderForDisplay(picture.path, display, &error);
-        if (fitted.isNull())
-            throw DesktopBackendError(QStringLiteral("the picture could not be read (%1)").arg(error));
-    }
     if (m_rendered.isEmpty()) m_renderedPath.clear();
+    if (fitted.size() != display.devicePixelGeometry.size()) {
+        auto render = [path = picture.path, display] {
+            QString error;
+            QImage image = renderForDisplay(path, display, &error);
+            return std::make_pair(image, error);
+        };
+        const std::pair<QImage, QString> rendered = co_await runInBackground(std::move(render));
+        if (rendered.first.isNull())
+            throw DesktopBackendError(QStringLiteral("the picture could not be read (%1)").arg(rendered.second));
+        fitted = rendered.first;
+    }
 
     // A connection of its own: RetainPermanent keeps every resource of the connection alive after we
     // close it, and that must be the pixmap only.
-    Display *dpy = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData());
+    DisplayConnection conn(m_displayName);
+    Display *dpy = conn.dpy;
     if (!dpy) throw DesktopBackendError(QStringLiteral("the X display could not be opened"));
 
     const int screen = DefaultScreen(dpy);
@@ -216,52 +228,57 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
     const unsigned rootHeight = unsigned(DisplayHeight(dpy, screen));
     const int depth = DefaultDepth(dpy, screen);
     Visual *visual = DefaultVisual(dpy, screen);
-    if (depth < 24 || visual->c_class != TrueColor) {
-        XCloseDisplay(dpy);
+    if (depth < 24 || visual->c_class != TrueColor)
         throw DesktopBackendError(QStringLiteral("the X screen has %1-bit colour, which is not supported").arg(depth));
-    }
 
     const QRect target = display.devicePixelGeometry.intersected(QRect(0, 0, int(rootWidth), int(rootHeight)));
-    if (target.isEmpty()) {
-        XCloseDisplay(dpy);
+    if (target.isEmpty())
         throw DesktopBackendError(QStringLiteral("the display %1 lies outside the X screen").arg(display.name));
-    }
     const QImage tile = fitted.copy(target.translated(-display.devicePixelGeometry.topLeft()));
-
-    const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
-    const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);
-    RootRecord record = readRecord(dpy, root);
-    if (record.pixmap != oldRoot) record.displays = {};
+    fitted = QImage();
 
     const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
     GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    XSetForeground(dpy, gc, BlackPixel(dpy, screen));
+    XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
     // Keep what the other monitors show: start from the current background when there is one.
+    const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
     unsigned oldWidth = 0, oldHeight = 0;
     if (pixmapAlive(dpy, oldRoot, &oldWidth, &oldHeight)) {
         ErrorTrap trap(dpy);
-        XSetForeground(dpy, gc, BlackPixel(dpy, screen));
-        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
         XCopyArea(dpy, oldRoot, pixmap, gc, 0, 0, std::min(oldWidth, rootWidth), std::min(oldHeight, rootHeight), 0, 0);
-    } else {
-        XSetForeground(dpy, gc, BlackPixel(dpy, screen));
-        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
     }
 
-    XImage *ximage = XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0,
-                                  reinterpret_cast<char *>(const_cast<uchar *>(tile.constBits())),
-                                  unsigned(tile.width()), unsigned(tile.height()), 32, int(tile.bytesPerLine()));
-    if (!ximage) {
-        XFreeGC(dpy, gc);
-        XFreePixmap(dpy, pixmap);
-        XCloseDisplay(dpy);
-        throw DesktopBackendError(QStringLiteral("the X server could not take the picture"));
+    // The upload of a whole monitor's pixels took the X connection (and so the event loop) for tens of
+    // milliseconds: send it in bands, letting the event loop run between them. The pixmap is not shown
+    // until the end, so nobody sees a half-painted background.
+    const int rowsPerBand = std::max(1, int(uploadBandBytes / std::max<qsizetype>(1, tile.bytesPerLine())));
+    for (int top = 0; top < tile.height(); top += rowsPerBand) {
+        const int rows = std::min(rowsPerBand, tile.height() - top);
+        XImage *band = XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0,
+                                    reinterpret_cast<char *>(const_cast<uchar *>(tile.constScanLine(top))),
+                                    unsigned(tile.width()), unsigned(rows), 32, int(tile.bytesPerLine()));
+        if (!band) {
+            XFreeGC(dpy, gc);
+            XFreePixmap(dpy, pixmap);
+            throw DesktopBackendError(QStringLiteral("the X server could not take the picture"));
+        }
+        band->byte_order = LSBFirst; // QImage::Format_RGB32 is 0xffRRGGBB in host order
+        XPutImage(dpy, pixmap, gc, band, 0, 0, target.x(), target.y() + top, unsigned(tile.width()), unsigned(rows));
+        band->data = nullptr; // owned by the QImage
+        XDestroyImage(band);
+        XFlush(dpy);
+        if (top + rows < tile.height()) co_await sleepFor(std::chrono::milliseconds(0), {});
     }
-    ximage->byte_order = LSBFirst; // QImage::Format_RGB32 is 0xffRRGGBB in host order
-    XPutImage(dpy, pixmap, gc, ximage, 0, 0, target.x(), target.y(), unsigned(tile.width()), unsigned(tile.height()));
-    ximage->data = nullptr; // owned by the QImage
-    XDestroyImage(ximage);
     XFreeGC(dpy, gc);
 
+    // Read what the root shows only now: the bands gave other programs time to change it.
+    const Pixmap shownRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
+    const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);
+    RootRecord record = readRecord(dpy, root);
+    if (record.pixmap != shownRoot) record.displays = {};
+
+    // The switch, in one go: properties, background, repaint.
     const Atom rootAtom = atom(dpy, "_XROOTPMAP_ID");
     const Atom esetrootAtom = atom(dpy, "ESETROOT_PMAP_ID");
     XChangeProperty(dpy, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
@@ -281,13 +298,14 @@ void X11RootBackend::showPicture(const DisplayTarget &display, const DesktopPict
     XClearWindow(dpy, root);
 
     // The Esetroot convention: the program that set the previous background left its client alive
-    // to keep the pixmap; killing that client frees it (ours included, from the previous change).
-    if (oldEsetroot && oldEsetroot != pixmap && pixmapAlive(dpy, oldEsetroot)) {
+    // to keep the pixmap, and named it in both properties; killing that client frees it (ours included,
+    // from the previous change). When the two differ, ESETROOT_PMAP_ID is a leftover that may name a
+    // resource of a client still in use, so it is left alone.
+    if (oldEsetroot && oldEsetroot == shownRoot && oldEsetroot != pixmap && pixmapAlive(dpy, oldEsetroot)) {
         ErrorTrap trap(dpy);
         XKillClient(dpy, oldEsetroot);
     }
     XSetCloseDownMode(dpy, RetainPermanent);
-    XCloseDisplay(dpy);
     qCDebug(lcDesktop).noquote() << "Root pixmap" << Qt::hex << pixmap << "shows" << picture.path << "on"
                                  << display.name;
 }

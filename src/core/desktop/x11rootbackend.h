@@ -19,10 +19,8 @@ public:
 
     QString desktopName() const override { return QStringLiteral("X11"); }
     bool perDisplay() const override { return true; }
-    bool readsBackFromDesktop() const override { return false; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                     const QList<DisplayTarget> &allDisplays) override;
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
 
     std::function<QImage(const QString &path, const DisplayTarget &display)> renderer() const override;
     void adoptRendered(const QString &path, const DisplayTarget &display, const QImage &image) override;
@@ -33,7 +31,12 @@ public:
     /// Name of the root-window property that holds our record.
     static constexpr const char *recordProperty = "_STARVANE_WALLPAPERS";
 
+    /// Pixels sent to the X server per event-loop turn while uploading a picture.
+    static constexpr qsizetype uploadBandBytes = 1 << 20;
+
 private:
+    std::optional<DesktopPicture> recordedPicture(const DisplayTarget &display) const;
+
     QByteArray m_displayName;
     // Rendered ahead of showPicture, keyed by path and display name; at most one picture's worth.
     QString m_renderedPath;

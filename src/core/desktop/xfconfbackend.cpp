@@ -48,49 +48,56 @@ XfconfBackend::XfconfBackend(QDBusConnection bus, Workspaces workspaces)
 {
 }
 
-std::optional<QVariant> XfconfBackend::property(const QString &name) const
+QCoro::Task<std::optional<QVariant>> XfconfBackend::property(QString name) const
 {
-    const QDBusMessage reply =
-        callDesktopService(m_bus, service, objectPath, interfaceName, QStringLiteral("GetProperty"), {channel, name});
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return std::nullopt;
-    return unwrap(reply.arguments().first());
+    // Argument lists are built before any co_await: GCC 12 cannot keep a braced list inside one.
+    const QVariantList arguments{channel, name};
+    const QDBusMessage reply = co_await callDesktopService(m_bus, service, objectPath, interfaceName,
+                                                           QStringLiteral("GetProperty"), arguments);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) co_return std::nullopt;
+    co_return unwrap(reply.arguments().first());
 }
 
-void XfconfBackend::setProperty(const QString &name, const QVariant &value)
+QCoro::Task<> XfconfBackend::setProperty(QString name, QVariant value)
 {
-    callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("SetProperty"),
-                              {channel, name, QVariant::fromValue(QDBusVariant(value))}, QStringLiteral("XFCE"));
+    const QVariantList arguments{channel, name, QVariant::fromValue(QDBusVariant(value))};
+    co_await callDesktopServiceOrThrow(m_bus, service, objectPath, interfaceName, QStringLiteral("SetProperty"),
+                                       arguments, QStringLiteral("XFCE"));
 }
 
-QVariantMap XfconfBackend::monitorProperties(const QString &prefix) const
+QCoro::Task<QVariantMap> XfconfBackend::monitorProperties(QString prefix) const
 {
-    const QDBusMessage reply = callDesktopService(m_bus, service, objectPath, interfaceName,
-                                                  QStringLiteral("GetAllProperties"), {channel, prefix});
+    const QVariantList arguments{channel, prefix};
+    const QDBusMessage reply = co_await callDesktopService(m_bus, service, objectPath, interfaceName,
+                                                           QStringLiteral("GetAllProperties"), arguments);
     QVariantMap result;
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return result;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) co_return result;
     const QDBusArgument argument = reply.arguments().first().value<QDBusArgument>();
     QMap<QString, QDBusVariant> raw;
     argument >> raw;
     for (auto it = raw.cbegin(); it != raw.cend(); ++it)
         result.insert(it.key(), unwrap(it.value().variant()));
-    return result;
+    co_return result;
 }
 
-int XfconfBackend::workspaceShown() const
+QCoro::Task<int> XfconfBackend::workspaceShown() const
 {
     // Without the mode property xfdesktop 4.18 shows one workspace's picture everywhere.
-    const std::optional<QVariant> single = property(QStringLiteral("/backdrop/single-workspace-mode"));
-    if (!single || single->toBool())
-        return property(QStringLiteral("/backdrop/single-workspace-number")).value_or(QVariant(0)).toInt();
-    return m_workspaces.current ? m_workspaces.current().value_or(0) : 0;
+    const std::optional<QVariant> single = co_await property(QStringLiteral("/backdrop/single-workspace-mode"));
+    if (!single || single->toBool()) {
+        const std::optional<QVariant> number = co_await property(QStringLiteral("/backdrop/single-workspace-number"));
+        co_return number.value_or(QVariant(0)).toInt();
+    }
+    co_return m_workspaces.current ? m_workspaces.current().value_or(0) : 0;
 }
 
-std::optional<DesktopPicture> XfconfBackend::shownPicture(const DisplayTarget &display)
+QCoro::Task<std::optional<DesktopPicture>> XfconfBackend::shownPicture(DisplayTarget display)
 {
     const QString prefix = monitorPrefix(display);
-    const QVariantMap all = monitorProperties(prefix);
-    const QString shown = all.value(workspaceProperty(prefix, workspaceShown(), imageKey)).toString();
-    if (shown.isEmpty()) return std::nullopt;
+    const QVariantMap all = co_await monitorProperties(prefix);
+    const int workspace = co_await workspaceShown();
+    const QString shown = all.value(workspaceProperty(prefix, workspace, imageKey)).toString();
+    if (shown.isEmpty()) co_return std::nullopt;
 
     // Remember every workspace's picture and style, so that a roll-back puts each one back.
     QVariantMap workspaces;
@@ -98,32 +105,31 @@ std::optional<DesktopPicture> XfconfBackend::shownPicture(const DisplayTarget &d
     for (auto it = all.cbegin(); it != all.cend(); ++it) {
         if (key.match(it.key()).hasMatch()) workspaces.insert(it.key(), it.value());
     }
-    return DesktopPicture{shown, {{workspacesOption, workspaces}}};
+    co_return DesktopPicture{shown, {{workspacesOption, workspaces}}};
 }
 
-void XfconfBackend::showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                                const QList<DisplayTarget> &)
+QCoro::Task<> XfconfBackend::showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget>)
 {
     const QString prefix = monitorPrefix(display);
     const QVariantMap previous = picture.options.value(workspacesOption).toMap();
     if (!previous.isEmpty()) {
         for (auto it = previous.cbegin(); it != previous.cend(); ++it)
-            setProperty(it.key(), it.value());
-        return;
+            co_await setProperty(it.key(), it.value());
+        co_return;
     }
 
     // Every workspace the window manager has, and every one xfdesktop already configured.
     int count = m_workspaces.count ? m_workspaces.count().value_or(1) : 1;
     static const QRegularExpression workspaceKey(QStringLiteral("/workspace(\\d+)/"));
-    const QVariantMap existing = monitorProperties(prefix);
+    const QVariantMap existing = co_await monitorProperties(prefix);
     for (auto it = existing.cbegin(); it != existing.cend(); ++it) {
         const QRegularExpressionMatch match = workspaceKey.match(it.key());
         if (match.hasMatch()) count = std::max(count, match.captured(1).toInt() + 1);
     }
     count = std::clamp(count, 1, 64);
     for (int workspace = 0; workspace < count; ++workspace) {
-        setProperty(workspaceProperty(prefix, workspace, styleKey), zoomedImageStyle);
-        setProperty(workspaceProperty(prefix, workspace, imageKey), picture.path);
+        co_await setProperty(workspaceProperty(prefix, workspace, styleKey), zoomedImageStyle);
+        co_await setProperty(workspaceProperty(prefix, workspace, imageKey), picture.path);
     }
     qCDebug(lcDesktop).noquote() << "xfconf" << prefix << "shows" << picture.path << "on" << count << "workspace(s)";
 }

@@ -26,18 +26,16 @@ public:
 
     QString desktopName() const override { return QStringLiteral("XFCE"); }
     bool perDisplay() const override { return true; }
-    bool readsBackFromDesktop() const override { return true; }
-    std::optional<DesktopPicture> shownPicture(const DisplayTarget &display) override;
-    void showPicture(const DisplayTarget &display, const DesktopPicture &picture,
-                     const QList<DisplayTarget> &allDisplays) override;
+    QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
+    QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
 
     static constexpr int zoomedImageStyle = 5;
 
 private:
-    std::optional<QVariant> property(const QString &name) const;
-    void setProperty(const QString &name, const QVariant &value);
-    QVariantMap monitorProperties(const QString &monitorPrefix) const;
-    int workspaceShown() const;
+    QCoro::Task<std::optional<QVariant>> property(QString name) const;
+    QCoro::Task<> setProperty(QString name, QVariant value);
+    QCoro::Task<QVariantMap> monitorProperties(QString monitorPrefix) const;
+    QCoro::Task<int> workspaceShown() const;
 
     QDBusConnection m_bus;
     Workspaces m_workspaces;
