@@ -17,6 +17,7 @@
 #include "awaittask.h"
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 using namespace Starvane;
 
@@ -27,14 +28,19 @@ class FakeWallpaperPortal : public QObject, protected QDBusContext
 public:
     QMutex mutex;
     uint response = 0;
+    int answerDelayMs = 0;
     QString uri;
+    QStringList uris;
     QVariantMap options;
 
 public Q_SLOTS:
     QDBusObjectPath SetWallpaperURI(const QString &, const QString &wallpaper, const QVariantMap &wanted)
     {
         QMutexLocker lock(&mutex);
+        // A busy desktop: this thread sleeps, the client's must not.
+        QThread::msleep(answerDelayMs);
         uri = wallpaper;
+        uris << wallpaper;
         options = wanted;
         QString sender = message().service().mid(1);
         sender.replace(QLatin1Char('.'), QLatin1Char('_'));
@@ -126,6 +132,48 @@ private Q_SLOTS:
         QCOMPARE(m_portal->options.value("show-preview").toBool(), false);
         lock.unlock();
         QDBusConnection::disconnectFromBus(name);
+    }
+
+    void slowPortalLeavesTheEventLoopRunningAndKeepsOrder()
+    {
+        const QString last = m_dir.filePath(QStringLiteral("Pillars cd34.jpg"));
+        QFile f(last);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        {
+            QMutexLocker lock(&m_portal->mutex);
+            m_portal->response = 0;
+            m_portal->answerDelayMs = 2000;
+            m_portal->uris.clear();
+        }
+        QDBusConnection client = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("slow"));
+        LinuxWallpaperApplier applier(std::make_unique<PortalBackend>(QStringLiteral("river"), client), displays);
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(20);
+
+        // Back to back: the first is with the portal, the second waits and is then given up, the third
+        // (the same picture as the second) must still be shown.
+        std::stop_source givenUp;
+        QCoro::Task<> first = applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {});
+        QCoro::Task<> second = applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays,
+                                                      givenUp.get_token());
+        QCoro::Task<> third = applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays, {});
+        givenUp.request_stop();
+        Testing::awaitTask(std::move(first));
+        QVERIFY_THROWS_EXCEPTION(CancelledError, Testing::awaitTask(std::move(second)));
+        Testing::awaitTask(std::move(third));
+        QVERIFY2(ticks > 5, qPrintable(QString::number(ticks)));
+
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(last)});
+        QMutexLocker lock(&m_portal->mutex);
+        QCOMPARE(m_portal->uris, (QStringList{QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded),
+                                              QUrl::fromLocalFile(last).toString(QUrl::FullyEncoded)}));
+        m_portal->answerDelayMs = 0;
+        lock.unlock();
+        QDBusConnection::disconnectFromBus(QStringLiteral("slow"));
     }
 
     void portalWithoutTheWallpaperInterface()

@@ -212,19 +212,41 @@ private Q_SLOTS:
                  (QList<std::optional<QUrl>>{url(m_strip), std::nullopt}));
     }
 
+    void previousPixmapIsFreed_data()
+    {
+        QTest::addColumn<bool>("foreignLeftover");
+        QTest::newRow("ours from the change before") << false;
+        QTest::newRow("another client's ESETROOT_PMAP_ID, not the root's") << true;
+    }
     void previousPixmapIsFreed()
     {
         // Every change leaves one retained pixmap the size of the whole screen on the server; the
-        // one before it must go, or each rotation would leak 16 MB of X server memory here.
+        // one before it must go, or each rotation would leak 16 MB of X server memory here. Only
+        // the client that owns the root's own pixmap may be killed for it.
+        QFETCH(bool, foreignLeftover);
         LinuxWallpaperApplier applier(std::make_unique<X11RootBackend>());
         Testing::awaitTask(applier.applyWallpaper(url(m_strip), DisplayScope::allDisplays, {}));
         const unsigned long first = rootPixmap();
         QVERIFY(first && pixmapExists(first));
+        Display *other = nullptr;
+        Pixmap foreign = 0;
+        if (foreignLeftover) {
+            other = XOpenDisplay(nullptr);
+            foreign = XCreatePixmap(other, DefaultRootWindow(other), 16, 16, unsigned(DefaultDepth(other, 0)));
+            XChangeProperty(other, DefaultRootWindow(other), XInternAtom(other, "ESETROOT_PMAP_ID", False), XA_PIXMAP,
+                            32, PropModeReplace, reinterpret_cast<const unsigned char *>(&foreign), 1);
+            XSync(other, False);
+        }
         Testing::awaitTask(applier.applyWallpaper(url(m_portrait), DisplayScope::mainDisplay, {}));
         const unsigned long second = rootPixmap();
         QVERIFY(second != first);
         QVERIFY(pixmapExists(second));
-        QVERIFY(!pixmapExists(first));
+        if (foreignLeftover) {
+            QVERIFY(pixmapExists(foreign));
+            XCloseDisplay(other);
+        } else {
+            QVERIFY(!pixmapExists(first));
+        }
     }
 
     void unreadablePictureIsRefused()
