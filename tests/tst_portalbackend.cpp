@@ -136,11 +136,7 @@ private Q_SLOTS:
 
     void slowPortalLeavesTheEventLoopRunningAndKeepsOrder()
     {
-        const QString last = m_dir.filePath(QStringLiteral("Pillars cd34.jpg"));
-        QFile f(last);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x");
-        f.close();
+        const QString last = Test::writeStandInFile(m_dir, QStringLiteral("Pillars cd34.jpg"));
         {
             QMutexLocker lock(&m_portal->mutex);
             m_portal->response = 0;
@@ -158,8 +154,8 @@ private Q_SLOTS:
         // (the same picture as the second) must still be shown.
         std::stop_source givenUp;
         QCoro::Task<> first = applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {});
-        QCoro::Task<> second = applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays,
-                                                      givenUp.get_token());
+        QCoro::Task<> second =
+            applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays, givenUp.get_token());
         QCoro::Task<> third = applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays, {});
         givenUp.request_stop();
         Testing::awaitTask(std::move(first));
