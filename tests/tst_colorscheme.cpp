@@ -7,6 +7,8 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
 #include <QPalette>
 #include <QProcess>
 #include <QSignalSpy>
@@ -89,6 +91,23 @@ class TestColorScheme : public QObject
         QVERIFY(bus.send(signal));
     }
 
+    static QList<qint64> childProcesses()
+    {
+        QList<qint64> children;
+        const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &task : tasks) {
+            QFile file(QStringLiteral("/proc/self/task/%1/children").arg(task));
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const QList<QByteArray> pids = file.readAll().simplified().split(' ');
+            for (const QByteArray &pid : pids) {
+                if (!pid.isEmpty())
+                    children << pid.toLongLong();
+            }
+        }
+        return children;
+    }
+
     static bool haveGSettingsSchema()
     {
         QProcess p;
@@ -148,7 +167,7 @@ private Q_SLOTS:
         palette.setColor(QPalette::Window, dark ? Qt::white : Qt::black);
         QApplication::setPalette(palette);
 
-        ColorSchemeProvider provider(connect(QStringLiteral("app")), QStringLiteral("/nonexistent/gsettings"));
+        ColorSchemeProvider provider(connect(QStringLiteral("app")), QString());
         QCOMPARE(provider.isDark(), dark);
         QCOMPARE(provider.source(), ColorSchemeProvider::Source::portal);
         QApplication::setPalette(QPalette());
@@ -158,7 +177,7 @@ private Q_SLOTS:
     void portalChangeSwitchesAtOnce()
     {
         QDBusConnection portal = startPortal(2);
-        ColorSchemeProvider provider(connect(QStringLiteral("app")), QStringLiteral("/nonexistent/gsettings"));
+        ColorSchemeProvider provider(connect(QStringLiteral("app")), QString());
         QVERIFY(!provider.isDark());
         QSignalSpy spy(&provider, &ColorSchemeProvider::darkChanged);
         emitSettingChanged(portal, 1);
@@ -172,7 +191,7 @@ private Q_SLOTS:
 
     void portalStartingLaterIsFollowed()
     {
-        ColorSchemeProvider provider(connect(QStringLiteral("app")), QStringLiteral("/nonexistent/gsettings"));
+        ColorSchemeProvider provider(connect(QStringLiteral("app")), QString());
         QCOMPARE(provider.source(), ColorSchemeProvider::Source::palette);
         QDBusConnection portal = startPortal(1);
         QTRY_VERIFY(provider.isDark());
@@ -189,9 +208,11 @@ private Q_SLOTS:
             QSKIP("gsettings or the org.gnome.desktop.interface color-scheme key is not installed");
         gsettingsSet(QStringLiteral("prefer-dark"));
         QDBusConnection portal = startPortal(0);
-        ColorSchemeProvider provider(connect(QStringLiteral("app")), QStringLiteral("gsettings"));
+        ColorSchemeProvider provider(connect(QStringLiteral("app")), QStringLiteral("org.gnome.desktop.interface"));
         QVERIFY(provider.isDark());
         QCOMPARE(provider.source(), ColorSchemeProvider::Source::gsettings);
+        // Watching costs no helper process: the bus daemon is our only child.
+        QCOMPARE(childProcesses(), QList<qint64>{m_daemon.processId()});
 
         // The monitor notices a change made elsewhere.
         QSignalSpy spy(&provider, &ColorSchemeProvider::darkChanged);
@@ -207,7 +228,8 @@ private Q_SLOTS:
         QPalette dark = QApplication::palette();
         dark.setColor(QPalette::Window, QColor(30, 30, 30));
         QApplication::setPalette(dark);
-        ColorSchemeProvider provider(QDBusConnection(QString()), QStringLiteral("/nonexistent/gsettings"));
+        // A schema that is not installed must not take the process down with it.
+        ColorSchemeProvider provider(QDBusConnection(QString()), QStringLiteral("org.example.NotInstalled"));
         QVERIFY(provider.isDark());
         QCOMPARE(provider.source(), ColorSchemeProvider::Source::palette);
 

@@ -3,6 +3,7 @@
 
 #include "logging.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -12,8 +13,8 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>
-#include <QProcess>
-#include <QRegularExpression>
+
+#include <gio/gio.h>
 
 namespace Starvane {
 
@@ -25,24 +26,24 @@ const QString kAppearanceNamespace = QStringLiteral("org.freedesktop.appearance"
 const QString kColorSchemeKey = QStringLiteral("color-scheme");
 const QString kGnomeSchema = QStringLiteral("org.gnome.desktop.interface");
 constexpr int kPortalTimeoutMs = 1000;
-constexpr int kProcessTimeoutMs = 2000;
+constexpr char kColorSchemeKeyUtf8[] = "color-scheme";
 
-// "'prefer-dark'" → "prefer-dark"; anything unquoted is passed through.
-QString unquote(QString text)
+QString readColorScheme(GSettings *settings)
 {
-    static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
-    const auto m = quoted.match(text);
-    return m.hasMatch() ? m.captured(1) : text.trimmed();
+    gchar *value = g_settings_get_string(settings, kColorSchemeKeyUtf8);
+    const QString scheme = QString::fromUtf8(value);
+    g_free(value);
+    return scheme;
 }
 } // namespace
 
 ColorSchemeProvider::ColorSchemeProvider(QObject *parent)
-    : ColorSchemeProvider(QDBusConnection::sessionBus(), QStringLiteral("gsettings"), parent)
+    : ColorSchemeProvider(QDBusConnection::sessionBus(), kGnomeSchema, parent)
 {
 }
 
-ColorSchemeProvider::ColorSchemeProvider(QDBusConnection bus, QString gsettingsProgram, QObject *parent)
-    : QObject(parent), m_bus(std::move(bus)), m_gsettingsProgram(std::move(gsettingsProgram))
+ColorSchemeProvider::ColorSchemeProvider(QDBusConnection bus, QString gsettingsSchema, QObject *parent)
+    : QObject(parent), m_bus(std::move(bus)), m_gsettingsSchema(std::move(gsettingsSchema))
 {
     if (qGuiApp)
         qGuiApp->installEventFilter(this);
@@ -133,51 +134,44 @@ void ColorSchemeProvider::onSettingChanged(const QString &ns, const QString &key
 
 void ColorSchemeProvider::readGSettings()
 {
-    if (m_gsettingsQueried)
+    if (m_settings || m_gsettingsSchema.isEmpty())
         return;
-    m_gsettingsQueried = true;
-    // The command-line tool rather than GIO: asking GIO for a schema that is not installed aborts
-    // the process, while the tool just fails.
-    QProcess get;
-    get.start(m_gsettingsProgram, {QStringLiteral("get"), kGnomeSchema, kColorSchemeKey});
-    if (!get.waitForFinished(kProcessTimeoutMs) || get.exitStatus() != QProcess::NormalExit || get.exitCode() != 0) {
-        get.kill();
-        get.waitForFinished(100);
+    // Look the schema up first: GIO aborts the whole process when asked to open one that is not installed.
+    GSettingsSchemaSource *source = g_settings_schema_source_get_default();
+    GSettingsSchema *schema =
+        source ? g_settings_schema_source_lookup(source, m_gsettingsSchema.toUtf8().constData(), TRUE) : nullptr;
+    if (!schema)
         return;
-    }
-    m_gsettingsScheme = unquote(QString::fromUtf8(get.readAllStandardOutput()));
-    startGSettingsMonitor();
+    if (g_settings_schema_has_key(schema, kColorSchemeKeyUtf8))
+        m_settings = g_settings_new_full(schema, nullptr, nullptr);
+    g_settings_schema_unref(schema);
+    if (!m_settings)
+        return;
+    // GIO announces changes on the main thread's GLib context, which Qt's event loop runs on Linux
+    // unless Qt was told not to (QT_NO_GLIB). Then we still read the value once.
+    const QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || !dispatcher->inherits("QEventDispatcherGlib"))
+        qCInfo(lcApp) << "The event loop does not run GLib's: colour scheme changes in GSettings will not be followed";
+    // Connected before reading: some settings backends only report keys that were read.
+    m_changedHandler = g_signal_connect(m_settings, "changed::color-scheme", G_CALLBACK(onGSettingsChanged), this);
+    m_gsettingsScheme = readColorScheme(m_settings);
 }
 
-void ColorSchemeProvider::startGSettingsMonitor()
+void ColorSchemeProvider::onGSettingsChanged(GSettings *settings, const char *, void *self)
 {
-    if (m_monitor)
-        return;
-    m_monitor = new QProcess(this);
-    connect(m_monitor, &QProcess::readyReadStandardOutput, this, [this] {
-        while (m_monitor && m_monitor->canReadLine()) {
-            // "color-scheme: 'prefer-dark'"
-            const QString line = QString::fromUtf8(m_monitor->readLine());
-            const qsizetype colon = line.indexOf(QLatin1Char(':'));
-            if (colon < 0 || line.left(colon).trimmed() != kColorSchemeKey)
-                continue;
-            m_gsettingsScheme = unquote(line.mid(colon + 1));
-            evaluate();
-        }
-    });
-    m_monitor->start(m_gsettingsProgram, {QStringLiteral("monitor"), kGnomeSchema, kColorSchemeKey});
+    auto *provider = static_cast<ColorSchemeProvider *>(self);
+    provider->m_gsettingsScheme = readColorScheme(settings);
+    provider->evaluate();
 }
 
 void ColorSchemeProvider::stopGSettingsMonitor()
 {
-    if (!m_monitor)
+    if (!m_settings)
         return;
-    m_monitor->disconnect(this);
-    m_monitor->kill();
-    m_monitor->waitForFinished(500);
-    delete m_monitor;
-    m_monitor = nullptr;
-    m_gsettingsQueried = false;
+    g_signal_handler_disconnect(m_settings, m_changedHandler);
+    g_object_unref(m_settings);
+    m_settings = nullptr;
+    m_changedHandler = 0;
 }
 
 bool ColorSchemeProvider::eventFilter(QObject *watched, QEvent *event)

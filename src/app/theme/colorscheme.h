@@ -7,7 +7,7 @@
 #include <optional>
 
 class QDBusVariant;
-class QProcess;
+typedef struct _GSettings GSettings;
 
 namespace Starvane {
 
@@ -23,9 +23,10 @@ class ColorSchemeProvider : public QObject
 public:
     enum class Source { portal, gsettings, palette };
 
-    /// Uses the session bus and the `gsettings` tool on PATH.
+    /// Uses the session bus and GNOME's interface settings.
     explicit ColorSchemeProvider(QObject *parent = nullptr);
-    ColorSchemeProvider(QDBusConnection bus, QString gsettingsProgram, QObject *parent = nullptr);
+    /// `gsettingsSchema` holds a `color-scheme` key like GNOME's; empty for none.
+    ColorSchemeProvider(QDBusConnection bus, QString gsettingsSchema, QObject *parent = nullptr);
     ~ColorSchemeProvider() override;
 
     bool isDark() const { return m_dark; }
@@ -49,17 +50,17 @@ private:
     void subscribeToPortal();
     void readPortal(bool blocking);
     void readGSettings();
-    void startGSettingsMonitor();
     void stopGSettingsMonitor();
     void evaluate();
+    static void onGSettingsChanged(GSettings *settings, const char *key, void *self);
 
     QDBusConnection m_bus;
-    QString m_gsettingsProgram;
+    QString m_gsettingsSchema;
     bool m_portalSubscribed = false;
     std::optional<uint> m_portalScheme;
     std::optional<QString> m_gsettingsScheme;
-    bool m_gsettingsQueried = false;
-    QProcess *m_monitor = nullptr;
+    GSettings *m_settings = nullptr;
+    unsigned long m_changedHandler = 0;
     bool m_dark = false;
     Source m_source = Source::palette;
 };
