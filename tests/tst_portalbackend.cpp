@@ -151,16 +151,19 @@ private Q_SLOTS:
         ticker.start(20);
 
         // Back to back: the first is with the portal, the second waits and is then given up, the third
-        // (the same picture as the second) must still be shown.
+        // (the same picture as the second) must still be shown, and the fourth, asking for that picture
+        // again while the third waits (as workspace switches do), shares its apply.
         std::stop_source givenUp;
         QCoro::Task<> first = applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {});
         QCoro::Task<> second =
             applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays, givenUp.get_token());
         QCoro::Task<> third = applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays, {});
+        QCoro::Task<> fourth = applier.applyWallpaper(QUrl::fromLocalFile(last), DisplayScope::allDisplays, {});
         givenUp.request_stop();
         Testing::awaitTask(std::move(first));
         QVERIFY_THROWS_EXCEPTION(CancelledError, Testing::awaitTask(std::move(second)));
         Testing::awaitTask(std::move(third));
+        Testing::awaitTask(std::move(fourth));
         QVERIFY2(ticks > 5, qPrintable(QString::number(ticks)));
 
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(last)});
