@@ -128,7 +128,6 @@ QCoro::Task<> LinuxWallpaperApplier::applyWallpaper(QUrl file, DisplayScope scop
     }
 
     auto turn = std::make_shared<Turn>();
-    turn->id = ++m_lastTurn;
     turn->file = file;
     turn->scope = scope;
     m_turns.push_back(turn);

@@ -35,7 +35,6 @@ private:
     /// One requested apply, from the moment it is queued until it has ended.
     struct Turn
     {
-        quint64 id = 0;
         QUrl file;
         DisplayScope scope = DisplayScope::allDisplays;
         bool started = false;
@@ -57,7 +56,6 @@ private:
     DisplaySource m_displays;
     // Applies run one at a time in the order they were asked for; the front one runs.
     std::list<std::shared_ptr<Turn>> m_turns;
-    quint64 m_lastTurn = 0;
     // Fires (from the event loop) whenever an apply ends: the waiting ones look again.
     std::unique_ptr<QTimer> m_turnEnded = std::make_unique<QTimer>();
 };
