@@ -237,17 +237,21 @@ QCoro::Task<> X11RootBackend::showPicture(DisplayTarget display, DesktopPicture 
     const QImage tile = fitted.copy(target.translated(-display.devicePixelGeometry.topLeft()));
     fitted = QImage();
 
-    const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
-    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
-    XSetForeground(dpy, gc, BlackPixel(dpy, screen));
-    XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
     // Keep what the other monitors show: start from the current background when there is one.
     const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
     unsigned oldWidth = 0, oldHeight = 0;
-    if (pixmapAlive(dpy, oldRoot, &oldWidth, &oldHeight)) {
-        ErrorTrap trap(dpy);
+    const bool keepOld = pixmapAlive(dpy, oldRoot, &oldWidth, &oldHeight);
+    // From here on nothing waits for the server until the switch: its copying and filling overlap our
+    // event loop. The old pixmap may vanish meanwhile; the trap turns that error into a black area.
+    ErrorTrap trap(dpy);
+    const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
+    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    XSetForeground(dpy, gc, BlackPixel(dpy, screen));
+    if (!keepOld || oldWidth < rootWidth || oldHeight < rootHeight)
+        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
+    if (keepOld)
         XCopyArea(dpy, oldRoot, pixmap, gc, 0, 0, std::min(oldWidth, rootWidth), std::min(oldHeight, rootHeight), 0, 0);
-    }
+    XFlush(dpy);
 
     // The upload of a whole monitor's pixels took the X connection (and so the event loop) for tens of
     // milliseconds: send it in bands, letting the event loop run between them. The pixmap is not shown
@@ -268,7 +272,8 @@ QCoro::Task<> X11RootBackend::showPicture(DisplayTarget display, DesktopPicture 
         band->data = nullptr; // owned by the QImage
         XDestroyImage(band);
         XFlush(dpy);
-        if (top + rows < tile.height()) co_await sleepFor(std::chrono::milliseconds(0), {});
+        // After the last band too: the server digests it before the switch asks it anything.
+        co_await sleepFor(std::chrono::milliseconds(0), {});
     }
     XFreeGC(dpy, gc);
 
