@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThreadPool>
 
@@ -202,16 +203,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("hasDate");
         QTest::addColumn<bool>("hasSize");
-        QTest::newRow("date and resolution") << true << true;
-        QTest::newRow("date alone, no dot") << true << false;
-        QTest::newRow("resolution alone") << false << true;
-        QTest::newRow("neither") << false << false;
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("dateText");
+        QTest::newRow("date and resolution") << true << true << "en_US" << "2005-04-25";
+        QTest::newRow("date alone, no dot") << true << false << "en_US" << "2005-04-25";
+        QTest::newRow("resolution alone") << false << true << "en_US" << "";
+        QTest::newRow("neither") << false << false << "en_US" << "";
+        QTest::newRow("German date") << true << true << "de_DE" << "25.04.2005";
+        QTest::newRow("French date") << true << true << "fr_FR" << "25/04/2005";
     }
 
     void metadataLine()
     {
         QFETCH(bool, hasDate);
         QFETCH(bool, hasSize);
+        QFETCH(QString, locale);
+        QFETCH(QString, dateText);
+        const QLocale previous;
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(previous); });
         HubbleImage image = makeImage(QStringLiteral("heic0506a"));
         image.dateCaptured = hasDate ? std::optional<QString>(QStringLiteral("2005-04-25")) : std::nullopt;
         if (!hasSize)
@@ -222,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(shown(card.get(), "resolution"), hasSize);
         QCOMPARE(shown(card.get(), "metadataSeparator"), hasDate && hasSize);
         if (hasDate)
-            QCOMPARE(card->findChild<QLabel *>(QStringLiteral("dateCaptured"))->text(), QStringLiteral("2005-04-25"));
+            QCOMPARE(card->findChild<QLabel *>(QStringLiteral("dateCaptured"))->text(), dateText);
         if (hasSize)
             QCOMPARE(card->findChild<QLabel *>(QStringLiteral("resolution"))->text(), *image.resolutionLabel());
         QCOMPARE(card->findChild<QLabel *>(QStringLiteral("metadataSeparator"))->text(), QStringLiteral("·"));

@@ -13,13 +13,32 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
+#include <QDate>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace Starvane {
+
+namespace {
+// The archive gives an ISO date or just a year. English keeps that form; other languages write the
+// day their own way, always with the full year.
+QString capturedDateText(const QString &raw)
+{
+    const QLocale locale;
+    const QDate date = QDate::fromString(raw, Qt::ISODate);
+    if (!date.isValid() || locale.language() == QLocale::English || locale.language() == QLocale::C)
+        return raw;
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return locale.toString(date, format);
+}
+} // namespace
+
 
 using VelmoraTheme::Color;
 
@@ -274,7 +293,7 @@ void WallpaperPreviewCard::refresh()
     if (m_image) {
         const std::optional<QString> date = m_image->dateCaptured;
         const std::optional<QString> resolution = m_image->resolutionLabel();
-        m_dateLabel->setText(date.value_or(QString()));
+        m_dateLabel->setText(date ? capturedDateText(*date) : QString());
         m_dateLabel->setVisible(date.has_value());
         m_resolutionLabel->setText(resolution.value_or(QString()));
         m_resolutionLabel->setVisible(resolution.has_value());
