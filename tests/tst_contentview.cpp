@@ -8,6 +8,7 @@
 #include "relativetime.h"
 #include "settingscard.h"
 #include "storeharness.h"
+#include "translations.h"
 #include "velmoratheme.h"
 
 #include <QAccessible>
@@ -15,7 +16,9 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
+#include <QTranslator>
 
 using namespace Starvane;
 using namespace Starvane::Testing;
@@ -68,6 +71,37 @@ class TestContentView : public QObject
     }
 
 private Q_SLOTS:
+    void skipReasonsSpeakTheUsersLanguage_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("observatory"); // empty: not a single observation
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("de, not an observation") << "de" << "" << "Bild übersprungen: keine einzelne Hubble-Beobachtung.";
+        QTest::newRow("de, other observatory")
+            << "de" << "ALMA" << "Bild übersprungen: enthält Daten anderer Observatorien (ALMA).";
+        QTest::newRow("fr, not an observation")
+            << "fr" << "" << "Image ignorée\u00a0: ce n’est pas une observation unique de Hubble.";
+    }
+
+    void skipReasonsSpeakTheUsersLanguage()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, observatory);
+        QFETCH(QString, shown);
+        const auto restore = qScopeGuard([] {
+            for (QTranslator *t : qApp->findChildren<QTranslator *>()) {
+                QCoreApplication::removeTranslator(t);
+                delete t;
+            }
+            QLocale::setDefault(QLocale::c());
+        });
+        QVERIFY(!installTranslations({language}).isEmpty());
+        const QString reason =
+            observatory.isEmpty() ? ineligibleBecauseNotObservation() : ineligibleBecauseOtherObservatory(observatory);
+        const QString description = HubbleAPIError::ineligibleImage(reason).description();
+        QCOMPARE(localizedErrorMessage(description), shown);
+    }
+
     void initTestCase() { Appearance::instance().setOverride(false); }
 
     void window()

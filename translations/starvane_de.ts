@@ -286,6 +286,14 @@ Optionen:
         <translation>Zu großes Bild übersprungen (%1 MB).</translation>
     </message>
     <message>
+        <source>not a single Hubble observation</source>
+        <translation>keine einzelne Hubble-Beobachtung</translation>
+    </message>
+    <message>
+        <source>contains non-Hubble observatory data (%1)</source>
+        <translation>enthält Daten anderer Observatorien (%1)</translation>
+    </message>
+    <message>
         <source>Skipped image: %1.</source>
         <translation>Bild übersprungen: %1.</translation>
     </message>

@@ -286,6 +286,14 @@ Options :
         <translation>Image trop volumineuse ignorée (%1 Mo).</translation>
     </message>
     <message>
+        <source>not a single Hubble observation</source>
+        <translation>ce n’est pas une observation unique de Hubble</translation>
+    </message>
+    <message>
+        <source>contains non-Hubble observatory data (%1)</source>
+        <translation>contient des données d’autres observatoires (%1)</translation>
+    </message>
+    <message>
         <source>Skipped image: %1.</source>
         <translation>Image ignorée : %1.</translation>
     </message>

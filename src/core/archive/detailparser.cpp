@@ -131,7 +131,7 @@ HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, 
 {
     const std::optional<QString> type = extractInfoField(QStringLiteral("Type:"), html);
     if (!type || type->compare(QLatin1String("Observation"), Qt::CaseInsensitive) != 0)
-        throw HubbleAPIError::ineligibleImage(QStringLiteral("not a single Hubble observation"));
+        throw HubbleAPIError::ineligibleImage(ineligibleBecauseNotObservation());
 
     const QString credit = extractCredit(html).value_or(candidate.credit);
     for (const QString &source : excludedCreditSources) {
@@ -139,8 +139,7 @@ HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, 
                                           QStringLiteral("\\b"),
                                       QRegularExpression::CaseInsensitiveOption | kUnicode);
         if (word.match(credit).hasMatch())
-            throw HubbleAPIError::ineligibleImage(QStringLiteral("contains non-Hubble observatory data (") + source +
-                                                  QLatin1Char(')'));
+            throw HubbleAPIError::ineligibleImage(ineligibleBecauseOtherObservatory(source));
     }
 
     const QSet<QString> variants = extractAvailableCDNVariants(html, candidate.id, hosts);

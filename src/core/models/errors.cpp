@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <optional>
 
 namespace Starvane {
 
@@ -39,6 +40,12 @@ constexpr const char *kDisplayUpdate =
     QT_TRANSLATE_NOOP("Starvane::Errors", "The desktop could not update all displays: %1");
 constexpr const char *kNoDisplays = QT_TRANSLATE_NOOP("Starvane::Errors", "No active displays were found.");
 constexpr const char *kUnknown = QT_TRANSLATE_NOOP("Starvane::Errors", "Unknown error.");
+
+// Why an image was skipped, as the detail check says it (the value of kIneligible).
+constexpr const char *kNotObservation = QT_TRANSLATE_NOOP("Starvane::Errors", "not a single Hubble observation");
+constexpr const char *kOtherObservatory =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "contains non-Hubble observatory data (%1)");
+constexpr const char *kReasons[] = {kNotObservation, kOtherObservatory};
 
 constexpr const char *kAll[] = {kHttpStatus, kFileTooLarge, kIneligible, kInvalidURL,  kInvalidResponse,
                                 kEmptyCatalog, kIncomplete, kTooSmall,  kAspect,     kInvalidData,
@@ -115,26 +122,48 @@ QString WallpaperApplyError::description() const
     return {};
 }
 
-QString localizedErrorMessage(const QString &description)
+namespace {
+// The translation of the first of `sentences` that `text` is an instance of, or nothing.
+template<std::size_t N>
+std::optional<QString> translateSentence(const QString &text, const char *const (&sentences)[N])
 {
-    for (const char *sentence : kAll) {
+    for (const char *sentence : sentences) {
         const QString pattern = english(sentence);
         const qsizetype hole = pattern.indexOf(QLatin1String("%1"));
         if (hole < 0) {
-            if (description == pattern)
+            if (text == pattern)
                 return QCoreApplication::translate("Starvane::Errors", sentence);
             continue;
         }
         const QString before = pattern.left(hole);
         const QString after = pattern.mid(hole + 2);
-        if (description.size() >= before.size() + after.size() && description.startsWith(before) &&
-            description.endsWith(after)) {
-            const QString value = description.mid(before.size(), description.size() - before.size() - after.size());
-            return QCoreApplication::translate("Starvane::Errors", sentence).arg(localNumber(value));
+        if (text.size() >= before.size() + after.size() && text.startsWith(before) && text.endsWith(after)) {
+            QString value = text.mid(before.size(), text.size() - before.size() - after.size());
+            if (sentence == kIneligible)
+                value = translateSentence(value, kReasons).value_or(value);
+            else
+                value = localNumber(value);
+            return QCoreApplication::translate("Starvane::Errors", sentence).arg(value);
         }
     }
+    return std::nullopt;
+}
+} // namespace
+
+QString ineligibleBecauseNotObservation()
+{
+    return english(kNotObservation);
+}
+
+QString ineligibleBecauseOtherObservatory(const QString &observatory)
+{
+    return english(kOtherObservatory).arg(observatory);
+}
+
+QString localizedErrorMessage(const QString &description)
+{
     // Platform texts (network, files) come as the platform wrote them.
-    return description;
+    return translateSentence(description, kAll).value_or(description);
 }
 
 QString describeError(const std::exception &e)

@@ -141,5 +141,8 @@ QString describeError(const std::exception_ptr &e);
 /// `description` (an English error text, as the core writes and logs it) in the user's language, for the
 /// window and the command line. Texts it does not know come back unchanged.
 QString localizedErrorMessage(const QString &description);
+/// Reasons for HubbleAPIError::ineligibleImage that the user's language can show.
+QString ineligibleBecauseNotObservation();
+QString ineligibleBecauseOtherObservatory(const QString &observatory);
 
 } // namespace Starvane
