@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cardparts.h"
 
+#include <QGuiApplication>
+#include <QStyle>
+
 #include <QPainter>
 
 namespace Starvane {
@@ -8,6 +11,9 @@ namespace Starvane {
 QLabel *makeLabel(const QString &text, const QFont &font, VelmoraTheme::Color color, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
+    // A label's text keeps its own reading direction, which would leave a Latin title at the left edge of
+    // a mirrored window: anchor it to the edge the layout reads from.
+    label->setAlignment(QStyle::visualAlignment(QGuiApplication::layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter));
     label->setFont(font);
     VelmoraTheme::bindTextColor(label, color);
     return label;
