@@ -14,16 +14,26 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <mutex>
+
 namespace Starvane {
 
 namespace {
-// Xlib reports protocol errors through one process-wide handler. While we probe pixmaps another
-// program may have freed, errors are expected: count them instead of letting Xlib exit.
-int g_xErrors = 0;
-int countingHandler(Display *, XErrorEvent *)
+// Xlib reports protocol errors through one process-wide handler, and its default one exits. While we
+// probe pixmaps another program may have freed, errors are expected: a trap counts them instead. The
+// handler is installed once and never swapped back and forth, because traps run on the main thread and
+// on the worker that switches the background at the same time; each thread counts its own errors.
+thread_local int t_xErrors = 0;
+thread_local int t_openTraps = 0;
+XErrorHandler g_outsideTraps = nullptr;
+
+int countingHandler(Display *dpy, XErrorEvent *event)
 {
-    ++g_xErrors;
-    return 0;
+    if (t_openTraps > 0) {
+        ++t_xErrors;
+        return 0;
+    }
+    return g_outsideTraps ? g_outsideTraps(dpy, event) : 0;
 }
 
 class ErrorTrap
@@ -31,24 +41,28 @@ class ErrorTrap
 public:
     explicit ErrorTrap(Display *dpy) : m_dpy(dpy)
     {
+        static std::once_flag installed;
+        std::call_once(installed, [] { g_outsideTraps = XSetErrorHandler(countingHandler); });
         XSync(m_dpy, False);
-        g_xErrors = 0;
-        m_previous = XSetErrorHandler(countingHandler);
+        ++t_openTraps;
+        m_errorsBefore = t_xErrors;
     }
     ~ErrorTrap()
     {
         XSync(m_dpy, False);
-        XSetErrorHandler(m_previous);
+        --t_openTraps;
     }
     bool failed()
     {
         XSync(m_dpy, False);
-        return g_xErrors > 0;
+        return t_xErrors > m_errorsBefore;
     }
+    ErrorTrap(const ErrorTrap &) = delete;
+    ErrorTrap &operator=(const ErrorTrap &) = delete;
 
 private:
     Display *m_dpy;
-    int (*m_previous)(Display *, XErrorEvent *) = nullptr;
+    int m_errorsBefore = 0;
 };
 
 struct DisplayConnection
@@ -133,6 +147,20 @@ bool pixmapAlive(Display *dpy, Pixmap pixmap, unsigned *width = nullptr, unsigne
     return true;
 }
 
+/// The file our record says `displayName`'s monitor `display` shows, while the record still describes the screen.
+std::optional<DesktopPicture> recordedPicture(const QByteArray &displayName, const QString &display)
+{
+    DisplayConnection conn(displayName);
+    if (!conn.dpy) return std::nullopt;
+    const Window root = DefaultRootWindow(conn.dpy);
+    const RootRecord record = readRecord(conn.dpy, root);
+    // Another program that set the background replaced _XROOTPMAP_ID: our record no longer describes the screen.
+    if (!record.pixmap || record.pixmap != xidProperty(conn.dpy, root, "_XROOTPMAP_ID", XA_PIXMAP)) return std::nullopt;
+    const QString path = record.displays.value(display).toString();
+    if (path.isEmpty()) return std::nullopt;
+    return DesktopPicture{path, {}};
+}
+
 /// Scales to cover `size` and crops the middle: "fill" in every wallpaper tool.
 QImage fillAndCrop(const QImage &image, const QSize &size)
 {
@@ -141,27 +169,109 @@ QImage fillAndCrop(const QImage &image, const QSize &size)
                      size.height());
     return scaled.copy(crop).convertToFormat(QImage::Format_RGB32);
 }
+
+/// Uploads `fitted` into a new pixmap that keeps what the other monitors show, then makes it the root's
+/// background in one step. Blocks on the X server: run it off the main thread.
+unsigned long switchRootPicture(const QByteArray &displayName, const DisplayTarget &display, const QString &path,
+                                const QImage &fitted)
+{
+    // A connection of its own: RetainPermanent keeps every resource of the connection alive after we
+    // close it, and that must be the pixmap only.
+    DisplayConnection conn(displayName);
+    Display *dpy = conn.dpy;
+    if (!dpy) throw DesktopBackendError(QStringLiteral("the X display could not be opened"));
+
+    const int screen = DefaultScreen(dpy);
+    const Window root = RootWindow(dpy, screen);
+    const unsigned rootWidth = unsigned(DisplayWidth(dpy, screen));
+    const unsigned rootHeight = unsigned(DisplayHeight(dpy, screen));
+    const int depth = DefaultDepth(dpy, screen);
+    Visual *visual = DefaultVisual(dpy, screen);
+    if (depth < 24 || visual->c_class != TrueColor)
+        throw DesktopBackendError(QStringLiteral("the X screen has %1-bit colour, which is not supported").arg(depth));
+
+    const QRect target = display.devicePixelGeometry.intersected(QRect(0, 0, int(rootWidth), int(rootHeight)));
+    if (target.isEmpty())
+        throw DesktopBackendError(QStringLiteral("the display %1 lies outside the X screen").arg(display.name));
+    const QImage tile = fitted.copy(target.translated(-display.devicePixelGeometry.topLeft()));
+
+    // Keep what the other monitors show: start from the current background when there is one.
+    const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
+    unsigned oldWidth = 0, oldHeight = 0;
+    const bool keepOld = pixmapAlive(dpy, oldRoot, &oldWidth, &oldHeight);
+    // The old pixmap may vanish meanwhile; the trap turns that error into a black area.
+    ErrorTrap trap(dpy);
+    const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
+    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
+    XSetForeground(dpy, gc, BlackPixel(dpy, screen));
+    if (!keepOld || oldWidth < rootWidth || oldHeight < rootHeight)
+        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
+    if (keepOld)
+        XCopyArea(dpy, oldRoot, pixmap, gc, 0, 0, std::min(oldWidth, rootWidth), std::min(oldHeight, rootHeight), 0, 0);
+    XFlush(dpy);
+
+    // The pixmap is not shown until the switch below, so nobody sees a half-painted background.
+    XImage *upload = XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0,
+                                  reinterpret_cast<char *>(const_cast<uchar *>(tile.constBits())),
+                                  unsigned(tile.width()), unsigned(tile.height()), 32, int(tile.bytesPerLine()));
+    if (!upload) {
+        XFreeGC(dpy, gc);
+        XFreePixmap(dpy, pixmap);
+        throw DesktopBackendError(QStringLiteral("the X server could not take the picture"));
+    }
+    upload->byte_order = LSBFirst; // QImage::Format_RGB32 is 0xffRRGGBB in host order
+    XPutImage(dpy, pixmap, gc, upload, 0, 0, target.x(), target.y(), unsigned(tile.width()), unsigned(tile.height()));
+    upload->data = nullptr; // owned by the QImage
+    XDestroyImage(upload);
+    XFreeGC(dpy, gc);
+
+    // Read what the root shows only now: other programs may have changed it while the pixels travelled.
+    const Pixmap shownRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
+    const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);
+    RootRecord record = readRecord(dpy, root);
+    if (record.pixmap != shownRoot) record.displays = {};
+
+    // The switch, in one go: properties, background, repaint.
+    const Atom rootAtom = atom(dpy, "_XROOTPMAP_ID");
+    const Atom esetrootAtom = atom(dpy, "ESETROOT_PMAP_ID");
+    XChangeProperty(dpy, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
+    XChangeProperty(dpy, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
+
+    record.pixmap = pixmap;
+    record.displays.insert(display.name, path);
+    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("pixmap"), QString::number(pixmap)},
+                                                      {QStringLiteral("displays"), record.displays}})
+                                .toJson(QJsonDocument::Compact);
+    XChangeProperty(dpy, root, atom(dpy, X11RootBackend::recordProperty), atom(dpy, "UTF8_STRING"), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(json.constData()), int(json.size()));
+
+    XSetWindowBackgroundPixmap(dpy, root, pixmap);
+    XClearWindow(dpy, root);
+
+    // The Esetroot convention: the program that set the previous background left its client alive
+    // to keep the pixmap, and named it in both properties; killing that client frees it (ours included,
+    // from the previous change). When the two differ, ESETROOT_PMAP_ID is a leftover that may name a
+    // resource of a client still in use, so it is left alone.
+    if (oldEsetroot && oldEsetroot == shownRoot && oldEsetroot != pixmap && pixmapAlive(dpy, oldEsetroot)) {
+        ErrorTrap trap(dpy);
+        XKillClient(dpy, oldEsetroot);
+    }
+    XSetCloseDownMode(dpy, RetainPermanent);
+    return pixmap;
+}
+
 } // namespace
 
 X11RootBackend::X11RootBackend(QByteArray displayName) : m_displayName(std::move(displayName)) {}
 
 QCoro::Task<std::optional<DesktopPicture>> X11RootBackend::shownPicture(DisplayTarget display)
 {
-    // Two property reads on the local X server: quick enough to stay a plain call.
-    co_return recordedPicture(display);
-}
-
-std::optional<DesktopPicture> X11RootBackend::recordedPicture(const DisplayTarget &display) const
-{
-    DisplayConnection conn(m_displayName);
-    if (!conn.dpy) return std::nullopt;
-    const Window root = DefaultRootWindow(conn.dpy);
-    const RootRecord record = readRecord(conn.dpy, root);
-    // Another program that set the background replaced _XROOTPMAP_ID: our record no longer describes the screen.
-    if (!record.pixmap || record.pixmap != xidProperty(conn.dpy, root, "_XROOTPMAP_ID", XA_PIXMAP)) return std::nullopt;
-    const QString path = record.displays.value(display.name).toString();
-    if (path.isEmpty()) return std::nullopt;
-    return DesktopPicture{path, {}};
+    // Every conversation with the X server happens off the main thread: a round trip lasts as long as
+    // the server takes to get to it, and a server busy with another client's pixels would hold the event loop.
+    auto read = [displayName = m_displayName, name = display.name] { return recordedPicture(displayName, name); };
+    co_return co_await runInBackground(std::move(read));
 }
 
 QImage X11RootBackend::renderForDisplay(const QString &path, const DisplayTarget &display, QString *error)
@@ -216,101 +326,10 @@ QCoro::Task<> X11RootBackend::showPicture(DisplayTarget display, DesktopPicture 
         fitted = rendered.first;
     }
 
-    // A connection of its own: RetainPermanent keeps every resource of the connection alive after we
-    // close it, and that must be the pixmap only.
-    DisplayConnection conn(m_displayName);
-    Display *dpy = conn.dpy;
-    if (!dpy) throw DesktopBackendError(QStringLiteral("the X display could not be opened"));
-
-    const int screen = DefaultScreen(dpy);
-    const Window root = RootWindow(dpy, screen);
-    const unsigned rootWidth = unsigned(DisplayWidth(dpy, screen));
-    const unsigned rootHeight = unsigned(DisplayHeight(dpy, screen));
-    const int depth = DefaultDepth(dpy, screen);
-    Visual *visual = DefaultVisual(dpy, screen);
-    if (depth < 24 || visual->c_class != TrueColor)
-        throw DesktopBackendError(QStringLiteral("the X screen has %1-bit colour, which is not supported").arg(depth));
-
-    const QRect target = display.devicePixelGeometry.intersected(QRect(0, 0, int(rootWidth), int(rootHeight)));
-    if (target.isEmpty())
-        throw DesktopBackendError(QStringLiteral("the display %1 lies outside the X screen").arg(display.name));
-    const QImage tile = fitted.copy(target.translated(-display.devicePixelGeometry.topLeft()));
-    fitted = QImage();
-
-    // Keep what the other monitors show: start from the current background when there is one.
-    const Pixmap oldRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
-    unsigned oldWidth = 0, oldHeight = 0;
-    const bool keepOld = pixmapAlive(dpy, oldRoot, &oldWidth, &oldHeight);
-    // From here on nothing waits for the server until the switch: its copying and filling overlap our
-    // event loop. The old pixmap may vanish meanwhile; the trap turns that error into a black area.
-    ErrorTrap trap(dpy);
-    const Pixmap pixmap = XCreatePixmap(dpy, root, rootWidth, rootHeight, unsigned(depth));
-    GC gc = XCreateGC(dpy, pixmap, 0, nullptr);
-    XSetForeground(dpy, gc, BlackPixel(dpy, screen));
-    if (!keepOld || oldWidth < rootWidth || oldHeight < rootHeight)
-        XFillRectangle(dpy, pixmap, gc, 0, 0, rootWidth, rootHeight);
-    if (keepOld)
-        XCopyArea(dpy, oldRoot, pixmap, gc, 0, 0, std::min(oldWidth, rootWidth), std::min(oldHeight, rootHeight), 0, 0);
-    XFlush(dpy);
-
-    // The upload of a whole monitor's pixels took the X connection (and so the event loop) for tens of
-    // milliseconds: send it in bands, letting the event loop run between them. The pixmap is not shown
-    // until the end, so nobody sees a half-painted background.
-    const int rowsPerBand = std::max(1, int(uploadBandBytes / std::max<qsizetype>(1, tile.bytesPerLine())));
-    for (int top = 0; top < tile.height(); top += rowsPerBand) {
-        const int rows = std::min(rowsPerBand, tile.height() - top);
-        XImage *band = XCreateImage(dpy, visual, unsigned(depth), ZPixmap, 0,
-                                    reinterpret_cast<char *>(const_cast<uchar *>(tile.constScanLine(top))),
-                                    unsigned(tile.width()), unsigned(rows), 32, int(tile.bytesPerLine()));
-        if (!band) {
-            XFreeGC(dpy, gc);
-            XFreePixmap(dpy, pixmap);
-            throw DesktopBackendError(QStringLiteral("the X server could not take the picture"));
-        }
-        band->byte_order = LSBFirst; // QImage::Format_RGB32 is 0xffRRGGBB in host order
-        XPutImage(dpy, pixmap, gc, band, 0, 0, target.x(), target.y() + top, unsigned(tile.width()), unsigned(rows));
-        band->data = nullptr; // owned by the QImage
-        XDestroyImage(band);
-        XFlush(dpy);
-        // After the last band too: the server digests it before the switch asks it anything.
-        co_await sleepFor(std::chrono::milliseconds(0), {});
-    }
-    XFreeGC(dpy, gc);
-
-    // Read what the root shows only now: the bands gave other programs time to change it.
-    const Pixmap shownRoot = xidProperty(dpy, root, "_XROOTPMAP_ID", XA_PIXMAP);
-    const Pixmap oldEsetroot = xidProperty(dpy, root, "ESETROOT_PMAP_ID", XA_PIXMAP);
-    RootRecord record = readRecord(dpy, root);
-    if (record.pixmap != shownRoot) record.displays = {};
-
-    // The switch, in one go: properties, background, repaint.
-    const Atom rootAtom = atom(dpy, "_XROOTPMAP_ID");
-    const Atom esetrootAtom = atom(dpy, "ESETROOT_PMAP_ID");
-    XChangeProperty(dpy, root, rootAtom, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
-    XChangeProperty(dpy, root, esetrootAtom, XA_PIXMAP, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(&pixmap), 1);
-
-    record.pixmap = pixmap;
-    record.displays.insert(display.name, picture.path);
-    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("pixmap"), QString::number(pixmap)},
-                                                      {QStringLiteral("displays"), record.displays}})
-                                .toJson(QJsonDocument::Compact);
-    XChangeProperty(dpy, root, atom(dpy, recordProperty), atom(dpy, "UTF8_STRING"), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char *>(json.constData()), int(json.size()));
-
-    XSetWindowBackgroundPixmap(dpy, root, pixmap);
-    XClearWindow(dpy, root);
-
-    // The Esetroot convention: the program that set the previous background left its client alive
-    // to keep the pixmap, and named it in both properties; killing that client frees it (ours included,
-    // from the previous change). When the two differ, ESETROOT_PMAP_ID is a leftover that may name a
-    // resource of a client still in use, so it is left alone.
-    if (oldEsetroot && oldEsetroot == shownRoot && oldEsetroot != pixmap && pixmapAlive(dpy, oldEsetroot)) {
-        ErrorTrap trap(dpy);
-        XKillClient(dpy, oldEsetroot);
-    }
-    XSetCloseDownMode(dpy, RetainPermanent);
+    auto upload = [displayName = m_displayName, display, path = picture.path, fitted = std::move(fitted)] {
+        return switchRootPicture(displayName, display, path, fitted);
+    };
+    const unsigned long pixmap = co_await runInBackground(std::move(upload));
     qCDebug(lcDesktop).noquote() << "Root pixmap" << Qt::hex << pixmap << "shows" << picture.path << "on"
                                  << display.name;
 }

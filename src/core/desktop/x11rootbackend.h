@@ -31,12 +31,7 @@ public:
     /// Name of the root-window property that holds our record.
     static constexpr const char *recordProperty = "_STARVANE_WALLPAPERS";
 
-    /// Pixels sent to the X server per event-loop turn while uploading a picture.
-    static constexpr qsizetype uploadBandBytes = 1 << 20;
-
 private:
-    std::optional<DesktopPicture> recordedPicture(const DisplayTarget &display) const;
-
     QByteArray m_displayName;
     // Rendered ahead of showPicture, keyed by path and display name; at most one picture's worth.
     QString m_renderedPath;
