@@ -30,6 +30,12 @@ int runApplication(int argc, char *argv[], const Command &command)
     // buffer in its own mapping, so freeing it returns the memory at once; glibc's default threshold
     // rises after the first big free and then keeps tens of megabytes in the heap after each change.
     ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // Each thread that allocates would otherwise get an arena of its own that keeps pages after the
+    // thread is gone; our few threads seldom allocate at the same moment.
+    ::mallopt(M_ARENA_MAX, 2);
+    // The archive's pages are parsed once per change: the interpreter is quick enough, and the JIT's
+    // compiled code would stay resident for the whole session.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT")) qputenv("QT_ENABLE_REGEXP_JIT", "0");
     QApplication app(argc, argv);
     applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));
     installTranslations();
