@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QStyle>
 #include <QTest>
 #include <QTranslator>
 
@@ -362,6 +363,24 @@ private Q_SLOTS:
     }
 
     // A screen reader can name every control, and Tab walks them from top to bottom.
+    void mirroredLayoutAnchorsEveryLabelToTheRight()
+    {
+        QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+        Fixture f = make();
+        QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+        int labels = 0;
+        for (QLabel *label : f.view()->findChildren<QLabel *>()) {
+            if (label->text().isEmpty() || !label->isVisibleTo(f.view())) continue;
+            ++labels;
+            // A Latin text in a mirrored window: only an absolute alignment keeps it off the left edge.
+            const Qt::Alignment painted =
+                QStyle::visualAlignment(label->text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight,
+                                        label->alignment());
+            QVERIFY2(painted & Qt::AlignRight, qPrintable(label->text()));
+        }
+        QVERIFY(labels >= 3); // the title, its subtitle and the footer at least
+    }
+
     void everyControlIsNamedAndTabbedInVisualOrder()
     {
         Fixture f = make(std::make_shared<RecordingApplier>(), AppSettings::defaults(), std::nullopt,

@@ -2,6 +2,7 @@
 #include "contentview.h"
 
 #include "buttonstyles.h"
+#include "cardparts.h"
 #include "elidinglabel.h"
 #include "errorbanner.h"
 #include "models/errors.h"
@@ -28,13 +29,6 @@ constexpr int kHeaderIconSide = 28;
 // An automatic change this close (or overdue) is about to happen or already happening.
 constexpr qint64 kShortlyThresholdSeconds = 45;
 
-QLabel *makeLabel(const QString &text, const QFont &font, Color color, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    VelmoraTheme::bindTextColor(label, color);
-    return label;
-}
 } // namespace
 
 ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore::Clock now)
