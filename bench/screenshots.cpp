@@ -3,6 +3,9 @@
 //   [LANGUAGE=de] QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder> [device-pixel-ratio]
 #include "contentview.h"
 #include "fakes.h"
+#include "historyview.h"
+#include "store/keptpictures.h"
+#include "store/wallpaperhistory.h"
 #include "mainwindow.h"
 #include "storeharness.h"
 #include "translations.h"
@@ -12,6 +15,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QListWidget>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QRandomGenerator>
@@ -128,6 +134,60 @@ void waitForPreview(MainWindow &window)
     loop.exec();
 }
 
+/// A history of seven pictures (one kept, one banned) with thumbnails of their own colours, as a
+/// previous run would have left it in `harness`'s data folder.
+void plantHistory(StoreHarness &harness)
+{
+    const struct
+    {
+        const char *id;
+        const char *title;
+        int year;
+        QColor glow;
+    } pictures[] = {
+        {"heic1509a", "Westerlund 2 and its glowing nursery", 2015, QColor(200, 90, 60)},
+        {"heic2007a", "The cosmic reef in the Large Magellanic Cloud", 2020, QColor(70, 110, 210)},
+        {"potw2138a", "A barred spiral seen face-on", 2021, QColor(230, 200, 140)},
+        {"heic1501a", "The Pillars of Creation", 2014, QColor(120, 160, 90)},
+        {"heic0506a", "The Whirlpool Galaxy", 2005, QColor(150, 120, 220)},
+        {"potw1345a", "A cluster of old stars", 2013, QColor(240, 150, 80)},
+        {"heic1107a", "The Crab Nebula", 2005, QColor(80, 190, 200)},
+    };
+    const QDir data(harness.dataDir());
+    data.mkpath(QStringLiteral("Thumbnails"));
+    QJsonArray entries;
+    QDateTime shown = harness.clock.now();
+    for (const auto &p : pictures) {
+        QImage image(448, 252, QImage::Format_RGB32);
+        image.fill(QColor(6, 8, 20));
+        QPainter painter(&image);
+        QRadialGradient gradient(QPointF(200, 120), 190);
+        gradient.setColorAt(0, p.glow);
+        gradient.setColorAt(1, Qt::transparent);
+        painter.fillRect(image.rect(), gradient);
+        QRandomGenerator rng(quint32(qHash(QLatin1String(p.id))));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 200));
+        for (int i = 0; i < 120; ++i)
+            painter.drawEllipse(QPointF(rng.bounded(448.0), rng.bounded(252.0)), 0.8, 0.8);
+        painter.end();
+        const QString thumbnail = data.filePath(QStringLiteral("Thumbnails/%1.jpg").arg(QLatin1String(p.id)));
+        image.save(thumbnail, "JPEG", 88);
+        HistoryEntry e{QLatin1String(p.id), QLatin1String(p.title), QStringLiteral("NASA, ESA and the Hubble Heritage Team"),
+                       p.year, shown, QString(), QString(), QString(), thumbnail};
+        entries.append(e.toJsonObject());
+        shown = shown.addSecs(-3600);
+        if (QByteArray(p.id) == "heic2007a")
+            KeptPictures(harness.keptDir()).keep(thumbnail, {e.id, e.title, e.credit, QUrl()});
+    }
+    QFile history(data.filePath(QStringLiteral("history.json")));
+    history.open(QIODevice::WriteOnly);
+    history.write(QJsonDocument(QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("entries"), entries}}).toJson());
+    QFile bans(data.filePath(QStringLiteral("bans.json")));
+    bans.open(QIODevice::WriteOnly);
+    bans.write(R"({"version":1,"ids":["potw1345a"],"hashes":[]})");
+}
+
 void settle()
 {
     for (int i = 0; i < 5; ++i)
@@ -194,6 +254,22 @@ int main(int argc, char *argv[])
             window.grab().save(file);
             std::printf("%s (%dx%d)\n", qPrintable(file), window.width(), window.height());
         }
+
+        // The history window, its second picture selected.
+        StoreHarness harness;
+        harness.clock.set(QDateTime(QDate(2026, 3, 14), QTime(9, 30), Qt::UTC));
+        plantHistory(harness);
+        HistoryView history(harness.build());
+        history.show();
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        QObject::connect(&history, &HistoryView::thumbnailsLoaded, &loop, &QEventLoop::quit);
+        if (history.pendingThumbnails() > 0) loop.exec();
+        history.grid()->setCurrentRow(1);
+        settle();
+        const QString file = out.filePath(QStringLiteral("history-%1.png").arg(dark ? u"dark" : u"light"));
+        history.grab().save(file);
+        std::printf("%s (%dx%d)\n", qPrintable(file), history.width(), history.height());
     }
     return 0;
 }

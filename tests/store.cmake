@@ -1,3 +1,4 @@
 starvane_add_test(tst_storestate)
 starvane_add_test(tst_storepipeline)
 starvane_add_test(tst_storeschedule)
+starvane_add_test(tst_storehistory)

@@ -31,6 +31,14 @@ private Q_SLOTS:
         QTest::newRow("status") << QStringList{"status"} << Kind::status << false << none << QString();
         QTest::newRow("show") << QStringList{"show"} << Kind::show << false << none << QString();
         QTest::newRow("quit") << QStringList{"quit"} << Kind::quit << false << none << QString();
+        QTest::newRow("previous") << QStringList{"previous"} << Kind::previous << false << none << QString();
+        QTest::newRow("keep") << QStringList{"keep"} << Kind::keep << false << none << QString();
+        QTest::newRow("unkeep") << QStringList{"unkeep"} << Kind::unkeep << false << none << QString();
+        QTest::newRow("never-again") << QStringList{"never-again"} << Kind::neverAgain << false << none << QString();
+        QTest::newRow("history") << QStringList{"history"} << Kind::history << false << none << QString();
+        QTest::newRow("history --json") << QStringList{"history", "--json"} << Kind::history << false << none << QString();
+        QTest::newRow("history with a word") << QStringList{"history", "all"} << Kind::invalid << false << none
+                                             << QStringLiteral("'history' takes no arguments but --json");
         QTest::newRow("-h") << QStringList{"-h"} << Kind::help << false << none << QString();
         QTest::newRow("--help") << QStringList{"--help"} << Kind::help << false << none << QString();
         QTest::newRow("help") << QStringList{"help"} << Kind::help << false << none << QString();
@@ -94,14 +102,15 @@ private Q_SLOTS:
         if (kind != Kind::invalid) QCOMPARE(c.atLogin, atLogin);
         QCOMPARE(c.files, files);
         QCOMPARE(c.error, error);
-        QCOMPARE(c.json, arguments.contains("--json") && kind == Kind::status);
+        QCOMPARE(c.json, arguments.contains("--json") && (kind == Kind::status || kind == Kind::history));
         QCOMPARE(c.choice, kind == Kind::frequency || kind == Kind::displays ? arguments.last() : QString());
     }
 
     void usageNamesEveryCommand()
     {
         const QString usage = usageText();
-        for (const char *word : {"next", "pause", "resume", "status", "--json", "frequency", "displays", "show", "quit",
+        for (const char *word : {"next", "previous", "keep", "unkeep", "never-again", "history", "pause", "resume", "status", "--json",
+                                 "frequency", "displays", "show", "quit",
                                  "check-image", "--help", "--version"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
     }

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The running instance's face on the session bus: who gets the name, and what scripts read and set.
 #include "controlservice.h"
+#include "commandline.h"
 #include "desktopharness.h"
 #include "storeharness.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -128,6 +130,41 @@ private Q_SLOTS:
         QCOMPARE(QDateTime::fromString(s.value("nextChange").toString(), Qt::ISODate), *store.nextChangeDate());
         QCOMPARE(s.value("error").toString(),
                  QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
+    }
+
+    void historyFromScripts()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        ControlService service(&store, {});
+        for (int i = 0; i < 3; ++i)
+            h.runFetch();
+        QVERIFY(!service.Keep().isEmpty());
+        service.Previous();
+        h.awaitFetch();
+        service.NeverAgain();
+        h.awaitFetch();
+
+        const QJsonObject history = QJsonDocument::fromJson(service.HistoryJson().toUtf8()).object();
+        const QJsonArray entries = history.value("entries").toArray();
+        // Three changes and the one after "never again"; going back added nothing.
+        QCOMPARE(entries.size(), 4);
+        QStringList keys = entries[0].toObject().keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"banned", "captureYear", "credit", "display", "file", "hash", "id", "kept", "shownAt",
+                                    "thumbnail", "title"}));
+        const QJsonObject third = entries[1].toObject();
+        const QJsonObject second = entries[2].toObject();
+        QCOMPARE(third.value("kept").toBool(), true);
+        QCOMPARE(second.value("banned").toBool(), true);
+        QCOMPARE(second.value("kept").toBool(), false);
+
+        const QStringList lines = historyText(history).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines[1].endsWith(third.value("title").toString() + QStringLiteral("  [kept]")), qPrintable(lines[1]));
+        QVERIFY2(lines[2].contains(QStringLiteral("  ") + second.value("id").toString() + QStringLiteral("  ")) &&
+                     lines[2].endsWith(QStringLiteral("[never again]")),
+                 qPrintable(lines[2]));
     }
 
     void choicesFromScripts_data()

@@ -21,9 +21,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +73,11 @@ const QStringList kHostileErrors = {QStringLiteral("Skipped oversized image (200
                                     QStringLiteral("Image download ended before all bytes were received."),
                                     QStringLiteral("Downloaded file was not a valid image.")};
 const QString kCredit = QStringLiteral("NASA, ESA and the Starvane Test Team");
+// Two more, served only once the history is put to the test.
+const QList<Picture> kMorePictures = {
+    {QStringLiteral("potw2411a"), QStringLiteral("A yellow star cluster"), qRgb(220, 200, 30)},
+    {QStringLiteral("potw2412a"), QStringLiteral("A cyan supernova remnant"), qRgb(30, 200, 210)},
+};
 
 QByteArray catalogPage(const QList<std::pair<QString, QString>> &entries)
 {
@@ -209,9 +216,27 @@ class TestEndToEnd : public QObject
 
     QRgb colourOf(const QString &id) const
     {
-        for (const Picture &p : kGoodPictures)
+        for (const Picture &p : kGoodPictures + kMorePictures)
             if (p.id == id) return p.colour;
         return 0;
+    }
+
+    QJsonObject statusJson() const
+    {
+        const Run run = runStarvane({QStringLiteral("status"), QStringLiteral("--json")}, m_env);
+        return run.code == 0 ? QJsonDocument::fromJson(run.out.toUtf8()).object() : QJsonObject();
+    }
+
+    /// Runs `command` and waits until the change it starts has ended; the id then on screen.
+    QString changeWith(const QString &command)
+    {
+        const Run run = runStarvane({command}, m_env);
+        if (run.code != 0) return QStringLiteral("(%1 failed: %2)").arg(command, run.err);
+        // The change starts from the event loop: give it the moment to begin before waiting for its end.
+        QTest::qWait(300);
+        QJsonObject s;
+        waitUntil([&] { s = statusJson(); return !s.value(QLatin1String("loading")).toBool(true); }, 30000);
+        return s.value(QLatin1String("id")).toString();
     }
 
     bool bothMonitorsShow(QRgb colour) const
@@ -662,6 +687,64 @@ private Q_SLOTS:
                     200LL * 1024 * 1024);
         SettingsKeyValueStore state(stateFile());
         QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
+    }
+
+    void previousAndNeverAgain()
+    {
+        // Every catalog page offers the five good pictures now.
+        QList<std::pair<QString, QString>> good;
+        for (const Picture &p : kGoodPictures + kMorePictures) {
+            good.append({p.id, p.title});
+            m_server.setResponse(QStringLiteral("/images/%1/").arg(p.id), Response::page(detailPage(p.id, p.title)));
+            Response jpeg = Response::file(solidJpeg(p.colour));
+            jpeg.contentType = "image/jpeg";
+            m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(p.id), jpeg);
+        }
+        const QByteArray page = catalogPage(good);
+        m_server.setResponse(kFirstPage, Response::page(page));
+        for (int n = 2; n <= 25; ++n)
+            m_server.setResponse(QStringLiteral("/images/archive/wallpapers/page/%1/").arg(n), Response::page(page));
+
+        QStringList shown;
+        for (int i = 0; i < 3; ++i) {
+            shown << changeWith(QStringLiteral("next"));
+            QVERIFY2(colourOf(shown.last()) != 0, qPrintable(shown.last() + QLatin1Char('\n') + appLog()));
+            QVERIFY(waitUntil([&] { return bothMonitorsShow(colourOf(shown.last())); }, 10000));
+        }
+        QVERIFY(shown[2] != shown[1]);
+
+        // Back one step: the picture before is on screen again, from the cache, and it is no new entry.
+        const int requests = archiveRequests();
+        QCOMPARE(changeWith(QStringLiteral("previous")), shown[1]);
+        QVERIFY(waitUntil([&] { return bothMonitorsShow(colourOf(shown[1])); }, 10000));
+        QCOMPARE(archiveRequests(), requests);
+        const Run history = runStarvane({QStringLiteral("history"), QStringLiteral("--json")}, m_env);
+        QCOMPARE(history.code, 0);
+        const QJsonArray entries = QJsonDocument::fromJson(history.out.toUtf8()).object().value(QLatin1String("entries")).toArray();
+        QVERIFY2(entries.size() >= 5, qPrintable(history.out));
+        QCOMPARE(entries[0].toObject().value(QLatin1String("id")).toString(), shown[2]);
+        QCOMPARE(entries[1].toObject().value(QLatin1String("id")).toString(), shown[1]);
+        const Run lines = runStarvane({QStringLiteral("history")}, m_env);
+        QCOMPARE(lines.out.count(QLatin1Char('\n')), entries.size());
+        QVERIFY2(lines.out.section(QLatin1Char('\n'), 1, 1).contains(shown[1]), qPrintable(lines.out));
+
+        // Never again: another picture at once, and the banned one stays away through twenty changes.
+        const QString banned = shown[1];
+        QString now = changeWith(QStringLiteral("never-again"));
+        QVERIFY2(now != banned && colourOf(now) != 0, qPrintable(now + QLatin1Char('\n') + appLog()));
+        QVERIFY(waitUntil([&] { return bothMonitorsShow(colourOf(now)); }, 10000));
+        QVERIFY(runStarvane({QStringLiteral("history")}, m_env).out.contains(QStringLiteral("[never again]")));
+        QSet<QString> seen;
+        for (int i = 0; i < 20; ++i) {
+            now = changeWith(QStringLiteral("next"));
+            QVERIFY2(now != banned, qPrintable(QStringLiteral("change %1 showed %2").arg(i).arg(now)));
+            seen.insert(now);
+        }
+        // The changes really happened: every other good picture came round.
+        QCOMPARE(seen.size(), kGoodPictures.size() + kMorePictures.size() - 1);
+        QVERIFY(waitUntil([&] { return bothMonitorsShow(colourOf(now)); }, 10000));
+        m_shownID = now;
+        m_shownFile = statusJson().value(QLatin1String("file")).toString();
     }
 
     void quitDuringDownloadLeavesNothingBehind()

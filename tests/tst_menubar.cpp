@@ -172,8 +172,12 @@ private Q_SLOTS:
         int opened = 0;
         MenuBarContentView view(&store, nullptr, [&] { ++opened; });
         QMenu *menu = view.menu();
-        QCOMPARE(texts(menu), (QStringList{"Starvane", "Auto: Every hour", "---", "Next Wallpaper", "Pause Auto-Change",
-                                           "Change Frequency", "Displays", "---", "Launch at Login", "Open Starvane", "Quit Starvane"}));
+        QCOMPARE(texts(menu), (QStringList{"Starvane", "Auto: Every hour", "---", "Next Wallpaper", "Previous Wallpaper",
+                                           "Keep", "Never Again", "Pause Auto-Change", "Change Frequency",
+                                           "Only Kept Pictures", "Displays", "---", "Launch at Login", "Open Starvane",
+                                           "Quit Starvane"}));
+        for (const char *nothingYet : {"Previous Wallpaper", "Keep", "Never Again"})
+            QVERIFY2(!find(menu, QLatin1String(nothingYet))->isEnabled(), nothingYet);
         QVERIFY(!menu->actions().at(0)->isEnabled());
         QCOMPARE(find(menu, "Next Wallpaper")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 
@@ -182,6 +186,19 @@ private Q_SLOTS:
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Updating wallpaper\u2026"));
         h.releaseFetch(fetch);
         QVERIFY(find(menu, "Next Wallpaper")->isEnabled());
+
+        // A second picture: the first is one step back, and "Keep" ticks once the picture is kept.
+        const QString first = store.currentImage()->id;
+        h.runFetch();
+        QVERIFY(find(menu, "Previous Wallpaper")->isEnabled());
+        QVERIFY(!find(menu, "Keep")->isChecked());
+        find(menu, "Keep")->trigger();
+        QVERIFY(find(menu, "Keep")->isChecked());
+        find(menu, "Previous Wallpaper")->trigger();
+        h.awaitFetch();
+        QCOMPARE(store.currentImage()->id, first);
+        QVERIFY(!find(menu, "Keep")->isChecked());
+        QVERIFY(!find(menu, "Previous Wallpaper")->isEnabled());
 
         store.togglePaused();
         QVERIFY(find(menu, "Resume Auto-Change"));

@@ -98,11 +98,14 @@ void TestModels::settingsRoundTripAndDefaults()
     QCOMPARE(def, (AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, false}));
     QVERIFY(!(def == AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true}));
     const auto obj = QJsonDocument::fromJson(def.toJson()).object();
-    QCOMPARE(obj.keys(), (QStringList{"displayScope", "frequency", "isPaused"}));
+    QCOMPARE(obj.keys(), (QStringList{"displayScope", "frequency", "isPaused", "onlyKeptPictures"}));
     QCOMPARE(obj.value(QStringLiteral("isPaused")), QJsonValue(false));
 
-    const AppSettings s{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true};
+    const AppSettings s{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true, true};
     QCOMPARE(AppSettings::fromJson(s.toJson()), s);
+    // Settings written before the kept-pictures option read as rotating among all pictures.
+    QCOMPARE(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false})")->onlyKeptPictures,
+             false);
     // Unknown keys are ignored.
     QVERIFY(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false,"x":1})"));
 

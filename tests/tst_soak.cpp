@@ -82,7 +82,7 @@ private Q_SLOTS:
         ManualClock clock;
         ManualSleeper sleeper;
         WallpaperStore store({client, cache, applier, std::make_shared<InMemoryKeyValueStore>()},
-                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function()});
+                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function(), .dataDirectory = {}, .keptDirectory = {}});
         store.start();
         QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);
         QTRY_VERIFY(!store.isLoading());
@@ -114,7 +114,7 @@ private Q_SLOTS:
         ManualClock clock;
         ManualSleeper sleeper;
         WallpaperStore store({client, cache, applier, kv},
-                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function()});
+                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function(), .dataDirectory = {}, .keptDirectory = {}});
 
         store.start(); // nothing shown yet: the first change happens at once
         QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);

@@ -10,9 +10,11 @@
 #include "logging.h"
 #include "menubarcontentview.h"
 #include "store/keyvaluestore.h"
+#include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 #include "updatecontroller.h"
 #include "views/contentview.h"
+#include "views/historyview.h"
 #include "views/mainwindow.h"
 
 #include <QApplication>
@@ -95,15 +97,30 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
                                                   wallpaperMinimumHeight, wallpaperMinimumAspectRatio,
                                                   wallpaperMaximumAspectRatio);
     auto state = std::make_shared<SettingsKeyValueStore>();
-    m_store = std::make_unique<WallpaperStore>(StoreServices{client, cache, createDesktopApplier(), state});
+    StoreOptions options;
+    options.dataDirectory = WallpaperHistory::defaultDirectory();
+    m_store = std::make_unique<WallpaperStore>(StoreServices{client, cache, createDesktopApplier(), state}, options);
     m_updater = UpdateController::createForThisProcess(&m_nam, this);
     connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
-    m_trayMenu = std::make_unique<MenuBarContentView>(m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); });
+    m_trayMenu = std::make_unique<MenuBarContentView>(
+        m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); }, nullptr, [this] { openHistory(); });
 }
 
 AppDelegate::~AppDelegate()
 {
+    delete m_history;
     delete m_window;
+}
+
+void AppDelegate::openHistory()
+{
+    if (!m_history) {
+        m_history = new HistoryView(*m_store);
+        m_history->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 ControlService::Registration AppDelegate::registerControlService(QString *error)

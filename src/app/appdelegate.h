@@ -19,6 +19,7 @@ class WallpaperStore;
 class SystemEvents;
 class MenuBarContentView;
 class MainWindow;
+class HistoryView;
 
 /// Owns the one store and the one update controller for the life of the process, and wires them to
 /// the window, the tray, the session bus and the system's wake and workspace events.
@@ -42,6 +43,8 @@ public:
 
     /// Brings the "Starvane" window forward (restoring it when minimised) or opens a new one.
     void focusOrOpenMainWindow();
+    /// Brings the history window forward or opens it.
+    void openHistory();
 
 private:
     void createTrayIconWhenHostAppears();
@@ -57,6 +60,7 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     QDBusServiceWatcher *m_trayWatcher = nullptr;
     QPointer<MainWindow> m_window;
+    QPointer<HistoryView> m_history;
     bool m_started = false;
 };
 

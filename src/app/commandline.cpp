@@ -10,6 +10,10 @@
 #include <QCoreApplication>
 #include <QDBusReply>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
 #include <QTextStream>
 
 namespace Starvane {
@@ -37,6 +41,11 @@ QString usageText()
         "\n"
         "Commands (sent to the running Starvane):\n"
         "  next                 change the wallpaper now\n"
+        "  previous             go back to the wallpaper shown before\n"
+        "  keep                 keep the wallpaper in the Pictures folder\n"
+        "  unkeep               no longer keep the wallpaper\n"
+        "  never-again          never show the wallpaper again, and change it now\n"
+        "  history [--json]     list the wallpapers shown lately, newest first\n"
         "  pause                pause automatic changes\n"
         "  resume               resume automatic changes\n"
         "  status [--json]      print the current wallpaper, schedule and any error\n"
@@ -96,20 +105,22 @@ Command parseCommandLine(const QStringList &arguments)
     static const QHash<QString, Command::Kind> simple{
         {QStringLiteral("help"), Command::Kind::help},   {QStringLiteral("next"), Command::Kind::next},
         {QStringLiteral("pause"), Command::Kind::pause}, {QStringLiteral("resume"), Command::Kind::resume},
-        {QStringLiteral("show"), Command::Kind::show},   {QStringLiteral("quit"), Command::Kind::quit}};
+        {QStringLiteral("show"), Command::Kind::show},   {QStringLiteral("quit"), Command::Kind::quit},
+        {QStringLiteral("previous"), Command::Kind::previous}, {QStringLiteral("keep"), Command::Kind::keep},
+        {QStringLiteral("unkeep"), Command::Kind::unkeep}, {QStringLiteral("never-again"), Command::Kind::neverAgain}};
     if (const auto kind = simple.constFind(name); kind != simple.cend()) {
         if (!rest.isEmpty())
             return invalid(CommandLine::tr("'%1' takes no arguments").arg(name));
         c.kind = *kind;
         return c;
     }
-    if (name == QLatin1String("status")) {
+    if (name == QLatin1String("status") || name == QLatin1String("history")) {
         QCommandLineParser status;
         const QCommandLineOption json(QStringLiteral("json"));
         status.addOption(json);
         if (!status.parse(QStringList{name} + rest) || !status.positionalArguments().isEmpty())
-            return invalid(CommandLine::tr("'status' takes no arguments but --json"));
-        c.kind = Command::Kind::status;
+            return invalid(CommandLine::tr("'%1' takes no arguments but --json").arg(name));
+        c.kind = name == QLatin1String("status") ? Command::Kind::status : Command::Kind::history;
         c.json = status.isSet(json);
         return c;
     }
@@ -153,6 +164,11 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     case Command::Kind::run:
     case Command::Kind::show: method = QStringLiteral("ShowWindow"); break;
     case Command::Kind::next: method = QStringLiteral("Next"); break;
+    case Command::Kind::previous: method = QStringLiteral("Previous"); break;
+    case Command::Kind::keep: method = QStringLiteral("Keep"); break;
+    case Command::Kind::unkeep: method = QStringLiteral("Unkeep"); break;
+    case Command::Kind::neverAgain: method = QStringLiteral("NeverAgain"); break;
+    case Command::Kind::history: method = QStringLiteral("HistoryJson"); break;
     case Command::Kind::pause: method = QStringLiteral("Pause"); break;
     case Command::Kind::resume: method = QStringLiteral("Resume"); break;
     case Command::Kind::quit: method = QStringLiteral("Quit"); break;
@@ -163,11 +179,27 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     }
     const QDBusMessage reply = command.choice.isEmpty() ? control.call(method) : control.call(method, command.choice);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(reply.errorMessage()) << "\n";
+        // A refusal (nothing to go back to, a folder that cannot be written) is the answer itself.
+        if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Failed"))
+            err << "starvane: " << reply.errorMessage() << "\n";
+        else
+            err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(reply.errorMessage()) << "\n";
         return 1;
     }
-    if (command.kind == Command::Kind::next) {
+    const QString answer = reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
+    if (command.kind == Command::Kind::next || command.kind == Command::Kind::neverAgain) {
         out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
+    } else if (command.kind == Command::Kind::previous) {
+        out << CommandLine::tr("Going back to the previous wallpaper\u2026") << "\n";
+    } else if (command.kind == Command::Kind::keep) {
+        out << CommandLine::tr("Kept as %1").arg(answer) << "\n";
+    } else if (command.kind == Command::Kind::unkeep) {
+        out << CommandLine::tr("No longer kept") << "\n";
+    } else if (command.kind == Command::Kind::history) {
+        if (command.json)
+            out << answer << "\n";
+        else
+            out << historyText(QJsonDocument::fromJson(answer.toUtf8()).object());
     } else if (command.kind != Command::Kind::show && command.kind != Command::Kind::run &&
                command.kind != Command::Kind::quit) {
         // Pausing does nothing in manual mode, so show what the state now is rather than assume
@@ -181,6 +213,21 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
         out << status.value() << "\n";
     }
     return 0;
+}
+
+QString historyText(const QJsonObject &history)
+{
+    QString text;
+    for (const QJsonValue &v : history.value(QStringLiteral("entries")).toArray()) {
+        const QJsonObject e = v.toObject();
+        const QDateTime shown = QDateTime::fromString(e.value(QStringLiteral("shownAt")).toString(), Qt::ISODate);
+        QStringList fields{shown.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                           e.value(QStringLiteral("id")).toString(), e.value(QStringLiteral("title")).toString()};
+        if (e.value(QStringLiteral("kept")).toBool()) fields << CommandLine::tr("[kept]");
+        if (e.value(QStringLiteral("banned")).toBool()) fields << CommandLine::tr("[never again]");
+        text += fields.join(QStringLiteral("  ")) + QLatin1Char('\n');
+    }
+    return text;
 }
 
 } // namespace Starvane

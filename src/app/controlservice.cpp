@@ -4,12 +4,15 @@
 #include "livemenuobjects.h"
 #include "menubarcontentview.h"
 #include "models/errors.h"
+#include "store/keptpictures.h"
+#include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
 #include <QTimer>
@@ -152,9 +155,59 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store)
     };
 }
 
+QJsonObject ControlService::historyJson(const WallpaperStore &store)
+{
+    const WallpaperHistory &history = store.history();
+    QJsonArray entries;
+    for (const HistoryEntry &e : history.entries()) {
+        QJsonObject o = e.toJsonObject();
+        o.insert(QStringLiteral("kept"), store.isKept(e.id));
+        o.insert(QStringLiteral("banned"), history.isBannedID(e.id));
+        entries.append(o);
+    }
+    return QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("entries"), entries}};
+}
+
 void ControlService::Next()
 {
     m_store->requestNextWallpaper();
+}
+
+void ControlService::Previous()
+{
+    if (!m_store->canShowPreviousWallpaper())
+        fail(tr("There is no earlier picture to go back to."));
+    else if (!m_store->showPreviousWallpaper())
+        fail(tr("A change is already under way."));
+}
+
+QString ControlService::Keep()
+{
+    if (const auto error = m_store->keepCurrentWallpaper()) {
+        fail(*error);
+        return {};
+    }
+    return m_store->currentImage() ? m_store->keptPictures().fileFor(m_store->currentImage()->id) : QString();
+}
+
+void ControlService::Unkeep()
+{
+    if (!m_store->currentImage() || !m_store->unkeep(m_store->currentImage()->id))
+        fail(tr("The picture on screen is not kept."));
+}
+
+void ControlService::NeverAgain()
+{
+    if (!m_store->currentImage()) {
+        fail(tr("There is no picture on screen."));
+        return;
+    }
+    m_store->neverAgain();
+}
+
+QString ControlService::HistoryJson()
+{
+    return QString::fromUtf8(QJsonDocument(historyJson(*m_store)).toJson(QJsonDocument::Compact));
 }
 
 void ControlService::Pause()
@@ -208,6 +261,11 @@ void ControlService::SetDisplays(const QString &word)
 void ControlService::refuse(const QString &message)
 {
     if (calledFromDBus()) sendErrorReply(QDBusError::InvalidArgs, message);
+}
+
+void ControlService::fail(const QString &message)
+{
+    if (calledFromDBus()) sendErrorReply(QDBusError::Failed, message);
 }
 
 void ControlService::ShowWindow()

@@ -49,9 +49,18 @@ public:
     static QString statusText(const WallpaperStore &store);
     /// The machine-readable state `status --json` prints; its keys and words are stable.
     static QJsonObject statusJson(const WallpaperStore &store);
+    /// The history as `history --json` prints it: the entries of the history file, newest first, each
+    /// with "kept" and "banned".
+    static QJsonObject historyJson(const WallpaperStore &store);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Next();
+    Q_SCRIPTABLE void Previous();
+    /// Returns the kept file.
+    Q_SCRIPTABLE QString Keep();
+    Q_SCRIPTABLE void Unkeep();
+    Q_SCRIPTABLE void NeverAgain();
+    Q_SCRIPTABLE QString HistoryJson();
     Q_SCRIPTABLE void Pause();
     Q_SCRIPTABLE void Resume();
     Q_SCRIPTABLE void TogglePause();
@@ -68,6 +77,7 @@ public Q_SLOTS:
 
 private:
     void refuse(const QString &message);
+    void fail(const QString &message);
 
     WallpaperStore *m_store;
     std::function<void()> m_showWindow;

@@ -31,7 +31,7 @@ class MenuBarContentView : public QObject
     Q_OBJECT
 public:
     MenuBarContentView(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
-                       QObject *parent = nullptr);
+                       QObject *parent = nullptr, std::function<void()> openHistory = {});
     ~MenuBarContentView() override;
 
     QMenu *menu() const { return m_menu.get(); }

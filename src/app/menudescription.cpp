@@ -114,8 +114,9 @@ void buildMenu(QWidget *container, const QList<MenuEntry> &entries)
 }
 
 MenuDescription::MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
-                                 std::function<void()> changed)
-    : m_store(store), m_updater(updater), m_openMainWindow(std::move(openMainWindow)), m_changed(std::move(changed))
+                                 std::function<void()> changed, std::function<void()> openHistory)
+    : m_store(store), m_updater(updater), m_openMainWindow(std::move(openMainWindow)), m_changed(std::move(changed)),
+      m_openHistory(std::move(openHistory))
 {
 }
 
@@ -124,6 +125,55 @@ MenuEntry MenuDescription::nextWallpaper() const
     MenuEntry e = command(QStringLiteral("next"), tr("Next Wallpaper"), [s = m_store] { s->requestNextWallpaper(); });
     e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_R);
     e.enabled = !m_store->isLoading();
+    return e;
+}
+
+MenuEntry MenuDescription::previousWallpaper() const
+{
+    MenuEntry e = command(QStringLiteral("previous"), tr("Previous Wallpaper"),
+                          [s = m_store] { s->showPreviousWallpaper(); });
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_B);
+    e.enabled = !m_store->isLoading() && m_store->canShowPreviousWallpaper();
+    return e;
+}
+
+MenuEntry MenuDescription::keep() const
+{
+    const bool kept = m_store->isCurrentKept();
+    MenuEntry e = command(QStringLiteral("keep"), tr("Keep"), [s = m_store, kept] {
+        // A refusal (a folder that cannot be written) shows as the store's error.
+        if (kept && s->currentImage())
+            s->unkeep(s->currentImage()->id);
+        else
+            s->keepCurrentWallpaper();
+    });
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_K);
+    e.checked = kept;
+    e.enabled = m_store->currentImage().has_value() && m_store->currentLocalFileURL().has_value();
+    return e;
+}
+
+MenuEntry MenuDescription::neverAgain() const
+{
+    MenuEntry e = command(QStringLiteral("neverAgain"), tr("Never Again"), [s = m_store] { s->neverAgain(); });
+    e.enabled = m_store->currentImage().has_value() && !m_store->isLoading();
+    return e;
+}
+
+MenuEntry MenuDescription::onlyKeptPictures() const
+{
+    const bool only = m_store->settings().onlyKeptPictures;
+    MenuEntry e = command(QStringLiteral("onlyKept"), tr("Only Kept Pictures"),
+                          [s = m_store, only] { s->updateOnlyKeptPictures(!only); });
+    e.checked = only;
+    return e;
+}
+
+std::optional<MenuEntry> MenuDescription::history() const
+{
+    if (!m_openHistory) return std::nullopt;
+    MenuEntry e = command(QStringLiteral("history"), tr("History\u2026"), m_openHistory);
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_H);
     return e;
 }
 
@@ -194,9 +244,10 @@ QList<MenuEntry> MenuDescription::trayMenu() const
 {
     QList<MenuEntry> menu{information(MenuBarContentView::wallpaperTitle(m_store->currentImage())),
                           information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading())),
-                          separator(), nextWallpaper()};
+                          separator(), nextWallpaper(), previousWallpaper(), keep(), neverAgain()};
     if (auto pause = pauseOrResume()) menu << *pause;
-    menu << frequencies() << displays() << separator();
+    menu << frequencies() << onlyKeptPictures() << displays() << separator();
+    if (auto h = history()) menu << *h;
     // Without a feed there is nothing to check: the tray leaves the item out, the menu bar greys it.
     if (m_updater && m_updater->isSupported()) menu << checkForUpdates();
     menu << launchAtLogin() << command(QStringLiteral("open"), tr("Open Starvane"), m_openMainWindow) << quit();
@@ -205,8 +256,10 @@ QList<MenuEntry> MenuDescription::trayMenu() const
 
 QList<MenuEntry> MenuDescription::menuBar() const
 {
-    QList<MenuEntry> wallpaper{nextWallpaper()};
+    QList<MenuEntry> wallpaper{nextWallpaper(), previousWallpaper(), keep(), neverAgain()};
     if (auto pause = pauseOrResume()) wallpaper << *pause;
+    wallpaper << onlyKeptPictures();
+    if (auto h = history()) wallpaper << separator() << *h;
     return {submenu(QStringLiteral("application"), QStringLiteral("Starvane"),
                     {checkForUpdates(), launchAtLogin(), separator(), quit()}),
             submenu(QStringLiteral("wallpaper"), tr("Wallpaper"), wallpaper)};

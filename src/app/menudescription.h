@@ -44,8 +44,9 @@ class MenuDescription
 
 public:
     /// `changed` is called when an entry changed state that the store does not announce (launch at login).
+    /// `openHistory` empty: no history entry in the menus.
     MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
-                    std::function<void()> changed);
+                    std::function<void()> changed, std::function<void()> openHistory = {});
 
     QList<MenuEntry> trayMenu() const;
     /// The menu bar's top-level menus.
@@ -53,6 +54,11 @@ public:
 
 private:
     MenuEntry nextWallpaper() const;
+    MenuEntry previousWallpaper() const;
+    MenuEntry keep() const;
+    MenuEntry neverAgain() const;
+    MenuEntry onlyKeptPictures() const;
+    std::optional<MenuEntry> history() const;
     std::optional<MenuEntry> pauseOrResume() const;
     MenuEntry frequencies() const;
     MenuEntry displays() const;
@@ -64,6 +70,7 @@ private:
     QPointer<UpdateController> m_updater;
     std::function<void()> m_openMainWindow;
     std::function<void()> m_changed;
+    std::function<void()> m_openHistory;
 };
 
 /// Replaces what `container` (a QMenu or a QMenuBar) shows with `entries`. Everything an earlier

@@ -9,6 +9,8 @@
 #include <QCoroSignal>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <QPointer>
 #include <QUuid>
 
@@ -251,11 +253,25 @@ SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &im
                           QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
 }
 
-void FakeCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int) const
+void FakeCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const
 {
     QMutexLocker lock(&m_mutex);
     ++m_pruneCalls;
     m_lastKeeping = keeping;
+    if (!prunes) return;
+    // Newest first by the save counter in the name.
+    QFileInfoList files = QDir(m_dir).entryInfoList(QDir::Files);
+    const auto counter = [](const QFileInfo &f) { return f.completeBaseName().section(QLatin1Char('-'), -1).toInt(); };
+    std::sort(files.begin(), files.end(), [&](const QFileInfo &a, const QFileInfo &b) { return counter(a) > counter(b); });
+    for (qsizetype i = maxRetained; i < files.size(); ++i)
+        if (!keeping.contains(QUrl::fromLocalFile(files[i].absoluteFilePath()))) QFile::remove(files[i].absoluteFilePath());
+}
+
+bool FakeCache::saveThumbnail(const QUrl &file, const QString &target, int) const
+{
+    QDir().mkpath(QFileInfo(target).path());
+    QFile::remove(target);
+    return QFile::copy(file.toLocalFile(), target);
 }
 
 int FakeCache::pruneCalls() const

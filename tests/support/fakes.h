@@ -138,6 +138,10 @@ public:
     QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double aspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
+    std::optional<HubbleImage> candidateForID(const QString &id) const override
+    {
+        return isSafeArchiveID(id) ? std::optional(makeImage(id)) : std::nullopt;
+    }
 };
 
 /// An applier that records what it was asked to do. Like the real ones it serialises applies: one asked
@@ -177,8 +181,12 @@ public:
     explicit FakeCache(QString directory) : m_dir(std::move(directory)) {}
     SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const override;
     void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
+    /// Copies the file: enough to tell a thumbnail is there when its picture is gone.
+    bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const override;
 
     int pruneCalls() const;
+    /// Prune for real: delete the oldest files beyond the number to retain, as the cache does.
+    bool prunes = false;
     QSet<QUrl> lastKeeping() const;
     std::shared_ptr<StepGate> gate;
 

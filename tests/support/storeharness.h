@@ -54,6 +54,11 @@ struct StoreHarness
 
     QString tempDir() const { return dir.filePath(QStringLiteral("tmp")); }
     QString cacheDir() const { return dir.filePath(QStringLiteral("cache")); }
+    QString dataDir() const { return dir.filePath(QStringLiteral("data")); }
+    QString keptDir() const { return dir.filePath(QStringLiteral("kept")); }
+
+    /// Waits for the fetch the last call started, if any.
+    void awaitFetch() { awaitTask(store->activeFetchEnded()); }
 
     WallpaperStore &build(bool shuffleBands = false)
     {
@@ -61,7 +66,9 @@ struct StoreHarness
                                                  StoreOptions{.limits = {},
                                                               .shuffleBands = shuffleBands,
                                                               .now = clock.function(),
-                                                              .sleep = sleeper.function()});
+                                                              .sleep = sleeper.function(),
+                                                              .dataDirectory = dataDir(),
+                                                              .keptDirectory = keptDir()});
         return *store;
     }
 

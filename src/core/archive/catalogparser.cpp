@@ -5,7 +5,6 @@
 
 #include <QRegularExpression>
 #include <QSet>
-#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
 
@@ -19,7 +18,6 @@ constexpr double kMinAspect = 1.15;
 // Above this width the "large" file can be a gigapixel mosaic; the publication JPEG is 4000 px on its long side.
 constexpr qint64 kLargeVariantMaxWidth = 10000;
 constexpr double kPublicationLongSide = 4000.0;
-constexpr qsizetype kMaxIDLength = 48;
 
 // The archive's pages are written for an ICU-style engine where \b and \s know Unicode; PCRE2
 // needs to be told, otherwise a credit like "Webbé" would split into a word "Webb".
@@ -109,23 +107,6 @@ bool isPureHubbleWallpaperTitle(const QString &title)
     const QString lower = title.toLower();
     return std::none_of(excludedTitleKeywords.cbegin(), excludedTitleKeywords.cend(),
                         [&lower](const QString &word) { return lower.contains(word); });
-}
-
-bool isSafeArchiveID(const QString &id)
-{
-    if (id.isEmpty()) return false;
-    // "Characters" as a reader counts them: a letter with its combining marks is one.
-    qsizetype graphemes = 0;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, id);
-    while (finder.toNextBoundary() != -1)
-        ++graphemes;
-    if (graphemes > kMaxIDLength) return false;
-    // A lone surrogate comes back as U+FFFD, which is no letter, so it fails like any symbol.
-    for (const char32_t c : QStringView(id).toUcs4()) {
-        if (c == U'-' || c == U'_') continue;
-        if (!QChar::isLetterOrNumber(c) && !QChar::isMark(c)) return false;
-    }
-    return true;
 }
 
 std::optional<QString> extractYear(const std::optional<QString> &potw, const QString &archiveID)

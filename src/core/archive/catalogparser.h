@@ -37,9 +37,6 @@ QString decodeHTMLEntities(const QString &s);
 /// False when the title names an illustration, a comparison or another observatory.
 bool isPureHubbleWallpaperTitle(const QString &title);
 
-/// Identifiers go into URL paths and file names: 1…48 characters, letters, marks, digits, '-' and '_'.
-bool isSafeArchiveID(const QString &id);
-
 /// Four-digit year from the picture-of-the-week date, else from the identifier's two-digit prefix year.
 std::optional<QString> extractYear(const std::optional<QString> &potw, const QString &archiveID);
 

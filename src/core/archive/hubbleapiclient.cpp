@@ -36,6 +36,22 @@ QCoro::Task<HubbleImage> HubbleAPIClient::verifyAndEnrichCandidate(HubbleImage c
     co_return HubbleArchive::parseImageDetail(html, candidate, m_hosts);
 }
 
+std::optional<HubbleImage> HubbleAPIClient::candidateForID(const QString &id) const
+{
+    if (!isSafeArchiveID(id)) return std::nullopt;
+    // The detail check that follows finds the variants the archive really has and corrects these.
+    const std::optional<QUrl> image = m_hosts.imageFileURL(QStringLiteral("publicationjpg"), id);
+    const std::optional<QUrl> fallback = m_hosts.imageFileURL(QStringLiteral("wallpaper5"), id);
+    const std::optional<QUrl> details = m_hosts.detailPageURL(id);
+    if (!image || !fallback || !details) return std::nullopt;
+    HubbleImage record;
+    record.id = id;
+    record.imageURL = *image;
+    record.fallbackImageURL = *fallback;
+    record.detailsURL = *details;
+    return record;
+}
+
 QCoro::Task<QUrl> HubbleAPIClient::downloadImageFile(QUrl url, std::stop_token st)
 {
     QUrl file = co_await downloadBounded(m_transport, std::move(url), m_maxDownloadBytesLimit, st);

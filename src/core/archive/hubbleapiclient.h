@@ -25,6 +25,7 @@ public:
     QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
+    std::optional<HubbleImage> candidateForID(const QString &id) const override;
 
     qint64 maxDownloadBytesLimit() const { return m_maxDownloadBytesLimit; }
     const ArchiveHosts &hosts() const { return m_hosts; }

@@ -6,6 +6,7 @@
 #include <QCoroTask>
 #include <QList>
 #include <QUrl>
+#include <optional>
 #include <stop_token>
 
 namespace Starvane {
@@ -26,6 +27,11 @@ public:
     /// The record to use in place of `candidate` (checked and enriched from its detail page).
     /// The default accepts the candidate unchanged.
     virtual QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st);
+
+    /// The record of an image known only by its id (a picture shown before), ready for
+    /// verifyAndEnrichCandidate; absent when the id is not safe to put in a URL. The default knows no
+    /// archive and has none.
+    virtual std::optional<HubbleImage> candidateForID(const QString &id) const;
 
     /// Downloads `url` into a new temporary file and returns its file URL; the caller owns the file.
     virtual QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) = 0;

@@ -9,6 +9,11 @@ QCoro::Task<HubbleImage> HubbleImageFetching::verifyAndEnrichCandidate(HubbleIma
     co_return candidate;
 }
 
+std::optional<HubbleImage> HubbleImageFetching::candidateForID(const QString &) const
+{
+    return std::nullopt;
+}
+
 QCoro::Task<> WallpaperApplying::prepareWallpaper(QUrl, DisplayScope, std::stop_token)
 {
     co_return;

@@ -30,6 +30,9 @@ public:
     virtual SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const = 0;
     /// Deletes the oldest cache files beyond `maxRetained`, never one in `keeping`. Never throws.
     virtual void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const = 0;
+    /// Writes a small JPEG of `file`, at most `maxSide` pixels on its longer side, to `target`
+    /// (atomically). False when either file could not be used. Never throws.
+    virtual bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const = 0;
 };
 
 } // namespace Starvane

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
 #include <algorithm>
@@ -178,6 +179,25 @@ QString WallpaperCache::sanitizedFilenameComponent(const QString &identifier)
     }
     if (result.isEmpty()) return QStringLiteral("hubble");
     return result;
+}
+
+QImage WallpaperCache::decodeThumbnail(const QString &path, int maxSide)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty()) return {};
+    reader.setScaledSize(size.scaled(QSize(maxSide, maxSide), Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    return reader.read();
+}
+
+bool WallpaperCache::saveThumbnail(const QUrl &file, const QString &target, int maxSide) const
+{
+    const QImage image = decodeThumbnail(file.toLocalFile(), maxSide);
+    if (image.isNull()) return false;
+    QDir().mkpath(QFileInfo(target).path());
+    QSaveFile out(target);
+    return out.open(QIODevice::WriteOnly) && image.save(&out, "JPEG", 85) && out.commit();
 }
 
 void WallpaperCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QSet>
 #include <QString>
+#include <QImage>
 #include <QUrl>
 
 namespace Starvane {
@@ -48,6 +49,10 @@ public:
     /// Deletes regular files from newest to oldest once `maxRetained` survivors are counted; files in
     /// `keeping` always survive (and count). Hidden files and folders are left alone. Never throws.
     void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
+    bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const override;
+    /// `path` decoded at most `maxSide` pixels on its longer side, reduced while reading (a 4K JPEG never
+    /// exists at full size); null when it cannot be read. Any thread.
+    static QImage decodeThumbnail(const QString &path, int maxSide);
 
     /// Every check of a save, and the hash, without writing anything.
     ValidatedImage validateImage(const QUrl &file) const;

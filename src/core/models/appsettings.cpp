@@ -111,6 +111,7 @@ QByteArray AppSettings::toJson() const
     o.insert(QStringLiteral("frequency"), ChangeFrequencies::rawValue(frequency));
     o.insert(QStringLiteral("displayScope"), DisplayScopes::rawValue(displayScope));
     o.insert(QStringLiteral("isPaused"), isPaused);
+    o.insert(QStringLiteral("onlyKeptPictures"), onlyKeptPictures);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -129,7 +130,9 @@ std::optional<AppSettings> AppSettings::fromJson(const QByteArray &json)
     const auto scope = DisplayScopes::fromRawValue(s.toString());
     if (!scope)
         return std::nullopt;
-    return AppSettings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool()};
+    // Settings from before the option existed have no such key.
+    const bool onlyKept = o.value(QStringLiteral("onlyKeptPictures")).toBool(false);
+    return AppSettings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool(), onlyKept};
 }
 
 } // namespace Starvane

@@ -40,6 +40,8 @@ struct AppSettings
     ChangeFrequency frequency = ChangeFrequency::hourly;
     DisplayScope displayScope = DisplayScope::allDisplays;
     bool isPaused = false;
+    /// Rotate among the kept pictures only, without the network.
+    bool onlyKeptPictures = false;
 
     bool operator==(const AppSettings &) const = default;
 
@@ -47,7 +49,7 @@ struct AppSettings
     bool isAutoRotationActive() const { return frequency != ChangeFrequency::manual && !isPaused; }
 
     QByteArray toJson() const;
-    /// Every key is required; the frequency is decoded tolerantly, the scope strictly.
+    /// Every key is required but the later "onlyKeptPictures"; the frequency is decoded tolerantly, the scope strictly.
     static std::optional<AppSettings> fromJson(const QByteArray &json);
 };
 

@@ -2,9 +2,32 @@
 #include "hubbleimage.h"
 
 #include <QJsonDocument>
+#include <QTextBoundaryFinder>
 #include <cmath>
 
 namespace Starvane {
+
+namespace {
+constexpr qsizetype kMaxIDLength = 48;
+}
+
+bool isSafeArchiveID(const QString &id)
+{
+    if (id.isEmpty()) return false;
+    // "Characters" as a reader counts them: a letter with its combining marks is one.
+    qsizetype graphemes = 0;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, id);
+    while (finder.toNextBoundary() != -1)
+        ++graphemes;
+    if (graphemes > kMaxIDLength) return false;
+    // A lone surrogate comes back as U+FFFD, which is no letter, so it fails like any symbol.
+    for (const char32_t c : QStringView(id).toUcs4()) {
+        if (c == U'-' || c == U'_') continue;
+        if (!QChar::isLetterOrNumber(c) && !QChar::isMark(c)) return false;
+    }
+    return true;
+}
+
 
 qint64 HubbleImage::usablePixels(double a) const
 {

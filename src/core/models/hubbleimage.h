@@ -37,6 +37,10 @@ struct HubbleImage
     static std::optional<HubbleImage> fromJson(const QByteArray &json);
 };
 
+/// Identifiers go into URL paths and file names: 1…48 characters, letters, marks, digits, '-' and '_'.
+/// Every id from outside (archive pages, our own history file) passes this before it is used.
+bool isSafeArchiveID(const QString &id);
+
 constexpr qint64 kHighResolutionPixels = 3'686'400; // 2560 × 1440
 
 } // namespace Starvane

@@ -8,6 +8,7 @@
 #include "keyvaluestore.h"
 #include "logging.h"
 #include "storekeys.h"
+#include "wallpaperhistory.h"
 
 #include <QPointer>
 #include <QRandomGenerator>
@@ -16,10 +17,16 @@
 namespace Starvane {
 
 CatalogPool::CatalogPool(std::shared_ptr<HubbleImageFetching> archive, std::shared_ptr<KeyValueStore> defaults,
-                         std::function<double()> displayAspect, bool shuffleBands, StoreLimits limits, QObject *parent)
+                         std::function<double()> displayAspect, bool shuffleBands, StoreLimits limits,
+                         std::shared_ptr<const WallpaperHistory> bans, QObject *parent)
     : QObject(parent), m_archive(std::move(archive)), m_defaults(std::move(defaults)),
-      m_displayAspect(std::move(displayAspect)), m_shuffleBands(shuffleBands), m_limits(limits)
+      m_displayAspect(std::move(displayAspect)), m_shuffleBands(shuffleBands), m_limits(limits), m_bans(std::move(bans))
 {
+}
+
+bool CatalogPool::isUnwantedContent(const QString &hash) const
+{
+    return m_recentContentHashes.contains(hash) || (m_bans && m_bans->isBannedHash(hash));
 }
 
 void CatalogPool::restore()
@@ -60,6 +67,8 @@ void CatalogPool::rememberContent(const QString &hash)
 QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawNextCandidate(Shown shown, std::stop_token st)
 {
     QPointer<CatalogPool> self(this);
+    // A ban given while candidates waited takes effect at once.
+    if (m_bans) m_pool.removeIf([this](const HubbleImage &item) { return m_bans->isBannedID(item.id); });
     if (m_pool.isEmpty()) {
         co_await refill(shown, st);
         if (!self) throw CancelledError();
@@ -124,7 +133,8 @@ QCoro::Task<> CatalogPool::refill(Shown shown, std::stop_token st)
         QList<HubbleImage> priority;
         QList<HubbleImage> others;
         for (const HubbleImage &item : std::as_const(items)) {
-            if (recent.contains(item.id) || shown.imageID == item.id) continue;
+            if (recent.contains(item.id) || shown.imageID == item.id || (m_bans && m_bans->isBannedID(item.id)))
+                continue;
             (item.isHighResolutionPriority(aspect) ? priority : others).append(item);
         }
 

@@ -17,9 +17,11 @@ namespace Starvane {
 
 class HubbleImageFetching;
 class KeyValueStore;
+class WallpaperHistory;
 
 /// The candidates the fetch draws from, read one catalog page at a time in a cycle of pages, and the
 /// memory of what was shown (or failed) recently, which keeps the rotation from repeating itself.
+/// Banned pictures never enter it; unlike the recent memory, bans survive a reset.
 /// Main thread only. Owns the keys of the page counter and the two recent lists.
 class CatalogPool : public QObject
 {
@@ -34,7 +36,7 @@ public:
 
     CatalogPool(std::shared_ptr<HubbleImageFetching> archive, std::shared_ptr<KeyValueStore> defaults,
                 std::function<double()> displayAspect, bool shuffleBands, StoreLimits limits,
-                QObject *parent = nullptr);
+                std::shared_ptr<const WallpaperHistory> bans = nullptr, QObject *parent = nullptr);
 
     /// Reads the page counter and the recent lists; values that cannot be read leave the defaults.
     void restore();
@@ -51,6 +53,8 @@ public:
     /// Remembers the content of a shown file.
     void rememberContent(const QString &hash);
     bool isRecentContent(const QString &hash) const { return m_recentContentHashes.contains(hash); }
+    /// Shown recently or banned: a download with this content is not put on screen.
+    bool isUnwantedContent(const QString &hash) const;
 
     int nextPageNumber() const { return m_nextPageNumber; }
     const QStringList &recentImageIDs() const { return m_recentImageIDs; }
@@ -70,6 +74,7 @@ private:
     std::function<double()> m_displayAspect;
     bool m_shuffleBands;
     StoreLimits m_limits;
+    std::shared_ptr<const WallpaperHistory> m_bans;
 
     QList<HubbleImage> m_pool;
     QStringList m_recentImageIDs;

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 
 namespace Starvane {
@@ -99,11 +100,11 @@ FetchPipeline::~FetchPipeline()
     complete(m_active->completion);
 }
 
-bool FetchPipeline::start(bool isAutomatic)
+bool FetchPipeline::start(bool isAutomatic, std::optional<Revisit> revisit)
 {
     if (m_isLoading || m_active) return false;
     const QUuid fetchID = QUuid::createUuid();
-    m_active = ActiveFetch{fetchID, isAutomatic, std::stop_source(), std::make_shared<Completion>()};
+    m_active = ActiveFetch{fetchID, isAutomatic, std::stop_source(), std::make_shared<Completion>(), std::move(revisit)};
     const std::stop_token st = m_active->stop.get_token();
     const std::shared_ptr<Completion> done = m_active->completion;
     // Pending until the event loop runs it; a cancel before then leaves it nothing to do.
@@ -166,6 +167,18 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
     Q_EMIT fetchStarted();
 
     std::exception_ptr failure;
+    if (std::optional<Revisit> revisit = m_active->revisit) {
+        try {
+            const bool alive = co_await performRevisit(std::move(*revisit), st);
+            if (!alive) co_return;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self) co_return;
+        if (failure) failFetch(failure, isAutomatic, st);
+        endFetch(fetchID);
+        co_return;
+    }
     try {
         std::exception_ptr lastCandidateError;
         bool succeeded = false;
@@ -187,7 +200,7 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
                 throwIfCancelled(st);
                 if (!self) co_return;
 
-                if (m_pool->isRecentContent(saved.contentHash)) {
+                if (m_pool->isUnwantedContent(saved.contentHash)) {
                     qCInfo(lcStore).noquote()
                         << QStringLiteral("Skipping duplicate image content for %1").arg(candidate->id);
                     co_await removeAbandonedCacheFile(services.applier, *pendingFile);
@@ -211,7 +224,7 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
                 shown.height = saved.height;
                 m_pool->rememberImage(verified.id);
                 m_pool->rememberContent(saved.contentHash);
-                Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash});
+                Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash, std::nullopt});
                 qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 (%2x%3)")
                                                  .arg(verified.id)
                                                  .arg(saved.width)
@@ -247,6 +260,57 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
     if (!self) co_return;
     if (failure) failFetch(failure, isAutomatic, st);
     endFetch(fetchID);
+}
+
+QCoro::Task<bool> FetchPipeline::performRevisit(Revisit target, std::stop_token st)
+{
+    QPointer<FetchPipeline> self(this);
+    const Services services = m_services;
+    const DisplayScope scope = m_displayScope();
+    if (!target.file.isEmpty() && QFileInfo(target.file).isFile()) {
+        const QUrl file = QUrl::fromLocalFile(target.file);
+        co_await services.applier->prepareWallpaper(file, scope, st);
+        throwIfCancelled(st);
+        if (!self) co_return false;
+        co_await services.applier->applyWallpaper(file, scope, st);
+        if (!self) co_return false;
+        qCInfo(lcStore).noquote() << QStringLiteral("Showing %1 again from %2").arg(target.image.id, target.file);
+        Q_EMIT wallpaperApplied(Applied{target.image, file, target.contentHash, target});
+        co_return true;
+    }
+
+    // The file was pruned: the same picture again, through every check a new one passes.
+    qCInfo(lcStore).noquote() << QStringLiteral("Fetching %1 again").arg(target.image.id);
+    const HubbleImage verified = co_await services.archive->verifyAndEnrichCandidate(target.image, st);
+    throwIfCancelled(st);
+    const SavedWallpaper saved = co_await downloadAndValidate(services, verified, st);
+    if (!self) co_return false;
+    std::exception_ptr applyError;
+    try {
+        throwIfCancelled(st);
+        co_await services.applier->prepareWallpaper(saved.fileURL, scope, st);
+        throwIfCancelled(st);
+        co_await services.applier->applyWallpaper(saved.fileURL, scope, st);
+    } catch (...) {
+        applyError = std::current_exception();
+    }
+    if (applyError) {
+        co_await removeAbandonedCacheFile(services.applier, saved.fileURL);
+        std::rethrow_exception(applyError);
+    }
+    if (!self) co_return false;
+    HubbleImage shown = verified;
+    shown.width = saved.width;
+    shown.height = saved.height;
+    target.file = saved.fileURL.toLocalFile();
+    target.contentHash = saved.contentHash;
+    Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash, target});
+    qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 again (%2x%3)")
+                                     .arg(verified.id)
+                                     .arg(saved.width)
+                                     .arg(saved.height);
+    spawn(pruneCache(services, saved.fileURL, m_limits.retainedCacheFiles), QStringLiteral("prune"));
+    co_return true;
 }
 
 void FetchPipeline::failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st)

@@ -37,12 +37,24 @@ public:
         std::shared_ptr<const WallpaperCaching> cache;
         std::shared_ptr<WallpaperApplying> applier;
     };
+    /// A picture to show again rather than a new one: from its file while that is still there, else
+    /// fetched afresh through the same checks as a new one. It does not count as recently shown.
+    struct Revisit
+    {
+        HubbleImage image;
+        QString file;
+        QString contentHash;
+        /// Its place in the history; absent for a kept picture, which is recorded as newly shown.
+        std::optional<int> historyIndex;
+    };
     /// What a successful fetch put on screen.
     struct Applied
     {
         HubbleImage image; // as verified, with the saved file's pixel size
         QUrl file;
         QString contentHash;
+        /// Set when the fetch showed a picture again.
+        std::optional<Revisit> revisit;
     };
     /// Awaits the end of one fetch (however it ends); ready at once for no fetch.
     class Ending;
@@ -58,7 +70,7 @@ public:
     bool isActive() const { return m_active.has_value(); }
 
     /// Starts a fetch from the event loop, unless one is pending or running; false when dropped.
-    bool start(bool isAutomatic);
+    bool start(bool isAutomatic, std::optional<Revisit> revisit = std::nullopt);
     /// The end of the pending or running fetch, as it is now (a later fetch does not count).
     Ending activeFetchEnding() const;
     /// Cancels the pending or running fetch at once: it ends quietly, and a new one may start.
@@ -89,10 +101,13 @@ private:
         bool isAutomatic = false;
         std::stop_source stop;
         std::shared_ptr<Completion> completion;
+        std::optional<Revisit> revisit;
     };
 
     QCoro::Task<> runFetch(QUuid fetchID, bool isAutomatic, std::stop_token st, std::shared_ptr<Completion> done);
     QCoro::Task<> performFetch(QUuid fetchID, bool isAutomatic, std::stop_token st);
+    /// Shows `target` again; false when the pipeline went away meanwhile.
+    QCoro::Task<bool> performRevisit(Revisit target, std::stop_token st);
     void failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st);
     void endFetch(QUuid fetchID);
     void setLoading(bool value);

@@ -25,6 +25,9 @@ class KeyValueStore;
 class CatalogPool;
 class FetchPipeline;
 class RotationSchedule;
+class WallpaperHistory;
+class KeptPictures;
+struct HistoryEntry;
 
 /// The services the store reaches the world through.
 struct StoreServices
@@ -46,6 +49,10 @@ struct StoreOptions
     std::function<QDateTime()> now;
     /// How the schedule waits: completes after the delay, throws CancelledError when stopped. Empty: a timer.
     std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)> sleep;
+    /// Where the history, the bans and the thumbnails live. Empty: in memory only.
+    QString dataDirectory;
+    /// Where kept pictures go. Empty: the user's Pictures folder, subfolder "Starvane".
+    QString keptDirectory;
 };
 
 /// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
@@ -95,6 +102,36 @@ public:
     void requestNextWallpaper();
     /// Starts a user fetch (or joins the running one) and completes when that fetch has ended. Never throws.
     QCoro::Task<> applyNextWallpaper();
+    /// Completes when the fetch now pending or running has ended; at once when there is none.
+    QCoro::Task<> activeFetchEnded();
+
+    // History, kept and banned pictures.
+    const WallpaperHistory &history() const { return *m_history; }
+    const KeptPictures &keptPictures() const { return *m_kept; }
+    /// The history entry on screen: 0 after a new picture, higher after stepping back.
+    int historyPosition() const { return m_historyPosition; }
+    /// An earlier, not banned picture exists to step back to.
+    bool canShowPreviousWallpaper() const;
+    /// Steps back one picture in the history; false when there is nothing to step back to or a fetch runs.
+    bool showPreviousWallpaper();
+    /// Shows the history entry at `index` again; false when it cannot be shown or a fetch runs.
+    bool showHistoryEntry(int index);
+    bool isCurrentKept() const;
+    bool isKept(const QString &id) const;
+    /// Copies the picture on screen (or the history entry at `index`) into the kept pictures. Returns
+    /// the reason in the user's language when that failed; then nothing changed.
+    std::optional<QString> keepCurrentWallpaper();
+    std::optional<QString> keepHistoryEntry(int index);
+    /// Removes a kept picture; false when there was none.
+    bool unkeep(const QString &id);
+    /// Bans the picture on screen (id and content) and changes to another one at once.
+    void neverAgain();
+    /// Bans a history entry's picture; changes the wallpaper too when it is on screen.
+    void banHistoryEntry(int index);
+    void liftBan(const QString &id);
+    void updateOnlyKeptPictures(bool onlyKept);
+    /// The archive's page of a picture, when the id is safe to put in a URL.
+    std::optional<QUrl> archivePage(const QString &id) const;
 
 Q_SIGNALS:
     void settingsChanged();
@@ -106,6 +143,8 @@ Q_SIGNALS:
     void isAutoRotationActiveChanged();
     /// Emitted whenever a fetch task ends, however it ended.
     void fetchTaskEnded();
+    /// The history, the bans or the kept pictures changed.
+    void historyChanged();
 
 private:
     void setSettings(const AppSettings &value);
@@ -120,11 +159,19 @@ private:
     void restoreState();
     void persistState();
     void startFetch(bool isAutomatic);
-    void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash);
+    std::optional<int> previousHistoryIndex() const;
+    std::optional<HubbleImage> recordFor(const HistoryEntry &entry) const;
+    /// `historyIndex`: a picture of the history shown again, which stays where it is in it.
+    void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash,
+                                std::optional<int> historyIndex);
+    void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash);
+    std::optional<QString> keep(const QString &file, const HubbleImage &image);
     void reportFailedFetch(const QString &message, bool wasAutomatic);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
     QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
 
+    std::shared_ptr<HubbleImageFetching> m_archive;
+    std::shared_ptr<const WallpaperCaching> m_cache;
     std::shared_ptr<WallpaperApplying> m_applier;
     std::shared_ptr<KeyValueStore> m_defaults;
 
@@ -137,6 +184,10 @@ private:
     CatalogPool *m_pool;
     FetchPipeline *m_pipeline;
     RotationSchedule *m_schedule;
+    std::shared_ptr<WallpaperHistory> m_history;
+    std::unique_ptr<KeptPictures> m_kept;
+    int m_historyPosition = 0;
+    Clock m_now;
 };
 
 } // namespace Starvane

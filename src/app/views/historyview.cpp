@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "historyview.h"
+
+#include "integrity/wallpapercache.h"
+#include "store/wallpaperhistory.h"
+#include "store/wallpaperstore.h"
+#include "velmoratheme.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtConcurrent>
+
+namespace Starvane {
+
+namespace {
+constexpr int kMargin = 14;
+constexpr int kThumbnailHeight = 99; // 16:9 at the tile's width
+}
+
+HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
+    : QWidget(parent), m_store(store), m_grid(new QListWidget(this)), m_empty(new QLabel(this)),
+      m_show(new QPushButton(tr("Set as Wallpaper"), this)), m_keep(new QPushButton(tr("Keep"), this)),
+      m_ban(new QPushButton(tr("Never Again"), this)), m_open(new QPushButton(tr("Open on ESA/Hubble"), this)),
+      m_openURL([](const QUrl &url) { QDesktopServices::openUrl(url); })
+{
+    setObjectName(QStringLiteral("historyView"));
+    setWindowTitle(tr("History \u2014 Starvane"));
+    VelmoraTheme::whenAppearanceChanges(this, [this] {
+        QPalette p = palette();
+        p.setColor(QPalette::Window, VelmoraTheme::background());
+        p.setColor(QPalette::Base, VelmoraTheme::card());
+        p.setColor(QPalette::Text, VelmoraTheme::foreground());
+        p.setColor(QPalette::WindowText, VelmoraTheme::foreground());
+        p.setColor(QPalette::ButtonText, VelmoraTheme::foreground());
+        p.setColor(QPalette::Button, VelmoraTheme::secondary());
+        p.setColor(QPalette::Highlight, VelmoraTheme::primary());
+        p.setColor(QPalette::HighlightedText, VelmoraTheme::primaryForeground());
+        setPalette(p);
+        setAutoFillBackground(true);
+    });
+
+    m_grid->setObjectName(QStringLiteral("historyGrid"));
+    m_grid->setViewMode(QListView::IconMode);
+    m_grid->setMovement(QListView::Static);
+    m_grid->setResizeMode(QListView::Adjust);
+    m_grid->setWrapping(true);
+    m_grid->setUniformItemSizes(true);
+    m_grid->setWordWrap(true);
+    m_grid->setSpacing(6);
+    m_grid->setIconSize(QSize(kTileSide, kThumbnailHeight));
+    m_grid->setGridSize(QSize(kTileSide + 16, kThumbnailHeight + 74));
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setAccessibleName(tr("Wallpapers shown lately"));
+    m_grid->setMinimumSize(3 * (kTileSide + 16) + 30, 2 * (kThumbnailHeight + 74) + 10);
+
+    m_empty->setText(tr("No wallpaper has been shown yet."));
+    m_empty->setAlignment(Qt::AlignCenter);
+    VelmoraTheme::bindTextColor(m_empty, VelmoraTheme::Color::mutedForeground);
+
+    m_show->setObjectName(QStringLiteral("historyShow"));
+    m_keep->setObjectName(QStringLiteral("historyKeep"));
+    m_keep->setCheckable(true);
+    m_ban->setObjectName(QStringLiteral("historyBan"));
+    m_ban->setCheckable(true);
+    m_open->setObjectName(QStringLiteral("historyOpen"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    for (QPushButton *b : {m_show, m_keep, m_ban, m_open})
+        buttons->addWidget(b);
+    buttons->addStretch();
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    root->addWidget(m_grid, 1);
+    root->addWidget(m_empty, 1);
+    root->addLayout(buttons);
+
+    connect(m_grid, &QListWidget::currentRowChanged, this, &HistoryView::refreshActions);
+    // Enter or a double click shows the picture again, as the first button does.
+    connect(m_grid, &QListWidget::itemActivated, this, [this] { m_show->click(); });
+    connect(m_show, &QPushButton::clicked, this, [this] {
+        if (const int i = selectedIndex(); i >= 0) m_store.showHistoryEntry(i);
+    });
+    connect(m_keep, &QPushButton::clicked, this, [this] {
+        const int i = selectedIndex();
+        if (i < 0) return;
+        const QString id = m_store.history().entries().at(i).id;
+        if (m_store.isKept(id))
+            m_store.unkeep(id);
+        else
+            m_store.keepHistoryEntry(i);
+        refreshActions();
+    });
+    connect(m_ban, &QPushButton::clicked, this, [this] {
+        const int i = selectedIndex();
+        if (i < 0) return;
+        const QString id = m_store.history().entries().at(i).id;
+        if (m_store.history().isBannedID(id))
+            m_store.liftBan(id);
+        else
+            m_store.banHistoryEntry(i);
+    });
+    connect(m_open, &QPushButton::clicked, this, [this] {
+        const int i = selectedIndex();
+        if (i < 0) return;
+        if (const auto page = m_store.archivePage(m_store.history().entries().at(i).id); page && m_openURL)
+            m_openURL(*page);
+    });
+    connect(&m_store, &WallpaperStore::historyChanged, this, &HistoryView::rebuild);
+    connect(&m_store, &WallpaperStore::isLoadingChanged, this, &HistoryView::refreshActions);
+    rebuild();
+    resize(3 * (kTileSide + 16) + 2 * kMargin + 40, 560);
+}
+
+QString HistoryView::thumbnailSource(const QString &thumbnail, const QString &file)
+{
+    if (!thumbnail.isEmpty() && QFileInfo(thumbnail).isFile()) return thumbnail;
+    if (!file.isEmpty() && QFileInfo(file).isFile()) return file;
+    return {};
+}
+
+int HistoryView::selectedIndex() const
+{
+    const QListWidgetItem *item = m_grid->currentItem();
+    if (!item || !item->isSelected()) return -1;
+    const int index = item->data(Qt::UserRole).toInt();
+    return index < m_store.history().entries().size() ? index : -1;
+}
+
+void HistoryView::rebuild()
+{
+    const int previous = qMax(0, m_grid->currentRow());
+    ++m_generation;
+    m_grid->clear();
+    const QList<HistoryEntry> &entries = m_store.history().entries();
+    const QLocale locale;
+    for (int i = 0; i < entries.size(); ++i) {
+        const HistoryEntry &e = entries[i];
+        QStringList lines{e.title.isEmpty() ? e.id : e.title, e.credit,
+                          locale.toString(e.shownAt.toLocalTime(), QLocale::ShortFormat)};
+        QStringList marks;
+        if (m_store.isKept(e.id)) marks << tr("Kept");
+        if (m_store.history().isBannedID(e.id)) marks << tr("Never again");
+        if (!marks.isEmpty()) lines.last() += QStringLiteral(" \u00b7 ") + marks.join(QStringLiteral(" \u00b7 "));
+        auto *item = new QListWidgetItem(m_grid);
+        item->setText(lines.join(QLatin1Char('\n')));
+        item->setToolTip(lines.join(QLatin1Char('\n')));
+        item->setData(Qt::UserRole, i);
+        item->setData(Qt::AccessibleTextRole, lines.join(QStringLiteral(", ")));
+        QPixmap blank(kTileSide, kThumbnailHeight);
+        blank.fill(VelmoraTheme::secondary());
+        item->setIcon(QIcon(blank));
+        const QString source = thumbnailSource(e.thumbnail, e.file);
+        if (!source.isEmpty()) loadThumbnail(item, source);
+    }
+    m_grid->setVisible(!entries.isEmpty());
+    m_empty->setVisible(entries.isEmpty());
+    if (!entries.isEmpty()) {
+        m_grid->setCurrentRow(qMin(previous, int(entries.size()) - 1));
+        m_grid->currentItem()->setSelected(true);
+    }
+    refreshActions();
+    if (m_pending == 0) Q_EMIT thumbnailsLoaded();
+}
+
+void HistoryView::loadThumbnail(QListWidgetItem *item, const QString &path)
+{
+    ++m_pending;
+    auto *watcher = new QFutureWatcher<QImage>(this);
+    const int row = m_grid->row(item);
+    const quint64 generation = m_generation;
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, row, generation] {
+        watcher->deleteLater();
+        --m_pending;
+        // A rebuild since has items of its own.
+        if (generation == m_generation) {
+            if (QListWidgetItem *it = m_grid->item(row); it && !watcher->result().isNull()) {
+                // Centre-cropped to the tile's shape, so the grid stays even.
+                const QImage image = watcher->result().scaled(QSize(kTileSide, kThumbnailHeight),
+                                                              Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+                const QRect crop((image.width() - kTileSide) / 2, (image.height() - kThumbnailHeight) / 2, kTileSide,
+                                 kThumbnailHeight);
+                it->setIcon(QIcon(QPixmap::fromImage(image.copy(crop))));
+            }
+        }
+        if (m_pending == 0) Q_EMIT thumbnailsLoaded();
+    });
+    watcher->setFuture(QtConcurrent::run([path] { return WallpaperCache::decodeThumbnail(path, kThumbnailSide); }));
+}
+
+void HistoryView::refreshActions()
+{
+    const int i = selectedIndex();
+    const bool has = i >= 0;
+    const bool loading = m_store.isLoading();
+    m_show->setEnabled(has && !loading);
+    m_keep->setEnabled(has);
+    m_ban->setEnabled(has);
+    m_open->setEnabled(has);
+    if (!has) return;
+    const HistoryEntry &e = m_store.history().entries().at(i);
+    const bool kept = m_store.isKept(e.id);
+    m_keep->setChecked(kept);
+    m_keep->setText(kept ? tr("Kept") : tr("Keep"));
+    const bool banned = m_store.history().isBannedID(e.id);
+    m_ban->setChecked(banned);
+    m_ban->setText(banned ? tr("Allow Again") : tr("Never Again"));
+    m_show->setEnabled(!banned && !loading);
+    // A picture whose file is gone can be kept only once it is shown (and fetched) again.
+    const bool hasFile = !e.file.isEmpty() && QFileInfo(e.file).isFile();
+    m_keep->setEnabled(kept || hasFile);
+}
+
+} // namespace Starvane
