@@ -745,6 +745,13 @@ private Q_SLOTS:
         QVERIFY(waitUntil([&] { return bothMonitorsShow(colourOf(now)); }, 10000));
         m_shownID = now;
         m_shownFile = statusJson().value(QLatin1String("file")).toString();
+
+        // A restart keeps the history and the ban (and starts the next walk with an empty pool).
+        const QString before = runStarvane({QStringLiteral("history"), QStringLiteral("--json")}, m_env).out;
+        QCOMPARE(runStarvane({QStringLiteral("quit")}, m_env).code, 0);
+        QVERIFY(m_app.process().waitForFinished(10000 * g_slow));
+        QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
+        QCOMPARE(runStarvane({QStringLiteral("history"), QStringLiteral("--json")}, m_env).out, before);
     }
 
     void quitDuringDownloadLeavesNothingBehind()

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
     <name>Starvane::ChangeFrequency</name>
@@ -49,74 +50,23 @@
 <context>
     <name>Starvane::CommandLine</name>
     <message>
-        <source>Usage: starvane [COMMAND]
-
-Keeps the desktop supplied with photographs from the ESA/Hubble archive.
-Without a command, starts Starvane (or shows the window of the one already running).
-
-Commands (sent to the running Starvane):
-  next                 change the wallpaper now
-  pause                pause automatic changes
-  resume               resume automatic changes
-  status [--json]      print the current wallpaper, schedule and any error
-                       (--json: one JSON object, for scripts)
-  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all or main
-  show                 open the Starvane window
-  quit                 quit Starvane
-
-  check-image FILE...  check image files as Starvane's cache would and say why one is refused
-
-Options:
-  -h, --help           show this help
-  -v, --version        show the version
-</source>
-        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
-        <translation>Aufruf: starvane [BEFEHL]
-
-Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
-Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
-
-Befehle (an das laufende Starvane gesendet):
-  next                 Hintergrundbild jetzt wechseln
-  pause                automatischen Wechsel anhalten
-  resume               automatischen Wechsel fortsetzen
-  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
-                       (--json: ein JSON-Objekt, für Skripte)
-  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
-  displays WHICH       Bildschirme wählen: all oder main
-  show                 das Starvane-Fenster öffnen
-  quit                 Starvane beenden
-
-  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
-
-Optionen:
-  -h, --help           diese Hilfe anzeigen
-  -v, --version        Version anzeigen
-</translation>
-    </message>
-    <message>
-        <source>unknown command '%1'</source>
+        <source>unknown command &apos;%1&apos;</source>
         <translation>unbekannter Befehl „%1“</translation>
     </message>
     <message>
-        <source>'%1' takes no arguments</source>
+        <source>&apos;%1&apos; takes no arguments</source>
         <translation>„%1“ erwartet keine Argumente</translation>
     </message>
     <message>
-        <source>'status' takes no arguments but --json</source>
-        <translation>„status“ erwartet keine Argumente außer --json</translation>
-    </message>
-    <message>
-        <source>'frequency' needs one of: manual, 5m, 15m, hourly, daily</source>
+        <source>&apos;frequency&apos; needs one of: manual, 5m, 15m, hourly, daily</source>
         <translation>„frequency“ erwartet eines von: manual, 5m, 15m, hourly, daily</translation>
     </message>
     <message>
-        <source>'displays' needs one of: all, main</source>
+        <source>&apos;displays&apos; needs one of: all, main</source>
         <translation>„displays“ erwartet eines von: all, main</translation>
     </message>
     <message>
-        <source>'check-image' needs at least one file</source>
+        <source>&apos;check-image&apos; needs at least one file</source>
         <translation>„check-image“ erwartet mindestens eine Datei</translation>
     </message>
     <message>
@@ -136,8 +86,89 @@ Optionen:
         <translation>Hintergrundbild wird gewechselt …</translation>
     </message>
     <message>
-        <source>running without command-line control; 'starvane next', 'status' and the like will not reach this instance</source>
+        <source>running without command-line control; &apos;starvane next&apos;, &apos;status&apos; and the like will not reach this instance</source>
         <translation>läuft ohne Steuerung über die Befehlszeile; „starvane next“, „status“ und Ähnliches erreichen diese Instanz nicht</translation>
+    </message>
+    <message>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  previous             go back to the wallpaper shown before
+  keep                 keep the wallpaper in the Pictures folder
+  unkeep               no longer keep the wallpaper
+  never-again          never show the wallpaper again, and change it now
+  history [--json]     list the wallpapers shown lately, newest first
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all or main
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Aufruf: starvane [BEFEHL]
+
+Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
+Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
+
+Befehle (an das laufende Starvane gesendet):
+  next                 Hintergrundbild jetzt wechseln
+  previous             zum zuvor gezeigten Hintergrundbild zurückgehen
+  keep                 Hintergrundbild im Bilder-Ordner behalten
+  unkeep               Hintergrundbild nicht mehr behalten
+  never-again          Hintergrundbild nie wieder zeigen und jetzt wechseln
+  history [--json]     die zuletzt gezeigten Hintergrundbilder auflisten, neueste zuerst
+  pause                automatischen Wechsel anhalten
+  resume               automatischen Wechsel fortsetzen
+  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
+                       (--json: ein JSON-Objekt, für Skripte)
+  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
+  displays WHICH       Bildschirme wählen: all oder main
+  show                 das Starvane-Fenster öffnen
+  quit                 Starvane beenden
+
+  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
+
+Optionen:
+  -h, --help           diese Hilfe anzeigen
+  -v, --version        Version anzeigen
+</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; takes no arguments but --json</source>
+        <translation>„%1“ erwartet keine Argumente außer --json</translation>
+    </message>
+    <message>
+        <source>Going back to the previous wallpaper…</source>
+        <translation>Zurück zum vorherigen Hintergrundbild …</translation>
+    </message>
+    <message>
+        <source>Kept as %1</source>
+        <translation>Behalten als %1</translation>
+    </message>
+    <message>
+        <source>No longer kept</source>
+        <translation>Nicht mehr behalten</translation>
+    </message>
+    <message>
+        <source>[kept]</source>
+        <translation>[behalten]</translation>
+    </message>
+    <message>
+        <source>[never again]</source>
+        <translation>[nie wieder]</translation>
     </message>
 </context>
 <context>
@@ -210,7 +241,7 @@ Optionen:
     </message>
     <message>
         <source>Next change %1</source>
-        <extracomment>%1 is a relative time such as "in 14 min."</extracomment>
+        <extracomment>%1 is a relative time such as &quot;in 14 min.&quot;</extracomment>
         <translation>Nächster Wechsel %1</translation>
     </message>
 </context>
@@ -251,6 +282,22 @@ Optionen:
     <message>
         <source>Error: %1</source>
         <translation>Fehler: %1</translation>
+    </message>
+    <message>
+        <source>There is no earlier picture to go back to.</source>
+        <translation>Es gibt kein früheres Bild, zu dem es zurückgehen könnte.</translation>
+    </message>
+    <message>
+        <source>A change is already under way.</source>
+        <translation>Ein Wechsel läuft bereits.</translation>
+    </message>
+    <message>
+        <source>The picture on screen is not kept.</source>
+        <translation>Das angezeigte Bild wird nicht behalten.</translation>
+    </message>
+    <message>
+        <source>There is no picture on screen.</source>
+        <translation>Es wird kein Bild angezeigt.</translation>
     </message>
 </context>
 <context>
@@ -347,6 +394,72 @@ Optionen:
     </message>
 </context>
 <context>
+    <name>Starvane::HistoryView</name>
+    <message>
+        <source>Set as Wallpaper</source>
+        <translation>Als Hintergrundbild verwenden</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Behalten</translation>
+    </message>
+    <message>
+        <source>Never Again</source>
+        <translation>Nie wieder</translation>
+    </message>
+    <message>
+        <source>Open on ESA/Hubble</source>
+        <translation>Auf ESA/Hubble öffnen</translation>
+    </message>
+    <message>
+        <source>History — Starvane</source>
+        <translation>Verlauf — Starvane</translation>
+    </message>
+    <message>
+        <source>Wallpapers shown lately</source>
+        <translation>Zuletzt gezeigte Hintergrundbilder</translation>
+    </message>
+    <message>
+        <source>No wallpaper has been shown yet.</source>
+        <translation>Es wurde noch kein Hintergrundbild gezeigt.</translation>
+    </message>
+    <message>
+        <source>Kept</source>
+        <translation>Behalten</translation>
+    </message>
+    <message>
+        <source>Never again</source>
+        <translation>Nie wieder</translation>
+    </message>
+    <message>
+        <source>Allow Again</source>
+        <translation>Wieder zulassen</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::KeptPictures</name>
+    <message>
+        <source>This picture has no usable name.</source>
+        <translation>Dieses Bild hat keinen verwendbaren Namen.</translation>
+    </message>
+    <message>
+        <source>The picture&apos;s file is gone; show it again first.</source>
+        <translation>Die Datei des Bildes ist nicht mehr da; zeigen Sie es zuerst erneut an.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be created.</source>
+        <translation>Der Ordner %1 kann nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written.</source>
+        <translation>In den Ordner %1 kann nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>Credit: %1</source>
+        <translation>Bildnachweis: %1</translation>
+    </message>
+</context>
+<context>
     <name>Starvane::MenuBarContentView</name>
     <message>
         <source>Updating wallpaper…</source>
@@ -358,12 +471,12 @@ Optionen:
     </message>
     <message>
         <source>Paused (%1)</source>
-        <extracomment>%1 is the paused frequency in short, such as "1 hour"</extracomment>
+        <extracomment>%1 is the paused frequency in short, such as &quot;1 hour&quot;</extracomment>
         <translation>Angehalten (%1)</translation>
     </message>
     <message>
         <source>Auto: %1</source>
-        <extracomment>%1 is the frequency, such as "Every hour"</extracomment>
+        <extracomment>%1 is the frequency, such as &quot;Every hour&quot;</extracomment>
         <translation>Automatisch: %1</translation>
     </message>
 </context>
@@ -413,72 +526,140 @@ Optionen:
         <source>Wallpaper</source>
         <translation>Hintergrundbild</translation>
     </message>
+    <message>
+        <source>Previous Wallpaper</source>
+        <translation>Vorheriges Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Behalten</translation>
+    </message>
+    <message>
+        <source>Never Again</source>
+        <translation>Nie wieder</translation>
+    </message>
+    <message>
+        <source>Only Kept Pictures</source>
+        <translation>Nur behaltene Bilder</translation>
+    </message>
+    <message>
+        <source>History…</source>
+        <translation>Verlauf …</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::RelativeTime</name>
     <message numerus="yes">
         <source>in %Ln yr.</source>
-        <translation><numerusform>in %Ln J.</numerusform><numerusform>in %Ln J.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln J.</numerusform>
+            <numerusform>in %Ln J.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln yr. ago</source>
-        <translation><numerusform>vor %Ln J.</numerusform><numerusform>vor %Ln J.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln J.</numerusform>
+            <numerusform>vor %Ln J.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln mo.</source>
-        <translation><numerusform>in %Ln Mon.</numerusform><numerusform>in %Ln Mon.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Mon.</numerusform>
+            <numerusform>in %Ln Mon.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln mo. ago</source>
-        <translation><numerusform>vor %Ln Mon.</numerusform><numerusform>vor %Ln Mon.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Mon.</numerusform>
+            <numerusform>vor %Ln Mon.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln wk.</source>
-        <translation><numerusform>in %Ln Wo.</numerusform><numerusform>in %Ln Wo.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Wo.</numerusform>
+            <numerusform>in %Ln Wo.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln wk. ago</source>
-        <translation><numerusform>vor %Ln Wo.</numerusform><numerusform>vor %Ln Wo.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Wo.</numerusform>
+            <numerusform>vor %Ln Wo.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln days</source>
-        <translation><numerusform>in %Ln Tag</numerusform><numerusform>in %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Tag</numerusform>
+            <numerusform>in %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln days ago</source>
-        <translation><numerusform>vor %Ln Tag</numerusform><numerusform>vor %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Tag</numerusform>
+            <numerusform>vor %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln day</source>
-        <translation><numerusform>in %Ln Tag</numerusform><numerusform>in %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Tag</numerusform>
+            <numerusform>in %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln day ago</source>
-        <translation><numerusform>vor %Ln Tag</numerusform><numerusform>vor %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Tag</numerusform>
+            <numerusform>vor %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln hr.</source>
-        <translation><numerusform>in %Ln Std.</numerusform><numerusform>in %Ln Std.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Std.</numerusform>
+            <numerusform>in %Ln Std.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln hr. ago</source>
-        <translation><numerusform>vor %Ln Std.</numerusform><numerusform>vor %Ln Std.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Std.</numerusform>
+            <numerusform>vor %Ln Std.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln min.</source>
-        <translation><numerusform>in %Ln Min.</numerusform><numerusform>in %Ln Min.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Min.</numerusform>
+            <numerusform>in %Ln Min.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln min. ago</source>
-        <translation><numerusform>vor %Ln Min.</numerusform><numerusform>vor %Ln Min.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Min.</numerusform>
+            <numerusform>vor %Ln Min.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln sec.</source>
-        <translation><numerusform>in %Ln Sek.</numerusform><numerusform>in %Ln Sek.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Sek.</numerusform>
+            <numerusform>in %Ln Sek.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln sec. ago</source>
-        <translation><numerusform>vor %Ln Sek.</numerusform><numerusform>vor %Ln Sek.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Sek.</numerusform>
+            <numerusform>vor %Ln Sek.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -555,11 +736,11 @@ Optionen:
     </message>
     <message>
         <source>ESA/Hubble</source>
-        <extracomment>Link to the image's page in the archive; the archive's name, usually left as it is</extracomment>
+        <extracomment>Link to the image&apos;s page in the archive; the archive&apos;s name, usually left as it is</extracomment>
         <translation>ESA/Hubble</translation>
     </message>
     <message>
-        <source>Open this image's page on the ESA/Hubble website</source>
+        <source>Open this image&apos;s page on the ESA/Hubble website</source>
         <translation>Die Seite dieses Bildes auf der ESA/Hubble-Website öffnen</translation>
     </message>
     <message>
@@ -567,7 +748,7 @@ Optionen:
         <translation>Datei zeigen</translation>
     </message>
     <message>
-        <source>Show the wallpaper's file in the file manager</source>
+        <source>Show the wallpaper&apos;s file in the file manager</source>
         <translation>Die Datei des Hintergrundbilds in der Dateiverwaltung zeigen</translation>
     </message>
     <message>
@@ -581,6 +762,29 @@ Optionen:
     <message>
         <source>Credit: %1</source>
         <translation>Bildnachweis: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::WallpaperStore</name>
+    <message>
+        <source>No kept pictures to show. Keep a picture first, or rotate among all pictures.</source>
+        <translation>Keine behaltenen Bilder zum Anzeigen. Behalten Sie zuerst ein Bild oder wechseln Sie zwischen allen Bildern.</translation>
+    </message>
+    <message>
+        <source>This picture can no longer be shown.</source>
+        <translation>Dieses Bild kann nicht mehr angezeigt werden.</translation>
+    </message>
+    <message>
+        <source>There is no picture on screen to keep.</source>
+        <translation>Es wird kein Bild angezeigt, das behalten werden könnte.</translation>
+    </message>
+    <message>
+        <source>There is no such picture.</source>
+        <translation>Dieses Bild gibt es nicht.</translation>
+    </message>
+    <message>
+        <source>The picture&apos;s file is gone; show it again first.</source>
+        <translation>Die Datei des Bildes ist nicht mehr da; zeigen Sie es zuerst erneut an.</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
     <name>Starvane::ChangeFrequency</name>
@@ -49,6 +50,46 @@
 <context>
     <name>Starvane::CommandLine</name>
     <message>
+        <source>unknown command &apos;%1&apos;</source>
+        <translation>commande inconnue «&#xa0;%1&#xa0;»</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; takes no arguments</source>
+        <translation>«&#xa0;%1&#xa0;» ne prend aucun argument</translation>
+    </message>
+    <message>
+        <source>&apos;frequency&apos; needs one of: manual, 5m, 15m, hourly, daily</source>
+        <translation>«&#xa0;frequency&#xa0;» attend l’une des valeurs&#xa0;: manual, 5m, 15m, hourly, daily</translation>
+    </message>
+    <message>
+        <source>&apos;displays&apos; needs one of: all, main</source>
+        <translation>«&#xa0;displays&#xa0;» attend l’une des valeurs&#xa0;: all, main</translation>
+    </message>
+    <message>
+        <source>&apos;check-image&apos; needs at least one file</source>
+        <translation>«&#xa0;check-image&#xa0;» attend au moins un fichier</translation>
+    </message>
+    <message>
+        <source>Starvane is not running. Start it with: starvane</source>
+        <translation>Starvane n’est pas lancé. Lancez-le avec&#xa0;: starvane</translation>
+    </message>
+    <message>
+        <source>this command is not sent to the running instance</source>
+        <translation>cette commande n’est pas envoyée à l’instance en cours</translation>
+    </message>
+    <message>
+        <source>the running instance did not answer: %1</source>
+        <translation>l’instance en cours n’a pas répondu&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Changing the wallpaper…</source>
+        <translation>Changement du fond d’écran…</translation>
+    </message>
+    <message>
+        <source>running without command-line control; &apos;starvane next&apos;, &apos;status&apos; and the like will not reach this instance</source>
+        <translation>fonctionne sans contrôle en ligne de commande&#x202f;; «&#xa0;starvane next&#xa0;», «&#xa0;status&#xa0;» et les autres commandes n’atteindront pas cette instance</translation>
+    </message>
+    <message>
         <source>Usage: starvane [COMMAND]
 
 Keeps the desktop supplied with photographs from the ESA/Hubble archive.
@@ -56,6 +97,11 @@ Without a command, starts Starvane (or shows the window of the one already runni
 
 Commands (sent to the running Starvane):
   next                 change the wallpaper now
+  previous             go back to the wallpaper shown before
+  keep                 keep the wallpaper in the Pictures folder
+  unkeep               no longer keep the wallpaper
+  never-again          never show the wallpaper again, and change it now
+  history [--json]     list the wallpapers shown lately, newest first
   pause                pause automatic changes
   resume               resume automatic changes
   status [--json]      print the current wallpaper, schedule and any error
@@ -65,79 +111,64 @@ Commands (sent to the running Starvane):
   show                 open the Starvane window
   quit                 quit Starvane
 
-  check-image FILE...  check image files as Starvane's cache would and say why one is refused
+  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
 
 Options:
   -h, --help           show this help
   -v, --version        show the version
 </source>
         <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
-        <translation>Utilisation : starvane [COMMANDE]
+        <translation>Utilisation : starvane [COMMANDE]
 
 Alimente le bureau en photographies des archives ESA/Hubble.
 Sans commande, lance Starvane (ou affiche la fenêtre de l’instance déjà lancée).
 
-Commandes (envoyées au Starvane en cours d’exécution) :
+Commandes (envoyées au Starvane en cours d’exécution) :
   next                 changer de fond d’écran maintenant
+  previous             revenir au fond d’écran affiché avant
+  keep                 garder le fond d’écran dans le dossier Images
+  unkeep               ne plus garder le fond d’écran
+  never-again          ne plus jamais afficher ce fond d’écran, et en changer maintenant
+  history [--json]     lister les derniers fonds d’écran affichés, du plus récent au plus ancien
   pause                suspendre les changements automatiques
   resume               reprendre les changements automatiques
   status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
-                       (--json : un objet JSON, pour les scripts)
-  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
-  displays WHICH       choisir les écrans : all ou main
+                       (--json : un objet JSON, pour les scripts)
+  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
+  displays WHICH       choisir les écrans : all ou main
   show                 ouvrir la fenêtre de Starvane
   quit                 quitter Starvane
 
   check-image FILE...  vérifier des images comme le cache de Starvane et dire pourquoi il en refuse une
 
-Options :
+Options :
   -h, --help           afficher cette aide
   -v, --version        afficher la version
 </translation>
     </message>
     <message>
-        <source>unknown command '%1'</source>
-        <translation>commande inconnue « %1 »</translation>
+        <source>&apos;%1&apos; takes no arguments but --json</source>
+        <translation>« %1 » ne prend aucun argument sauf --json</translation>
     </message>
     <message>
-        <source>'%1' takes no arguments</source>
-        <translation>« %1 » ne prend aucun argument</translation>
+        <source>Going back to the previous wallpaper…</source>
+        <translation>Retour au fond d’écran précédent…</translation>
     </message>
     <message>
-        <source>'status' takes no arguments but --json</source>
-        <translation>« status » ne prend aucun argument sauf --json</translation>
+        <source>Kept as %1</source>
+        <translation>Gardé sous %1</translation>
     </message>
     <message>
-        <source>'frequency' needs one of: manual, 5m, 15m, hourly, daily</source>
-        <translation>« frequency » attend l’une des valeurs : manual, 5m, 15m, hourly, daily</translation>
+        <source>No longer kept</source>
+        <translation>N’est plus gardé</translation>
     </message>
     <message>
-        <source>'displays' needs one of: all, main</source>
-        <translation>« displays » attend l’une des valeurs : all, main</translation>
+        <source>[kept]</source>
+        <translation>[gardé]</translation>
     </message>
     <message>
-        <source>'check-image' needs at least one file</source>
-        <translation>« check-image » attend au moins un fichier</translation>
-    </message>
-    <message>
-        <source>Starvane is not running. Start it with: starvane</source>
-        <translation>Starvane n’est pas lancé. Lancez-le avec : starvane</translation>
-    </message>
-    <message>
-        <source>this command is not sent to the running instance</source>
-        <translation>cette commande n’est pas envoyée à l’instance en cours</translation>
-    </message>
-    <message>
-        <source>the running instance did not answer: %1</source>
-        <translation>l’instance en cours n’a pas répondu : %1</translation>
-    </message>
-    <message>
-        <source>Changing the wallpaper…</source>
-        <translation>Changement du fond d’écran…</translation>
-    </message>
-    <message>
-        <source>running without command-line control; 'starvane next', 'status' and the like will not reach this instance</source>
-        <translation>fonctionne sans contrôle en ligne de commande ; « starvane next », « status » et les autres commandes n’atteindront pas cette instance</translation>
+        <source>[never again]</source>
+        <translation>[plus jamais]</translation>
     </message>
 </context>
 <context>
@@ -210,7 +241,7 @@ Options :
     </message>
     <message>
         <source>Next change %1</source>
-        <extracomment>%1 is a relative time such as "in 14 min."</extracomment>
+        <extracomment>%1 is a relative time such as &quot;in 14 min.&quot;</extracomment>
         <translation>Prochain changement %1</translation>
     </message>
 </context>
@@ -218,39 +249,55 @@ Options :
     <name>Starvane::ControlService</name>
     <message>
         <source>Wallpaper: %1 (%2)</source>
-        <translation>Fond d’écran : %1 (%2)</translation>
+        <translation>Fond d’écran&#xa0;: %1 (%2)</translation>
     </message>
     <message>
         <source>Credit: %1</source>
-        <translation>Crédit : %1</translation>
+        <translation>Crédit&#xa0;: %1</translation>
     </message>
     <message>
         <source>Wallpaper: none yet</source>
-        <translation>Fond d’écran : aucun pour l’instant</translation>
+        <translation>Fond d’écran&#xa0;: aucun pour l’instant</translation>
     </message>
     <message>
         <source>File: %1</source>
-        <translation>Fichier : %1</translation>
+        <translation>Fichier&#xa0;: %1</translation>
     </message>
     <message>
         <source>Status: %1</source>
-        <translation>État : %1</translation>
+        <translation>État&#xa0;: %1</translation>
     </message>
     <message>
         <source>Displays: %1</source>
-        <translation>Écrans : %1</translation>
+        <translation>Écrans&#xa0;: %1</translation>
     </message>
     <message>
         <source>Next change: %1</source>
-        <translation>Prochain changement : %1</translation>
+        <translation>Prochain changement&#xa0;: %1</translation>
     </message>
     <message>
         <source>Next change: none scheduled</source>
-        <translation>Prochain changement : aucun de prévu</translation>
+        <translation>Prochain changement&#xa0;: aucun de prévu</translation>
     </message>
     <message>
         <source>Error: %1</source>
-        <translation>Erreur : %1</translation>
+        <translation>Erreur&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>There is no earlier picture to go back to.</source>
+        <translation>Il n’y a pas d’image antérieure à laquelle revenir.</translation>
+    </message>
+    <message>
+        <source>A change is already under way.</source>
+        <translation>Un changement est déjà en cours.</translation>
+    </message>
+    <message>
+        <source>The picture on screen is not kept.</source>
+        <translation>L’image affichée n’est pas gardée.</translation>
+    </message>
+    <message>
+        <source>There is no picture on screen.</source>
+        <translation>Aucune image n’est affichée.</translation>
     </message>
 </context>
 <context>
@@ -283,7 +330,7 @@ Options :
     </message>
     <message>
         <source>Skipped oversized image (%1 MB).</source>
-        <translation>Image trop volumineuse ignorée (%1 Mo).</translation>
+        <translation>Image trop volumineuse ignorée (%1&#xa0;Mo).</translation>
     </message>
     <message>
         <source>not a single Hubble observation</source>
@@ -295,7 +342,7 @@ Options :
     </message>
     <message>
         <source>Skipped image: %1.</source>
-        <translation>Image ignorée : %1.</translation>
+        <translation>Image ignorée&#xa0;: %1.</translation>
     </message>
     <message>
         <source>Could not construct the ESA/Hubble archive request.</source>
@@ -335,7 +382,7 @@ Options :
     </message>
     <message>
         <source>The desktop could not update all displays: %1</source>
-        <translation>L’environnement de bureau n’a pas pu mettre à jour tous les écrans : %1</translation>
+        <translation>L’environnement de bureau n’a pas pu mettre à jour tous les écrans&#xa0;: %1</translation>
     </message>
     <message>
         <source>No active displays were found.</source>
@@ -344,6 +391,72 @@ Options :
     <message>
         <source>Unknown error.</source>
         <translation>Erreur inconnue.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::HistoryView</name>
+    <message>
+        <source>Set as Wallpaper</source>
+        <translation>Utiliser comme fond d’écran</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Garder</translation>
+    </message>
+    <message>
+        <source>Never Again</source>
+        <translation>Plus jamais</translation>
+    </message>
+    <message>
+        <source>Open on ESA/Hubble</source>
+        <translation>Ouvrir sur ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>History — Starvane</source>
+        <translation>Historique — Starvane</translation>
+    </message>
+    <message>
+        <source>Wallpapers shown lately</source>
+        <translation>Fonds d’écran affichés récemment</translation>
+    </message>
+    <message>
+        <source>No wallpaper has been shown yet.</source>
+        <translation>Aucun fond d’écran n’a encore été affiché.</translation>
+    </message>
+    <message>
+        <source>Kept</source>
+        <translation>Gardé</translation>
+    </message>
+    <message>
+        <source>Never again</source>
+        <translation>Plus jamais</translation>
+    </message>
+    <message>
+        <source>Allow Again</source>
+        <translation>Autoriser à nouveau</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::KeptPictures</name>
+    <message>
+        <source>This picture has no usable name.</source>
+        <translation>Cette image n’a pas de nom utilisable.</translation>
+    </message>
+    <message>
+        <source>The picture&apos;s file is gone; show it again first.</source>
+        <translation>Le fichier de l’image a disparu ; affichez-la d’abord à nouveau.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be created.</source>
+        <translation>Le dossier %1 ne peut pas être créé.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written.</source>
+        <translation>Le dossier %1 n’est pas accessible en écriture.</translation>
+    </message>
+    <message>
+        <source>Credit: %1</source>
+        <translation>Crédit : %1</translation>
     </message>
 </context>
 <context>
@@ -358,13 +471,13 @@ Options :
     </message>
     <message>
         <source>Paused (%1)</source>
-        <extracomment>%1 is the paused frequency in short, such as "1 hour"</extracomment>
+        <extracomment>%1 is the paused frequency in short, such as &quot;1 hour&quot;</extracomment>
         <translation>Suspendu (%1)</translation>
     </message>
     <message>
         <source>Auto: %1</source>
-        <extracomment>%1 is the frequency, such as "Every hour"</extracomment>
-        <translation>Automatique : %1</translation>
+        <extracomment>%1 is the frequency, such as &quot;Every hour&quot;</extracomment>
+        <translation>Automatique&#xa0;: %1</translation>
     </message>
 </context>
 <context>
@@ -413,72 +526,140 @@ Options :
         <source>Wallpaper</source>
         <translation>Fond d’écran</translation>
     </message>
+    <message>
+        <source>Previous Wallpaper</source>
+        <translation>Fond d’écran précédent</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Garder</translation>
+    </message>
+    <message>
+        <source>Never Again</source>
+        <translation>Plus jamais</translation>
+    </message>
+    <message>
+        <source>Only Kept Pictures</source>
+        <translation>Seulement les images gardées</translation>
+    </message>
+    <message>
+        <source>History…</source>
+        <translation>Historique…</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::RelativeTime</name>
     <message numerus="yes">
         <source>in %Ln yr.</source>
-        <translation><numerusform>dans %Ln an</numerusform><numerusform>dans %Ln ans</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln an</numerusform>
+            <numerusform>dans %Ln ans</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln yr. ago</source>
-        <translation><numerusform>il y a %Ln an</numerusform><numerusform>il y a %Ln ans</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln an</numerusform>
+            <numerusform>il y a %Ln ans</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln mo.</source>
-        <translation><numerusform>dans %Ln mois</numerusform><numerusform>dans %Ln mois</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln mois</numerusform>
+            <numerusform>dans %Ln mois</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln mo. ago</source>
-        <translation><numerusform>il y a %Ln mois</numerusform><numerusform>il y a %Ln mois</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln mois</numerusform>
+            <numerusform>il y a %Ln mois</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln wk.</source>
-        <translation><numerusform>dans %Ln sem.</numerusform><numerusform>dans %Ln sem.</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln sem.</numerusform>
+            <numerusform>dans %Ln sem.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln wk. ago</source>
-        <translation><numerusform>il y a %Ln sem.</numerusform><numerusform>il y a %Ln sem.</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln sem.</numerusform>
+            <numerusform>il y a %Ln sem.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln days</source>
-        <translation><numerusform>dans %Ln jour</numerusform><numerusform>dans %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln jour</numerusform>
+            <numerusform>dans %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln days ago</source>
-        <translation><numerusform>il y a %Ln jour</numerusform><numerusform>il y a %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln jour</numerusform>
+            <numerusform>il y a %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln day</source>
-        <translation><numerusform>dans %Ln jour</numerusform><numerusform>dans %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln jour</numerusform>
+            <numerusform>dans %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln day ago</source>
-        <translation><numerusform>il y a %Ln jour</numerusform><numerusform>il y a %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln jour</numerusform>
+            <numerusform>il y a %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln hr.</source>
-        <translation><numerusform>dans %Ln h</numerusform><numerusform>dans %Ln h</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln h</numerusform>
+            <numerusform>dans %Ln h</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln hr. ago</source>
-        <translation><numerusform>il y a %Ln h</numerusform><numerusform>il y a %Ln h</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln h</numerusform>
+            <numerusform>il y a %Ln h</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln min.</source>
-        <translation><numerusform>dans %Ln min</numerusform><numerusform>dans %Ln min</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln min</numerusform>
+            <numerusform>dans %Ln min</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln min. ago</source>
-        <translation><numerusform>il y a %Ln min</numerusform><numerusform>il y a %Ln min</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln min</numerusform>
+            <numerusform>il y a %Ln min</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln sec.</source>
-        <translation><numerusform>dans %Ln s</numerusform><numerusform>dans %Ln s</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln s</numerusform>
+            <numerusform>dans %Ln s</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln sec. ago</source>
-        <translation><numerusform>il y a %Ln s</numerusform><numerusform>il y a %Ln s</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln s</numerusform>
+            <numerusform>il y a %Ln s</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -508,19 +689,19 @@ Options :
     <name>Starvane::UpdateController</name>
     <message>
         <source>Could not check for updates: the update feed is too large.</source>
-        <translation>Impossible de rechercher des mises à jour : le flux de mises à jour est trop volumineux.</translation>
+        <translation>Impossible de rechercher des mises à jour&#xa0;: le flux de mises à jour est trop volumineux.</translation>
     </message>
     <message>
         <source>Could not check for updates: %1</source>
-        <translation>Impossible de rechercher des mises à jour : %1</translation>
+        <translation>Impossible de rechercher des mises à jour&#xa0;: %1</translation>
     </message>
     <message>
         <source>Could not check for updates: the update server returned HTTP %1.</source>
-        <translation>Impossible de rechercher des mises à jour : le serveur a répondu par une erreur HTTP %1.</translation>
+        <translation>Impossible de rechercher des mises à jour&#xa0;: le serveur a répondu par une erreur HTTP %1.</translation>
     </message>
     <message>
         <source>Could not check for updates: the update feed could not be read.</source>
-        <translation>Impossible de rechercher des mises à jour : le flux de mises à jour est illisible.</translation>
+        <translation>Impossible de rechercher des mises à jour&#xa0;: le flux de mises à jour est illisible.</translation>
     </message>
     <message>
         <source>Starvane %1 is available (you have %2).</source>
@@ -555,11 +736,11 @@ Options :
     </message>
     <message>
         <source>ESA/Hubble</source>
-        <extracomment>Link to the image's page in the archive; the archive's name, usually left as it is</extracomment>
+        <extracomment>Link to the image&apos;s page in the archive; the archive&apos;s name, usually left as it is</extracomment>
         <translation>ESA/Hubble</translation>
     </message>
     <message>
-        <source>Open this image's page on the ESA/Hubble website</source>
+        <source>Open this image&apos;s page on the ESA/Hubble website</source>
         <translation>Ouvrir la page de cette image sur le site ESA/Hubble</translation>
     </message>
     <message>
@@ -567,7 +748,7 @@ Options :
         <translation>Afficher le fichier</translation>
     </message>
     <message>
-        <source>Show the wallpaper's file in the file manager</source>
+        <source>Show the wallpaper&apos;s file in the file manager</source>
         <translation>Afficher le fichier du fond d’écran dans le gestionnaire de fichiers</translation>
     </message>
     <message>
@@ -576,11 +757,34 @@ Options :
     </message>
     <message>
         <source>Wallpaper: %1</source>
-        <translation>Fond d’écran : %1</translation>
+        <translation>Fond d’écran&#xa0;: %1</translation>
     </message>
     <message>
         <source>Credit: %1</source>
-        <translation>Crédit : %1</translation>
+        <translation>Crédit&#xa0;: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::WallpaperStore</name>
+    <message>
+        <source>No kept pictures to show. Keep a picture first, or rotate among all pictures.</source>
+        <translation>Aucune image gardée à afficher. Gardez d’abord une image, ou alternez entre toutes les images.</translation>
+    </message>
+    <message>
+        <source>This picture can no longer be shown.</source>
+        <translation>Cette image ne peut plus être affichée.</translation>
+    </message>
+    <message>
+        <source>There is no picture on screen to keep.</source>
+        <translation>Aucune image affichée à garder.</translation>
+    </message>
+    <message>
+        <source>There is no such picture.</source>
+        <translation>Cette image n’existe pas.</translation>
+    </message>
+    <message>
+        <source>The picture&apos;s file is gone; show it again first.</source>
+        <translation>Le fichier de l’image a disparu ; affichez-la d’abord à nouveau.</translation>
     </message>
 </context>
 </TS>

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
@@ -24,7 +25,78 @@ namespace Starvane {
 namespace {
 constexpr int kMargin = 14;
 constexpr int kThumbnailHeight = 99; // 16:9 at the tile's width
-}
+constexpr int kTextLines = 3;
+constexpr int kTilePadding = 6;
+constexpr int kTitleRole = Qt::UserRole + 1;
+constexpr int kDetailRole = Qt::UserRole + 2;
+constexpr int kMarksRole = Qt::UserRole + 3;
+
+/// One tile: the thumbnail, then title, credit and date with marks, each on one line cut with "…".
+class TileDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const override
+    {
+        return {HistoryView::kTileSide + 2 * kTilePadding,
+                kThumbnailHeight + 2 * kTilePadding + kTextLines * option.fontMetrics.lineSpacing() + 4};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        painter->save();
+        const QRect r = option.rect;
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected) {
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(option.palette.color(QPalette::Highlight));
+            painter->drawRoundedRect(r.adjusted(1, 1, -1, -1), 8, 8);
+        }
+        const QRect picture(r.left() + kTilePadding, r.top() + kTilePadding, HistoryView::kTileSide, kThumbnailHeight);
+        index.data(Qt::DecorationRole).value<QIcon>().paint(painter, picture);
+        // Kept and banned as badges in the picture's corner.
+        const QString marks = index.data(kMarksRole).toString();
+        if (!marks.isEmpty()) {
+            QFont small = option.font;
+            small.setPointSizeF(small.pointSizeF() * 0.85);
+            small.setWeight(QFont::DemiBold);
+            const QFontMetrics fm(small);
+            const QRect badge(picture.left() + 6, picture.top() + 6, fm.horizontalAdvance(marks) + 12, fm.height() + 4);
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(QColor(0, 0, 0, 170));
+            painter->drawRoundedRect(badge, badge.height() / 2.0, badge.height() / 2.0);
+            painter->setFont(small);
+            painter->setPen(Qt::white);
+            painter->drawText(badge, Qt::AlignCenter, marks);
+        }
+        if (option.state & QStyle::State_HasFocus) {
+            painter->setPen(QPen(option.palette.color(QPalette::Highlight), 2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(picture.adjusted(1, 1, -1, -1));
+        }
+        const QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        QColor muted = text;
+        muted.setAlphaF(0.7f);
+        const int line = option.fontMetrics.lineSpacing();
+        QRect lineRect(picture.left(), picture.bottom() + 5, picture.width(), line);
+        QFont bold = option.font;
+        bold.setWeight(QFont::DemiBold);
+        const QString lines[] = {index.data(kTitleRole).toString(), index.data(kDetailRole).toString(),
+                                 index.data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 2, 2)};
+        for (int i = 0; i < kTextLines; ++i) {
+            painter->setFont(i == 0 ? bold : option.font);
+            painter->setPen(i == 0 ? text : muted);
+            painter->drawText(lineRect, Qt::AlignLeft | Qt::AlignVCenter,
+                              QFontMetrics(painter->font()).elidedText(lines[i], Qt::ElideRight, lineRect.width()));
+            lineRect.translate(0, line);
+        }
+        painter->restore();
+    }
+};
+} // namespace
 
 HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     : QWidget(parent), m_store(store), m_grid(new QListWidget(this)), m_empty(new QLabel(this)),
@@ -54,13 +126,12 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     m_grid->setResizeMode(QListView::Adjust);
     m_grid->setWrapping(true);
     m_grid->setUniformItemSizes(true);
-    m_grid->setWordWrap(true);
     m_grid->setSpacing(6);
     m_grid->setIconSize(QSize(kTileSide, kThumbnailHeight));
-    m_grid->setGridSize(QSize(kTileSide + 16, kThumbnailHeight + 74));
+    m_grid->setItemDelegate(new TileDelegate(m_grid));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setAccessibleName(tr("Wallpapers shown lately"));
-    m_grid->setMinimumSize(3 * (kTileSide + 16) + 30, 2 * (kThumbnailHeight + 74) + 10);
+    m_grid->setMinimumSize(3 * (kTileSide + 2 * kTilePadding + 6) + 30, 2 * (kThumbnailHeight + 80));
 
     m_empty->setText(tr("No wallpaper has been shown yet."));
     m_empty->setAlignment(Qt::AlignCenter);
@@ -119,7 +190,7 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     connect(&m_store, &WallpaperStore::historyChanged, this, &HistoryView::rebuild);
     connect(&m_store, &WallpaperStore::isLoadingChanged, this, &HistoryView::refreshActions);
     rebuild();
-    resize(3 * (kTileSide + 16) + 2 * kMargin + 40, 560);
+    resize(3 * (kTileSide + 2 * kTilePadding + 6) + 2 * kMargin + 40, 600);
 }
 
 QString HistoryView::thumbnailSource(const QString &thumbnail, const QString &file)
@@ -146,17 +217,22 @@ void HistoryView::rebuild()
     const QLocale locale;
     for (int i = 0; i < entries.size(); ++i) {
         const HistoryEntry &e = entries[i];
-        QStringList lines{e.title.isEmpty() ? e.id : e.title, e.credit,
-                          locale.toString(e.shownAt.toLocalTime(), QLocale::ShortFormat)};
+        const QString title = e.title.isEmpty() ? e.id : e.title;
+        const QDateTime local = e.shownAt.toLocalTime();
+        const QString when = locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                             locale.toString(local.time(), QLocale::ShortFormat);
         QStringList marks;
         if (m_store.isKept(e.id)) marks << tr("Kept");
         if (m_store.history().isBannedID(e.id)) marks << tr("Never again");
-        if (!marks.isEmpty()) lines.last() += QStringLiteral(" \u00b7 ") + marks.join(QStringLiteral(" \u00b7 "));
+        const QStringList lines{title, e.credit, when};
         auto *item = new QListWidgetItem(m_grid);
-        item->setText(lines.join(QLatin1Char('\n')));
-        item->setToolTip(lines.join(QLatin1Char('\n')));
         item->setData(Qt::UserRole, i);
-        item->setData(Qt::AccessibleTextRole, lines.join(QStringLiteral(", ")));
+        item->setData(kTitleRole, title);
+        item->setData(kDetailRole, e.credit);
+        item->setData(kMarksRole, marks.join(QStringLiteral(" \u00b7 ")));
+        item->setToolTip(lines.join(QLatin1Char('\n')) +
+                         (marks.isEmpty() ? QString() : QLatin1Char('\n') + marks.join(QStringLiteral(", "))));
+        item->setData(Qt::AccessibleTextRole, (lines + marks).join(QStringLiteral(", ")));
         QPixmap blank(kTileSide, kThumbnailHeight);
         blank.fill(VelmoraTheme::secondary());
         item->setIcon(QIcon(blank));
