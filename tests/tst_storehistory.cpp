@@ -199,6 +199,71 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(h.keptDir()).isFile());
     }
 
+    void keptFilesAreNamedReadably_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("plain") << "The Crab Nebula" << "The Crab Nebula (heic0515a).jpg";
+        QTest::newRow("path and shell characters") << "M16: \"Pillars\" / 2014 (detail)?"
+                                                   << "M16 Pillars 2014 detail (heic0515a).jpg";
+        QTest::newRow("hidden-file dots") << "..hidden" << "hidden (heic0515a).jpg";
+        QTest::newRow("no title") << "" << "heic0515a.jpg";
+        QTest::newRow("long title cut") << QString(200, QLatin1Char('x')) << QString(80, QLatin1Char('x')) + " (heic0515a).jpg";
+    }
+    void keptFilesAreNamedReadably()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, fileName);
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("source.jpg"));
+        writeFile(source, "picture");
+        const KeptPictures kept(dir.filePath(QStringLiteral("kept")));
+        const QString id = QStringLiteral("heic0515a");
+        QCOMPARE(kept.keep(source, {id, title, QStringLiteral("NASA & ESA"), QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/"))}),
+                 std::nullopt);
+        QCOMPARE(QFileInfo(kept.fileFor(id)).fileName(), fileName);
+        // Read back from the name alone: the id, and the title as it was written.
+        QCOMPARE(kept.all().size(), 1);
+        QCOMPARE(kept.all().first().id, id);
+        QFile note(QFileInfo(kept.fileFor(id)).path() + QLatin1Char('/') + QFileInfo(kept.fileFor(id)).completeBaseName() +
+                   QStringLiteral(".txt"));
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        const QByteArray text = note.readAll();
+        QVERIFY(text.contains("NASA & ESA") && text.contains("https://esahubble.org/images/heic0515a/"));
+        QVERIFY(kept.unkeep(id));
+        QVERIFY(kept.all().isEmpty() && !note.exists());
+    }
+
+    void aPrunedPictureThatCannotBeFetchedAgainChangesNothing()
+    {
+        StoreHarness h;
+        h.cache->prunes = true;
+        auto &store = h.build();
+        for (int i = 0; i < 10; ++i)
+            h.runFetch();
+        QTest::qWait(20);
+        // Back to the oldest picture still in the cache.
+        const auto nextFileBackExists = [&] {
+            return QFileInfo::exists(store.history().entries().at(store.historyPosition() + 1).file);
+        };
+        while (nextFileBackExists()) {
+            QVERIFY(store.showPreviousWallpaper());
+            h.awaitFetch();
+        }
+        const HubbleImage shown = *store.currentImage();
+        const int position = store.historyPosition();
+        QVERIFY(position > 0);
+        const QList<HistoryEntry> entries = store.history().entries();
+
+        h.archive->verifyHandler = [](const HubbleImage &) -> HubbleImage { throw FileError(QStringLiteral("gone")); };
+        QVERIFY(store.showPreviousWallpaper());
+        h.awaitFetch();
+        QCOMPARE(*store.currentImage(), shown);
+        QCOMPARE(store.historyPosition(), position);
+        QCOMPARE(store.history().entries(), entries);
+        QCOMPARE(store.errorMessage(), QStringLiteral("gone"));
+    }
+
     void damagedFilesAreSetAside_data()
     {
         QTest::addColumn<QString>("file");

@@ -95,6 +95,8 @@ private Q_SLOTS:
     void prune_data();
     void prune();
     void pruneLeavesOtherEntriesAlone();
+    void thumbnails_data();
+    void thumbnails();
 
 private:
     WallpaperCache cache() const { return WallpaperCache(QUrl::fromLocalFile(m_cacheDir), 1920, 1080, 1.1, 2.6); }
@@ -368,3 +370,25 @@ void TestWallpaperCache::pruneLeavesOtherEntriesAlone()
 
 QTEST_GUILESS_MAIN(TestWallpaperCache)
 #include "tst_wallpapercache.moc"
+
+void TestWallpaperCache::thumbnails_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("expected"); // invalid: no thumbnail
+    QTest::newRow("wide JPEG") << encodeWithQt(plainImage(3840, 2160), "jpeg", 85) << QSize(256, 144);
+    QTest::newRow("tall PNG") << encodeWithQt(plainImage(1000, 2000), "png", -1) << QSize(128, 256);
+    QTest::newRow("small picture, scaled to fit") << encodeWithQt(plainImage(200, 100), "png", -1)
+                                                               << QSize(256, 128);
+    QTest::newRow("not a picture") << QByteArray("<html>Not found</html>") << QSize();
+}
+
+void TestWallpaperCache::thumbnails()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, expected);
+    const QString source = writeFile(m_sources + QStringLiteral("/picture"), bytes);
+    const QString target = m_dir->filePath(QStringLiteral("data/Thumbnails/heic1.jpg"));
+    QCOMPARE(cache().saveThumbnail(QUrl::fromLocalFile(source), target, 256), expected.isValid());
+    QCOMPARE(QImage(target).size(), expected.isValid() ? expected : QSize(0, 0)); // a null image is 0×0
+    QCOMPARE(listing(QFileInfo(target).path()), expected.isValid() ? QStringList{"heic1.jpg"} : QStringList{});
+}

@@ -54,7 +54,7 @@ QString KeptPictures::fileName(const Description &description, const QString &su
         if (c.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|()").contains(c)) continue;
         title += c;
     }
-    title = title.left(kMaxTitleLength).trimmed();
+    title = title.simplified().left(kMaxTitleLength).trimmed();
     while (title.startsWith(QLatin1Char('.')))
         title.remove(0, 1);
     const QString base = title.isEmpty() ? description.id : title + QStringLiteral(" (") + description.id + QLatin1Char(')');
