@@ -4,9 +4,9 @@
 #include "contentview.h"
 #include "fakes.h"
 #include "historyview.h"
+#include "mainwindow.h"
 #include "store/keptpictures.h"
 #include "store/wallpaperhistory.h"
-#include "mainwindow.h"
 #include "storeharness.h"
 #include "translations.h"
 #include "velmoratheme.h"
@@ -173,8 +173,15 @@ void plantHistory(StoreHarness &harness)
         painter.end();
         const QString thumbnail = data.filePath(QStringLiteral("Thumbnails/%1.jpg").arg(QLatin1String(p.id)));
         image.save(thumbnail, "JPEG", 88);
-        HistoryEntry e{QLatin1String(p.id), QLatin1String(p.title), QStringLiteral("NASA, ESA and the Hubble Heritage Team"),
-                       p.year, shown, QString(), QString(), QString(), thumbnail};
+        HistoryEntry e{QLatin1String(p.id),
+                       QLatin1String(p.title),
+                       QStringLiteral("NASA, ESA and the Hubble Heritage Team"),
+                       p.year,
+                       shown,
+                       QString(),
+                       QString(),
+                       QString(),
+                       thumbnail};
         entries.append(e.toJsonObject());
         shown = shown.addSecs(-3600);
         if (QByteArray(p.id) == "heic2007a")
@@ -182,7 +189,8 @@ void plantHistory(StoreHarness &harness)
     }
     QFile history(data.filePath(QStringLiteral("history.json")));
     history.open(QIODevice::WriteOnly);
-    history.write(QJsonDocument(QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("entries"), entries}}).toJson());
+    history.write(
+        QJsonDocument(QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("entries"), entries}}).toJson());
     QFile bans(data.filePath(QStringLiteral("bans.json")));
     bans.open(QIODevice::WriteOnly);
     bans.write(R"({"version":1,"ids":["potw1345a"],"hashes":[]})");

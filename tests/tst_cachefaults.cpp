@@ -95,7 +95,12 @@ private Q_SLOTS:
         ManualClock clock;
         ManualSleeper sleeper;
         WallpaperStore store({archive, cache, applier, std::make_shared<InMemoryKeyValueStore>()},
-                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function(), .dataDirectory = {}, .keptDirectory = {}});
+                             {.limits = {},
+                              .shuffleBands = false,
+                              .now = clock.function(),
+                              .sleep = sleeper.function(),
+                              .dataDirectory = {},
+                              .keptDirectory = {}});
 
         Testing::awaitTask(store.applyNextWallpaper());
         QVERIFY2(!store.errorMessage(), qPrintable(store.errorMessage().value_or(QString())));

@@ -36,7 +36,8 @@ private Q_SLOTS:
         QTest::newRow("unkeep") << QStringList{"unkeep"} << Kind::unkeep << false << none << QString();
         QTest::newRow("never-again") << QStringList{"never-again"} << Kind::neverAgain << false << none << QString();
         QTest::newRow("history") << QStringList{"history"} << Kind::history << false << none << QString();
-        QTest::newRow("history --json") << QStringList{"history", "--json"} << Kind::history << false << none << QString();
+        QTest::newRow("history --json") << QStringList{"history", "--json"} << Kind::history << false << none
+                                        << QString();
         QTest::newRow("history with a word") << QStringList{"history", "all"} << Kind::invalid << false << none
                                              << QStringLiteral("'history' takes no arguments but --json");
         QTest::newRow("-h") << QStringList{"-h"} << Kind::help << false << none << QString();
@@ -109,9 +110,9 @@ private Q_SLOTS:
     void usageNamesEveryCommand()
     {
         const QString usage = usageText();
-        for (const char *word : {"next", "previous", "keep", "unkeep", "never-again", "history", "pause", "resume", "status", "--json",
-                                 "frequency", "displays", "show", "quit",
-                                 "check-image", "--help", "--version"})
+        for (const char *word :
+             {"next", "previous", "keep", "unkeep", "never-again", "history", "pause", "resume", "status", "--json",
+              "frequency", "displays", "show", "quit", "check-image", "--help", "--version"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
     }
 };

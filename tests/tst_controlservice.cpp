@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The running instance's face on the session bus: who gets the name, and what scripts read and set.
-#include "controlservice.h"
 #include "commandline.h"
+#include "controlservice.h"
 #include "desktopharness.h"
 #include "storeharness.h"
 
@@ -151,8 +151,8 @@ private Q_SLOTS:
         QCOMPARE(entries.size(), 4);
         QStringList keys = entries[0].toObject().keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"banned", "captureYear", "credit", "display", "file", "hash", "id", "kept", "shownAt",
-                                    "thumbnail", "title"}));
+        QCOMPARE(keys, (QStringList{"banned", "captureYear", "credit", "display", "file", "hash", "id", "kept",
+                                    "shownAt", "thumbnail", "title"}));
         const QJsonObject third = entries[1].toObject();
         const QJsonObject second = entries[2].toObject();
         QCOMPARE(third.value("kept").toBool(), true);

@@ -235,7 +235,12 @@ class TestEndToEnd : public QObject
         // The change starts from the event loop: give it the moment to begin before waiting for its end.
         QTest::qWait(300);
         QJsonObject s;
-        waitUntil([&] { s = statusJson(); return !s.value(QLatin1String("loading")).toBool(true); }, 30000);
+        waitUntil(
+            [&] {
+                s = statusJson();
+                return !s.value(QLatin1String("loading")).toBool(true);
+            },
+            30000);
         return s.value(QLatin1String("id")).toString();
     }
 
@@ -720,7 +725,8 @@ private Q_SLOTS:
         QCOMPARE(archiveRequests(), requests);
         const Run history = runStarvane({QStringLiteral("history"), QStringLiteral("--json")}, m_env);
         QCOMPARE(history.code, 0);
-        const QJsonArray entries = QJsonDocument::fromJson(history.out.toUtf8()).object().value(QLatin1String("entries")).toArray();
+        const QJsonArray entries =
+            QJsonDocument::fromJson(history.out.toUtf8()).object().value(QLatin1String("entries")).toArray();
         QVERIFY2(entries.size() >= 5, qPrintable(history.out));
         QCOMPARE(entries[0].toObject().value(QLatin1String("id")).toString(), shown[2]);
         QCOMPARE(entries[1].toObject().value(QLatin1String("id")).toString(), shown[1]);

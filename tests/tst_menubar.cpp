@@ -172,10 +172,10 @@ private Q_SLOTS:
         int opened = 0;
         MenuBarContentView view(&store, nullptr, [&] { ++opened; });
         QMenu *menu = view.menu();
-        QCOMPARE(texts(menu), (QStringList{"Starvane", "Auto: Every hour", "---", "Next Wallpaper", "Previous Wallpaper",
-                                           "Keep", "Never Again", "Pause Auto-Change", "Change Frequency",
-                                           "Only Kept Pictures", "Displays", "---", "Launch at Login", "Open Starvane",
-                                           "Quit Starvane"}));
+        QCOMPARE(texts(menu),
+                 (QStringList{"Starvane", "Auto: Every hour", "---", "Next Wallpaper", "Previous Wallpaper", "Keep",
+                              "Never Again", "Pause Auto-Change", "Change Frequency", "Only Kept Pictures", "Displays",
+                              "---", "Launch at Login", "Open Starvane", "Quit Starvane"}));
         for (const char *nothingYet : {"Previous Wallpaper", "Keep", "Never Again"})
             QVERIFY2(!find(menu, QLatin1String(nothingYet))->isEnabled(), nothingYet);
         QVERIFY(!menu->actions().at(0)->isEnabled());

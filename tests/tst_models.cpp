@@ -104,7 +104,8 @@ void TestModels::settingsRoundTripAndDefaults()
     const AppSettings s{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true, true};
     QCOMPARE(AppSettings::fromJson(s.toJson()), s);
     // Settings written before the kept-pictures option read as rotating among all pictures.
-    QCOMPARE(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false})")->onlyKeptPictures,
+    QCOMPARE(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false})")
+                 ->onlyKeptPictures,
              false);
     // Unknown keys are ignored.
     QVERIFY(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false,"x":1})"));

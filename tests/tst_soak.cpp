@@ -82,7 +82,12 @@ private Q_SLOTS:
         ManualClock clock;
         ManualSleeper sleeper;
         WallpaperStore store({client, cache, applier, std::make_shared<InMemoryKeyValueStore>()},
-                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function(), .dataDirectory = {}, .keptDirectory = {}});
+                             {.limits = {},
+                              .shuffleBands = false,
+                              .now = clock.function(),
+                              .sleep = sleeper.function(),
+                              .dataDirectory = {},
+                              .keptDirectory = {}});
         store.start();
         QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);
         QTRY_VERIFY(!store.isLoading());
@@ -113,8 +118,12 @@ private Q_SLOTS:
                     AppSettings{ChangeFrequency::every5Minutes, DisplayScope::allDisplays, false}.toJson());
         ManualClock clock;
         ManualSleeper sleeper;
-        WallpaperStore store({client, cache, applier, kv},
-                             {.limits = {}, .shuffleBands = false, .now = clock.function(), .sleep = sleeper.function(), .dataDirectory = {}, .keptDirectory = {}});
+        WallpaperStore store({client, cache, applier, kv}, {.limits = {},
+                                                            .shuffleBands = false,
+                                                            .now = clock.function(),
+                                                            .sleep = sleeper.function(),
+                                                            .dataDirectory = {},
+                                                            .keptDirectory = {}});
 
         store.start(); // nothing shown yet: the first change happens at once
         QTRY_COMPARE_WITH_TIMEOUT(applier->calls.size(), 1, 20000);

@@ -203,12 +203,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("plain") << "The Crab Nebula" << "The Crab Nebula (heic0515a).jpg";
+        QTest::newRow("plain") << "The Crab Nebula"
+                               << "The Crab Nebula (heic0515a).jpg";
         QTest::newRow("path and shell characters") << "M16: \"Pillars\" / 2014 (detail)?"
                                                    << "M16 Pillars 2014 detail (heic0515a).jpg";
-        QTest::newRow("hidden-file dots") << "..hidden" << "hidden (heic0515a).jpg";
-        QTest::newRow("no title") << "" << "heic0515a.jpg";
-        QTest::newRow("long title cut") << QString(200, QLatin1Char('x')) << QString(80, QLatin1Char('x')) + " (heic0515a).jpg";
+        QTest::newRow("hidden-file dots") << "..hidden"
+                                          << "hidden (heic0515a).jpg";
+        QTest::newRow("no title") << ""
+                                  << "heic0515a.jpg";
+        QTest::newRow("long title cut") << QString(200, QLatin1Char('x'))
+                                        << QString(80, QLatin1Char('x')) + " (heic0515a).jpg";
     }
     void keptFilesAreNamedReadably()
     {
@@ -219,14 +223,15 @@ private Q_SLOTS:
         writeFile(source, "picture");
         const KeptPictures kept(dir.filePath(QStringLiteral("kept")));
         const QString id = QStringLiteral("heic0515a");
-        QCOMPARE(kept.keep(source, {id, title, QStringLiteral("NASA & ESA"), QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/"))}),
+        QCOMPARE(kept.keep(source, {id, title, QStringLiteral("NASA & ESA"),
+                                    QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/"))}),
                  std::nullopt);
         QCOMPARE(QFileInfo(kept.fileFor(id)).fileName(), fileName);
         // Read back from the name alone: the id, and the title as it was written.
         QCOMPARE(kept.all().size(), 1);
         QCOMPARE(kept.all().first().id, id);
-        QFile note(QFileInfo(kept.fileFor(id)).path() + QLatin1Char('/') + QFileInfo(kept.fileFor(id)).completeBaseName() +
-                   QStringLiteral(".txt"));
+        QFile note(QFileInfo(kept.fileFor(id)).path() + QLatin1Char('/') +
+                   QFileInfo(kept.fileFor(id)).completeBaseName() + QStringLiteral(".txt"));
         QVERIFY(note.open(QIODevice::ReadOnly));
         const QByteArray text = note.readAll();
         QVERIFY(text.contains("NASA & ESA") && text.contains("https://esahubble.org/images/heic0515a/"));
@@ -273,7 +278,8 @@ private Q_SLOTS:
         const QByteArray good = QByteArrayLiteral(R"({"version":1,"entries":[{"id":"heic0601a","title":"T","credit":"C",
             "captureYear":2006,"shownAt":"2026-01-01T10:00:00Z","display":"","file":"","hash":"","thumbnail":""}]})");
         QTest::newRow("history: not JSON") << "history.json" << QByteArray("{\"version\":1,\"entr") << 0 << true;
-        QTest::newRow("history: other version") << "history.json" << QByteArray(R"({"version":7,"entries":[]})") << 0 << true;
+        QTest::newRow("history: other version")
+            << "history.json" << QByteArray(R"({"version":7,"entries":[]})") << 0 << true;
         QTest::newRow("history: readable") << "history.json" << good << 1 << false;
         QTest::newRow("history: unsafe id dropped")
             << "history.json" << QByteArray(good).replace("heic0601a", "../../etc/passwd") << 0 << false;

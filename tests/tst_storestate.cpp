@@ -33,7 +33,12 @@ class TestStoreState : public QObject
         return std::make_unique<WallpaperStore>(
             StoreServices{archive, std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))), m_applier,
                           std::move(kv)},
-            StoreOptions{.limits = {}, .shuffleBands = false, .now = m_clock.function(), .sleep = {}, .dataDirectory = {}, .keptDirectory = {}});
+            StoreOptions{.limits = {},
+                         .shuffleBands = false,
+                         .now = m_clock.function(),
+                         .sleep = {},
+                         .dataDirectory = {},
+                         .keptDirectory = {}});
     }
 
     /// The page counter and recent lists as the catalog pool reads them back from `kv`.

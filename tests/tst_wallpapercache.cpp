@@ -377,8 +377,7 @@ void TestWallpaperCache::thumbnails_data()
     QTest::addColumn<QSize>("expected"); // invalid: no thumbnail
     QTest::newRow("wide JPEG") << encodeWithQt(plainImage(3840, 2160), "jpeg", 85) << QSize(256, 144);
     QTest::newRow("tall PNG") << encodeWithQt(plainImage(1000, 2000), "png", -1) << QSize(128, 256);
-    QTest::newRow("small picture, scaled to fit") << encodeWithQt(plainImage(200, 100), "png", -1)
-                                                               << QSize(256, 128);
+    QTest::newRow("small picture, scaled to fit") << encodeWithQt(plainImage(200, 100), "png", -1) << QSize(256, 128);
     QTest::newRow("not a picture") << QByteArray("<html>Not found</html>") << QSize();
 }
 

@@ -46,12 +46,12 @@ MenuBarContentView::MenuBarContentView(WallpaperStore *store, UpdateController *
                                        std::function<void()> openMainWindow, QObject *parent,
                                        std::function<void()> openHistory)
     : QObject(parent), m_store(store),
-      m_description(store, updater, std::move(openMainWindow), [this] { rebuild(); }, std::move(openHistory)),
+      m_description(
+          store, updater, std::move(openMainWindow), [this] { rebuild(); }, std::move(openHistory)),
       m_menu(std::make_unique<QMenu>())
 {
-    for (auto signal :
-         {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged, &WallpaperStore::isLoadingChanged,
-          &WallpaperStore::historyChanged})
+    for (auto signal : {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged,
+                        &WallpaperStore::isLoadingChanged, &WallpaperStore::historyChanged})
         connect(m_store, signal, this, &MenuBarContentView::rebuild);
     if (updater) connect(updater, &UpdateController::canCheckForUpdatesChanged, this, &MenuBarContentView::rebuild);
     // The autostart entry can change behind our back; read it again whenever the menu opens.

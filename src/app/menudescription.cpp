@@ -130,8 +130,8 @@ MenuEntry MenuDescription::nextWallpaper() const
 
 MenuEntry MenuDescription::previousWallpaper() const
 {
-    MenuEntry e = command(QStringLiteral("previous"), tr("Previous Wallpaper"),
-                          [s = m_store] { s->showPreviousWallpaper(); });
+    MenuEntry e =
+        command(QStringLiteral("previous"), tr("Previous Wallpaper"), [s = m_store] { s->showPreviousWallpaper(); });
     e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_B);
     e.enabled = !m_store->isLoading() && m_store->canShowPreviousWallpaper();
     return e;
@@ -244,7 +244,11 @@ QList<MenuEntry> MenuDescription::trayMenu() const
 {
     QList<MenuEntry> menu{information(MenuBarContentView::wallpaperTitle(m_store->currentImage())),
                           information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading())),
-                          separator(), nextWallpaper(), previousWallpaper(), keep(), neverAgain()};
+                          separator(),
+                          nextWallpaper(),
+                          previousWallpaper(),
+                          keep(),
+                          neverAgain()};
     if (auto pause = pauseOrResume()) menu << *pause;
     menu << frequencies() << onlyKeptPictures() << displays() << separator();
     if (auto h = history()) menu << *h;

@@ -10,9 +10,9 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 #include <QPointer>
 #include <QUuid>
+#include <algorithm>
 
 namespace Starvane::Testing {
 
@@ -262,9 +262,11 @@ void FakeCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) c
     // Newest first by the save counter in the name.
     QFileInfoList files = QDir(m_dir).entryInfoList(QDir::Files);
     const auto counter = [](const QFileInfo &f) { return f.completeBaseName().section(QLatin1Char('-'), -1).toInt(); };
-    std::sort(files.begin(), files.end(), [&](const QFileInfo &a, const QFileInfo &b) { return counter(a) > counter(b); });
+    std::sort(files.begin(), files.end(),
+              [&](const QFileInfo &a, const QFileInfo &b) { return counter(a) > counter(b); });
     for (qsizetype i = maxRetained; i < files.size(); ++i)
-        if (!keeping.contains(QUrl::fromLocalFile(files[i].absoluteFilePath()))) QFile::remove(files[i].absoluteFilePath());
+        if (!keeping.contains(QUrl::fromLocalFile(files[i].absoluteFilePath())))
+            QFile::remove(files[i].absoluteFilePath());
 }
 
 bool FakeCache::saveThumbnail(const QUrl &file, const QString &target, int) const

@@ -5,9 +5,9 @@
 #include "models/wallpaperlimits.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QSet>
 #include <QString>
-#include <QImage>
 #include <QUrl>
 
 namespace Starvane {

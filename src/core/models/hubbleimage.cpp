@@ -28,7 +28,6 @@ bool isSafeArchiveID(const QString &id)
     return true;
 }
 
-
 qint64 HubbleImage::usablePixels(double a) const
 {
     if (!width || !height || *width <= 0 || *height <= 0)

@@ -104,7 +104,8 @@ bool FetchPipeline::start(bool isAutomatic, std::optional<Revisit> revisit)
 {
     if (m_isLoading || m_active) return false;
     const QUuid fetchID = QUuid::createUuid();
-    m_active = ActiveFetch{fetchID, isAutomatic, std::stop_source(), std::make_shared<Completion>(), std::move(revisit)};
+    m_active =
+        ActiveFetch{fetchID, isAutomatic, std::stop_source(), std::make_shared<Completion>(), std::move(revisit)};
     const std::stop_token st = m_active->stop.get_token();
     const std::shared_ptr<Completion> done = m_active->completion;
     // Pending until the event loop runs it; a cancel before then leaves it nothing to do.
@@ -305,10 +306,8 @@ QCoro::Task<bool> FetchPipeline::performRevisit(Revisit target, std::stop_token 
     target.file = saved.fileURL.toLocalFile();
     target.contentHash = saved.contentHash;
     Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash, target});
-    qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 again (%2x%3)")
-                                     .arg(verified.id)
-                                     .arg(saved.width)
-                                     .arg(saved.height);
+    qCInfo(lcStore).noquote()
+        << QStringLiteral("Applied wallpaper %1 again (%2x%3)").arg(verified.id).arg(saved.width).arg(saved.height);
     spawn(pruneCache(services, saved.fileURL, m_limits.retainedCacheFiles), QStringLiteral("prune"));
     co_return true;
 }

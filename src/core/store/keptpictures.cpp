@@ -57,7 +57,8 @@ QString KeptPictures::fileName(const Description &description, const QString &su
     title = title.simplified().left(kMaxTitleLength).trimmed();
     while (title.startsWith(QLatin1Char('.')))
         title.remove(0, 1);
-    const QString base = title.isEmpty() ? description.id : title + QStringLiteral(" (") + description.id + QLatin1Char(')');
+    const QString base =
+        title.isEmpty() ? description.id : title + QStringLiteral(" (") + description.id + QLatin1Char(')');
     return base + QLatin1Char('.') + suffix;
 }
 
@@ -105,8 +106,8 @@ std::optional<QString> KeptPictures::keep(const QString &file, const Description
         }
     }
     if (!source.atEnd() || !copy.commit()) {
-        qCWarning(lcStore).noquote() << QStringLiteral("Could not keep %1 in %2: %3")
-                                            .arg(description.id, m_directory, copy.errorString());
+        qCWarning(lcStore).noquote()
+            << QStringLiteral("Could not keep %1 in %2: %3").arg(description.id, m_directory, copy.errorString());
         return tr("The folder %1 cannot be written.").arg(QDir::toNativeSeparators(m_directory));
     }
     QSaveFile text(notes);

@@ -132,7 +132,8 @@ bool WallpaperHistory::load()
 
     QJsonObject history;
     switch (readObject(historyFilePath(), &history)) {
-    case Read::missing: break;
+    case Read::missing:
+        break;
     case Read::damaged:
         setAside(historyFilePath());
         clean = false;
@@ -148,7 +149,8 @@ bool WallpaperHistory::load()
 
     QJsonObject bans;
     switch (readObject(bansFilePath(), &bans)) {
-    case Read::missing: break;
+    case Read::missing:
+        break;
     case Read::damaged:
         setAside(bansFilePath());
         clean = false;
@@ -157,8 +159,7 @@ bool WallpaperHistory::load()
         for (const QJsonValue &v : bans.value(QStringLiteral("ids")).toArray())
             if (isSafeArchiveID(v.toString()) && !m_bannedIDs.contains(v.toString())) m_bannedIDs.append(v.toString());
         for (const QJsonValue &v : bans.value(QStringLiteral("hashes")).toArray())
-            if (isHexHash(v.toString()) && !m_bannedHashes.contains(v.toString()))
-                m_bannedHashes.append(v.toString());
+            if (isHexHash(v.toString()) && !m_bannedHashes.contains(v.toString())) m_bannedHashes.append(v.toString());
         break;
     }
     // Replaced at once, so the next start does not find the same damage.
@@ -223,7 +224,8 @@ void WallpaperHistory::saveHistory() const
     QJsonArray entries;
     for (const HistoryEntry &e : m_entries)
         entries.append(e.toJsonObject());
-    save(historyFilePath(), QJsonObject{{QStringLiteral("version"), kFormatVersion}, {QStringLiteral("entries"), entries}});
+    save(historyFilePath(),
+         QJsonObject{{QStringLiteral("version"), kFormatVersion}, {QStringLiteral("entries"), entries}});
 }
 
 void WallpaperHistory::saveBans() const

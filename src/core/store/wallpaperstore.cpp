@@ -4,7 +4,9 @@
 
 #include "async/cancellation.h"
 #include "catalogpool.h"
+#include "contracts/hubbleimagefetching.h"
 #include "contracts/wallpaperapplying.h"
+#include "contracts/wallpapercaching.h"
 #include "fetchpipeline.h"
 #include "keptpictures.h"
 #include "keyvaluestore.h"
@@ -12,8 +14,6 @@
 #include "models/fileurls.h"
 #include "rotationschedule.h"
 #include "wallpaperhistory.h"
-#include "contracts/hubbleimagefetching.h"
-#include "contracts/wallpapercaching.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -429,8 +429,8 @@ void WallpaperStore::updateOnlyKeptPictures(bool onlyKept)
     AppSettings next = m_settings;
     next.onlyKeptPictures = onlyKept;
     setSettings(next);
-    qCInfo(lcStore).noquote() << QStringLiteral("Only kept pictures: %1")
-                                     .arg(onlyKept ? QStringLiteral("true") : QStringLiteral("false"));
+    qCInfo(lcStore).noquote()
+        << QStringLiteral("Only kept pictures: %1").arg(onlyKept ? QStringLiteral("true") : QStringLiteral("false"));
     m_pipeline->cancelIfAutomatic();
     persistState();
 }
