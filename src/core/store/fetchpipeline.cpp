@@ -280,6 +280,8 @@ QCoro::Task<bool> FetchPipeline::performRevisit(Revisit target, std::stop_token 
         co_return true;
     }
 
+    // A kept picture is shown from its own file or not at all: that rotation never uses the network.
+    if (!target.historyIndex) throw FileError(QStringLiteral("The kept picture %1 is gone.").arg(target.file));
     // The file was pruned: the same picture again, through every check a new one passes.
     qCInfo(lcStore).noquote() << QStringLiteral("Fetching %1 again").arg(target.image.id);
     const HubbleImage verified = co_await services.archive->verifyAndEnrichCandidate(target.image, st);
