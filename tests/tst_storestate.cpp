@@ -32,7 +32,7 @@ class TestStoreState : public QObject
             archive->pageHandler = [offered](int) { return QList<HubbleImage>{*offered}; };
         return std::make_unique<WallpaperStore>(
             StoreServices{archive, std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))), m_applier,
-                          std::move(kv)},
+                          std::move(kv), nullptr},
             StoreOptions{.limits = {}, .shuffleBands = false, .now = m_clock.function(), .sleep = {}});
     }
 

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
     <name>Starvane::ChangeFrequency</name>
@@ -213,6 +214,18 @@ Optionen:
         <extracomment>%1 is a relative time such as "in 14 min."</extracomment>
         <translation>Nächster Wechsel %1</translation>
     </message>
+    <message>
+        <source>Waiting for a network connection</source>
+        <translation>Warten auf eine Netzwerkverbindung</translation>
+    </message>
+    <message>
+        <source>Metered connection: showing saved pictures</source>
+        <translation>Getaktete Verbindung: gespeicherte Bilder werden gezeigt</translation>
+    </message>
+    <message>
+        <source>Metered connection: waiting to download</source>
+        <translation>Getaktete Verbindung: Download wartet</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::ControlService</name>
@@ -345,6 +358,26 @@ Optionen:
         <source>Unknown error.</source>
         <translation>Unbekannter Fehler.</translation>
     </message>
+    <message>
+        <source>No internet connection. Starvane will try again when you are back online.</source>
+        <translation>Keine Internetverbindung. Starvane versucht es erneut, sobald Sie wieder online sind.</translation>
+    </message>
+    <message>
+        <source>The ESA/Hubble archive did not answer in time.</source>
+        <translation>Das ESA/Hubble-Archiv hat nicht rechtzeitig geantwortet.</translation>
+    </message>
+    <message>
+        <source>The archive's secure connection could not be verified.</source>
+        <translation>Die sichere Verbindung zum Archiv konnte nicht überprüft werden.</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1).</source>
+        <translation>Das Archiv hat einen Fehler gemeldet (HTTP %1).</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1). Trying again in %2 minutes.</source>
+        <translation>Das Archiv hat einen Fehler gemeldet (HTTP %1). Neuer Versuch in %2 Minuten.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::MenuBarContentView</name>
@@ -413,72 +446,151 @@ Optionen:
         <source>Wallpaper</source>
         <translation>Hintergrundbild</translation>
     </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Über getaktete Verbindungen laden</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Datenvolumen sparen</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Beim Wechsel des Hintergrunds benachrichtigen</translation>
+    </message>
+    <message>
+        <source>Network and Notifications</source>
+        <translation>Netzwerk und Benachrichtigungen</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::Notifier</name>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Starvane could not change the wallpaper</source>
+        <translation>Starvane konnte den Hintergrund nicht wechseln</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Erneut versuchen</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::RelativeTime</name>
     <message numerus="yes">
         <source>in %Ln yr.</source>
-        <translation><numerusform>in %Ln J.</numerusform><numerusform>in %Ln J.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln J.</numerusform>
+            <numerusform>in %Ln J.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln yr. ago</source>
-        <translation><numerusform>vor %Ln J.</numerusform><numerusform>vor %Ln J.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln J.</numerusform>
+            <numerusform>vor %Ln J.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln mo.</source>
-        <translation><numerusform>in %Ln Mon.</numerusform><numerusform>in %Ln Mon.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Mon.</numerusform>
+            <numerusform>in %Ln Mon.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln mo. ago</source>
-        <translation><numerusform>vor %Ln Mon.</numerusform><numerusform>vor %Ln Mon.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Mon.</numerusform>
+            <numerusform>vor %Ln Mon.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln wk.</source>
-        <translation><numerusform>in %Ln Wo.</numerusform><numerusform>in %Ln Wo.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Wo.</numerusform>
+            <numerusform>in %Ln Wo.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln wk. ago</source>
-        <translation><numerusform>vor %Ln Wo.</numerusform><numerusform>vor %Ln Wo.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Wo.</numerusform>
+            <numerusform>vor %Ln Wo.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln days</source>
-        <translation><numerusform>in %Ln Tag</numerusform><numerusform>in %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Tag</numerusform>
+            <numerusform>in %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln days ago</source>
-        <translation><numerusform>vor %Ln Tag</numerusform><numerusform>vor %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Tag</numerusform>
+            <numerusform>vor %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln day</source>
-        <translation><numerusform>in %Ln Tag</numerusform><numerusform>in %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Tag</numerusform>
+            <numerusform>in %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln day ago</source>
-        <translation><numerusform>vor %Ln Tag</numerusform><numerusform>vor %Ln Tagen</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Tag</numerusform>
+            <numerusform>vor %Ln Tagen</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln hr.</source>
-        <translation><numerusform>in %Ln Std.</numerusform><numerusform>in %Ln Std.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Std.</numerusform>
+            <numerusform>in %Ln Std.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln hr. ago</source>
-        <translation><numerusform>vor %Ln Std.</numerusform><numerusform>vor %Ln Std.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Std.</numerusform>
+            <numerusform>vor %Ln Std.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln min.</source>
-        <translation><numerusform>in %Ln Min.</numerusform><numerusform>in %Ln Min.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Min.</numerusform>
+            <numerusform>in %Ln Min.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln min. ago</source>
-        <translation><numerusform>vor %Ln Min.</numerusform><numerusform>vor %Ln Min.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Min.</numerusform>
+            <numerusform>vor %Ln Min.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln sec.</source>
-        <translation><numerusform>in %Ln Sek.</numerusform><numerusform>in %Ln Sek.</numerusform></translation>
+        <translation>
+            <numerusform>in %Ln Sek.</numerusform>
+            <numerusform>in %Ln Sek.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln sec. ago</source>
-        <translation><numerusform>vor %Ln Sek.</numerusform><numerusform>vor %Ln Sek.</numerusform></translation>
+        <translation>
+            <numerusform>vor %Ln Sek.</numerusform>
+            <numerusform>vor %Ln Sek.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -502,6 +614,18 @@ Optionen:
     <message>
         <source>This desktop shows one picture on all displays.</source>
         <translation>Diese Arbeitsumgebung zeigt auf allen Bildschirmen dasselbe Bild.</translation>
+    </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Über getaktete Verbindungen laden</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Datenvolumen sparen</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Beim Wechsel des Hintergrunds benachrichtigen</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
     <name>Starvane::ChangeFrequency</name>
@@ -213,6 +214,18 @@ Options :
         <extracomment>%1 is a relative time such as "in 14 min."</extracomment>
         <translation>Prochain changement %1</translation>
     </message>
+    <message>
+        <source>Waiting for a network connection</source>
+        <translation>En attente d’une connexion réseau</translation>
+    </message>
+    <message>
+        <source>Metered connection: showing saved pictures</source>
+        <translation>Connexion limitée : images enregistrées affichées</translation>
+    </message>
+    <message>
+        <source>Metered connection: waiting to download</source>
+        <translation>Connexion limitée : téléchargement en attente</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::ControlService</name>
@@ -345,6 +358,26 @@ Options :
         <source>Unknown error.</source>
         <translation>Erreur inconnue.</translation>
     </message>
+    <message>
+        <source>No internet connection. Starvane will try again when you are back online.</source>
+        <translation>Pas de connexion à Internet. Starvane réessaiera dès votre retour en ligne.</translation>
+    </message>
+    <message>
+        <source>The ESA/Hubble archive did not answer in time.</source>
+        <translation>L’archive ESA/Hubble n’a pas répondu à temps.</translation>
+    </message>
+    <message>
+        <source>The archive's secure connection could not be verified.</source>
+        <translation>La connexion sécurisée à l’archive n’a pas pu être vérifiée.</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1).</source>
+        <translation>L’archive a renvoyé une erreur (HTTP %1).</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1). Trying again in %2 minutes.</source>
+        <translation>L’archive a renvoyé une erreur (HTTP %1). Nouvel essai dans %2 minutes.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::MenuBarContentView</name>
@@ -413,72 +446,151 @@ Options :
         <source>Wallpaper</source>
         <translation>Fond d’écran</translation>
     </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Télécharger sur les connexions limitées</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Économiser les données</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Avertir quand le fond d’écran change</translation>
+    </message>
+    <message>
+        <source>Network and Notifications</source>
+        <translation>Réseau et notifications</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::Notifier</name>
+    <message>
+        <source>Next</source>
+        <translation>Suivant</translation>
+    </message>
+    <message>
+        <source>Starvane could not change the wallpaper</source>
+        <translation>Starvane n’a pas pu changer le fond d’écran</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Réessayer</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::RelativeTime</name>
     <message numerus="yes">
         <source>in %Ln yr.</source>
-        <translation><numerusform>dans %Ln an</numerusform><numerusform>dans %Ln ans</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln an</numerusform>
+            <numerusform>dans %Ln ans</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln yr. ago</source>
-        <translation><numerusform>il y a %Ln an</numerusform><numerusform>il y a %Ln ans</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln an</numerusform>
+            <numerusform>il y a %Ln ans</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln mo.</source>
-        <translation><numerusform>dans %Ln mois</numerusform><numerusform>dans %Ln mois</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln mois</numerusform>
+            <numerusform>dans %Ln mois</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln mo. ago</source>
-        <translation><numerusform>il y a %Ln mois</numerusform><numerusform>il y a %Ln mois</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln mois</numerusform>
+            <numerusform>il y a %Ln mois</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln wk.</source>
-        <translation><numerusform>dans %Ln sem.</numerusform><numerusform>dans %Ln sem.</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln sem.</numerusform>
+            <numerusform>dans %Ln sem.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln wk. ago</source>
-        <translation><numerusform>il y a %Ln sem.</numerusform><numerusform>il y a %Ln sem.</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln sem.</numerusform>
+            <numerusform>il y a %Ln sem.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln days</source>
-        <translation><numerusform>dans %Ln jour</numerusform><numerusform>dans %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln jour</numerusform>
+            <numerusform>dans %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln days ago</source>
-        <translation><numerusform>il y a %Ln jour</numerusform><numerusform>il y a %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln jour</numerusform>
+            <numerusform>il y a %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln day</source>
-        <translation><numerusform>dans %Ln jour</numerusform><numerusform>dans %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln jour</numerusform>
+            <numerusform>dans %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln day ago</source>
-        <translation><numerusform>il y a %Ln jour</numerusform><numerusform>il y a %Ln jours</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln jour</numerusform>
+            <numerusform>il y a %Ln jours</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln hr.</source>
-        <translation><numerusform>dans %Ln h</numerusform><numerusform>dans %Ln h</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln h</numerusform>
+            <numerusform>dans %Ln h</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln hr. ago</source>
-        <translation><numerusform>il y a %Ln h</numerusform><numerusform>il y a %Ln h</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln h</numerusform>
+            <numerusform>il y a %Ln h</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln min.</source>
-        <translation><numerusform>dans %Ln min</numerusform><numerusform>dans %Ln min</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln min</numerusform>
+            <numerusform>dans %Ln min</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln min. ago</source>
-        <translation><numerusform>il y a %Ln min</numerusform><numerusform>il y a %Ln min</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln min</numerusform>
+            <numerusform>il y a %Ln min</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>in %Ln sec.</source>
-        <translation><numerusform>dans %Ln s</numerusform><numerusform>dans %Ln s</numerusform></translation>
+        <translation>
+            <numerusform>dans %Ln s</numerusform>
+            <numerusform>dans %Ln s</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%Ln sec. ago</source>
-        <translation><numerusform>il y a %Ln s</numerusform><numerusform>il y a %Ln s</numerusform></translation>
+        <translation>
+            <numerusform>il y a %Ln s</numerusform>
+            <numerusform>il y a %Ln s</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -502,6 +614,18 @@ Options :
     <message>
         <source>This desktop shows one picture on all displays.</source>
         <translation>Ce bureau affiche la même image sur tous les écrans.</translation>
+    </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Télécharger sur les connexions limitées</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Économiser les données</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Avertir quand le fond d’écran change</translation>
     </message>
 </context>
 <context>

@@ -2,14 +2,17 @@
 #include "commandline.h"
 
 #include "controlservice.h"
+#include "models/errors.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDBusReply>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 namespace Starvane {
@@ -167,7 +170,15 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
         return 1;
     }
     if (command.kind == Command::Kind::next) {
-        out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
+        // Offline, the request waits for the network; say so rather than promise a change now.
+        const QDBusReply<QString> state = control.call(QStringLiteral("StatusJson"));
+        const QJsonObject json =
+            state.isValid() ? QJsonDocument::fromJson(state.value().toUtf8()).object() : QJsonObject();
+        if (json.value(QStringLiteral("networkHold")).toString() == QLatin1String("offline") &&
+            json.value(QStringLiteral("error")).isString())
+            out << localizedErrorMessage(json.value(QStringLiteral("error")).toString()) << "\n";
+        else
+            out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
     } else if (command.kind != Command::Kind::show && command.kind != Command::Kind::run &&
                command.kind != Command::Kind::quit) {
         // Pausing does nothing in manual mode, so show what the state now is rather than assume

@@ -164,6 +164,22 @@ MenuEntry MenuDescription::displays() const
     return submenu(QStringLiteral("displays"), tr("Displays"), choices, true);
 }
 
+MenuEntry MenuDescription::networkAndNotifications() const
+{
+    const AppSettings &s = m_store->settings();
+    MenuEntry metered = command(QStringLiteral("downloadOnMetered"), tr("Download on metered connections"),
+                                [st = m_store] { st->updateDownloadOnMetered(!st->settings().downloadOnMetered); });
+    metered.checked = s.downloadOnMetered;
+    MenuEntry saveData = command(QStringLiteral("saveData"), tr("Save data"),
+                                 [st = m_store] { st->updateSaveData(!st->settings().saveData); });
+    saveData.checked = s.saveData;
+    MenuEntry notify = command(QStringLiteral("notifyOnChange"), tr("Notify when the wallpaper changes"),
+                               [st = m_store] { st->updateNotifyOnChange(!st->settings().notifyOnChange); });
+    notify.checked = s.notifyOnChange;
+    return submenu(QStringLiteral("networkAndNotifications"), tr("Network and Notifications"),
+                   {metered, saveData, notify}, false);
+}
+
 MenuEntry MenuDescription::checkForUpdates() const
 {
     MenuEntry e = command(QStringLiteral("checkForUpdates"), tr("Check for Updates\u2026"), [u = m_updater] {
@@ -193,10 +209,11 @@ MenuEntry MenuDescription::quit() const
 QList<MenuEntry> MenuDescription::trayMenu() const
 {
     QList<MenuEntry> menu{information(MenuBarContentView::wallpaperTitle(m_store->currentImage())),
-                          information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading())),
+                          information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading(),
+                                                                        m_store->networkHold())),
                           separator(), nextWallpaper()};
     if (auto pause = pauseOrResume()) menu << *pause;
-    menu << frequencies() << displays() << separator();
+    menu << frequencies() << displays() << networkAndNotifications() << separator();
     // Without a feed there is nothing to check: the tray leaves the item out, the menu bar greys it.
     if (m_updater && m_updater->isSupported()) menu << checkForUpdates();
     menu << launchAtLogin() << command(QStringLiteral("open"), tr("Open Starvane"), m_openMainWindow) << quit();

@@ -56,6 +56,7 @@ private:
     std::optional<MenuEntry> pauseOrResume() const;
     MenuEntry frequencies() const;
     MenuEntry displays() const;
+    MenuEntry networkAndNotifications() const;
     MenuEntry checkForUpdates() const;
     MenuEntry launchAtLogin() const;
     MenuEntry quit() const;

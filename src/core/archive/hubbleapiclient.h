@@ -24,12 +24,15 @@ public:
 
     QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
+    QCoro::Task<HubbleImage> verifyForDisplay(HubbleImage candidate, QSize display, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
 
     qint64 maxDownloadBytesLimit() const { return m_maxDownloadBytesLimit; }
     const ArchiveHosts &hosts() const { return m_hosts; }
 
 private:
+    QCoro::Task<HubbleImage> verify(HubbleImage candidate, std::optional<QSize> display, std::stop_token st);
+
     ArchiveTransport m_transport;
     qint64 m_maxDownloadBytesLimit;
     ArchiveHosts m_hosts;

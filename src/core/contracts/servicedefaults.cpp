@@ -9,6 +9,12 @@ QCoro::Task<HubbleImage> HubbleImageFetching::verifyAndEnrichCandidate(HubbleIma
     co_return candidate;
 }
 
+QCoro::Task<HubbleImage> HubbleImageFetching::verifyForDisplay(HubbleImage candidate, QSize, std::stop_token st)
+{
+    HubbleImage verified = co_await verifyAndEnrichCandidate(std::move(candidate), std::move(st));
+    co_return verified;
+}
+
 QCoro::Task<> WallpaperApplying::prepareWallpaper(QUrl, DisplayScope, std::stop_token)
 {
     co_return;

@@ -111,6 +111,9 @@ QByteArray AppSettings::toJson() const
     o.insert(QStringLiteral("frequency"), ChangeFrequencies::rawValue(frequency));
     o.insert(QStringLiteral("displayScope"), DisplayScopes::rawValue(displayScope));
     o.insert(QStringLiteral("isPaused"), isPaused);
+    o.insert(QStringLiteral("downloadOnMetered"), downloadOnMetered);
+    o.insert(QStringLiteral("saveData"), saveData);
+    o.insert(QStringLiteral("notifyOnChange"), notifyOnChange);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -129,7 +132,12 @@ std::optional<AppSettings> AppSettings::fromJson(const QByteArray &json)
     const auto scope = DisplayScopes::fromRawValue(s.toString());
     if (!scope)
         return std::nullopt;
-    return AppSettings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool()};
+    AppSettings settings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool()};
+    // Added later: settings written before them lack the keys.
+    settings.downloadOnMetered = o.value(QStringLiteral("downloadOnMetered")).toBool(false);
+    settings.saveData = o.value(QStringLiteral("saveData")).toBool(false);
+    settings.notifyOnChange = o.value(QStringLiteral("notifyOnChange")).toBool(false);
+    return settings;
 }
 
 } // namespace Starvane

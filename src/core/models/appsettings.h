@@ -40,6 +40,12 @@ struct AppSettings
     ChangeFrequency frequency = ChangeFrequency::hourly;
     DisplayScope displayScope = DisplayScope::allDisplays;
     bool isPaused = false;
+    /// Automatic changes download over a metered connection too; otherwise they rotate cached pictures there.
+    bool downloadOnMetered = false;
+    /// Downloads no bigger than the largest display needs.
+    bool saveData = false;
+    /// A desktop notification for every new wallpaper.
+    bool notifyOnChange = false;
 
     bool operator==(const AppSettings &) const = default;
 
@@ -47,7 +53,8 @@ struct AppSettings
     bool isAutoRotationActive() const { return frequency != ChangeFrequency::manual && !isPaused; }
 
     QByteArray toJson() const;
-    /// Every key is required; the frequency is decoded tolerantly, the scope strictly.
+    /// The first three keys are required, the later ones default when missing; the frequency is decoded
+    /// tolerantly, the scope strictly.
     static std::optional<AppSettings> fromJson(const QByteArray &json);
 };
 

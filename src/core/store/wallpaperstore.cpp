@@ -4,12 +4,14 @@
 
 #include "async/cancellation.h"
 #include "catalogpool.h"
+#include "contracts/networkstatus.h"
 #include "contracts/wallpaperapplying.h"
 #include "fetchpipeline.h"
 #include "keyvaluestore.h"
 #include "logging.h"
 #include "models/fileurls.h"
 #include "rotationschedule.h"
+#include "savedpictures.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -26,8 +28,10 @@ template <class T, class U> bool assignIfChanged(T &field, U &&value)
 } // namespace
 
 WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
-    : QObject(parent), m_applier(services.applier), m_defaults(services.defaults)
+    : QObject(parent), m_applier(services.applier), m_defaults(services.defaults), m_network(services.network)
 {
+    if (!m_network) m_network = std::make_shared<NetworkStatus>();
+    m_retryDelaySeconds = options.limits.retryDelaySeconds;
     if (!options.now) options.now = defaultClock();
     const std::shared_ptr<WallpaperApplying> applier = m_applier;
     m_pool = new CatalogPool(
@@ -44,13 +48,32 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
 
     connect(m_pipeline, &FetchPipeline::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
     connect(m_pipeline, &FetchPipeline::fetchEnded, this, &WallpaperStore::fetchTaskEnded);
-    connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] { setErrorMessage(std::nullopt); });
+    connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] {
+        m_errorDetail.reset();
+        setErrorMessage(std::nullopt);
+    });
     connect(m_pipeline, &FetchPipeline::wallpaperApplied, this, [this](const FetchPipeline::Applied &applied) {
         commitAppliedWallpaper(applied.image, applied.file, applied.contentHash);
     });
     connect(m_pipeline, &FetchPipeline::fetchFailed, this, &WallpaperStore::reportFailedFetch);
     connect(m_schedule, &RotationSchedule::nextChangeDateChanged, this, &WallpaperStore::nextChangeDateChanged);
     connect(m_schedule, &RotationSchedule::due, this, [this] { startFetch(true); });
+
+    m_networkSettle = new QTimer(this);
+    m_networkSettle->setSingleShot(true);
+    m_networkSettle->setInterval(options.networkSettleDelay);
+    connect(m_networkSettle, &QTimer::timeout, this, &WallpaperStore::resumeAfterNetworkReturned);
+    m_wasOnline = m_network->isOnline();
+    m_downloadsWereHeld = downloadsHeldBack();
+    connect(m_network.get(), &NetworkStatus::changed, this, &WallpaperStore::networkChanged);
+    connect(this, &WallpaperStore::settingsChanged, this, &WallpaperStore::updateNetworkHold);
+    m_saved = std::make_unique<SavedPictures>(m_defaults);
+    m_pipeline->setDownloadCover([this]() -> std::optional<QSize> {
+        // Saving data, or paying for every byte: the smallest file that fills the largest display.
+        if (!m_settings.saveData && !m_network->isMetered()) return std::nullopt;
+        const QSize largest = m_applier->largestDisplayPixelSize();
+        return largest.isEmpty() ? std::nullopt : std::optional(largest);
+    });
     restoreState();
 }
 
@@ -125,6 +148,7 @@ void WallpaperStore::restoreState()
 
     m_schedule->restore(m_defaults->date(StoreKeys::nextChangeDate));
     m_pool->restore();
+    m_saved->restore();
 }
 
 void WallpaperStore::persistState()
@@ -157,6 +181,7 @@ void WallpaperStore::start()
         startFetch(true);
     else if (!isAutoRotationActive())
         persistState();
+    updateNetworkHold();
 }
 
 void WallpaperStore::stop()
@@ -178,24 +203,16 @@ QCoro::Task<> WallpaperStore::applyNextWallpaper()
     co_await m_pipeline->activeFetchEnding();
 }
 
-void WallpaperStore::startFetch(bool isAutomatic)
-{
-    m_pipeline->start(isAutomatic);
-}
-
 void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash)
 {
     setCurrentImage(image);
     setCurrentLocalFileURL(file);
     m_currentContentHash = contentHash;
+    m_saved->remember({image, file, contentHash});
     m_schedule->restartInterval(m_settings);
+    m_automaticFailuresInARow = 0;
+    m_errorDetail.reset();
     persistState();
-}
-
-void WallpaperStore::reportFailedFetch(const QString &message, bool wasAutomatic)
-{
-    setErrorMessage(message);
-    if (m_schedule->retryAfterFailure(m_settings, wasAutomatic)) persistState();
 }
 
 void WallpaperStore::updateFrequency(ChangeFrequency frequency)

@@ -9,8 +9,10 @@
 #include <QCoroTask>
 #include <QDateTime>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,12 +21,25 @@
 namespace Starvane {
 
 class HubbleImageFetching;
+class NetworkStatus;
 class WallpaperApplying;
 class WallpaperCaching;
 class KeyValueStore;
 class CatalogPool;
 class FetchPipeline;
 class RotationSchedule;
+class SavedPictures;
+
+/// Why automatic changes are held back by the connection.
+enum class NetworkHold {
+    none,
+    /// Offline or behind a captive portal: changes wait for the network.
+    offline,
+    /// Metered, and downloads are not allowed there: saved pictures rotate instead.
+    meteredSaved,
+    /// Metered, downloads not allowed, and no saved picture left to show: changes wait.
+    meteredWaiting,
+};
 
 /// The services the store reaches the world through.
 struct StoreServices
@@ -34,6 +49,8 @@ struct StoreServices
     std::shared_ptr<WallpaperApplying> applier;
     /// Where the state is persisted.
     std::shared_ptr<KeyValueStore> defaults;
+    /// The state of the connection. Empty: always online, never metered.
+    std::shared_ptr<NetworkStatus> network = nullptr;
 };
 
 /// How the store behaves; the defaults are the application's.
@@ -46,6 +63,9 @@ struct StoreOptions
     std::function<QDateTime()> now;
     /// How the schedule waits: completes after the delay, throws CancelledError when stopped. Empty: a timer.
     std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)> sleep;
+    /// How long after the network returns a change that waited for it begins: routes and name servers
+    /// settle in that time.
+    std::chrono::milliseconds networkSettleDelay = std::chrono::milliseconds(2000);
 };
 
 /// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
@@ -80,6 +100,13 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const std::optional<QDateTime> &nextChangeDate() const;
     bool isAutoRotationActive() const { return m_settings.isAutoRotationActive(); }
+    /// What the connection does to automatic changes now.
+    NetworkHold networkHold() const { return m_networkHold; }
+    /// Offline (or behind a captive portal) while a change would otherwise be made: automatic changes
+    /// wait for the network instead of failing.
+    bool isWaitingForNetwork() const { return m_networkHold == NetworkHold::offline; }
+    /// The technical text behind errorMessage (the transport's or archive's own words), when it differs.
+    const std::optional<QString> &errorDetail() const { return m_errorDetail; }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
 
@@ -89,6 +116,12 @@ public:
     void updateFrequency(ChangeFrequency frequency);
     void updateDisplayScope(DisplayScope scope);
     void togglePaused();
+    /// Whether automatic changes download over a metered connection.
+    void updateDownloadOnMetered(bool enabled);
+    /// Whether downloads are kept to what the largest display needs.
+    void updateSaveData(bool enabled);
+    /// Whether each new wallpaper is announced with a desktop notification.
+    void updateNotifyOnChange(bool enabled);
     void handleSystemWake();
     void syncCurrentWallpaperToActiveSpace();
     /// Starts a fetch the user asked for; returns at once. Dropped while one runs.
@@ -104,6 +137,9 @@ Q_SIGNALS:
     void errorMessageChanged();
     void nextChangeDateChanged();
     void isAutoRotationActiveChanged();
+    void networkHoldChanged();
+    /// Automatic changes failed this many times in a row while online; emitted for each failure.
+    void automaticChangeFailed(int failuresInARow, const QString &message);
     /// Emitted whenever a fetch task ends, however it ended.
     void fetchTaskEnded();
 
@@ -121,7 +157,13 @@ private:
     void persistState();
     void startFetch(bool isAutomatic);
     void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash);
-    void reportFailedFetch(const QString &message, bool wasAutomatic);
+    void reportFailedFetch(const std::exception_ptr &error, bool wasAutomatic);
+    void networkChanged();
+    void updateNetworkHold();
+    void resumeAfterNetworkReturned();
+    bool downloadsHeldBack() const;
+    QCoro::Task<> showSavedPicture();
+    void updateDataSetting(bool AppSettings::*field, bool value, const char *name);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
     QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
 
@@ -133,10 +175,26 @@ private:
     std::optional<QUrl> m_currentLocalFileURL;
     std::optional<QString> m_currentContentHash;
     std::optional<QString> m_errorMessage;
+    std::optional<QString> m_errorDetail;
 
     CatalogPool *m_pool;
     FetchPipeline *m_pipeline;
     RotationSchedule *m_schedule;
+
+    std::shared_ptr<NetworkStatus> m_network;
+    QTimer *m_networkSettle;
+    std::unique_ptr<SavedPictures> m_saved;
+    bool m_wasOnline = true;
+    bool m_downloadsWereHeld = false;
+    bool m_showingSavedPicture = false;
+    bool m_nothingSavedToShow = false;
+    NetworkHold m_networkHold = NetworkHold::none;
+    // A change was held back (or failed) for want of a network; it starts when the network returns.
+    std::optional<bool> m_changeAwaitingNetwork; // whether it is automatic
+    // The last automatic change failed and its retry is scheduled.
+    bool m_retryPending = false;
+    int m_automaticFailuresInARow = 0;
+    double m_retryDelaySeconds = 300;
 };
 
 } // namespace Starvane
