@@ -132,6 +132,7 @@ private Q_SLOTS:
         kv->setRaw(StoreKeys::nextChangeDate, QStringLiteral("tomorrow"));
         kv->setRaw(StoreKeys::recentIDs, 42);
         kv->setRaw(StoreKeys::recentHashes, QStringList{QStringLiteral("h1")});
+        kv->setData(StoreKeys::savedPictures, "[{\"image\":7},\"nonsense\"");
         auto store = makeStore(kv);
         QCOMPARE(store->settings(), chosen);
         QCOMPARE(store->nextChangeDate(), std::nullopt);
