@@ -160,6 +160,18 @@ SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(par
         auto *box = new QCheckBox(text, this);
         box->setObjectName(name);
         box->setFont(VelmoraTheme::systemFont(12.5));
+        box->setCursor(Qt::PointingHandCursor);
+        // The card's own colours in light and dark, like the pickers above.
+        VelmoraTheme::whenAppearanceChanges(box, [box] {
+            using namespace VelmoraTheme;
+            QPalette p = box->palette();
+            p.setColor(QPalette::WindowText, foreground());
+            p.setColor(QPalette::Text, foreground());
+            p.setColor(QPalette::Base, secondary());
+            p.setColor(QPalette::Button, secondary());
+            p.setColor(QPalette::Highlight, primary());
+            box->setPalette(p);
+        });
         toggles->addWidget(box);
         connect(box, &QCheckBox::clicked, this, [this, update](bool checked) {
             (m_store.*update)(checked);

@@ -188,6 +188,10 @@ void WallpaperStore::stop()
 {
     m_schedule->stop();
     m_pipeline->cancel();
+    // Nothing starts after a stop, not even a change that waited for the network.
+    m_networkSettle->stop();
+    m_changeAwaitingNetwork.reset();
+    m_retryPending = false;
 }
 
 void WallpaperStore::requestNextWallpaper()

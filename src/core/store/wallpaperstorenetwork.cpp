@@ -135,8 +135,9 @@ void WallpaperStore::reportFailedFetch(const std::exception_ptr &error, bool was
     const QString detail = describeError(error);
     if (!m_network->isOnline()) {
         // The connection went away during the change: waiting for it replaces the retry, and being
-        // offline is no error of ours to show.
+        // offline is no error of ours to show (only the person who asked is told).
         m_changeAwaitingNetwork = wasAutomatic && m_changeAwaitingNetwork.value_or(true);
+        if (!wasAutomatic) setErrorMessage(offlineErrorMessage());
         updateNetworkHold();
         return;
     }
