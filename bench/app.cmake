@@ -10,3 +10,9 @@ if(TARGET starvane_testsupport)
   add_executable(bench_archive_serve ${CMAKE_CURRENT_LIST_DIR}/archive_serve.cpp)
   target_link_libraries(bench_archive_serve PRIVATE starvane_testsupport)
 endif()
+
+if(TARGET starvane_testsupport)
+  # Bytes per change with "Save data" off and on, against a counting loopback archive.
+  add_executable(bench_datasaving ${CMAKE_CURRENT_LIST_DIR}/datasaving.cpp)
+  target_link_libraries(bench_datasaving PRIVATE starvane_testsupport)
+endif()

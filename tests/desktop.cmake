@@ -10,3 +10,11 @@ starvane_add_test(tst_plasmabackend)
 starvane_add_test(tst_systemevents)
 starvane_add_test(tst_swaybackend)
 starvane_add_test(tst_portalbackend)
+
+# A stand-in NetworkManager for the network state tests (run on a private system bus).
+add_executable(starvane-standin-nm support/standinnetworkmanager.cpp)
+target_link_libraries(starvane-standin-nm PRIVATE Qt6::DBus)
+target_link_libraries(starvane_testsupport PUBLIC Qt6::DBus)
+starvane_add_test(tst_networkstatus LIBS Qt6::Network)
+target_compile_definitions(tst_networkstatus PRIVATE STANDIN_NM="$<TARGET_FILE:starvane-standin-nm>")
+add_dependencies(tst_networkstatus starvane-standin-nm)

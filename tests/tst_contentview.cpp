@@ -72,22 +72,34 @@ class TestContentView : public QObject
     }
 
 private Q_SLOTS:
-    void skipReasonsSpeakTheUsersLanguage_data()
+    void errorsSpeakTheUsersLanguage_data()
     {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("observatory"); // empty: not a single observation
+        QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("de, not an observation") << "de" << "" << "Bild übersprungen: keine einzelne Hubble-Beobachtung.";
+        const auto skipped = [](const QString &reason) {
+            return HubbleAPIError::ineligibleImage(reason).description();
+        };
+        QTest::newRow("de, not an observation") << "de" << skipped(ineligibleBecauseNotObservation())
+                                                << "Bild übersprungen: keine einzelne Hubble-Beobachtung.";
         QTest::newRow("de, other observatory")
-            << "de" << "ALMA" << "Bild übersprungen: enthält Daten anderer Observatorien (ALMA).";
+            << "de" << skipped(ineligibleBecauseOtherObservatory(QStringLiteral("ALMA")))
+            << "Bild übersprungen: enthält Daten anderer Observatorien (ALMA).";
         QTest::newRow("fr, not an observation")
-            << "fr" << "" << "Image ignorée\u00a0: ce n’est pas une observation unique de Hubble.";
+            << "fr" << skipped(ineligibleBecauseNotObservation())
+            << "Image ignorée\u00a0: ce n’est pas une observation unique de Hubble.";
+        const QString serverError =
+            plainErrorMessage(std::make_exception_ptr(HubbleAPIError::httpStatus(503)), 5).value_or(QString());
+        QTest::newRow("de, server error and retry")
+            << "de" << serverError << "Das Archiv hat einen Fehler gemeldet (HTTP 503). Neuer Versuch in 5 Minuten.";
+        QTest::newRow("fr, offline") << "fr" << offlineErrorMessage()
+                                     << "Pas de connexion à Internet. Starvane réessaiera dès votre retour en ligne.";
     }
 
-    void skipReasonsSpeakTheUsersLanguage()
+    void errorsSpeakTheUsersLanguage()
     {
         QFETCH(QString, language);
-        QFETCH(QString, observatory);
+        QFETCH(QString, description);
         QFETCH(QString, shown);
         const auto restore = qScopeGuard([] {
             for (QTranslator *t : qApp->findChildren<QTranslator *>()) {
@@ -97,9 +109,6 @@ private Q_SLOTS:
             QLocale::setDefault(QLocale::c());
         });
         QVERIFY(!installTranslations({language}).isEmpty());
-        const QString reason =
-            observatory.isEmpty() ? ineligibleBecauseNotObservation() : ineligibleBecauseOtherObservatory(observatory);
-        const QString description = HubbleAPIError::ineligibleImage(reason).description();
         QCOMPARE(localizedErrorMessage(description), shown);
     }
 
@@ -405,7 +414,7 @@ private Q_SLOTS:
                 walk(node->child(i));
         };
         walk(QAccessible::queryAccessibleInterface(f.window.get()));
-        QCOMPARE(controls, 7); // the link, Reveal File, Next, Pause, two pickers, Retry
+        QCOMPARE(controls, 10); // the link, Reveal File, Next, Pause, two pickers, three switches, Retry
 
         QList<QWidget *> chain;
         for (QWidget *w = f.window->nextInFocusChain(); w != f.window.get(); w = w->nextInFocusChain())

@@ -109,9 +109,11 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "error", "file", "frequency", "hash", "id",
-                                    "loading", "nextChange", "paused", "title"}));
-        for (const char *key : {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error"})
+        QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "downloadOnMetered", "error", "errorDetail",
+                                    "file", "frequency", "hash", "id", "loading", "networkHold", "nextChange",
+                                    "notifyOnChange", "paused", "saveData", "title"}));
+        for (const char *key :
+             {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
         QCOMPARE(s.value("frequency").toString(), QStringLiteral("hourly"));
         QCOMPARE(s.value("displays").toString(), QStringLiteral("all"));
@@ -130,6 +132,19 @@ private Q_SLOTS:
         QCOMPARE(QDateTime::fromString(s.value("nextChange").toString(), Qt::ISODate), *store.nextChangeDate());
         QCOMPARE(s.value("error").toString(),
                  QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
+        QVERIFY(s.value("errorDetail").isNull()); // that text says it all
+
+        // A network failure in plain words; the transport's own words for whoever needs them.
+        h.archive->verifyHandler = [](const HubbleImage &) -> HubbleImage {
+            throw NetworkError(5, QStringLiteral("Operation canceled"));
+        };
+        h.runFetch();
+        s = status();
+        QCOMPARE(s.value("error").toString(), QStringLiteral("The ESA/Hubble archive did not answer in time."));
+        QCOMPARE(s.value("errorDetail").toString(), QStringLiteral("Operation canceled"));
+        QCOMPARE(s.value("networkHold").toString(), QStringLiteral("none"));
+        h.network->set(false);
+        QCOMPARE(status().value("networkHold").toString(), QStringLiteral("offline"));
     }
 
     void historyFromScripts()

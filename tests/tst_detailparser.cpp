@@ -64,38 +64,56 @@ private Q_SLOTS:
         QTest::addColumn<QString>("credit");
         QTest::addColumn<QUrl>("primary");
         QTest::addColumn<std::optional<QUrl>>("fallback");
+        QTest::addColumn<QSize>("saveDataFor"); // invalid: the usual choice
 
         const QString id = QStringLiteral("heic0910a");
         QTest::newRow("current markup keeps large")
             << readFixture("detail-current.html") << candidate(id)
             << QString::fromUtf8("NASA, ESA, and the Hubble SM4 ERO Team Acknowledgement: J. Doe & M. Smith "
                                  "(Example Institute) – Processing")
-            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id)) << QSize();
         QTest::newRow("older markup prefers publication")
             << readFixture("detail-older.html") << candidate("opo9544a")
             << QString::fromUtf8("NASA, ESA, and the Hubble Heritage Team (STScI/AURA) – “Pillars” re‑processed")
-            << cdn("publicationjpg", "opo9544a") << std::optional<QUrl>(cdn("wallpaper_uhd", "opo9544a"));
+            << cdn("publicationjpg", "opo9544a") << std::optional<QUrl>(cdn("wallpaper_uhd", "opo9544a")) << QSize();
         QTest::newRow("large, uhd and wallpaper5")
             << page("Observation", "NASA", {"large", "wallpaper_uhd", "wallpaper5"}, id) << candidate(id) << "NASA"
-            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id)) << QSize();
         QTest::newRow("publication and uhd")
             << page("Observation", "NASA", {"publicationjpg", "wallpaper_uhd"}, id) << candidate(id) << "NASA"
-            << cdn("publicationjpg", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id));
+            << cdn("publicationjpg", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id)) << QSize();
         QTest::newRow("only uhd keeps the candidate's fallback")
             << page("Observation", "NASA", {"wallpaper_uhd"}, id) << candidate(id) << "NASA" << cdn("wallpaper_uhd", id)
-            << std::optional<QUrl>(cdn("wallpaper5", id));
+            << std::optional<QUrl>(cdn("wallpaper5", id)) << QSize();
         QTest::newRow("no files keep the candidate's URLs")
             << page("Observation", "NASA", {}, id) << candidate(id) << "NASA" << cdn("large", id)
-            << std::optional<QUrl>(cdn("wallpaper5", id));
+            << std::optional<QUrl>(cdn("wallpaper5", id)) << QSize();
         QTest::newRow("large for a publication candidate")
             << page("Observation", "NASA", {"large", "wallpaper_qhd"}, id) << candidate(id, "publicationjpg") << "NASA"
-            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id));
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id)) << QSize();
         QTest::newRow("no credit keeps the candidate's")
             << page("OBSERVATION", QString(), {"wallpaper4"}, id) << candidate(id) << "ESA/Hubble & NASA"
-            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper4", id));
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper4", id)) << QSize();
         QTest::newRow("empty credit keeps the candidate's")
             << page("Observation", " <br/> ", {}, id) << candidate(id) << "ESA/Hubble & NASA" << cdn("large", id)
-            << std::optional<QUrl>(cdn("wallpaper5", id));
+            << std::optional<QUrl>(cdn("wallpaper5", id)) << QSize();
+        // Saving data: the smallest wallpaper variant that fills the display without upscaling.
+        const QStringList all = {"large", "wallpaper_uhd", "wallpaper_qhd", "wallpaper5", "wallpaper4"};
+        QTest::newRow("save data, full HD: wallpaper4")
+            << page("Observation", "NASA", all, id) << candidate(id) << "NASA" << cdn("wallpaper4", id)
+            << std::optional<QUrl>(cdn("wallpaper_uhd", id)) << QSize(1920, 1080);
+        QTest::newRow("save data, 2560x1600: qhd is too short")
+            << page("Observation", "NASA", {"large", "wallpaper_uhd", "wallpaper_qhd"}, id) << candidate(id) << "NASA"
+            << cdn("wallpaper_uhd", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id)) << QSize(2560, 1600);
+        QTest::newRow("save data, 4:3 display: wallpaper5")
+            << page("Observation", "NASA", {"large", "wallpaper_qhd", "wallpaper5"}, id) << candidate(id) << "NASA"
+            << cdn("wallpaper5", id) << std::optional<QUrl>(cdn("wallpaper_qhd", id)) << QSize(2048, 1536);
+        QTest::newRow("save data, 5K: none covers, the original")
+            << page("Observation", "NASA", {"large", "wallpaper_uhd"}, id) << candidate(id) << "NASA"
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id)) << QSize(5120, 2880);
+        QTest::newRow("save data, no variant of known size")
+            << page("Observation", "NASA", {"large", "publicationjpg"}, id) << candidate(id) << "NASA"
+            << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper5", id)) << QSize(1920, 1080);
     }
     void enrichment()
     {
@@ -104,7 +122,9 @@ private Q_SLOTS:
         QFETCH(QString, credit);
         QFETCH(QUrl, primary);
         QFETCH(std::optional<QUrl>, fallback);
-        const HubbleImage result = parseImageDetail(html, candidate);
+        QFETCH(QSize, saveDataFor);
+        const HubbleImage result =
+            parseImageDetail(html, candidate, {}, saveDataFor.isValid() ? std::optional(saveDataFor) : std::nullopt);
         QCOMPARE(result.credit, credit);
         QCOMPARE(result.imageURL, primary);
         QCOMPARE(result.fallbackImageURL, fallback);

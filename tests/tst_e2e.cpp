@@ -199,6 +199,7 @@ class TestEndToEnd : public QObject
     ArchiveTestServer m_server;
     Test::PrivateBus m_sessionBus;
     Test::PrivateBus m_systemBus;
+    Test::StandInNetworkManager m_network;
     Test::ChildProcess m_tray;
     Test::ChildProcess m_app;
     QProcessEnvironment m_env;
@@ -377,6 +378,8 @@ private Q_SLOTS:
         QVERIFY2(m_systemBus.start(m_env), qPrintable(m_systemBus.error()));
         m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_sessionBus.address());
         m_env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemBus.address());
+        // Online from the start, as NetworkManager reports it; one test takes the machine off line.
+        QVERIFY2(m_network.start(QStringLiteral(STANDIN_NM), m_systemBus.address()), qPrintable(m_network.error()));
     }
 
     void commandsWithoutInstance_data()
@@ -789,6 +792,53 @@ private Q_SLOTS:
         QVERIFY(state.data(StoreKeys::currentImage).value_or(QByteArray()).contains(m_shownID.toUtf8()));
         QCOMPARE(QDir::cleanPath(state.string(StoreKeys::currentFilePath).value_or(QString())), QDir::cleanPath(m_shownFile));
         QVERIFY(QFile::exists(m_shownFile));
+    }
+
+    void offlineLaunchWaitsForTheNetwork()
+    {
+        // A change is overdue, but the machine starts without a network.
+        const Picture fresh{QStringLiteral("potw2413a"), QStringLiteral("An orange dwarf"), qRgb(220, 130, 30)};
+        m_server.setResponse(QStringLiteral("/images/%1/").arg(fresh.id),
+                             Response::page(detailPage(fresh.id, fresh.title)));
+        Response jpeg = Response::file(solidJpeg(fresh.colour));
+        jpeg.contentType = "image/jpeg";
+        m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(fresh.id), jpeg);
+        const QByteArray page = catalogPage({{fresh.id, fresh.title}});
+        m_server.setResponse(kFirstPage, Response::page(page));
+        for (int n = 2; n <= 25; ++n)
+            m_server.setResponse(QStringLiteral("/images/archive/wallpapers/page/%1/").arg(n), Response::page(page));
+        QVERIFY2(m_network.set(Test::StandInNetworkManager::disconnected, Test::StandInNetworkManager::none),
+                 qPrintable(m_network.error()));
+        SettingsKeyValueStore(stateFile())
+            .setDate(StoreKeys::nextChangeDate, QDateTime::currentDateTimeUtc().addSecs(-60));
+
+        const int requests = archiveRequests();
+        QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
+        QTest::qWait(3000);
+        QString text = status();
+        QCOMPARE(statusField(text, QStringLiteral("Status")), QStringLiteral("Waiting for a network connection"));
+        QVERIFY2(!text.contains(QLatin1String("Error:")), qPrintable(text)); // no banner for being offline
+        // The user's request is answered at once, not after time-outs.
+        const Run next = runStarvane({QStringLiteral("next")}, m_env);
+        QCOMPARE(next.out,
+                 QStringLiteral("No internet connection. Starvane will try again when you are back online.\n"));
+        QCOMPARE(archiveRequests(), requests);
+
+        // Back online: the overdue change follows within seconds, not after a five-minute retry.
+        QElapsedTimer sinceOnline;
+        sinceOnline.start();
+        QVERIFY2(m_network.set(Test::StandInNetworkManager::connectedGlobal, Test::StandInNetworkManager::full),
+                 qPrintable(m_network.error()));
+        QVERIFY2(waitUntil(
+                     [&] {
+                         return statusField(text = status(), QStringLiteral("Wallpaper"))
+                             .endsWith(QStringLiteral("(%1)").arg(fresh.id));
+                     },
+                     10000 * g_slow),
+                 qPrintable(text + QLatin1Char('\n') + appLog()));
+        qInfo("offline to online: the change was on screen after %lld ms", sinceOnline.elapsed());
+        QVERIFY(waitUntil([&] { return bothMonitorsShow(fresh.colour); }, 10000));
+        QVERIFY2(!text.contains(QLatin1String("Error:")), qPrintable(text));
     }
 
     void cleanup()

@@ -148,21 +148,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<AppSettings>("settings");
         QTest::addColumn<bool>("loading");
+        QTest::addColumn<NetworkHold>("hold");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("loading wins over paused") << AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true} << true << "Updating wallpaper\u2026";
-        QTest::newRow("loading wins over manual") << AppSettings{ChangeFrequency::manual, DisplayScope::allDisplays, false} << true << "Updating wallpaper\u2026";
-        QTest::newRow("manual") << AppSettings{ChangeFrequency::manual, DisplayScope::allDisplays, true} << false << "Manual mode";
-        QTest::newRow("paused hourly") << AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true} << false << "Paused (1 hour)";
-        QTest::newRow("paused 15 min") << AppSettings{ChangeFrequency::every15Minutes, DisplayScope::allDisplays, true} << false << "Paused (15 min)";
-        QTest::newRow("auto") << AppSettings{ChangeFrequency::every15Minutes, DisplayScope::allDisplays, false} << false << "Auto: Every 15 minutes";
+        QTest::newRow("loading wins over paused")
+            << AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true} << true << NetworkHold::none
+            << "Updating wallpaper\u2026";
+        QTest::newRow("loading wins over manual")
+            << AppSettings{ChangeFrequency::manual, DisplayScope::allDisplays, false} << true << NetworkHold::none
+            << "Updating wallpaper\u2026";
+        QTest::newRow("manual") << AppSettings{ChangeFrequency::manual, DisplayScope::allDisplays, true} << false
+                                << NetworkHold::none << "Manual mode";
+        QTest::newRow("paused hourly") << AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true} << false
+                                       << NetworkHold::none << "Paused (1 hour)";
+        QTest::newRow("paused 15 min") << AppSettings{ChangeFrequency::every15Minutes, DisplayScope::allDisplays, true}
+                                       << false << NetworkHold::none << "Paused (15 min)";
+        QTest::newRow("auto") << AppSettings{ChangeFrequency::every15Minutes, DisplayScope::allDisplays, false} << false
+                              << NetworkHold::none << "Auto: Every 15 minutes";
+        const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        QTest::newRow("offline") << hourly << false << NetworkHold::offline << "Waiting for a network connection";
+        QTest::newRow("loading wins over offline")
+            << hourly << true << NetworkHold::offline << "Updating wallpaper\u2026";
+        QTest::newRow("metered, saved pictures")
+            << hourly << false << NetworkHold::meteredSaved << "Metered connection: showing saved pictures";
+        QTest::newRow("metered, nothing saved")
+            << hourly << false << NetworkHold::meteredWaiting << "Metered connection: waiting to download";
     }
 
     void statusSummary()
     {
         QFETCH(AppSettings, settings);
         QFETCH(bool, loading);
+        QFETCH(NetworkHold, hold);
         QFETCH(QString, summary);
-        QCOMPARE(MenuBarContentView::statusSummary(settings, loading), summary);
+        QCOMPARE(MenuBarContentView::statusSummary(settings, loading, hold), summary);
     }
 
     void menuFollowsTheStore()
@@ -175,7 +193,8 @@ private Q_SLOTS:
         QCOMPARE(texts(menu),
                  (QStringList{"Starvane", "Auto: Every hour", "---", "Next Wallpaper", "Previous Wallpaper", "Keep",
                               "Never Again", "Pause Auto-Change", "Change Frequency", "Only Kept Pictures", "Displays",
-                              "---", "Launch at Login", "Open Starvane", "Quit Starvane"}));
+                              "Network and Notifications", "---", "Launch at Login", "Open Starvane",
+                              "Quit Starvane"}));
         for (const char *nothingYet : {"Previous Wallpaper", "Keep", "Never Again"})
             QVERIFY2(!find(menu, QLatin1String(nothingYet))->isEnabled(), nothingYet);
         QVERIFY(!menu->actions().at(0)->isEnabled());
@@ -213,6 +232,13 @@ private Q_SLOTS:
         QCOMPARE(checked, QStringList{"Manual only"});
         frequencies->actions().at(2)->trigger();
         QCOMPARE(store.settings().frequency, ChangeFrequency::every15Minutes);
+
+        // Each switch of the network submenu flips its setting and shows it ticked.
+        for (const char *name : {"Download on metered connections", "Save data", "Notify when the wallpaper changes"})
+            find(find(menu, "Network and Notifications")->menu(), name)->trigger();
+        const AppSettings &s = store.settings();
+        QVERIFY(s.downloadOnMetered && s.saveData && s.notifyOnChange);
+        QVERIFY(find(find(menu, "Network and Notifications")->menu(), "Save data")->isChecked());
 
         find(menu, "Open Starvane")->trigger();
         QCOMPARE(opened, 1);

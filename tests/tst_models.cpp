@@ -98,15 +98,15 @@ void TestModels::settingsRoundTripAndDefaults()
     QCOMPARE(def, (AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, false}));
     QVERIFY(!(def == AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true}));
     const auto obj = QJsonDocument::fromJson(def.toJson()).object();
-    QCOMPARE(obj.keys(), (QStringList{"displayScope", "frequency", "isPaused", "onlyKeptPictures"}));
+    QCOMPARE(obj.keys(), (QStringList{"displayScope", "downloadOnMetered", "frequency", "isPaused", "notifyOnChange",
+                                      "onlyKeptPictures", "saveData"}));
     QCOMPARE(obj.value(QStringLiteral("isPaused")), QJsonValue(false));
 
-    const AppSettings s{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true, true};
+    const AppSettings s{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true, true, true, true, true};
     QCOMPARE(AppSettings::fromJson(s.toJson()), s);
-    // Settings written before the kept-pictures option read as rotating among all pictures.
-    QCOMPARE(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false})")
-                 ->onlyKeptPictures,
-             false);
+    // Settings written before the later options read with all of them off.
+    QCOMPARE(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":true})"),
+             (AppSettings{ChangeFrequency::daily, DisplayScope::allDisplays, true}));
     // Unknown keys are ignored.
     QVERIFY(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":false,"x":1})"));
 
@@ -251,6 +251,24 @@ void TestModels::errorDescriptions_data()
     QTest::newRow("no displays") << WallpaperApplyError::noDisplaysFound().description() << "No active displays were found.";
     QTest::newRow("what() matches") << QString::fromUtf8(HubbleAPIError::httpStatus(500).what())
                                     << "ESA/Hubble archive returned HTTP 500.";
+
+    // Network and HTTP failures in plain words; "" where the description itself is shown.
+    const auto plain = [](auto error, std::optional<int> retryMinutes = std::nullopt) {
+        return plainErrorMessage(std::make_exception_ptr(error), retryMinutes).value_or(QString());
+    };
+    const QString offline = "No internet connection. Starvane will try again when you are back online.";
+    QTest::newRow("plain: host not found") << plain(NetworkError(3, "Host esahubble.org not found")) << offline;
+    QTest::newRow("plain: network down") << plain(NetworkError(99, "Network unreachable")) << offline;
+    QTest::newRow("plain: time-out") << plain(NetworkError(5, "Operation canceled"))
+                                     << "The ESA/Hubble archive did not answer in time.";
+    QTest::newRow("plain: certificate") << plain(NetworkError(6, "SSL handshake failed"))
+                                        << "The archive's secure connection could not be verified.";
+    QTest::newRow("plain: 503, retry") << plain(HubbleAPIError::httpStatus(503), 5)
+                                       << "The archive returned an error (HTTP 503). Trying again in 5 minutes.";
+    QTest::newRow("plain: 404, no retry")
+        << plain(HubbleAPIError::httpStatus(404)) << "The archive returned an error (HTTP 404).";
+    QTest::newRow("plain: refused keeps the transport's words") << plain(NetworkError(1, "Connection refused")) << "";
+    QTest::newRow("plain: cache errors keep theirs") << plain(WallpaperCacheError::invalidImageData()) << "";
 }
 
 void TestModels::errorDescriptions()

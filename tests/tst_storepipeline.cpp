@@ -183,10 +183,41 @@ private Q_SLOTS:
         h.kv->setDate(StoreKeys::nextChangeDate, next);
         auto &store = h.build();
         h.runFetch();
-        QCOMPARE(store.errorMessage(), HubbleAPIError::httpStatus(503).description());
+        // In plain words, with no retry to promise; the archive's own words stay for scripts.
+        QCOMPARE(store.errorMessage(), QStringLiteral("The archive returned an error (HTTP 503)."));
+        QCOMPARE(store.errorDetail(), HubbleAPIError::httpStatus(503).description());
         QCOMPARE(store.nextChangeDate(), next);
         QVERIFY(h.sleeper.requestedMs.isEmpty());
         QCOMPARE(h.archive->requestedPages, (QList<int>{1, 2, 3})); // two tolerated failures, the third ends it
+    }
+
+    void downloadsFitTheLargestDisplayWhenSavingData_data()
+    {
+        QTest::addColumn<bool>("saveData");
+        QTest::addColumn<bool>("metered");
+        QTest::addColumn<QSize>("largest");
+        QTest::addColumn<QSize>("fittedTo"); // invalid: the archive's usual choice
+        QTest::newRow("neither") << false << false << QSize(1920, 1080) << QSize();
+        QTest::newRow("save data") << true << false << QSize(1920, 1080) << QSize(1920, 1080);
+        QTest::newRow("metered: the user's change downloads, sparingly")
+            << false << true << QSize(2560, 1440) << QSize(2560, 1440);
+        QTest::newRow("display size unknown") << true << false << QSize() << QSize();
+    }
+
+    void downloadsFitTheLargestDisplayWhenSavingData()
+    {
+        QFETCH(bool, saveData);
+        QFETCH(bool, metered);
+        QFETCH(QSize, largest);
+        QFETCH(QSize, fittedTo);
+        StoreHarness h;
+        h.plantState({.frequency = ChangeFrequency::hourly, .saveData = saveData});
+        h.network->metered = metered;
+        h.applier->largest = largest;
+        auto &store = h.build();
+        h.runFetch();
+        QVERIFY(store.currentImage());
+        QCOMPARE(h.archive->verifiedFor, QList<QSize>{fittedTo});
     }
 
     void stopDuringADownloadIsQuiet()
@@ -343,8 +374,7 @@ private Q_SLOTS:
         auto &store = h.build();
         h.runFetch();
         QCOMPARE(store.currentImage().has_value(), filled);
-        if (!filled)
-            QCOMPARE(store.errorMessage(), HubbleAPIError::httpStatus(503).description());
+        if (!filled) QCOMPARE(store.errorMessage(), QStringLiteral("The archive returned an error (HTTP 503)."));
     }
 
     void exhaustedCatalogResetsTheMemoryOnce()

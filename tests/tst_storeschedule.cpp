@@ -197,6 +197,137 @@ private Q_SLOTS:
         QCOMPARE(h.applier->calls.size(), 1);
         QCOMPARE(store.errorMessage(), std::nullopt); // failures here stay silent
     }
+
+    void offlineChangesWaitForTheNetwork_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<bool>("userAsked");
+        QTest::newRow("due at launch") << "start" << false;
+        QTest::newRow("timer runs out") << "timer" << false;
+        QTest::newRow("overdue at wake") << "wake" << false;
+        QTest::newRow("the user asks") << "next" << true;
+    }
+
+    void offlineChangesWaitForTheNetwork()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(bool, userAsked);
+        StoreHarness h;
+        h.network->online = false;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(trigger == QLatin1String("start") ? -5 : 60));
+        auto &store = h.build();
+        QSignalSpy ended(&store, &WallpaperStore::fetchTaskEnded);
+        store.start();
+        if (trigger == QLatin1String("timer")) {
+            h.clock.advance(60);
+            h.sleeper.fireAll();
+        } else if (trigger == QLatin1String("wake")) {
+            h.clock.advance(600);
+            store.handleSystemWake();
+        } else if (trigger == QLatin1String("next")) {
+            store.requestNextWallpaper();
+        }
+        QTest::qWait(20);
+        // Nothing tried, no attempt used, no retry scheduled; only the user hears about it.
+        QVERIFY(h.archive->requestedPages.isEmpty());
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(store.isWaitingForNetwork());
+        QVERIFY(!h.sleeper.requestedMs.contains(300'000));
+        QCOMPARE(store.errorMessage(), userAsked ? std::optional(offlineErrorMessage()) : std::nullopt);
+
+        h.network->set(true);
+        QTRY_COMPARE(ended.count(), 1);
+        QVERIFY(store.currentImage() && store.currentImage()->id != QLatin1String("current"));
+        QVERIFY(!store.isWaitingForNetwork());
+        QCOMPARE(store.errorMessage(), std::nullopt);
+    }
+
+    void networkLostDuringAChangeWaitsInsteadOfRetrying()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(-5));
+        auto &store = h.build();
+        h.archive->verifyHandler = [net = h.network](const HubbleImage &) -> HubbleImage {
+            net->set(false);
+            throw NetworkError(3, QStringLiteral("Host esahubble.org not found"));
+        };
+        QSignalSpy ended(&store, &WallpaperStore::fetchTaskEnded);
+        QSignalSpy failed(&store, &WallpaperStore::automaticChangeFailed);
+        store.start();
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(store.errorMessage(), std::nullopt); // no banner for being offline
+        QVERIFY(h.sleeper.requestedMs.isEmpty());     // and no retry in five minutes
+        QVERIFY(store.isWaitingForNetwork());
+        QCOMPARE(failed.count(), 0); // not counted as a failure
+
+        h.archive->verifyHandler = {};
+        h.network->set(true);
+        QTRY_COMPARE(ended.count(), 2);
+        QVERIFY(store.currentImage() && store.currentImage()->id != QLatin1String("current"));
+    }
+
+    void returningNetworkRetriesAFailedChangeAtOnce()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(-5));
+        auto &store = h.build();
+        // The system still believed it was online when every candidate failed.
+        h.archive->verifyHandler = [](const HubbleImage &) -> HubbleImage {
+            throw NetworkError(3, QStringLiteral("Host esahubble.org not found"));
+        };
+        QSignalSpy ended(&store, &WallpaperStore::fetchTaskEnded);
+        QSignalSpy failed(&store, &WallpaperStore::automaticChangeFailed);
+        store.start();
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(store.errorMessage(), offlineErrorMessage());
+        QCOMPARE(store.errorDetail(), QStringLiteral("Host esahubble.org not found"));
+        QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(300));
+        QCOMPARE(failed.count(), 1);
+
+        h.archive->verifyHandler = {};
+        h.network->set(false);
+        h.network->set(true);
+        QTRY_COMPARE(ended.count(), 2); // the timer never fired
+        QVERIFY(store.currentImage() && store.currentImage()->id != QLatin1String("current"));
+        QCOMPARE(store.errorDetail(), std::nullopt);
+    }
+
+    void meteredConnectionsRotateSavedPictures()
+    {
+        StoreHarness h;
+        h.plantState(hourly);
+        auto &store = h.build();
+        h.runFetch();
+        const QString first = store.currentImage()->id;
+        h.runFetch();
+        const QString second = store.currentImage()->id;
+        store.start();
+        const auto timerRunsOut = [&] {
+            h.clock.advance(3600);
+            h.sleeper.fireAll();
+        };
+
+        // On a metered link the schedule shows what the cache holds, least recently shown first.
+        h.network->set(true, true);
+        QCOMPARE(store.networkHold(), NetworkHold::meteredSaved);
+        for (const QString &expected : {first, second}) {
+            timerRunsOut();
+            QTRY_COMPARE(store.currentImage()->id, expected);
+        }
+        QCOMPARE(h.archive->verifiedIDs.size(), 2); // nothing downloaded
+
+        // With nothing left to show, it waits; allowing downloads there lets the change go ahead.
+        for (const QString &file : h.cacheFiles())
+            QFile::remove(QDir(h.cacheDir()).filePath(file));
+        timerRunsOut();
+        QTRY_COMPARE(store.networkHold(), NetworkHold::meteredWaiting);
+        QCOMPARE(h.archive->verifiedIDs.size(), 2);
+        store.updateDownloadOnMetered(true);
+        QTRY_COMPARE(h.archive->verifiedIDs.size(), 3);
+        QTRY_VERIFY(!store.isLoading());
+        QCOMPARE(store.networkHold(), NetworkHold::none);
+        QVERIFY(store.settings().downloadOnMetered);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreSchedule)

@@ -32,7 +32,7 @@ class TestStoreState : public QObject
             archive->pageHandler = [offered](int) { return QList<HubbleImage>{*offered}; };
         return std::make_unique<WallpaperStore>(
             StoreServices{archive, std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))), m_applier,
-                          std::move(kv)},
+                          std::move(kv), nullptr},
             StoreOptions{.limits = {},
                          .shuffleBands = false,
                          .now = m_clock.function(),
@@ -137,6 +137,7 @@ private Q_SLOTS:
         kv->setRaw(StoreKeys::nextChangeDate, QStringLiteral("tomorrow"));
         kv->setRaw(StoreKeys::recentIDs, 42);
         kv->setRaw(StoreKeys::recentHashes, QStringList{QStringLiteral("h1")});
+        kv->setData(StoreKeys::savedPictures, "[{\"image\":7},\"nonsense\"");
         auto store = makeStore(kv);
         QCOMPARE(store->settings(), chosen);
         QCOMPARE(store->nextChangeDate(), std::nullopt);

@@ -244,6 +244,18 @@ Optionen:
         <extracomment>%1 is a relative time such as &quot;in 14 min.&quot;</extracomment>
         <translation>Nächster Wechsel %1</translation>
     </message>
+    <message>
+        <source>Waiting for a network connection</source>
+        <translation>Warten auf eine Netzwerkverbindung</translation>
+    </message>
+    <message>
+        <source>Metered connection: showing saved pictures</source>
+        <translation>Getaktete Verbindung: gespeicherte Bilder werden gezeigt</translation>
+    </message>
+    <message>
+        <source>Metered connection: waiting to download</source>
+        <translation>Getaktete Verbindung: Download wartet</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::ControlService</name>
@@ -391,6 +403,26 @@ Optionen:
     <message>
         <source>Unknown error.</source>
         <translation>Unbekannter Fehler.</translation>
+    </message>
+    <message>
+        <source>No internet connection. Starvane will try again when you are back online.</source>
+        <translation>Keine Internetverbindung. Starvane versucht es erneut, sobald Sie wieder online sind.</translation>
+    </message>
+    <message>
+        <source>The ESA/Hubble archive did not answer in time.</source>
+        <translation>Das ESA/Hubble-Archiv hat nicht rechtzeitig geantwortet.</translation>
+    </message>
+    <message>
+        <source>The archive&apos;s secure connection could not be verified.</source>
+        <translation>Die sichere Verbindung zum Archiv konnte nicht überprüft werden.</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1).</source>
+        <translation>Das Archiv hat einen Fehler gemeldet (HTTP %1).</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1). Trying again in %2 minutes.</source>
+        <translation>Das Archiv hat einen Fehler gemeldet (HTTP %1). Neuer Versuch in %2 Minuten.</translation>
     </message>
 </context>
 <context>
@@ -543,8 +575,43 @@ Optionen:
         <translation>Nur behaltene Bilder</translation>
     </message>
     <message>
+        <source>Download on metered connections</source>
+        <translation>Über getaktete Verbindungen laden</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Datenvolumen sparen</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Beim Wechsel des Hintergrunds benachrichtigen</translation>
+    </message>
+    <message>
+        <source>Network and Notifications</source>
+        <translation>Netzwerk und Benachrichtigungen</translation>
+    </message>
+    <message>
         <source>History…</source>
-        <translation>Verlauf …</translation>
+        <translation>Verlauf…</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::Notifier</name>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Starvane could not change the wallpaper</source>
+        <translation>Starvane konnte den Hintergrund nicht wechseln</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Behalten</translation>
     </message>
 </context>
 <context>
@@ -683,6 +750,18 @@ Optionen:
     <message>
         <source>This desktop shows one picture on all displays.</source>
         <translation>Diese Arbeitsumgebung zeigt auf allen Bildschirmen dasselbe Bild.</translation>
+    </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Über getaktete Verbindungen laden</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Datenvolumen sparen</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Beim Wechsel des Hintergrunds benachrichtigen</translation>
     </message>
 </context>
 <context>

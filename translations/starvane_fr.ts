@@ -244,6 +244,18 @@ Options :
         <extracomment>%1 is a relative time such as &quot;in 14 min.&quot;</extracomment>
         <translation>Prochain changement %1</translation>
     </message>
+    <message>
+        <source>Waiting for a network connection</source>
+        <translation>En attente d’une connexion réseau</translation>
+    </message>
+    <message>
+        <source>Metered connection: showing saved pictures</source>
+        <translation>Connexion limitée&#xa0;: images enregistrées affichées</translation>
+    </message>
+    <message>
+        <source>Metered connection: waiting to download</source>
+        <translation>Connexion limitée&#xa0;: téléchargement en attente</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::ControlService</name>
@@ -391,6 +403,26 @@ Options :
     <message>
         <source>Unknown error.</source>
         <translation>Erreur inconnue.</translation>
+    </message>
+    <message>
+        <source>No internet connection. Starvane will try again when you are back online.</source>
+        <translation>Pas de connexion à Internet. Starvane réessaiera dès votre retour en ligne.</translation>
+    </message>
+    <message>
+        <source>The ESA/Hubble archive did not answer in time.</source>
+        <translation>L’archive ESA/Hubble n’a pas répondu à temps.</translation>
+    </message>
+    <message>
+        <source>The archive&apos;s secure connection could not be verified.</source>
+        <translation>La connexion sécurisée à l’archive n’a pas pu être vérifiée.</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1).</source>
+        <translation>L’archive a renvoyé une erreur (HTTP %1).</translation>
+    </message>
+    <message>
+        <source>The archive returned an error (HTTP %1). Trying again in %2 minutes.</source>
+        <translation>L’archive a renvoyé une erreur (HTTP %1). Nouvel essai dans %2 minutes.</translation>
     </message>
 </context>
 <context>
@@ -543,8 +575,43 @@ Options :
         <translation>Seulement les images gardées</translation>
     </message>
     <message>
+        <source>Download on metered connections</source>
+        <translation>Télécharger sur les connexions limitées</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Économiser les données</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Avertir quand le fond d’écran change</translation>
+    </message>
+    <message>
+        <source>Network and Notifications</source>
+        <translation>Réseau et notifications</translation>
+    </message>
+    <message>
         <source>History…</source>
         <translation>Historique…</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::Notifier</name>
+    <message>
+        <source>Next</source>
+        <translation>Suivant</translation>
+    </message>
+    <message>
+        <source>Starvane could not change the wallpaper</source>
+        <translation>Starvane n’a pas pu changer le fond d’écran</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Réessayer</translation>
+    </message>
+    <message>
+        <source>Keep</source>
+        <translation>Garder</translation>
     </message>
 </context>
 <context>
@@ -683,6 +750,18 @@ Options :
     <message>
         <source>This desktop shows one picture on all displays.</source>
         <translation>Ce bureau affiche la même image sur tous les écrans.</translation>
+    </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Télécharger sur les connexions limitées</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Économiser les données</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Avertir quand le fond d’écran change</translation>
     </message>
 </context>
 <context>

@@ -3,12 +3,14 @@
 
 #include "archive/boundeddownload.h"
 #include "archive/hubbleapiclient.h"
+#include "archive/systemnetworkstatus.h"
 #include "controlservice.h"
 #include "desktop/linuxwallpaperapplier.h"
 #include "desktop/systemevents.h"
 #include "integrity/wallpapercache.h"
 #include "logging.h"
 #include "menubarcontentview.h"
+#include "notifier.h"
 #include "store/keyvaluestore.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
@@ -99,7 +101,8 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
     auto state = std::make_shared<SettingsKeyValueStore>();
     StoreOptions options;
     options.dataDirectory = WallpaperHistory::defaultDirectory();
-    m_store = std::make_unique<WallpaperStore>(StoreServices{client, cache, createDesktopApplier(), state}, options);
+    m_store = std::make_unique<WallpaperStore>(
+        StoreServices{client, cache, createDesktopApplier(), state, std::make_shared<SystemNetworkStatus>()}, options);
     m_updater = UpdateController::createForThisProcess(&m_nam, this);
     connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
     m_trayMenu = std::make_unique<MenuBarContentView>(
@@ -141,6 +144,8 @@ void AppDelegate::applicationDidFinishLaunching(bool openWindow)
         if (!m_store->isLoading())
             QTimer::singleShot(kReleaseMemoryDelayMs, this, [] { releaseFreedMemory(); });
     });
+    // Before the store starts, so that the first change is announced too.
+    m_notifier = new Notifier(m_store.get(), QDBusConnection::sessionBus(), this);
     m_store->start();
 
     m_systemEvents = new SystemEvents(this);

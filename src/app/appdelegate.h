@@ -20,6 +20,7 @@ class SystemEvents;
 class MenuBarContentView;
 class MainWindow;
 class HistoryView;
+class Notifier;
 
 /// Owns the one store and the one update controller for the life of the process, and wires them to
 /// the window, the tray, the session bus and the system's wake and workspace events.
@@ -56,6 +57,7 @@ private:
     UpdateController *m_updater = nullptr;
     SystemEvents *m_systemEvents = nullptr;
     ControlService *m_control = nullptr;
+    Notifier *m_notifier = nullptr;
     std::unique_ptr<MenuBarContentView> m_trayMenu;
     QSystemTrayIcon *m_tray = nullptr;
     QDBusServiceWatcher *m_trayWatcher = nullptr;

@@ -2,12 +2,13 @@
 #include "commandline.h"
 
 #include "controlservice.h"
+#include "models/errors.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
-#include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDBusReply>
 #include <QHash>
 #include <QJsonArray>
@@ -188,7 +189,15 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     }
     const QString answer = reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
     if (command.kind == Command::Kind::next || command.kind == Command::Kind::neverAgain) {
-        out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
+        // Offline, the request waits for the network; say so rather than promise a change now.
+        const QDBusReply<QString> state = control.call(QStringLiteral("StatusJson"));
+        const QJsonObject json =
+            state.isValid() ? QJsonDocument::fromJson(state.value().toUtf8()).object() : QJsonObject();
+        if (json.value(QStringLiteral("networkHold")).toString() == QLatin1String("offline") &&
+            json.value(QStringLiteral("error")).isString())
+            out << localizedErrorMessage(json.value(QStringLiteral("error")).toString()) << "\n";
+        else
+            out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
     } else if (command.kind == Command::Kind::previous) {
         out << CommandLine::tr("Going back to the previous wallpaper\u2026") << "\n";
     } else if (command.kind == Command::Kind::keep) {

@@ -48,6 +48,21 @@ template <typename T, size_t N> std::optional<T> valueFor(const Word<T> (&table)
     return std::nullopt;
 }
 
+QString networkHoldWord(NetworkHold hold)
+{
+    switch (hold) {
+    case NetworkHold::offline:
+        return QStringLiteral("offline");
+    case NetworkHold::meteredSaved:
+        return QStringLiteral("meteredSaved");
+    case NetworkHold::meteredWaiting:
+        return QStringLiteral("meteredWaiting");
+    case NetworkHold::none:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
 QJsonValue orNull(const std::optional<QString> &text)
 {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
@@ -115,7 +130,8 @@ QString ControlService::statusText(const WallpaperStore &store)
         lines << tr("Wallpaper: none yet");
     }
     if (const auto &file = store.currentLocalFileURL()) lines << tr("File: %1").arg(file->toLocalFile());
-    lines << tr("Status: %1").arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading()));
+    lines << tr("Status: %1")
+                 .arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading(), store.networkHold()));
     lines << tr("Displays: %1").arg(DisplayScopes::displayName(store.settings().displayScope));
     if (const auto &next = store.nextChangeDate()) {
         // English keeps the form it always printed; other languages write the date their own way.
@@ -152,6 +168,11 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store)
          orNull(next ? std::optional(next->toUTC().toString(Qt::ISODate)) : std::nullopt)},
         {QStringLiteral("loading"), store.isLoading()},
         {QStringLiteral("error"), orNull(store.errorMessage())},
+        {QStringLiteral("errorDetail"), orNull(store.errorDetail())},
+        {QStringLiteral("networkHold"), networkHoldWord(store.networkHold())},
+        {QStringLiteral("downloadOnMetered"), store.settings().downloadOnMetered},
+        {QStringLiteral("saveData"), store.settings().saveData},
+        {QStringLiteral("notifyOnChange"), store.settings().notifyOnChange},
     };
 }
 

@@ -5,6 +5,7 @@
 #include "logging.h"
 #include "store/wallpaperstore.h"
 #include "updatecontroller.h"
+#include "views/contentview.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -51,7 +52,8 @@ MenuBarContentView::MenuBarContentView(WallpaperStore *store, UpdateController *
       m_menu(std::make_unique<QMenu>())
 {
     for (auto signal : {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged,
-                        &WallpaperStore::isLoadingChanged, &WallpaperStore::historyChanged})
+                        &WallpaperStore::isLoadingChanged, &WallpaperStore::historyChanged,
+                        &WallpaperStore::networkHoldChanged})
         connect(m_store, signal, this, &MenuBarContentView::rebuild);
     if (updater) connect(updater, &UpdateController::canCheckForUpdatesChanged, this, &MenuBarContentView::rebuild);
     // The autostart entry can change behind our back; read it again whenever the menu opens.
@@ -69,9 +71,10 @@ QString MenuBarContentView::wallpaperTitle(const std::optional<HubbleImage> &ima
     return firstCharacters(title, kTitleLimit - 1) + QChar(0x2026);
 }
 
-QString MenuBarContentView::statusSummary(const AppSettings &settings, bool isLoading)
+QString MenuBarContentView::statusSummary(const AppSettings &settings, bool isLoading, NetworkHold hold)
 {
     if (isLoading) return tr("Updating wallpaper\u2026");
+    if (hold != NetworkHold::none) return ContentView::networkHoldText(hold);
     if (settings.frequency == ChangeFrequency::manual) return tr("Manual mode");
     //: %1 is the paused frequency in short, such as "1 hour"
     if (settings.isPaused) return tr("Paused (%1)").arg(ChangeFrequencies::shortLabel(settings.frequency));

@@ -3,6 +3,7 @@
 
 #include "models/appsettings.h"
 #include "models/hubbleimage.h"
+#include "store/wallpaperstore.h"
 
 #include "menudescription.h"
 
@@ -41,7 +42,7 @@ public:
     /// First line: the title trimmed and cut to 30 user-perceived characters, or "Starvane".
     static QString wallpaperTitle(const std::optional<HubbleImage> &image);
     /// Second line: what the schedule is doing.
-    static QString statusSummary(const AppSettings &settings, bool isLoading);
+    static QString statusSummary(const AppSettings &settings, bool isLoading, NetworkHold hold = NetworkHold::none);
 
 public Q_SLOTS:
     void rebuild();

@@ -214,6 +214,22 @@ MenuEntry MenuDescription::displays() const
     return submenu(QStringLiteral("displays"), tr("Displays"), choices, true);
 }
 
+MenuEntry MenuDescription::networkAndNotifications() const
+{
+    const AppSettings &s = m_store->settings();
+    MenuEntry metered = command(QStringLiteral("downloadOnMetered"), tr("Download on metered connections"),
+                                [st = m_store] { st->updateDownloadOnMetered(!st->settings().downloadOnMetered); });
+    metered.checked = s.downloadOnMetered;
+    MenuEntry saveData = command(QStringLiteral("saveData"), tr("Save data"),
+                                 [st = m_store] { st->updateSaveData(!st->settings().saveData); });
+    saveData.checked = s.saveData;
+    MenuEntry notify = command(QStringLiteral("notifyOnChange"), tr("Notify when the wallpaper changes"),
+                               [st = m_store] { st->updateNotifyOnChange(!st->settings().notifyOnChange); });
+    notify.checked = s.notifyOnChange;
+    return submenu(QStringLiteral("networkAndNotifications"), tr("Network and Notifications"),
+                   {metered, saveData, notify}, false);
+}
+
 MenuEntry MenuDescription::checkForUpdates() const
 {
     MenuEntry e = command(QStringLiteral("checkForUpdates"), tr("Check for Updates\u2026"), [u = m_updater] {
@@ -243,14 +259,15 @@ MenuEntry MenuDescription::quit() const
 QList<MenuEntry> MenuDescription::trayMenu() const
 {
     QList<MenuEntry> menu{information(MenuBarContentView::wallpaperTitle(m_store->currentImage())),
-                          information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading())),
+                          information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading(),
+                                                                        m_store->networkHold())),
                           separator(),
                           nextWallpaper(),
                           previousWallpaper(),
                           keep(),
                           neverAgain()};
     if (auto pause = pauseOrResume()) menu << *pause;
-    menu << frequencies() << onlyKeptPictures() << displays() << separator();
+    menu << frequencies() << onlyKeptPictures() << displays() << networkAndNotifications() << separator();
     if (auto h = history()) menu << *h;
     // Without a feed there is nothing to check: the tray leaves the item out, the menu bar greys it.
     if (m_updater && m_updater->isSupported()) menu << checkForUpdates();

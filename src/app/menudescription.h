@@ -62,6 +62,7 @@ private:
     std::optional<MenuEntry> pauseOrResume() const;
     MenuEntry frequencies() const;
     MenuEntry displays() const;
+    MenuEntry networkAndNotifications() const;
     MenuEntry checkForUpdates() const;
     MenuEntry launchAtLogin() const;
     MenuEntry quit() const;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktopharness.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +18,50 @@
 #include <unistd.h>
 
 namespace Starvane::Test {
+
+namespace {
+const QString kNetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
+}
+
+bool StandInNetworkManager::start(const QString &program, const QString &systemBusAddress, uint state,
+                                  uint connectivity, uint metered)
+{
+    m_address = systemBusAddress;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), systemBusAddress);
+    if (!m_process.start(program, {QString::number(state), QString::number(connectivity), QString::number(metered)},
+                         env)) {
+        m_error = QStringLiteral("could not start %1").arg(program);
+        return false;
+    }
+    QDBusConnection bus = QDBusConnection::connectToBus(systemBusAddress, QStringLiteral("standin-nm-control"));
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (bus.isConnected() && bus.interface()->isServiceRegistered(kNetworkManager).value()) return true;
+        QThread::msleep(20);
+    }
+    m_error = QStringLiteral("the stand-in NetworkManager did not appear on the bus");
+    return false;
+}
+
+bool StandInNetworkManager::set(uint state, uint connectivity, uint metered)
+{
+    QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("standin-nm-control"));
+    for (const auto &[name, value] :
+         {std::pair{QStringLiteral("State"), state}, std::pair{QStringLiteral("Connectivity"), connectivity},
+          std::pair{QStringLiteral("Metered"), metered}}) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kNetworkManager, QStringLiteral("/org/freedesktop/NetworkManager"),
+                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+        call << kNetworkManager << name << QVariant::fromValue(QDBusVariant(QVariant::fromValue(value)));
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            m_error = reply.errorMessage();
+            return false;
+        }
+    }
+    return true;
+}
 
 QString findProgram(const QString &program)
 {

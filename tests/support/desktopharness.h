@@ -53,6 +53,28 @@ private:
     QString m_error;
 };
 
+/// The stand-in NetworkManager (a program of the test suite) on a private system bus.
+class StandInNetworkManager
+{
+public:
+    // NetworkManager's own numbers, as its D-Bus API defines them.
+    enum State : uint { disconnected = 20, connectedSite = 60, connectedGlobal = 70 };
+    enum Connectivity : uint { none = 1, portal = 2, limited = 3, full = 4 };
+    enum Metered : uint { meteredYes = 1, meteredNo = 2, meteredGuessYes = 3 };
+
+    /// Starts `program` on the bus at `systemBusAddress` and waits until it owns its name.
+    bool start(const QString &program, const QString &systemBusAddress, uint state = connectedGlobal,
+               uint connectivity = full, uint metered = meteredNo);
+    /// Changes the properties; each change is announced with PropertiesChanged.
+    bool set(uint state, uint connectivity, uint metered = meteredNo);
+    QString error() const { return m_error; }
+
+private:
+    ChildProcess m_process;
+    QString m_address;
+    QString m_error;
+};
+
 /// Xvfb on a free display number, with -noreset so that RandR monitors survive their clients.
 class XvfbServer
 {

@@ -154,9 +154,17 @@ QCoro::Task<QList<HubbleImage>> ScriptedArchive::fetchCatalogPage(int page, doub
     co_return pageHandler(page);
 }
 
+QCoro::Task<HubbleImage> ScriptedArchive::verifyForDisplay(HubbleImage candidate, QSize display, std::stop_token st)
+{
+    m_verifyingFor = display;
+    HubbleImage verified = co_await verifyAndEnrichCandidate(std::move(candidate), std::move(st));
+    co_return verified;
+}
+
 QCoro::Task<HubbleImage> ScriptedArchive::verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st)
 {
     verifiedIDs << candidate.id;
+    verifiedFor << std::exchange(m_verifyingFor, QSize());
     co_await StepGate::pass(gate, Step::verify, st);
     if (!verifyHandler)
         co_return candidate;

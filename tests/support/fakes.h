@@ -2,26 +2,45 @@
 // Fakes for the store's collaborators and its clock. Everything else in the tests is real.
 #pragma once
 
-#include "models/hubbleimage.h"
 #include "contracts/hubbleimagefetching.h"
+#include "contracts/networkstatus.h"
 #include "contracts/wallpaperapplying.h"
 #include "contracts/wallpapercaching.h"
+#include "models/hubbleimage.h"
 
 #include <QCoroTask>
 #include <QDateTime>
-#include <QObject>
-#include <QTimeZone>
 #include <QDir>
 #include <QList>
 #include <QMutex>
+#include <QObject>
 #include <QSet>
-#include <QWaitCondition>
+#include <QSize>
+#include <QTimeZone>
 #include <QUrl>
+#include <QWaitCondition>
 #include <chrono>
 #include <functional>
 #include <memory>
 
 namespace Starvane::Testing {
+
+/// The connection as the test sets it.
+class FakeNetwork : public NetworkStatus
+{
+    Q_OBJECT
+public:
+    bool online = true;
+    bool metered = false;
+    bool isOnline() const override { return online; }
+    bool isMetered() const override { return metered; }
+    void set(bool isOnline, bool isMetered = false)
+    {
+        online = isOnline;
+        metered = isMetered;
+        Q_EMIT changed();
+    }
+};
 
 /// A clock the test moves by hand; safe to read from any thread.
 class ManualClock
@@ -131,17 +150,23 @@ public:
     QList<int> requestedPages;
     QList<QUrl> downloadedURLs;
     QStringList verifiedIDs;
+    /// The display each verification was asked to fit downloads to (invalid: the usual choice).
+    QList<QSize> verifiedFor;
     QList<QUrl> temporaryFiles;
     QString temporaryDir = QDir::tempPath();
     std::shared_ptr<StepGate> gate;
 
     QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double aspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
+    QCoro::Task<HubbleImage> verifyForDisplay(HubbleImage candidate, QSize display, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
     std::optional<HubbleImage> candidateForID(const QString &id) const override
     {
         return isSafeArchiveID(id) ? std::optional(makeImage(id)) : std::nullopt;
     }
+
+private:
+    QSize m_verifyingFor;
 };
 
 /// An applier that records what it was asked to do. Like the real ones it serialises applies: one asked
@@ -168,6 +193,8 @@ public:
     QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) override;
     QSet<QUrl> shownURLs() const;
     double primaryDisplayAspectRatio() override { return aspect; }
+    QSize largest{1920, 1080};
+    QSize largestDisplayPixelSize() override { return largest; }
 
 private:
     bool m_applying = false;

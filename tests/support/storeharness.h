@@ -26,6 +26,7 @@ struct StoreHarness
     std::shared_ptr<FakeCache> cache;
     std::shared_ptr<RecordingApplier> applier = std::make_shared<RecordingApplier>();
     std::shared_ptr<InMemoryKeyValueStore> kv = std::make_shared<InMemoryKeyValueStore>();
+    std::shared_ptr<FakeNetwork> network = std::make_shared<FakeNetwork>();
     std::unique_ptr<WallpaperStore> store;
 
     StoreHarness()
@@ -62,13 +63,14 @@ struct StoreHarness
 
     WallpaperStore &build(bool shuffleBands = false)
     {
-        store = std::make_unique<WallpaperStore>(StoreServices{archive, cache, applier, kv},
+        store = std::make_unique<WallpaperStore>(StoreServices{archive, cache, applier, kv, network},
                                                  StoreOptions{.limits = {},
                                                               .shuffleBands = shuffleBands,
                                                               .now = clock.function(),
                                                               .sleep = sleeper.function(),
                                                               .dataDirectory = dataDir(),
-                                                              .keptDirectory = keptDir()});
+                                                              .keptDirectory = keptDir(),
+                                                              .networkSettleDelay = std::chrono::milliseconds(0)});
         return *store;
     }
 

@@ -79,6 +79,7 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
     });
     connect(&store, &WallpaperStore::errorMessageChanged, this, &ContentView::refreshErrorBanner);
     connect(&store, &WallpaperStore::nextChangeDateChanged, this, &ContentView::refreshFooter);
+    connect(&store, &WallpaperStore::networkHoldChanged, this, &ContentView::refreshFooter);
 
     m_statusTick.setInterval(kStatusTickMs);
     connect(&m_statusTick, &QTimer::timeout, this, &ContentView::refreshFooter);
@@ -191,6 +192,21 @@ QString ContentView::scheduledText(ChangeFrequency frequency)
     return tr("Auto-change is off");
 }
 
+QString ContentView::networkHoldText(NetworkHold hold)
+{
+    switch (hold) {
+    case NetworkHold::offline:
+        return tr("Waiting for a network connection");
+    case NetworkHold::meteredSaved:
+        return tr("Metered connection: showing saved pictures");
+    case NetworkHold::meteredWaiting:
+        return tr("Metered connection: waiting to download");
+    case NetworkHold::none:
+        break;
+    }
+    return {};
+}
+
 QString ContentView::scheduleStatusText(const QDateTime &now) const
 {
     const AppSettings &s = m_store.settings();
@@ -198,6 +214,7 @@ QString ContentView::scheduleStatusText(const QDateTime &now) const
         return tr("Auto-change is off");
     if (s.isPaused)
         return tr("Auto-change is paused");
+    if (const QString held = networkHoldText(m_store.networkHold()); !held.isEmpty()) return held;
     const std::optional<QDateTime> &next = m_store.nextChangeDate();
     if (!next)
         return scheduledText(s.frequency);

@@ -31,6 +31,8 @@ public:
 
     /// The footer text for the moment `now`.
     QString scheduleStatusText(const QDateTime &now) const;
+    /// Why the connection holds automatic changes back, in a few words; empty when it does not.
+    static QString networkHoldText(NetworkHold hold);
 
     /// How "Reveal File" shows the cached file (the desktop layer's file-manager reveal).
     void setRevealFileHandler(std::function<void(const QUrl &file)> handler);

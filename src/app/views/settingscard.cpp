@@ -8,6 +8,7 @@
 #include "velmoratheme.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -147,6 +148,44 @@ SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(par
     m_singlePictureNote->setVisible(!store.supportsPerDisplayWallpaper());
     displayText->addWidget(m_singlePictureNote);
 
+    // Data use and notifications: plain switches, each one setting of the store.
+    auto *lowerSeparator = new QHBoxLayout;
+    lowerSeparator->setContentsMargins(14, 0, 14, 0);
+    lowerSeparator->addWidget(new Hairline(this));
+    column->addLayout(lowerSeparator);
+    auto *toggles = new QVBoxLayout;
+    toggles->setContentsMargins(14, 10, 14, 12);
+    toggles->setSpacing(6);
+    const auto makeToggle = [&](const QString &name, const QString &text, void (WallpaperStore::*update)(bool)) {
+        auto *box = new QCheckBox(text, this);
+        box->setObjectName(name);
+        box->setFont(VelmoraTheme::systemFont(12.5));
+        box->setCursor(Qt::PointingHandCursor);
+        // The card's own colours in light and dark, like the pickers above.
+        VelmoraTheme::whenAppearanceChanges(box, [box] {
+            using namespace VelmoraTheme;
+            QPalette p = box->palette();
+            p.setColor(QPalette::WindowText, foreground());
+            p.setColor(QPalette::Text, foreground());
+            p.setColor(QPalette::Base, secondary());
+            p.setColor(QPalette::Button, secondary());
+            p.setColor(QPalette::Highlight, primary());
+            box->setPalette(p);
+        });
+        toggles->addWidget(box);
+        connect(box, &QCheckBox::clicked, this, [this, update](bool checked) {
+            (m_store.*update)(checked);
+            syncFromStore();
+        });
+        return box;
+    };
+    m_downloadOnMetered = makeToggle(QStringLiteral("downloadOnMeteredToggle"), tr("Download on metered connections"),
+                                     &WallpaperStore::updateDownloadOnMetered);
+    m_saveData = makeToggle(QStringLiteral("saveDataToggle"), tr("Save data"), &WallpaperStore::updateSaveData);
+    m_notify = makeToggle(QStringLiteral("notifyToggle"), tr("Notify when the wallpaper changes"),
+                          &WallpaperStore::updateNotifyOnChange);
+    column->addLayout(toggles);
+
     // The pickers report user choices only (activated); the store decides what they do and the
     // pickers then show whatever the store holds.
     connect(m_frequency, &QComboBox::activated, this, [this](int index) {
@@ -171,6 +210,9 @@ void SettingsCard::syncFromStore()
     const AppSettings &s = m_store.settings();
     m_frequency->setCurrentIndex(m_frequency->findData(int(s.frequency)));
     m_displayScope->setCurrentIndex(m_displayScope->findData(int(s.displayScope)));
+    m_downloadOnMetered->setChecked(s.downloadOnMetered);
+    m_saveData->setChecked(s.saveData);
+    m_notify->setChecked(s.notifyOnChange);
 }
 
 void SettingsCard::paintEvent(QPaintEvent *)

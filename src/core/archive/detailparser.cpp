@@ -4,6 +4,7 @@
 #include "archive/catalogparser.h"
 #include "models/errors.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace Starvane::HubbleArchive {
@@ -51,6 +52,19 @@ const QStringList fallbackVariantPreference = {
     QStringLiteral("wallpaper5"),
     QStringLiteral("wallpaper4"),
 };
+
+std::optional<QSize> fixedVariantSize(const QString &variant)
+{
+    static const QHash<QString, QSize> sizes = {
+        {QStringLiteral("wallpaper_uhd"), QSize(3840, 2160)},
+        {QStringLiteral("wallpaper_qhd"), QSize(2560, 1440)},
+        {QStringLiteral("wallpaper5"), QSize(2048, 1536)},
+        {QStringLiteral("wallpaper4"), QSize(1920, 1200)},
+    };
+    const auto it = sizes.constFind(variant);
+    if (it == sizes.cend()) return std::nullopt;
+    return *it;
+}
 
 QString stripHTML(const QString &s)
 {
@@ -113,6 +127,28 @@ QUrl choosePrimary(const QSet<QString> &variants, const HubbleImage &candidate, 
     return candidate.imageURL;
 }
 
+// Filling a display by centre-cropping scales the picture by the larger of the two ratios; it shows
+// at native resolution (no upscaling) when both sides are at least the display's.
+std::optional<QUrl> chooseSmallestCovering(const QSet<QString> &variants, QSize display, const HubbleImage &candidate,
+                                           const ArchiveHosts &hosts)
+{
+    std::optional<QString> best;
+    qint64 bestPixels = 0;
+    for (const QString &variant : fallbackVariantPreference) {
+        const std::optional<QSize> size = fixedVariantSize(variant);
+        if (!variants.contains(variant) || !size || size->width() < display.width() ||
+            size->height() < display.height())
+            continue;
+        const qint64 pixels = qint64(size->width()) * size->height();
+        if (!best || pixels < bestPixels) {
+            best = variant;
+            bestPixels = pixels;
+        }
+    }
+    if (!best) return std::nullopt;
+    return hosts.imageFileURL(*best, candidate.id);
+}
+
 std::optional<QUrl> chooseFallback(const QSet<QString> &variants, const QUrl &primary, const HubbleImage &candidate,
                                    const ArchiveHosts &hosts)
 {
@@ -127,7 +163,8 @@ std::optional<QUrl> chooseFallback(const QSet<QString> &variants, const QUrl &pr
 
 } // namespace
 
-HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, const ArchiveHosts &hosts)
+HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, const ArchiveHosts &hosts,
+                             std::optional<QSize> coverDisplay)
 {
     const std::optional<QString> type = extractInfoField(QStringLiteral("Type:"), html);
     if (!type || type->compare(QLatin1String("Observation"), Qt::CaseInsensitive) != 0)
@@ -143,7 +180,10 @@ HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, 
     }
 
     const QSet<QString> variants = extractAvailableCDNVariants(html, candidate.id, hosts);
-    const QUrl primary = choosePrimary(variants, candidate, hosts);
+    std::optional<QUrl> smallest;
+    if (coverDisplay && coverDisplay->isValid())
+        smallest = chooseSmallestCovering(variants, *coverDisplay, candidate, hosts);
+    const QUrl primary = smallest ? *smallest : choosePrimary(variants, candidate, hosts);
     HubbleImage result = candidate;
     result.credit = credit;
     result.imageURL = primary;

@@ -8,6 +8,7 @@
 #include "models/hubbleimage.h"
 
 #include <QSet>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -19,9 +20,16 @@ extern const QStringList excludedCreditSources;
 /// Second-choice files, best first.
 extern const QStringList fallbackVariantPreference;
 
+/// Pixel size of a wallpaper variant; the same for every picture. Absent for variants that keep the
+/// original's shape ("large", "publicationjpg") and for unknown ones.
+std::optional<QSize> fixedVariantSize(const QString &variant);
+
 /// `candidate` with the page's credit and the best linked files. Throws HubbleAPIError::ineligibleImage
 /// when the page does not describe a single Hubble observation or credits another observatory.
-HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, const ArchiveHosts &hosts = {});
+/// With `coverDisplay`, the first file is the smallest fixed-size variant that fills that display at
+/// its native resolution after centre-cropping; the usual choice when the page links none that does.
+HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, const ArchiveHosts &hosts = {},
+                             std::optional<QSize> coverDisplay = std::nullopt);
 
 /// The credit block as one line of plain text; absent when missing or empty.
 std::optional<QString> extractCredit(const QString &html);

@@ -31,9 +31,20 @@ QCoro::Task<QList<HubbleImage>> HubbleAPIClient::fetchCatalogPage(int page, doub
 
 QCoro::Task<HubbleImage> HubbleAPIClient::verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st)
 {
+    return verify(std::move(candidate), std::nullopt, std::move(st));
+}
+
+QCoro::Task<HubbleImage> HubbleAPIClient::verifyForDisplay(HubbleImage candidate, QSize display, std::stop_token st)
+{
+    return verify(std::move(candidate), display, std::move(st));
+}
+
+QCoro::Task<HubbleImage> HubbleAPIClient::verify(HubbleImage candidate, std::optional<QSize> display,
+                                                 std::stop_token st)
+{
     const QByteArray body = co_await m_transport.fetchPage(candidate.detailsURL, st);
     const QString html = QString::fromUtf8(body);
-    co_return HubbleArchive::parseImageDetail(html, candidate, m_hosts);
+    co_return HubbleArchive::parseImageDetail(html, candidate, m_hosts, display);
 }
 
 std::optional<HubbleImage> HubbleAPIClient::candidateForID(const QString &id) const

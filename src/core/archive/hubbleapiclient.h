@@ -24,6 +24,7 @@ public:
 
     QCoro::Task<QList<HubbleImage>> fetchCatalogPage(int page, double targetDisplayAspect, std::stop_token st) override;
     QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st) override;
+    QCoro::Task<HubbleImage> verifyForDisplay(HubbleImage candidate, QSize display, std::stop_token st) override;
     QCoro::Task<QUrl> downloadImageFile(QUrl url, std::stop_token st) override;
     std::optional<HubbleImage> candidateForID(const QString &id) const override;
 
@@ -31,6 +32,8 @@ public:
     const ArchiveHosts &hosts() const { return m_hosts; }
 
 private:
+    QCoro::Task<HubbleImage> verify(HubbleImage candidate, std::optional<QSize> display, std::stop_token st);
+
     ArchiveTransport m_transport;
     qint64 m_maxDownloadBytesLimit;
     ArchiveHosts m_hosts;

@@ -5,6 +5,7 @@
 
 #include <QCoroTask>
 #include <QList>
+#include <QSize>
 #include <QUrl>
 #include <optional>
 #include <stop_token>
@@ -27,6 +28,10 @@ public:
     /// The record to use in place of `candidate` (checked and enriched from its detail page).
     /// The default accepts the candidate unchanged.
     virtual QCoro::Task<HubbleImage> verifyAndEnrichCandidate(HubbleImage candidate, std::stop_token st);
+    /// As verifyAndEnrichCandidate, choosing as the first download the smallest file that still fills
+    /// `display` (native pixels) after centre-cropping, where the archive says which one that is.
+    /// The default ignores `display`.
+    virtual QCoro::Task<HubbleImage> verifyForDisplay(HubbleImage candidate, QSize display, std::stop_token st);
 
     /// The record of an image known only by its id (a picture shown before), ready for
     /// verifyAndEnrichCandidate; absent when the id is not safe to put in a URL. The default knows no

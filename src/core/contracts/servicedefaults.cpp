@@ -14,6 +14,12 @@ std::optional<HubbleImage> HubbleImageFetching::candidateForID(const QString &) 
     return std::nullopt;
 }
 
+QCoro::Task<HubbleImage> HubbleImageFetching::verifyForDisplay(HubbleImage candidate, QSize, std::stop_token st)
+{
+    HubbleImage verified = co_await verifyAndEnrichCandidate(std::move(candidate), std::move(st));
+    co_return verified;
+}
+
 QCoro::Task<> WallpaperApplying::prepareWallpaper(QUrl, DisplayScope, std::stop_token)
 {
     co_return;

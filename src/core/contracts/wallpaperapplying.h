@@ -6,6 +6,7 @@
 #include <QCoroTask>
 #include <QList>
 #include <QSet>
+#include <QSize>
 #include <QUrl>
 #include <optional>
 #include <stop_token>
@@ -33,6 +34,8 @@ public:
     virtual QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) = 0;
 /// Width over height of the primary display.
     virtual double primaryDisplayAspectRatio() = 0;
+    /// Native pixel size of the display with the most pixels; empty when unknown.
+    virtual QSize largestDisplayPixelSize() { return {}; }
     /// False where the desktop keeps one picture for all displays: "main display" then sets it everywhere.
     virtual bool supportsPerDisplayWallpaper() const { return true; }
 };

@@ -251,6 +251,16 @@ double LinuxWallpaperApplier::primaryDisplayAspectRatio()
     return std::clamp(ratio, minimumAspectRatio, maximumAspectRatio);
 }
 
+QSize LinuxWallpaperApplier::largestDisplayPixelSize()
+{
+    QSize largest;
+    for (const DisplayTarget &display : m_displays()) {
+        const QSize size = display.devicePixelGeometry.size();
+        if (qint64(size.width()) * size.height() > qint64(largest.width()) * largest.height()) largest = size;
+    }
+    return largest;
+}
+
 bool LinuxWallpaperApplier::supportsPerDisplayWallpaper() const
 {
     return m_backend->perDisplay();

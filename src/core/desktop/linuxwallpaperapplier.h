@@ -27,6 +27,7 @@ public:
     QCoro::Task<QSet<QUrl>> currentDesktopImageURLs() override;
     QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) override;
     double primaryDisplayAspectRatio() override;
+    QSize largestDisplayPixelSize() override;
     bool supportsPerDisplayWallpaper() const override;
 
     DesktopBackend &backend() const { return *m_backend; }

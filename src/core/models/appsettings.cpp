@@ -112,6 +112,9 @@ QByteArray AppSettings::toJson() const
     o.insert(QStringLiteral("displayScope"), DisplayScopes::rawValue(displayScope));
     o.insert(QStringLiteral("isPaused"), isPaused);
     o.insert(QStringLiteral("onlyKeptPictures"), onlyKeptPictures);
+    o.insert(QStringLiteral("downloadOnMetered"), downloadOnMetered);
+    o.insert(QStringLiteral("saveData"), saveData);
+    o.insert(QStringLiteral("notifyOnChange"), notifyOnChange);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -130,9 +133,13 @@ std::optional<AppSettings> AppSettings::fromJson(const QByteArray &json)
     const auto scope = DisplayScopes::fromRawValue(s.toString());
     if (!scope)
         return std::nullopt;
-    // Settings from before the option existed have no such key.
-    const bool onlyKept = o.value(QStringLiteral("onlyKeptPictures")).toBool(false);
-    return AppSettings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool(), onlyKept};
+    AppSettings settings{ChangeFrequencies::decodeStored(f.toString()), *scope, p.toBool()};
+    // Added later: settings written before them lack the keys.
+    settings.onlyKeptPictures = o.value(QStringLiteral("onlyKeptPictures")).toBool(false);
+    settings.downloadOnMetered = o.value(QStringLiteral("downloadOnMetered")).toBool(false);
+    settings.saveData = o.value(QStringLiteral("saveData")).toBool(false);
+    settings.notifyOnChange = o.value(QStringLiteral("notifyOnChange")).toBool(false);
+    return settings;
 }
 
 } // namespace Starvane

@@ -42,6 +42,12 @@ struct AppSettings
     bool isPaused = false;
     /// Rotate among the kept pictures only, without the network.
     bool onlyKeptPictures = false;
+    /// Automatic changes download over a metered connection too; otherwise they rotate cached pictures there.
+    bool downloadOnMetered = false;
+    /// Downloads no bigger than the largest display needs.
+    bool saveData = false;
+    /// A desktop notification for every new wallpaper.
+    bool notifyOnChange = false;
 
     bool operator==(const AppSettings &) const = default;
 
@@ -49,7 +55,8 @@ struct AppSettings
     bool isAutoRotationActive() const { return frequency != ChangeFrequency::manual && !isPaused; }
 
     QByteArray toJson() const;
-    /// Every key is required but the later "onlyKeptPictures"; the frequency is decoded tolerantly, the scope strictly.
+    /// Every key is required but the later ones (the kept-only rotation, the network options), which default
+    /// when missing; the frequency is decoded tolerantly, the scope strictly.
     static std::optional<AppSettings> fromJson(const QByteArray &json);
 };
 

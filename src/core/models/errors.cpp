@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QRegularExpression>
+#include <algorithm>
 #include <optional>
 
 namespace Starvane {
@@ -41,15 +43,28 @@ constexpr const char *kDisplayUpdate =
 constexpr const char *kNoDisplays = QT_TRANSLATE_NOOP("Starvane::Errors", "No active displays were found.");
 constexpr const char *kUnknown = QT_TRANSLATE_NOOP("Starvane::Errors", "Unknown error.");
 
+// Network and HTTP failures in plain words: what happened and what Starvane does about it. The
+// transport's own words stay in the log and in `status --json`.
+constexpr const char *kOffline =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "No internet connection. Starvane will try again when you are back online.");
+constexpr const char *kTimedOut =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "The ESA/Hubble archive did not answer in time.");
+constexpr const char *kInsecure =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "The archive's secure connection could not be verified.");
+constexpr const char *kServerError = QT_TRANSLATE_NOOP("Starvane::Errors", "The archive returned an error (HTTP %1).");
+constexpr const char *kServerErrorRetry =
+    QT_TRANSLATE_NOOP("Starvane::Errors", "The archive returned an error (HTTP %1). Trying again in %2 minutes.");
+
 // Why an image was skipped, as the detail check says it (the value of kIneligible).
 constexpr const char *kNotObservation = QT_TRANSLATE_NOOP("Starvane::Errors", "not a single Hubble observation");
 constexpr const char *kOtherObservatory =
     QT_TRANSLATE_NOOP("Starvane::Errors", "contains non-Hubble observatory data (%1)");
 constexpr const char *kReasons[] = {kNotObservation, kOtherObservatory};
 
-constexpr const char *kAll[] = {kHttpStatus, kFileTooLarge, kIneligible, kInvalidURL,  kInvalidResponse,
-                                kEmptyCatalog, kIncomplete, kTooSmall,  kAspect,     kInvalidData,
-                                kTruncated,  kFileMissing,  kDisplayUpdate, kNoDisplays, kUnknown};
+constexpr const char *kAll[] = {kHttpStatus,   kFileTooLarge, kIneligible,    kInvalidURL,       kInvalidResponse,
+                                kEmptyCatalog, kIncomplete,   kTooSmall,      kAspect,           kInvalidData,
+                                kTruncated,    kFileMissing,  kDisplayUpdate, kNoDisplays,       kUnknown,
+                                kOffline,      kTimedOut,     kInsecure,      kServerErrorRetry, kServerError};
 
 QString english(const char *sentence)
 {
@@ -123,28 +138,39 @@ QString WallpaperApplyError::description() const
 }
 
 namespace {
-// The translation of the first of `sentences` that `text` is an instance of, or nothing.
+// The translation of the first of `sentences` that `text` is an instance of, or nothing. Each "%N" of a
+// sentence matches some text, which is carried over into the translation.
 template<std::size_t N>
 std::optional<QString> translateSentence(const QString &text, const char *const (&sentences)[N])
 {
+    static const QRegularExpression hole(QStringLiteral("%(\\d)"));
     for (const char *sentence : sentences) {
         const QString pattern = english(sentence);
-        const qsizetype hole = pattern.indexOf(QLatin1String("%1"));
-        if (hole < 0) {
-            if (text == pattern)
-                return QCoreApplication::translate("Starvane::Errors", sentence);
-            continue;
+        QString expression = QStringLiteral("^");
+        QList<int> order;
+        qsizetype from = 0;
+        for (QRegularExpressionMatchIterator it = hole.globalMatch(pattern); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            expression +=
+                QRegularExpression::escape(pattern.mid(from, m.capturedStart() - from)) + QStringLiteral("(.*)");
+            order << m.captured(1).toInt();
+            from = m.capturedEnd();
         }
-        const QString before = pattern.left(hole);
-        const QString after = pattern.mid(hole + 2);
-        if (text.size() >= before.size() + after.size() && text.startsWith(before) && text.endsWith(after)) {
-            QString value = text.mid(before.size(), text.size() - before.size() - after.size());
-            if (sentence == kIneligible)
-                value = translateSentence(value, kReasons).value_or(value);
-            else
-                value = localNumber(value);
-            return QCoreApplication::translate("Starvane::Errors", sentence).arg(value);
+        expression += QRegularExpression::escape(pattern.mid(from)) + QStringLiteral("$");
+        const QRegularExpressionMatch match =
+            QRegularExpression(expression, QRegularExpression::DotMatchesEverythingOption).match(text);
+        if (!match.hasMatch()) continue;
+        QStringList values(order.size());
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            const QString value = match.captured(int(i) + 1);
+            const qsizetype slot = std::clamp<qsizetype>(order[i] - 1, 0, order.size() - 1);
+            values[slot] =
+                sentence == kIneligible ? translateSentence(value, kReasons).value_or(value) : localNumber(value);
         }
+        QString translated = QCoreApplication::translate("Starvane::Errors", sentence);
+        for (const QString &value : values)
+            translated = translated.arg(value);
+        return translated;
     }
     return std::nullopt;
 }
@@ -164,6 +190,41 @@ QString localizedErrorMessage(const QString &description)
 {
     // Platform texts (network, files) come as the platform wrote them.
     return translateSentence(description, kAll).value_or(description);
+}
+
+QString offlineErrorMessage()
+{
+    return english(kOffline);
+}
+
+std::optional<QString> plainErrorMessage(const std::exception_ptr &e, std::optional<int> retryMinutes)
+{
+    try {
+        std::rethrow_exception(e);
+    } catch (const NetworkError &error) {
+        // Codes of QNetworkReply::NetworkError; this library does not link the network module.
+        switch (error.code()) {
+        case 3:  // host not found
+        case 7:  // temporary network failure
+        case 8:  // network session failed
+        case 99: // unknown network error
+            return english(kOffline);
+        case 4: // timed out
+        case 5: // a transfer time-out reports itself as cancelled; real cancellations never get here
+            return english(kTimedOut);
+        case 6:  // TLS handshake failed
+        case 11: // redirected to plain HTTP
+            return english(kInsecure);
+        default:
+            return std::nullopt;
+        }
+    } catch (const HubbleAPIError &error) {
+        if (error.kind() != HubbleAPIError::Kind::httpStatus) return std::nullopt;
+        if (retryMinutes) return english(kServerErrorRetry).arg(error.number()).arg(*retryMinutes);
+        return english(kServerError).arg(error.number());
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 QString describeError(const std::exception &e)

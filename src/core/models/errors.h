@@ -5,6 +5,7 @@
 #include <QString>
 #include <QUrl>
 #include <exception>
+#include <optional>
 
 namespace Starvane {
 
@@ -137,6 +138,12 @@ public:
 /// The user-facing text of any exception that reaches a boundary.
 QString describeError(const std::exception &e);
 QString describeError(const std::exception_ptr &e);
+
+/// Network and HTTP failures in plain words (English, like descriptions): what happened and, given
+/// `retryMinutes`, when Starvane tries again. Nothing for other failures, whose description says it.
+std::optional<QString> plainErrorMessage(const std::exception_ptr &e, std::optional<int> retryMinutes = std::nullopt);
+/// "No internet connection…": what a change the user asks for while offline says at once.
+QString offlineErrorMessage();
 
 /// `description` (an English error text, as the core writes and logs it) in the user's language, for the
 /// window and the command line. Texts it does not know come back unchanged.

@@ -164,6 +164,7 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
     QPointer<FetchPipeline> self(this);
     // Copies: the frame keeps the services alive across every wait.
     const Services services = m_services;
+    const std::optional<QSize> cover = m_cover ? m_cover() : std::nullopt;
     setLoading(true);
     Q_EMIT fetchStarted();
 
@@ -194,7 +195,11 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
             std::optional<QUrl> pendingFile;
             std::exception_ptr candidateError;
             try {
-                const HubbleImage verified = co_await services.archive->verifyAndEnrichCandidate(*candidate, st);
+                HubbleImage verified;
+                if (cover)
+                    verified = co_await services.archive->verifyForDisplay(*candidate, *cover, st);
+                else
+                    verified = co_await services.archive->verifyAndEnrichCandidate(*candidate, st);
                 throwIfCancelled(st);
                 const SavedWallpaper saved = co_await downloadAndValidate(services, verified, st);
                 pendingFile = saved.fileURL;
@@ -322,7 +327,7 @@ void FetchPipeline::failFetch(const std::exception_ptr &error, bool isAutomatic,
     }
     const QString message = describeError(error);
     qCCritical(lcStore).noquote() << QStringLiteral("Failed to apply next wallpaper: %1").arg(message);
-    Q_EMIT fetchFailed(message, isAutomatic);
+    Q_EMIT fetchFailed(error, isAutomatic);
 }
 
 void FetchPipeline::endFetch(QUuid fetchID)

@@ -7,6 +7,7 @@
 
 #include <QCoroTask>
 #include <QObject>
+#include <QSize>
 #include <QUrl>
 #include <QUuid>
 #include <coroutine>
@@ -77,6 +78,9 @@ public:
     void cancel();
     /// Cancels the fetch only if the schedule started it: a change the user asked for always finishes.
     void cancelIfAutomatic();
+    /// Read at each fetch's start: the display size that downloads should be no bigger than needed
+    /// for, or nothing for the archive's usual choice.
+    void setDownloadCover(std::function<std::optional<QSize>()> cover) { m_cover = std::move(cover); }
 
 Q_SIGNALS:
     void isLoadingChanged();
@@ -85,7 +89,7 @@ Q_SIGNALS:
     /// The new wallpaper is on screen and remembered; emitted in the turn of the apply.
     void wallpaperApplied(const Starvane::FetchPipeline::Applied &applied);
     /// The fetch failed for another reason than cancellation.
-    void fetchFailed(const QString &message, bool wasAutomatic);
+    void fetchFailed(const std::exception_ptr &error, bool wasAutomatic);
     /// A fetch task ended, however it ended.
     void fetchEnded();
 
@@ -117,6 +121,7 @@ private:
     CatalogPool *m_pool;
     std::function<DisplayScope()> m_displayScope;
     std::function<CatalogPool::Shown()> m_shown;
+    std::function<std::optional<QSize>()> m_cover;
     StoreLimits m_limits;
     std::optional<ActiveFetch> m_active;
     bool m_isLoading = false;

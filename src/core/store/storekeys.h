@@ -15,6 +15,7 @@ inline const QString nextChangeDate = QStringLiteral("starvane.next_change_date.
 inline const QString nextPage = QStringLiteral("starvane.next_page.v1");
 inline const QString recentIDs = QStringLiteral("starvane.recent_ids.v1");
 inline const QString recentHashes = QStringLiteral("starvane.recent_hashes.v1");
+inline const QString savedPictures = QStringLiteral("starvane.saved_pictures.v1");
 } // namespace StoreKeys
 
 } // namespace Starvane

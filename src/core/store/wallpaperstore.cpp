@@ -5,6 +5,7 @@
 #include "async/cancellation.h"
 #include "catalogpool.h"
 #include "contracts/hubbleimagefetching.h"
+#include "contracts/networkstatus.h"
 #include "contracts/wallpaperapplying.h"
 #include "contracts/wallpapercaching.h"
 #include "fetchpipeline.h"
@@ -14,6 +15,7 @@
 #include "models/fileurls.h"
 #include "rotationschedule.h"
 #include "wallpaperhistory.h"
+#include "savedpictures.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -33,8 +35,10 @@ template <class T, class U> bool assignIfChanged(T &field, U &&value)
 WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
     : QObject(parent), m_archive(services.apiClient), m_cache(services.cache), m_applier(services.applier),
       m_defaults(services.defaults), m_history(std::make_shared<WallpaperHistory>(options.dataDirectory)),
-      m_kept(std::make_unique<KeptPictures>(options.keptDirectory))
+      m_kept(std::make_unique<KeptPictures>(options.keptDirectory)), m_network(services.network)
 {
+    if (!m_network) m_network = std::make_shared<NetworkStatus>();
+    m_retryDelaySeconds = options.limits.retryDelaySeconds;
     if (!options.now) options.now = defaultClock();
     m_now = options.now;
     const std::shared_ptr<WallpaperApplying> applier = m_applier;
@@ -52,7 +56,10 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
 
     connect(m_pipeline, &FetchPipeline::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
     connect(m_pipeline, &FetchPipeline::fetchEnded, this, &WallpaperStore::fetchTaskEnded);
-    connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] { setErrorMessage(std::nullopt); });
+    connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] {
+        m_errorDetail.reset();
+        setErrorMessage(std::nullopt);
+    });
     connect(m_pipeline, &FetchPipeline::wallpaperApplied, this, [this](const FetchPipeline::Applied &applied) {
         commitAppliedWallpaper(applied.image, applied.file, applied.contentHash,
                                applied.revisit ? applied.revisit->historyIndex : std::nullopt);
@@ -60,6 +67,22 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
     connect(m_pipeline, &FetchPipeline::fetchFailed, this, &WallpaperStore::reportFailedFetch);
     connect(m_schedule, &RotationSchedule::nextChangeDateChanged, this, &WallpaperStore::nextChangeDateChanged);
     connect(m_schedule, &RotationSchedule::due, this, [this] { startFetch(true); });
+
+    m_networkSettle = new QTimer(this);
+    m_networkSettle->setSingleShot(true);
+    m_networkSettle->setInterval(options.networkSettleDelay);
+    connect(m_networkSettle, &QTimer::timeout, this, &WallpaperStore::resumeAfterNetworkReturned);
+    m_wasOnline = m_network->isOnline();
+    m_downloadsWereHeld = downloadsHeldBack();
+    connect(m_network.get(), &NetworkStatus::changed, this, &WallpaperStore::networkChanged);
+    connect(this, &WallpaperStore::settingsChanged, this, &WallpaperStore::updateNetworkHold);
+    m_saved = std::make_unique<SavedPictures>(m_defaults);
+    m_pipeline->setDownloadCover([this]() -> std::optional<QSize> {
+        // Saving data, or paying for every byte: the smallest file that fills the largest display.
+        if (!m_settings.saveData && !m_network->isMetered()) return std::nullopt;
+        const QSize largest = m_applier->largestDisplayPixelSize();
+        return largest.isEmpty() ? std::nullopt : std::optional(largest);
+    });
     restoreState();
 }
 
@@ -145,6 +168,7 @@ void WallpaperStore::restoreState()
             break;
         }
     }
+    m_saved->restore();
 }
 
 void WallpaperStore::persistState()
@@ -177,12 +201,17 @@ void WallpaperStore::start()
         startFetch(true);
     else if (!isAutoRotationActive())
         persistState();
+    updateNetworkHold();
 }
 
 void WallpaperStore::stop()
 {
     m_schedule->stop();
     m_pipeline->cancel();
+    // Nothing starts after a stop, not even a change that waited for the network.
+    m_networkSettle->stop();
+    m_changeAwaitingNetwork.reset();
+    m_retryPending = false;
 }
 
 void WallpaperStore::requestNextWallpaper()
@@ -203,18 +232,13 @@ QCoro::Task<> WallpaperStore::activeFetchEnded()
     co_await m_pipeline->activeFetchEnding();
 }
 
-void WallpaperStore::startFetch(bool isAutomatic)
+void WallpaperStore::startKeptPicture(bool isAutomatic)
 {
-    if (!m_settings.onlyKeptPictures) {
-        m_pipeline->start(isAutomatic);
-        return;
-    }
-    if (m_pipeline->isActive()) return;
     // The kept pictures in turn, by name, going on after the one on screen; banned ones are skipped.
     QList<KeptPictures::Picture> kept = m_kept->all();
     kept.removeIf([this](const KeptPictures::Picture &p) { return m_history->isBannedID(p.id); });
     if (kept.isEmpty()) {
-        reportFailedFetch(tr("No kept pictures to show. Keep a picture first, or rotate among all pictures."),
+        reportKeptPictureFailure(tr("No kept pictures to show. Keep a picture first, or rotate among all pictures."),
                           isAutomatic);
         return;
     }
@@ -257,7 +281,10 @@ void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl
         m_historyPosition = 0;
     }
     Q_EMIT historyChanged();
+    m_saved->remember({image, file, contentHash});
     m_schedule->restartInterval(m_settings);
+    m_automaticFailuresInARow = 0;
+    m_errorDetail.reset();
     persistState();
 }
 
@@ -435,12 +462,11 @@ void WallpaperStore::updateOnlyKeptPictures(bool onlyKept)
     persistState();
 }
 
-void WallpaperStore::reportFailedFetch(const QString &message, bool wasAutomatic)
+void WallpaperStore::reportKeptPictureFailure(const QString &message, bool wasAutomatic)
 {
     setErrorMessage(message);
     if (m_schedule->retryAfterFailure(m_settings, wasAutomatic)) persistState();
 }
-
 void WallpaperStore::updateFrequency(ChangeFrequency frequency)
 {
     if (m_settings.frequency == frequency) return;

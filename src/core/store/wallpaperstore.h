@@ -9,8 +9,10 @@
 #include <QCoroTask>
 #include <QDateTime>
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +21,7 @@
 namespace Starvane {
 
 class HubbleImageFetching;
+class NetworkStatus;
 class WallpaperApplying;
 class WallpaperCaching;
 class KeyValueStore;
@@ -28,6 +31,18 @@ class RotationSchedule;
 class WallpaperHistory;
 class KeptPictures;
 struct HistoryEntry;
+class SavedPictures;
+
+/// Why automatic changes are held back by the connection.
+enum class NetworkHold {
+    none,
+    /// Offline or behind a captive portal: changes wait for the network.
+    offline,
+    /// Metered, and downloads are not allowed there: saved pictures rotate instead.
+    meteredSaved,
+    /// Metered, downloads not allowed, and no saved picture left to show: changes wait.
+    meteredWaiting,
+};
 
 /// The services the store reaches the world through.
 struct StoreServices
@@ -37,6 +52,8 @@ struct StoreServices
     std::shared_ptr<WallpaperApplying> applier;
     /// Where the state is persisted.
     std::shared_ptr<KeyValueStore> defaults;
+    /// The state of the connection. Empty: always online, never metered.
+    std::shared_ptr<NetworkStatus> network = nullptr;
 };
 
 /// How the store behaves; the defaults are the application's.
@@ -50,9 +67,12 @@ struct StoreOptions
     /// How the schedule waits: completes after the delay, throws CancelledError when stopped. Empty: a timer.
     std::function<QCoro::Task<>(std::chrono::milliseconds, std::stop_token)> sleep;
     /// Where the history, the bans and the thumbnails live. Empty: in memory only.
-    QString dataDirectory;
+    QString dataDirectory = {};
     /// Where kept pictures go. Empty: the user's Pictures folder, subfolder "Starvane".
-    QString keptDirectory;
+    QString keptDirectory = {};
+    /// How long after the network returns a change that waited for it begins: routes and name servers
+    /// settle in that time.
+    std::chrono::milliseconds networkSettleDelay = std::chrono::milliseconds(2000);
 };
 
 /// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
@@ -87,6 +107,13 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const std::optional<QDateTime> &nextChangeDate() const;
     bool isAutoRotationActive() const { return m_settings.isAutoRotationActive(); }
+    /// What the connection does to automatic changes now.
+    NetworkHold networkHold() const { return m_networkHold; }
+    /// Offline (or behind a captive portal) while a change would otherwise be made: automatic changes
+    /// wait for the network instead of failing.
+    bool isWaitingForNetwork() const { return m_networkHold == NetworkHold::offline; }
+    /// The technical text behind errorMessage (the transport's or archive's own words), when it differs.
+    const std::optional<QString> &errorDetail() const { return m_errorDetail; }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
 
@@ -96,6 +123,12 @@ public:
     void updateFrequency(ChangeFrequency frequency);
     void updateDisplayScope(DisplayScope scope);
     void togglePaused();
+    /// Whether automatic changes download over a metered connection.
+    void updateDownloadOnMetered(bool enabled);
+    /// Whether downloads are kept to what the largest display needs.
+    void updateSaveData(bool enabled);
+    /// Whether each new wallpaper is announced with a desktop notification.
+    void updateNotifyOnChange(bool enabled);
     void handleSystemWake();
     void syncCurrentWallpaperToActiveSpace();
     /// Starts a fetch the user asked for; returns at once. Dropped while one runs.
@@ -141,6 +174,9 @@ Q_SIGNALS:
     void errorMessageChanged();
     void nextChangeDateChanged();
     void isAutoRotationActiveChanged();
+    void networkHoldChanged();
+    /// Automatic changes failed this many times in a row while online; emitted for each failure.
+    void automaticChangeFailed(int failuresInARow, const QString &message);
     /// Emitted whenever a fetch task ends, however it ended.
     void fetchTaskEnded();
     /// The history, the bans or the kept pictures changed.
@@ -166,7 +202,15 @@ private:
                                 std::optional<int> historyIndex);
     void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash);
     std::optional<QString> keep(const QString &file, const HubbleImage &image);
-    void reportFailedFetch(const QString &message, bool wasAutomatic);
+    void startKeptPicture(bool isAutomatic);
+    void reportKeptPictureFailure(const QString &message, bool wasAutomatic);
+    void reportFailedFetch(const std::exception_ptr &error, bool wasAutomatic);
+    void networkChanged();
+    void updateNetworkHold();
+    void resumeAfterNetworkReturned();
+    bool downloadsHeldBack() const;
+    QCoro::Task<> showSavedPicture();
+    void updateDataSetting(bool AppSettings::*field, bool value, const char *name);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
     QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
 
@@ -180,6 +224,7 @@ private:
     std::optional<QUrl> m_currentLocalFileURL;
     std::optional<QString> m_currentContentHash;
     std::optional<QString> m_errorMessage;
+    std::optional<QString> m_errorDetail;
 
     CatalogPool *m_pool;
     FetchPipeline *m_pipeline;
@@ -188,6 +233,21 @@ private:
     std::unique_ptr<KeptPictures> m_kept;
     int m_historyPosition = 0;
     Clock m_now;
+
+    std::shared_ptr<NetworkStatus> m_network;
+    QTimer *m_networkSettle;
+    std::unique_ptr<SavedPictures> m_saved;
+    bool m_wasOnline = true;
+    bool m_downloadsWereHeld = false;
+    bool m_showingSavedPicture = false;
+    bool m_nothingSavedToShow = false;
+    NetworkHold m_networkHold = NetworkHold::none;
+    // A change was held back (or failed) for want of a network; it starts when the network returns.
+    std::optional<bool> m_changeAwaitingNetwork; // whether it is automatic
+    // The last automatic change failed and its retry is scheduled.
+    bool m_retryPending = false;
+    int m_automaticFailuresInARow = 0;
+    double m_retryDelaySeconds = 300;
 };
 
 } // namespace Starvane
