@@ -110,7 +110,7 @@ private Q_SLOTS:
         QStringList keys = s.keys();
         keys.sort();
         QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "error", "file", "frequency", "hash", "id",
-                                    "loading", "nextChange", "paused", "title"}));
+                                    "loading", "lockScreen", "nextChange", "paused", "screens", "title"}));
         for (const char *key : {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
         QCOMPARE(s.value("frequency").toString(), QStringLiteral("hourly"));
@@ -176,6 +176,10 @@ private Q_SLOTS:
         QTest::newRow("every 5 minutes") << "SetFrequency" << "5m" << "5m" << "all";
         QTest::newRow("manual") << "SetFrequency" << "manual" << "manual" << "all";
         QTest::newRow("main display") << "SetDisplays" << "main" << "hourly" << "main";
+        QTest::newRow("each display") << "SetDisplays"
+                                      << "each"
+                                      << "hourly"
+                                      << "each";
         QTest::newRow("unknown frequency changes nothing") << "SetFrequency" << "weekly" << "hourly" << "all";
         QTest::newRow("a raw value is no word") << "SetDisplays" << "mainDisplay" << "hourly" << "all";
     }

@@ -9,14 +9,15 @@
 
 #include <QCoroTask>
 #include <QDateTime>
-#include <QObject>
-#include <QTimeZone>
 #include <QDir>
+#include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QObject>
 #include <QSet>
-#include <QWaitCondition>
+#include <QTimeZone>
 #include <QUrl>
+#include <QWaitCondition>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -111,6 +112,9 @@ private:
     QList<Step> m_callsAfterStop;
 };
 
+/// A display named `name` (its key too) of w × h at x.
+DisplayTarget makeDisplay(const QString &name, int w, int h, int x = 0, bool primary = false);
+
 /// A record with plausible archive URLs for `id`.
 HubbleImage makeImage(const QString &id, qint64 width = 3840, qint64 height = 2160,
                       std::optional<QUrl> fallback = std::nullopt);
@@ -168,6 +172,19 @@ public:
     QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) override;
     QSet<QUrl> shownURLs() const;
     double primaryDisplayAspectRatio() override { return aspect; }
+
+    /// The displays of "each display" mode, and each call that gave them pictures.
+    QList<DisplayTarget> targets;
+    QList<QList<DisplayWallpaper>> displayCalls;
+    QHash<QString, QUrl> shownOnDisplay;
+    QList<DisplayTarget> displayTargets() override { return targets; }
+    QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st) override;
+
+    /// A lock screen that takes pictures when `lockScreen` is set; each file it was given.
+    bool lockScreen = false;
+    QList<QUrl> lockScreenCalls;
+    bool supportsLockScreen() const override { return lockScreen; }
+    QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st) override;
 
 private:
     bool m_applying = false;

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QWidget>
 
+class QCheckBox;
+
 namespace Starvane {
 
 class ElidingLabel;
@@ -39,6 +41,7 @@ public:
 
     MenuPicker *frequencyPicker() const { return m_frequency; }
     MenuPicker *displayScopePicker() const { return m_displayScope; }
+    QCheckBox *lockScreenBox() const { return m_lockScreen; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -50,6 +53,8 @@ private:
     MenuPicker *m_frequency;
     MenuPicker *m_displayScope;
     ElidingLabel *m_singlePictureNote;
+    QCheckBox *m_lockScreen;
+    ElidingLabel *m_lockScreenNote;
 };
 
 } // namespace Starvane

@@ -15,6 +15,8 @@ inline const QString nextChangeDate = QStringLiteral("starvane.next_change_date.
 inline const QString nextPage = QStringLiteral("starvane.next_page.v1");
 inline const QString recentIDs = QStringLiteral("starvane.recent_ids.v1");
 inline const QString recentHashes = QStringLiteral("starvane.recent_hashes.v1");
+/// 1 when the pictures also go to the lock screen; absent or 0 otherwise.
+inline const QString lockScreen = QStringLiteral("starvane.lock_screen.v1");
 } // namespace StoreKeys
 
 } // namespace Starvane

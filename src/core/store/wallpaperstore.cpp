@@ -33,7 +33,8 @@ template <class T, class U> bool assignIfChanged(T &field, U &&value)
 WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
     : QObject(parent), m_archive(services.apiClient), m_cache(services.cache), m_applier(services.applier),
       m_defaults(services.defaults), m_history(std::make_shared<WallpaperHistory>(options.dataDirectory)),
-      m_kept(std::make_unique<KeptPictures>(options.keptDirectory))
+      m_kept(std::make_unique<KeptPictures>(options.keptDirectory)),
+      m_records(options.dataDirectory)
 {
     if (!options.now) options.now = defaultClock();
     m_now = options.now;
@@ -48,10 +49,22 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
                                       m_currentContentHash};
         },
         options.limits, this);
+    m_pipeline->setDisplayPictures([this] {
+        QSet<QString> ids;
+        for (const DisplayRecord &record : m_records.records())
+            ids.insert(record.image.id);
+        return ids;
+    });
+    m_pipeline->setRememberedPictures([this] { return rememberedDisplayPictures(); });
+    connect(m_pipeline, &FetchPipeline::displaysApplied, this, &WallpaperStore::commitDisplayPictures);
     m_schedule = new RotationSchedule(options.now, options.sleep, options.limits.retryDelaySeconds, this);
 
     connect(m_pipeline, &FetchPipeline::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
     connect(m_pipeline, &FetchPipeline::fetchEnded, this, &WallpaperStore::fetchTaskEnded);
+    connect(m_pipeline, &FetchPipeline::fetchEnded, this, [this] {
+        if (!std::exchange(m_eachDisplayPending, false) || m_settings.displayScope != DisplayScope::eachDisplay) return;
+        ensureEachDisplayPictures(false);
+    });
     connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] { setErrorMessage(std::nullopt); });
     connect(m_pipeline, &FetchPipeline::wallpaperApplied, this, [this](const FetchPipeline::Applied &applied) {
         commitAppliedWallpaper(applied.image, applied.file, applied.contentHash,
@@ -145,6 +158,8 @@ void WallpaperStore::restoreState()
             break;
         }
     }
+    m_records.load();
+    m_lockScreen = m_defaults->integer(StoreKeys::lockScreen) == 1;
 }
 
 void WallpaperStore::persistState()
@@ -259,6 +274,7 @@ void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl
     Q_EMIT historyChanged();
     m_schedule->restartInterval(m_settings);
     persistState();
+    updateLockScreen();
 }
 
 void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash)
@@ -484,7 +500,9 @@ void WallpaperStore::updateDisplayScope(DisplayScope scope)
     setSettings(next);
     qCInfo(lcStore).noquote() << QStringLiteral("Updated display scope to %1").arg(DisplayScopes::rawValue(scope));
     persistState();
-    if (currentFileExists())
+    if (scope == DisplayScope::eachDisplay)
+        ensureEachDisplayPictures(true);
+    else if (currentFileExists())
         spawn(reapplyForDisplayScope(*m_currentLocalFileURL, scope), QStringLiteral("display scope"));
 }
 
@@ -497,7 +515,8 @@ QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope sco
         co_await applier->applyWallpaper(file, scope, {});
         // Applies are serialised: a change that finished while this one waited its turn was just
         // covered by the older picture. Put the newer one back, on the scope chosen now.
-        while (self && self->m_currentLocalFileURL && *self->m_currentLocalFileURL != file) {
+        while (self && self->m_currentLocalFileURL && *self->m_currentLocalFileURL != file &&
+               self->m_settings.displayScope != DisplayScope::eachDisplay) {
             file = *self->m_currentLocalFileURL;
             scope = self->m_settings.displayScope;
             co_await applier->applyWallpaper(file, scope, {});
@@ -518,6 +537,10 @@ QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope sco
 
 void WallpaperStore::syncCurrentWallpaperToActiveSpace()
 {
+    if (m_settings.displayScope == DisplayScope::eachDisplay) {
+        spawn(showDisplayPictures(connectedDisplayPictures(), true), QStringLiteral("workspace"));
+        return;
+    }
     if (currentFileExists())
         spawn(syncToActiveSpace(*m_currentLocalFileURL, m_settings.displayScope), QStringLiteral("workspace"));
 }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "displayrecords.h"
+#include "fetchpipeline.h"
 #include "models/appsettings.h"
+#include "models/displaytarget.h"
 #include "models/hubbleimage.h"
 #include "storekeys.h"
 #include "storelimits.h"
@@ -23,7 +26,6 @@ class WallpaperApplying;
 class WallpaperCaching;
 class KeyValueStore;
 class CatalogPool;
-class FetchPipeline;
 class RotationSchedule;
 class WallpaperHistory;
 class KeptPictures;
@@ -53,6 +55,13 @@ struct StoreOptions
     QString dataDirectory;
     /// Where kept pictures go. Empty: the user's Pictures folder, subfolder "Starvane".
     QString keptDirectory;
+};
+
+/// A connected display and what it was last given in "each display" mode.
+struct DisplayState
+{
+    DisplayTarget display;
+    std::optional<DisplayRecord> record;
 };
 
 /// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
@@ -89,6 +98,12 @@ public:
     bool isAutoRotationActive() const { return m_settings.isAutoRotationActive(); }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
+    /// The pictures also go to the lock screen (off unless the user turns it on).
+    bool lockScreenEnabled() const { return m_lockScreen; }
+    /// False where the desktop's lock screen cannot be given a picture.
+    bool supportsLockScreen() const;
+    /// The connected displays, primary first, each with its own picture when it has one.
+    QList<DisplayState> displayStates() const;
 
     // Lifecycle and user operations.
     void start();
@@ -98,6 +113,11 @@ public:
     void togglePaused();
     void handleSystemWake();
     void syncCurrentWallpaperToActiveSpace();
+    /// A display appeared, went away or moved: in "each display" mode a new display gets a picture
+    /// (the others keep theirs) and a one-picture desktop's combined picture is made anew.
+    void handleDisplaysChanged();
+    /// Turns the lock screen picture on (the current picture goes there at once) or off (nothing more is written).
+    void setLockScreenEnabled(bool enabled);
     /// Starts a fetch the user asked for; returns at once. Dropped while one runs.
     void requestNextWallpaper();
     /// Starts a user fetch (or joins the running one) and completes when that fetch has ended. Never throws.
@@ -141,6 +161,9 @@ Q_SIGNALS:
     void errorMessageChanged();
     void nextChangeDateChanged();
     void isAutoRotationActiveChanged();
+    void lockScreenEnabledChanged();
+    /// The pictures of the displays changed ("each display" mode).
+    void displaysChanged();
     /// Emitted whenever a fetch task ends, however it ended.
     void fetchTaskEnded();
     /// The history, the bans or the kept pictures changed.
@@ -169,6 +192,16 @@ private:
     void reportFailedFetch(const QString &message, bool wasAutomatic);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
     QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
+    void commitDisplayPictures(const QList<FetchPipeline::DisplayApplied> &applied);
+    /// The remembered pictures of the displays connected now.
+    QList<DisplayWallpaper> connectedDisplayPictures() const;
+    QList<DisplayWallpaper> rememberedDisplayPictures() const;
+    /// Every connected display shows its own picture: the remembered one, or a new one fetched for it.
+    void ensureEachDisplayPictures(bool showRemembered);
+    QCoro::Task<> showDisplayPictures(QList<DisplayWallpaper> pictures, bool onlyWhenDifferent);
+    /// Puts the main display's picture on the lock screen when the user asked for it.
+    void updateLockScreen();
+    QCoro::Task<> applyLockScreen(QUrl file);
 
     std::shared_ptr<HubbleImageFetching> m_archive;
     std::shared_ptr<const WallpaperCaching> m_cache;
@@ -188,6 +221,9 @@ private:
     std::unique_ptr<KeptPictures> m_kept;
     int m_historyPosition = 0;
     Clock m_now;
+    DisplayRecords m_records;
+    bool m_eachDisplayPending = false;
+    bool m_lockScreen = false;
 };
 
 } // namespace Starvane
