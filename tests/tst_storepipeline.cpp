@@ -5,6 +5,7 @@
 #include "models/errors.h"
 #include "models/fileurls.h"
 #include "store/catalogpool.h"
+#include "store/wallpaperhistory.h"
 
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -97,6 +98,11 @@ private Q_SLOTS:
         const QList<DisplayState> states = store.displayStates();
         QCOMPARE(states.size(), 3);
         QCOMPARE(store.currentImage()->id, states.first().record->image.id);
+        QStringList historyDisplays;
+        for (const HistoryEntry &e : store.history().entries())
+            historyDisplays << e.display;
+        historyDisplays.sort();
+        QCOMPARE(historyDisplays, (QStringList{"DP-1", "TALL", "WIDE"}));
         QTRY_VERIFY(h.cache->lastKeeping().contains(files));
 
         // A display that appears gets a picture of its own; the others keep theirs.

@@ -50,6 +50,9 @@ void WallpaperStore::commitDisplayPictures(const QList<FetchPipeline::DisplayApp
         m_records.set(each.display.key, DisplayRecord{each.display.name, each.applied.image, each.applied.file,
                                                       each.applied.contentHash, now});
         if (each.display.primary || !primary) primary = each.applied;
+        // One history entry per display that changed, named by its key.
+        recordInHistory(each.applied.image, each.applied.file.toLocalFile(), each.applied.contentHash,
+                        each.display.key);
     }
     m_records.save();
     // The main display's picture is the one the window, the tray and the status name.
@@ -89,7 +92,7 @@ void WallpaperStore::ensureEachDisplayPictures(bool showRemembered)
     if (!missing.isEmpty()) {
         qCInfo(lcStore).noquote() << QStringLiteral("Fetching pictures for %1 display(s)").arg(missing.size());
         // The fetch shows the remembered pictures of the others too where the desktop needs them all.
-        if (m_pipeline->start(false, missing)) {
+        if (m_pipeline->start(false, std::nullopt, missing)) {
             if (showRemembered && m_applier->supportsPerDisplayWallpaper() && !remembered.isEmpty())
                 spawn(showDisplayPictures(remembered, true), QStringLiteral("displays"));
             return;

@@ -277,7 +277,8 @@ void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl
     updateLockScreen();
 }
 
-void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash)
+void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash,
+                                     const QString &display)
 {
     bool isYear = false;
     const int year = image.dateCaptured ? image.dateCaptured->toInt(&isYear) : 0;
@@ -286,7 +287,7 @@ void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &fi
                        image.credit,
                        isYear ? year : 0,
                        m_now().toUTC(),
-                       QString(),
+                       display,
                        file,
                        contentHash,
                        m_history->thumbnailPath(image.id)};

@@ -187,7 +187,9 @@ private:
     /// `historyIndex`: a picture of the history shown again, which stays where it is in it.
     void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash,
                                 std::optional<int> historyIndex);
-    void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash);
+    /// `display` is the display key in "each display" mode, empty otherwise.
+    void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash,
+                         const QString &display = QString());
     std::optional<QString> keep(const QString &file, const HubbleImage &image);
     void reportFailedFetch(const QString &message, bool wasAutomatic);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
