@@ -2,6 +2,7 @@
 // Renders the main window in every state a user meets, in light and dark, as PNG files:
 //   [LANGUAGE=de] QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder> [device-pixel-ratio]
 #include "contentview.h"
+#include "displaypreviewrow.h"
 #include "fakes.h"
 #include "historyview.h"
 #include "mainwindow.h"
@@ -81,6 +82,34 @@ struct Restored
     std::optional<int> nextInSeconds;
 };
 
+HubbleImage shortImage();
+
+/// Three displays of different shapes, each with a picture of its own cut from `wallpaper`.
+void plantEachDisplay(StoreHarness &harness, const QString &wallpaper)
+{
+    harness.applier->lockScreen = true;
+    harness.applier->targets = {makeDisplay(QStringLiteral("DP-1"), 2560, 1440, 0, true),
+                                makeDisplay(QStringLiteral("DP-2"), 1080, 1920, 2560),
+                                makeDisplay(QStringLiteral("HDMI-1"), 2560, 1080, 3640)};
+    const QImage full(wallpaper);
+    const QList<std::pair<QRect, HubbleImage>> parts = {
+        {QRect(0, 0, 3840, 2160), shortImage()},
+        {QRect(1400, 0, 1215, 2160), makeImage(QStringLiteral("heic1107a"), 2160, 3840)},
+        {QRect(0, 540, 3840, 1620), makeImage(QStringLiteral("potw1345a"), 5120, 2160)}};
+    DisplayRecords records(harness.dataDir());
+    const QStringList titles = {QString(), QStringLiteral("A tall pillar in the Eagle Nebula"),
+                                QStringLiteral("The wide band of the Milky Way's centre")};
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QString file = harness.dir.filePath(QStringLiteral("display-%1.jpg").arg(i));
+        full.copy(parts[i].first).save(file, "JPEG", 85);
+        HubbleImage image = parts[i].second;
+        if (!titles[i].isEmpty()) image.title = titles[i];
+        const DisplayTarget &d = harness.applier->targets[i];
+        records.set(d.key, DisplayRecord{d.name, image, QUrl::fromLocalFile(file), QString(), QDateTime()});
+    }
+    records.save();
+}
+
 struct Fixture
 {
     Fixture(const Restored &state, const QString &wallpaper, bool singlePicture)
@@ -97,6 +126,7 @@ struct Fixture
             harness.kv->setString(StoreKeys::currentFilePath, wallpaper);
             harness.kv->setData(StoreKeys::currentImage, state.current->toJson());
         }
+        if (state.settings.displayScope == DisplayScope::eachDisplay) plantEachDisplay(harness, wallpaper);
         harness.build();
     }
     StoreHarness harness;
@@ -235,6 +265,10 @@ int main(int argc, char *argv[])
         {"image-long-title", {AppSettings::defaults(), longImage(), 14 * 60 + 10}, {}, true},
         {"paused", {{ChangeFrequency::hourly, DisplayScope::mainDisplay, true}, shortImage(), {}}, {}, true},
         {"manual", {{ChangeFrequency::manual, DisplayScope::allDisplays, false}, shortImage(), {}}, {}, true},
+        {"each-display",
+         {{ChangeFrequency::hourly, DisplayScope::eachDisplay, false}, shortImage(), 40 * 60},
+         {},
+         true},
         {"error",
          {AppSettings::defaults(), shortImage(), 300},
          [](StoreHarness &h) {

@@ -13,6 +13,7 @@ Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
 constexpr double kWide = 16.0 / 9.0;
+constexpr double kPortrait = 9.0 / 16.0;
 
 QString readFixture(const QString &name)
 {
@@ -52,17 +53,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("variant"); // empty: dropped
         QTest::addColumn<qint64>("recordedWidth");
         QTest::addColumn<qint64>("recordedHeight");
-        QTest::newRow("smallest accepted") << qint64(2000) << qint64(1200) << "large" << qint64(2000) << qint64(1200);
-        QTest::newRow("one column short") << qint64(1999) << qint64(1200) << "" << qint64(0) << qint64(0);
-        QTest::newRow("one row short") << qint64(2000) << qint64(1199) << "" << qint64(0) << qint64(0);
-        QTest::newRow("narrowest shape") << qint64(2300) << qint64(2000) << "large" << qint64(2300) << qint64(2000);
-        QTest::newRow("too square") << qint64(2299) << qint64(2000) << "" << qint64(0) << qint64(0);
-        QTest::newRow("widest shape") << qint64(3120) << qint64(1200) << "large" << qint64(3120) << qint64(1200);
-        QTest::newRow("too wide") << qint64(3121) << qint64(1200) << "" << qint64(0) << qint64(0);
-        QTest::newRow("largest large") << qint64(10000) << qint64(5000) << "large" << qint64(10000) << qint64(5000);
+        QTest::addColumn<double>("display"); // the asking display's width over height
+        QTest::newRow("smallest accepted")
+            << qint64(2000) << qint64(1200) << "large" << qint64(2000) << qint64(1200) << kWide;
+        QTest::newRow("one column short") << qint64(1999) << qint64(1200) << "" << qint64(0) << qint64(0) << kWide;
+        QTest::newRow("one row short") << qint64(2000) << qint64(1199) << "" << qint64(0) << qint64(0) << kWide;
+        QTest::newRow("narrowest shape") << qint64(2300) << qint64(2000) << "large" << qint64(2300) << qint64(2000)
+                                         << kWide;
+        QTest::newRow("too square") << qint64(2299) << qint64(2000) << "" << qint64(0) << qint64(0) << kWide;
+        QTest::newRow("widest shape") << qint64(3120) << qint64(1200) << "large" << qint64(3120) << qint64(1200)
+                                      << kWide;
+        QTest::newRow("too wide") << qint64(3121) << qint64(1200) << "" << qint64(0) << qint64(0) << kWide;
+        QTest::newRow("largest large") << qint64(10000) << qint64(5000) << "large" << qint64(10000) << qint64(5000)
+                                       << kWide;
         QTest::newRow("publication size")
-            << qint64(10001) << qint64(5000) << "publicationjpg" << qint64(4000) << qint64(2000);
-        QTest::newRow("beyond 64 bits") << qint64(0) << qint64(0) << "" << qint64(0) << qint64(0);
+            << qint64(10001) << qint64(5000) << "publicationjpg" << qint64(4000) << qint64(2000) << kWide;
+        QTest::newRow("beyond 64 bits") << qint64(0) << qint64(0) << "" << qint64(0) << qint64(0) << kWide;
+        // Portrait pictures only for a portrait display, within the landscape bounds turned on their side.
+        QTest::newRow("portrait, landscape display")
+            << qint64(1200) << qint64(2400) << "" << qint64(0) << qint64(0) << kWide;
+        QTest::newRow("portrait, portrait display")
+            << qint64(1200) << qint64(2400) << "large" << qint64(1200) << qint64(2400) << kPortrait;
+        QTest::newRow("tallest shape") << qint64(1200) << qint64(3119) << "large" << qint64(1200) << qint64(3119)
+                                       << kPortrait;
+        QTest::newRow("too tall") << qint64(1200) << qint64(3125) << "" << qint64(0) << qint64(0) << kPortrait;
+        QTest::newRow("too square upright")
+            << qint64(2000) << qint64(2199) << "" << qint64(0) << qint64(0) << kPortrait;
+        QTest::newRow("landscape, portrait display")
+            << qint64(2000) << qint64(1200) << "large" << qint64(2000) << qint64(1200) << kPortrait;
     }
     void entryLimits()
     {
@@ -71,6 +89,7 @@ private Q_SLOTS:
         QFETCH(QString, variant);
         QFETCH(qint64, recordedWidth);
         QFETCH(qint64, recordedHeight);
+        QFETCH(double, display);
         const QString widthText = width ? QString::number(width) : QStringLiteral("99999999999999999999");
         const QString heightText = height ? QString::number(height) : QStringLiteral("3000");
         const QList<HubbleImage> parsed = parseWallpaperArchive(
@@ -78,7 +97,7 @@ private Q_SLOTS:
                 QStringLiteral(
                     "    id: 'heic2001a',\n    title: 'A galaxy',\n    width: %1,\n    height: %2,\n    potw: ''")
                     .arg(widthText, heightText)),
-            kWide);
+            display);
         if (variant.isEmpty()) {
             QVERIFY(parsed.isEmpty());
             return;

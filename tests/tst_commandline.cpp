@@ -54,13 +54,18 @@ private Q_SLOTS:
             QTest::addRow("frequency %s", word) << QStringList{"frequency", word} << Kind::frequency << false << none << QString();
         QTest::newRow("displays all") << QStringList{"displays", "all"} << Kind::displays << false << none << QString();
         QTest::newRow("displays main") << QStringList{"displays", "main"} << Kind::displays << false << none << QString();
+        QTest::newRow("displays each") << QStringList{"displays", "each"} << Kind::displays << false << none << QString();
+        QTest::newRow("lock screen on") << QStringList{"lock-screen", "on"} << Kind::lockScreen << false << none
+                                        << QString();
+        QTest::newRow("lock screen, no word") << QStringList{"lock-screen"} << Kind::invalid << false << none
+                                              << QStringLiteral("'lock-screen' needs one of: on, off");
 
         const QString frequencyWords = QStringLiteral("'frequency' needs one of: manual, 5m, 15m, hourly, daily");
         QTest::newRow("frequency without a word") << QStringList{"frequency"} << Kind::invalid << false << none << frequencyWords;
         QTest::newRow("frequency by its label") << QStringList{"frequency", "every15Minutes"} << Kind::invalid << false << none << frequencyWords;
         QTest::newRow("frequency twice") << QStringList{"frequency", "5m", "daily"} << Kind::invalid << false << none << frequencyWords;
         QTest::newRow("displays, wrong case") << QStringList{"displays", "Main"} << Kind::invalid << false << none
-                                              << QStringLiteral("'displays' needs one of: all, main");
+                                              << QStringLiteral("'displays' needs one of: all, main, each");
         QTest::newRow("json before the command") << QStringList{"--json", "status"} << Kind::invalid << false << none
                                                  << QStringLiteral("unknown command '--json'");
         QTest::newRow("status with a word") << QStringList{"status", "now"} << Kind::invalid << false << none
@@ -104,7 +109,9 @@ private Q_SLOTS:
         QCOMPARE(c.files, files);
         QCOMPARE(c.error, error);
         QCOMPARE(c.json, arguments.contains("--json") && (kind == Kind::status || kind == Kind::history));
-        QCOMPARE(c.choice, kind == Kind::frequency || kind == Kind::displays ? arguments.last() : QString());
+        QCOMPARE(c.choice, kind == Kind::frequency || kind == Kind::displays || kind == Kind::lockScreen
+                               ? arguments.last()
+                               : QString());
     }
 
     void usageNamesEveryCommand()
@@ -112,7 +119,7 @@ private Q_SLOTS:
         const QString usage = usageText();
         for (const char *word :
              {"next", "previous", "keep", "unkeep", "never-again", "history", "pause", "resume", "status", "--json",
-              "frequency", "displays", "show", "quit", "check-image", "--help", "--version"})
+              "frequency", "displays", "lock-screen", "show", "quit", "check-image", "--help", "--version"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
     }
 };

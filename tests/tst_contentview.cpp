@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "buttonstyles.h"
 #include "contentview.h"
+#include "displaypreviewrow.h"
 #include "elidinglabel.h"
 #include "errorbanner.h"
 #include "fakes.h"
@@ -13,12 +14,14 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QTranslator>
 
 using namespace Starvane;
@@ -325,6 +328,35 @@ private Q_SLOTS:
     {
         Fixture f = make(std::make_shared<SinglePictureApplier>());
         QVERIFY(shown(f.view(), "singlePictureNote"));
+        // Nor can this one's lock screen be given a picture: the box is off and says why.
+        QVERIFY(!f.view()->settingsCard()->lockScreenBox()->isEnabled());
+        QVERIFY(shown(f.view(), "lockScreenNote"));
+        // Unless each display gets its own picture: the desktop then spans a combined one.
+        f.store->updateDisplayScope(DisplayScope::eachDisplay);
+        QVERIFY(!shown(f.view(), "singlePictureNote"));
+    }
+
+    void eachDisplayHasItsOwnPreview()
+    {
+        auto applier = std::make_shared<RecordingApplier>();
+        applier->targets = {makeDisplay("DP-1", 1920, 1080, 0, true), makeDisplay("DP-2", 1080, 1920, 1920)};
+        Fixture f = make(applier);
+        QVERIFY(!shown(f.view(), "displayPreviewRow"));
+        f.store->updateDisplayScope(DisplayScope::eachDisplay);
+        QTRY_VERIFY(applier->displayCalls.size() == 1 && !f.store->isLoading());
+        DisplayPreviewRow *row = f.view()->displayPreviews();
+        QVERIFY(shown(f.view(), "displayPreviewRow"));
+        QCOMPARE(row->buttons().size(), 2);
+        QCOMPARE(row->buttons()[1]->text(), QStringLiteral("DP-2"));
+        // The primary display's picture is the one the card shows; choosing another names that one.
+        QCOMPARE(row->selectedKey(), QStringLiteral("DP-1"));
+        QVERIFY(row->caption()->text().contains(f.store->currentImage()->title));
+        QTest::mouseClick(row->buttons()[1], Qt::LeftButton);
+        const DisplayState second = f.store->displayStates()[1];
+        QCOMPARE(row->caption()->text(),
+                 QStringLiteral("DP-2: %1 · %2").arg(second.record->image.title, second.record->image.credit));
+        f.store->updateDisplayScope(DisplayScope::allDisplays);
+        QVERIFY(!shown(f.view(), "displayPreviewRow"));
     }
 
     void pauseButtonTogglesThroughTheStore()
@@ -392,8 +424,10 @@ private Q_SLOTS:
 
     void everyControlIsNamedAndTabbedInVisualOrder()
     {
-        Fixture f = make(std::make_shared<RecordingApplier>(), AppSettings::defaults(), std::nullopt,
-                         makeImage(QStringLiteral("heic1509a"), 6000, 3375));
+        auto applier = std::make_shared<RecordingApplier>();
+        applier->lockScreen = true;
+        Fixture f =
+            make(applier, AppSettings::defaults(), std::nullopt, makeImage(QStringLiteral("heic1509a"), 6000, 3375));
         f.h->runFailingFetch(QStringLiteral("The archive returned HTTP status 503."));
         QCoreApplication::processEvents();
 
@@ -414,7 +448,7 @@ private Q_SLOTS:
                 walk(node->child(i));
         };
         walk(QAccessible::queryAccessibleInterface(f.window.get()));
-        QCOMPARE(controls, 10); // the link, Reveal File, Next, Pause, two pickers, three switches, Retry
+        QCOMPARE(controls, 11); // the link, Reveal File, Next, Pause, two pickers, the lock screen box, three switches, Retry
 
         QList<QWidget *> chain;
         for (QWidget *w = f.window->nextInFocusChain(); w != f.window.get(); w = w->nextInFocusChain())

@@ -110,8 +110,8 @@ private Q_SLOTS:
         QStringList keys = s.keys();
         keys.sort();
         QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "downloadOnMetered", "error", "errorDetail",
-                                    "file", "frequency", "hash", "id", "loading", "networkHold", "nextChange",
-                                    "notifyOnChange", "paused", "saveData", "title"}));
+                                    "file", "frequency", "hash", "id", "loading", "lockScreen", "networkHold",
+                                    "nextChange", "notifyOnChange", "paused", "saveData", "screens", "title"}));
         for (const char *key :
              {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
@@ -191,6 +191,10 @@ private Q_SLOTS:
         QTest::newRow("every 5 minutes") << "SetFrequency" << "5m" << "5m" << "all";
         QTest::newRow("manual") << "SetFrequency" << "manual" << "manual" << "all";
         QTest::newRow("main display") << "SetDisplays" << "main" << "hourly" << "main";
+        QTest::newRow("each display") << "SetDisplays"
+                                      << "each"
+                                      << "hourly"
+                                      << "each";
         QTest::newRow("unknown frequency changes nothing") << "SetFrequency" << "weekly" << "hourly" << "all";
         QTest::newRow("a raw value is no word") << "SetDisplays" << "mainDisplay" << "hourly" << "all";
     }

@@ -24,6 +24,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -72,6 +73,25 @@ const QStringList kHostileIDs = {QStringLiteral("potw2404a"), QStringLiteral("po
 const QStringList kHostileErrors = {QStringLiteral("Skipped oversized image (200.0 MB)."),
                                     QStringLiteral("Image download ended before all bytes were received."),
                                     QStringLiteral("Downloaded file was not a valid image.")};
+// For "each display": three monitors of different shapes, and pictures of both shapes.
+struct Monitor
+{
+    const char *name;
+    QRect geometry;
+};
+const QList<Monitor> kShapedMonitors = {
+    {"*LEFT", {0, 0, 1920, 1080}}, {"PORTRAIT", {1920, 0, 1080, 1920}}, {"WIDE", {3000, 0, 2560, 1080}}};
+const QList<Picture> kLandscapePictures = {
+    {QStringLiteral("potw2421a"), QStringLiteral("A yellow star field"), qRgb(250, 240, 140)},
+    {QStringLiteral("potw2422a"), QStringLiteral("A cyan nebula"), qRgb(90, 240, 250)},
+    {QStringLiteral("potw2423a"), QStringLiteral("A purple galaxy"), qRgb(160, 20, 120)},
+    {QStringLiteral("potw2424a"), QStringLiteral("A coral cluster"), qRgb(250, 90, 60)},
+};
+const QList<Picture> kPortraitPictures = {
+    {QStringLiteral("potw2425a"), QStringLiteral("A tall pillar of gas"), qRgb(120, 60, 20)},
+    {QStringLiteral("potw2426a"), QStringLiteral("A tall jet"), qRgb(20, 90, 60)},
+};
+
 const QString kCredit = QStringLiteral("NASA, ESA and the Starvane Test Team");
 // Two more, served only once the history is put to the test.
 const QList<Picture> kMorePictures = {
@@ -79,15 +99,17 @@ const QList<Picture> kMorePictures = {
     {QStringLiteral("potw2412a"), QStringLiteral("A cyan supernova remnant"), qRgb(30, 200, 210)},
 };
 
-QByteArray catalogPage(const QList<std::pair<QString, QString>> &entries)
+QByteArray catalogPage(const QList<std::pair<QString, QString>> &entries, const QSet<QString> &portrait = {})
 {
     QByteArray html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\"><title>Wallpapers | "
                       "ESA/Hubble</title></head>\n<body>\n<div class=\"container\">\n<h1>Wallpapers</h1>\n"
                       "<script>\nvar images = [\n";
     for (const auto &[id, title] : entries) {
+        const bool upright = portrait.contains(id);
         html += "{\n    id: '" + id.toUtf8() + "',\n    title: '" + title.toUtf8() +
-                "',\n    width: 3840,\n    height: 2160,\n    src: '{{BASE}}/archives/images/thumb300y/" + id.toUtf8() +
-                ".jpg',\n    url: '/images/" + id.toUtf8() + "/',\n    potw: '1 January 2024'\n},\n";
+                "',\n    width: " + (upright ? "2160" : "3840") + ",\n    height: " + (upright ? "3840" : "2160") +
+                ",\n    src: '{{BASE}}/archives/images/thumb300y/" + id.toUtf8() + ".jpg',\n    url: '/images/" +
+                id.toUtf8() + "/',\n    potw: '1 January 2024'\n},\n";
     }
     html += "];\n</script>\n<div id=\"images-list\"></div>\n</div>\n</body>\n</html>\n";
     return html;
@@ -105,9 +127,9 @@ QByteArray detailPage(const QString &id, const QString &title)
            "</table>\n</body>\n</html>\n";
 }
 
-QByteArray solidJpeg(QRgb colour)
+QByteArray solidJpeg(QRgb colour, QSize size = {3840, 2160})
 {
-    QImage image(3840, 2160, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -217,8 +239,9 @@ class TestEndToEnd : public QObject
 
     QRgb colourOf(const QString &id) const
     {
-        for (const Picture &p : kGoodPictures + kMorePictures)
-            if (p.id == id) return p.colour;
+        for (const QList<Picture> &pictures : {kGoodPictures, kMorePictures, kLandscapePictures, kPortraitPictures})
+            for (const Picture &p : pictures)
+                if (p.id == id) return p.colour;
         return 0;
     }
 
@@ -243,6 +266,28 @@ class TestEndToEnd : public QObject
             },
             30000);
         return s.value(QLatin1String("id")).toString();
+    }
+
+    /// Monitor name → image id of every display `status --json` lists with a picture.
+    QMap<QString, QString> screenPictures() const
+    {
+        QMap<QString, QString> pictures;
+        const QJsonArray screens = statusJson().value(QLatin1String("screens")).toArray();
+        for (const QJsonValue &screen : screens) {
+            const QJsonObject o = screen.toObject();
+            if (o.value(QLatin1String("id")).isString())
+                pictures.insert(o.value(QLatin1String("name")).toString(), o.value(QLatin1String("id")).toString());
+        }
+        return pictures;
+    }
+
+    /// The middle and the four corners of a monitor all show `colour`.
+    bool monitorShows(const QRect &g, QRgb colour) const
+    {
+        for (const QPoint &p : {g.center(), g.topLeft() + QPoint(5, 5), g.topRight() + QPoint(-5, 5),
+                                g.bottomLeft() + QPoint(5, -5), g.bottomRight() + QPoint(-5, -5)})
+            if (!near(rootPixel(m_display, p.x(), p.y()), colour)) return false;
+        return true;
     }
 
     bool bothMonitorsShow(QRgb colour) const
@@ -333,6 +378,15 @@ private Q_SLOTS:
             m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(p.id), jpeg);
         }
         m_server.setResponse(kFirstPage, Response::page(catalogPage(good)));
+        for (const bool upright : {false, true}) {
+            for (const Picture &p : upright ? kPortraitPictures : kLandscapePictures) {
+                m_server.setResponse(QStringLiteral("/images/%1/").arg(p.id),
+                                     Response::page(detailPage(p.id, p.title)));
+                Response jpeg = Response::file(solidJpeg(p.colour, upright ? QSize(2160, 3840) : QSize(3840, 2160)));
+                jpeg.contentType = "image/jpeg";
+                m_server.setResponse(QStringLiteral("/archives/images/large/%1.jpg").arg(p.id), jpeg);
+            }
+        }
         QList<std::pair<QString, QString>> hostile;
         for (const QString &id : kHostileIDs) {
             hostile.append({id, QStringLiteral("Hostile %1").arg(id)});
@@ -841,6 +895,135 @@ private Q_SLOTS:
         QVERIFY2(!text.contains(QLatin1String("Error:")), qPrintable(text));
     }
 
+    void eachDisplayFitsEveryMonitorsShape()
+    {
+        // Three monitors of different shapes, set up while nothing runs.
+        QVERIFY(g_xvfb->run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("RIGHT")}) == 0);
+        for (const Monitor &m : kShapedMonitors) {
+            const QRect g = m.geometry;
+            const QString spec = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                                     .arg(g.width())
+                                     .arg(g.width() / 4)
+                                     .arg(g.height())
+                                     .arg(g.height() / 4)
+                                     .arg(g.x())
+                                     .arg(g.y());
+            const QString name = QString::fromLatin1(m.name);
+            if (name == QLatin1String("*LEFT")) continue; // already there
+            QVERIFY(g_xvfb->run(QStringLiteral("xrandr"),
+                                {QStringLiteral("--setmonitor"), name, spec, QStringLiteral("none")}) == 0);
+        }
+        // Landscape and portrait pictures, whatever page the walk reaches.
+        QList<std::pair<QString, QString>> entries;
+        QSet<QString> upright;
+        for (const Picture &p : kLandscapePictures)
+            entries.append({p.id, p.title});
+        for (const Picture &p : kPortraitPictures) {
+            entries.append({p.id, p.title});
+            upright.insert(p.id);
+        }
+        const QByteArray page = catalogPage(entries, upright);
+        m_server.setResponse(kFirstPage, Response::page(page));
+        for (int n = 2; n <= 25; ++n)
+            m_server.setResponse(QStringLiteral("/images/archive/wallpapers/page/%1/").arg(n), Response::page(page));
+
+        QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
+        QCOMPARE(runStarvane({QStringLiteral("displays"), QStringLiteral("each")}, m_env).code, 0);
+        QMap<QString, QString> shown;
+        QVERIFY2(waitUntil(
+                     [&] {
+                         shown = screenPictures();
+                         return shown.size() == 3 && !statusJson().value(QLatin1String("loading")).toBool();
+                     },
+                     40000),
+                 qPrintable(runStarvane({QStringLiteral("status")}, m_env).out + QLatin1Char('\n') + appLog()));
+        QCOMPARE(statusJson().value(QLatin1String("displays")).toString(), QStringLiteral("each"));
+        QVERIFY2(statusJson().value(QLatin1String("error")).isNull(), qPrintable(appLog()));
+
+        // Three different pictures; the portrait monitor shows a portrait one, the others landscape ones.
+        QCOMPARE(QSet<QString>(shown.cbegin(), shown.cend()).size(), 3);
+        const auto isPortraitPicture = [](const QString &id) {
+            return std::any_of(kPortraitPictures.cbegin(), kPortraitPictures.cend(),
+                               [&](const Picture &p) { return p.id == id; });
+        };
+        QVERIFY2(isPortraitPicture(shown.value(QStringLiteral("PORTRAIT"))),
+                 qPrintable(shown.value(QStringLiteral("PORTRAIT"))));
+        QVERIFY(!isPortraitPicture(shown.value(QStringLiteral("LEFT"))));
+        QVERIFY(!isPortraitPicture(shown.value(QStringLiteral("WIDE"))));
+        // Each monitor's own pixels show its own picture, edge to edge.
+        for (const Monitor &m : kShapedMonitors) {
+            const QString name = QString::fromLatin1(m.name).remove(QLatin1Char('*'));
+            QVERIFY2(waitUntil([&] { return monitorShows(m.geometry, colourOf(shown.value(name))); }, 10000),
+                     qPrintable(name));
+        }
+        // The status lists every display with its geometry, and the records name them by display key.
+        const QJsonArray screens = statusJson().value(QLatin1String("screens")).toArray();
+        QCOMPARE(screens.size(), 3);
+        for (const QJsonValue &screen : screens) {
+            const QJsonObject o = screen.toObject();
+            const QJsonObject g = o.value(QLatin1String("geometry")).toObject();
+            const QString name = o.value(QLatin1String("name")).toString();
+            const auto monitor = std::find_if(kShapedMonitors.cbegin(), kShapedMonitors.cend(), [&](const Monitor &m) {
+                return QString::fromLatin1(m.name).remove(QLatin1Char('*')) == name;
+            });
+            QVERIFY2(monitor != kShapedMonitors.cend(), qPrintable(name));
+            QCOMPARE(QRect(g.value(QLatin1String("x")).toInt(), g.value(QLatin1String("y")).toInt(),
+                           g.value(QLatin1String("width")).toInt(), g.value(QLatin1String("height")).toInt()),
+                     monitor->geometry);
+            QVERIFY(QFile::exists(o.value(QLatin1String("file")).toString()));
+        }
+        QFile records(m_home.filePath(QStringLiteral(".local/share/Starvane/displays.json")));
+        QVERIFY(records.open(QIODevice::ReadOnly));
+        const QJsonObject displays =
+            QJsonDocument::fromJson(records.readAll()).object().value(QLatin1String("displays")).toObject();
+        QCOMPARE(displays.size(), 3);
+    }
+
+    void displaysComeAndGoWhileRunning()
+    {
+        const QMap<QString, QString> before = screenPictures();
+        QCOMPARE(before.size(), 3);
+        // WIDE goes away: the others keep their pictures, and nothing is fetched for it.
+        const int requests = archiveRequests();
+        QCOMPARE(g_xvfb->run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("WIDE")}), 0);
+        QVERIFY(waitUntil([&] { return statusJson().value(QLatin1String("screens")).toArray().size() == 2; }, 10000));
+        QTest::qWait(1500);
+        QCOMPARE(archiveRequests(), requests);
+        // A monitor below LEFT appears: it alone gets a new picture.
+        const QRect extra(0, 1080, 1920, 840);
+        QCOMPARE(
+            g_xvfb->run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("EXTRA"),
+                                                   QStringLiteral("1920/508x840/222+0+1080"), QStringLiteral("none")}),
+            0);
+        QMap<QString, QString> after;
+        QVERIFY2(waitUntil(
+                     [&] {
+                         after = screenPictures();
+                         return after.contains(QStringLiteral("EXTRA"));
+                     },
+                     30000),
+                 qPrintable(appLog()));
+        QVERIFY(!before.values().contains(after.value(QStringLiteral("EXTRA"))));
+        QVERIFY(waitUntil([&] { return monitorShows(extra, colourOf(after.value(QStringLiteral("EXTRA")))); }, 10000));
+        for (const Monitor &m : kShapedMonitors.mid(0, 2)) {
+            const QString name = QString::fromLatin1(m.name).remove(QLatin1Char('*'));
+            QCOMPARE(after.value(name), before.value(name));
+            // The middle only: a tray panel may have moved onto the edge of the main monitor meanwhile.
+            QVERIFY2(near(rootPixel(m_display, m.geometry.center().x(), m.geometry.center().y()),
+                          colourOf(before.value(name))),
+                     qPrintable(name));
+        }
+        // WIDE returns and finds its own picture again.
+        QCOMPARE(
+            g_xvfb->run(QStringLiteral("xrandr"), {QStringLiteral("--setmonitor"), QStringLiteral("WIDE"),
+                                                   QStringLiteral("2560/640x1080/270+3000+0"), QStringLiteral("none")}),
+            0);
+        QVERIFY(waitUntil(
+            [&] { return screenPictures().value(QStringLiteral("WIDE")) == before.value(QStringLiteral("WIDE")); },
+            10000));
+        QVERIFY(monitorShows(kShapedMonitors[2].geometry, colourOf(before.value(QStringLiteral("WIDE")))));
+    }
+
     void cleanup()
     {
         // Under the sanitizers (the dev preset), the program's own reports land in its log.
@@ -869,7 +1052,7 @@ int main(int argc, char *argv[])
         g_skipReason = QStringLiteral("xrandr is not installed (package x11-xserver-utils)");
     } else if (Test::findProgram(QStringLiteral("xdotool")).isEmpty()) {
         g_skipReason = QStringLiteral("xdotool is not installed (package xdotool)");
-    } else if (!xvfb.start(QStringLiteral("3840x1080x24"))) {
+    } else if (!xvfb.start(QStringLiteral("5560x1920x24"))) {
         g_skipReason = xvfb.error();
     } else if (xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "*LEFT", "1920/508x1080/286+0+0", "screen"}) != 0 ||
                xvfb.run(QStringLiteral("xrandr"), {"--setmonitor", "RIGHT", "1920/508x1080/286+1920+0", "none"}) != 0) {

@@ -6,10 +6,12 @@
 #include "desktopharness.h"
 #include "models/errors.h"
 
+#include "awaittask.h"
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
-#include "awaittask.h"
 #include <QTest>
 
 using namespace Starvane;
@@ -19,8 +21,9 @@ QTemporaryDir *g_configHome = nullptr;
 
 QList<DisplayTarget> twoDisplays()
 {
-    return {{QStringLiteral("DP-1"), QRect(0, 0, 2560, 1440), QRect(0, 0, 2560, 1440), true},
-            {QStringLiteral("HDMI-1"), QRect(2560, 0, 1920, 1080), QRect(2560, 0, 1920, 1080), false}};
+    return {{QStringLiteral("DP-1"), QRect(0, 0, 2560, 1440), QRect(0, 0, 2560, 1440), true, QStringLiteral("DP-1")},
+            {QStringLiteral("HDMI-1"), QRect(2560, 0, 1920, 1080), QRect(2560, 0, 1920, 1080), false,
+             QStringLiteral("HDMI-1")}};
 }
 
 QString gsettings(const QStringList &arguments, int *rc = nullptr)
@@ -97,6 +100,40 @@ private Q_SLOTS:
         const QList<std::optional<QUrl>> shown = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(shown, (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
+
+        // The lock screen only where the desktop has one of its own, and only when asked.
+        QCOMPARE(applier.supportsLockScreen(), flavor == u"gnome");
+        if (flavor == u"gnome") {
+            const QString before = gsettings({"get", "org.gnome.desktop.screensaver", "picture-uri"});
+            QVERIFY(before != quotedGVariant(expected));
+            Testing::awaitTask(applier.applyLockScreen(QUrl::fromLocalFile(m_file), {}));
+            QCOMPARE(gsettings({"get", "org.gnome.desktop.screensaver", "picture-uri"}), quotedGVariant(expected));
+        }
+
+        // "Each display": one combined picture, spanned, each display's picture where the display sits.
+        QImage red(640, 360, QImage::Format_RGB32), blue(640, 360, QImage::Format_RGB32);
+        red.fill(qRgb(255, 0, 0));
+        blue.fill(qRgb(0, 0, 255));
+        const QString left = m_pictures.filePath(QStringLiteral("left.png"));
+        const QString right = m_pictures.filePath(QStringLiteral("right.png"));
+        QVERIFY(red.save(left) && blue.save(right));
+        Testing::awaitTask(applier.applyDisplayWallpapers(
+            {{"DP-1", QUrl::fromLocalFile(left)}, {"HDMI-1", QUrl::fromLocalFile(right)}}, {}));
+        QCOMPARE(gsettings({"get", f.schema, f.optionsKey}), QStringLiteral("'spanned'"));
+        QString stored = gsettings({"get", f.schema, f.pictureKey}).mid(1).chopped(1);
+        if (f.storesURI) stored = QUrl(stored).toLocalFile();
+        QCOMPARE(QFileInfo(stored).absolutePath(), QFileInfo(left).absolutePath());
+        const QImage spanned(stored);
+        QCOMPARE(spanned.size(), QSize(2560 + 1920, 1440));
+        const auto colourAt = [&](int x, int y) {
+            const QRgb c = spanned.pixel(x, y);
+            return qRgb(qRed(c) > 128 ? 255 : 0, qGreen(c) > 128 ? 255 : 0, qBlue(c) > 128 ? 255 : 0);
+        };
+        QCOMPARE(colourAt(1280, 720), qRgb(255, 0, 0));
+        QCOMPARE(colourAt(2550, 1430), qRgb(255, 0, 0));
+        QCOMPARE(colourAt(2570, 10), qRgb(0, 0, 255));
+        QCOMPARE(colourAt(4470, 1070), qRgb(0, 0, 255));
+        QCOMPARE(colourAt(3500, 1300), qRgb(0, 0, 0)); // below the shorter display
     }
 
     void missingSchemaIsAClearError()

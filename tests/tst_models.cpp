@@ -71,6 +71,9 @@ void TestModels::frequencyRawValuesAreStrict()
     QCOMPARE(ChangeFrequencies::interval(ChangeFrequency::daily), 86400.0);
     QCOMPARE(ChangeFrequencies::allCases().first(), ChangeFrequency::manual);
     QCOMPARE(DisplayScopes::fromRawValue(QStringLiteral("AllDisplays")), std::nullopt);
+    // The third choice survives a save and a restore; a build that does not know it falls back to defaults.
+    const AppSettings each{ChangeFrequency::daily, DisplayScope::eachDisplay, false};
+    QCOMPARE(AppSettings::fromJson(each.toJson()), std::optional(each));
 }
 
 void TestModels::settingsDecodingFailures_data()

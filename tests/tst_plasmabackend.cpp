@@ -28,8 +28,9 @@ const QByteArray plasmaScreens = "[[0,1920,0,1280,1024],[1,0,0,1920,1080]]";
 
 QList<DisplayTarget> twoDisplays()
 {
-    return {{QStringLiteral("DP-1"), QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), true},
-            {QStringLiteral("DP-2"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}};
+    return {{QStringLiteral("DP-1"), QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), true, QStringLiteral("DP-1")},
+            {QStringLiteral("DP-2"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false,
+             QStringLiteral("DP-2")}};
 }
 } // namespace
 

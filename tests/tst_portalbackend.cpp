@@ -66,8 +66,10 @@ class TestPortalBackend : public QObject
 
     static QList<DisplayTarget> displays()
     {
-        return {{QStringLiteral("eDP-1"), QRect(0, 0, 2880, 1800), QRect(0, 0, 2880, 1800), true},
-                {QStringLiteral("DP-3"), QRect(2880, 0, 1920, 1080), QRect(2880, 0, 1920, 1080), false}};
+        return {
+            {QStringLiteral("eDP-1"), QRect(0, 0, 2880, 1800), QRect(0, 0, 2880, 1800), true, QStringLiteral("eDP-1")},
+            {QStringLiteral("DP-3"), QRect(2880, 0, 1920, 1080), QRect(2880, 0, 1920, 1080), false,
+             QStringLiteral("DP-3")}};
     }
 
 private Q_SLOTS:

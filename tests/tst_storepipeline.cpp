@@ -5,6 +5,7 @@
 #include "models/errors.h"
 #include "models/fileurls.h"
 #include "store/catalogpool.h"
+#include "store/wallpaperhistory.h"
 
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -54,6 +55,97 @@ private Q_SLOTS:
         QVERIFY(h.cache->lastKeeping().contains(*store.currentLocalFileURL()));
         QVERIFY(h.temporaryFilesLeft().isEmpty());
         QCOMPARE(h.sleeper.requestedMs, QList<qint64>{3'600'000});
+    }
+
+    void eachDisplayDrawsForItsShape_data()
+    {
+        QTest::addColumn<bool>("portraitOffered");
+        QTest::newRow("portrait pictures offered") << true;
+        // A portrait display still gets the best of what there is, never a failure.
+        QTest::newRow("landscape only") << false;
+    }
+    void eachDisplayDrawsForItsShape()
+    {
+        QFETCH(bool, portraitOffered);
+        StoreHarness h;
+        h.applier->targets = {makeDisplay("DP-1", 1920, 1080, 0, true), makeDisplay("TALL", 1080, 1920, 1920),
+                              makeDisplay("WIDE", 2560, 1080, 3000)};
+        h.archive->pageHandler = [portraitOffered](int page) {
+            QList<HubbleImage> items;
+            for (int i = 1; i <= 4; ++i)
+                items << makeImage(QStringLiteral("p%1-%2").arg(page).arg(i));
+            if (portraitOffered) items.insert(2, makeImage(QStringLiteral("p%1-tall").arg(page), 2160, 3840));
+            return items;
+        };
+        AppSettings settings;
+        settings.displayScope = DisplayScope::eachDisplay;
+        h.plantState(settings);
+        auto &store = h.build();
+        store.requestNextWallpaper();
+        QTRY_VERIFY(!h.applier->displayCalls.isEmpty() && !store.isLoading());
+        QCOMPARE(store.errorMessage(), std::nullopt);
+
+        // One change gave every display its own file, the portrait one a portrait picture when there was one.
+        const QList<DisplayWallpaper> given = h.applier->displayCalls.last();
+        QCOMPARE(given.size(), 3);
+        QSet<QUrl> files;
+        for (const DisplayWallpaper &w : given) {
+            files.insert(w.file);
+            const bool tall = w.file.fileName().contains(QLatin1String("tall"));
+            QCOMPARE(tall, w.displayKey == QLatin1String("TALL") && portraitOffered);
+        }
+        QCOMPARE(files.size(), 3);
+        const QList<DisplayState> states = store.displayStates();
+        QCOMPARE(states.size(), 3);
+        QCOMPARE(store.currentImage()->id, states.first().record->image.id);
+        QStringList historyDisplays;
+        for (const HistoryEntry &e : store.history().entries())
+            historyDisplays << e.display;
+        historyDisplays.sort();
+        QCOMPARE(historyDisplays, (QStringList{"DP-1", "TALL", "WIDE"}));
+        QTRY_VERIFY(h.cache->lastKeeping().contains(files));
+
+        // A display that appears gets a picture of its own; the others keep theirs.
+        h.applier->targets << makeDisplay("NEW", 1920, 1200, 5560);
+        store.handleDisplaysChanged();
+        QTRY_VERIFY(h.applier->displayCalls.size() == 2 && !store.isLoading());
+        QCOMPARE(h.applier->displayCalls.last().size(), 1);
+        QCOMPARE(h.applier->displayCalls.last().first().displayKey, QStringLiteral("NEW"));
+        QVERIFY(!files.contains(h.applier->displayCalls.last().first().file));
+
+        // One that goes away keeps its record for its return, also across a restart.
+        h.applier->targets.removeLast();
+        store.handleDisplaysChanged();
+        QTest::qWait(20);
+        QCOMPARE(h.applier->displayCalls.size(), 2);
+        DisplayRecords records(h.dataDir());
+        records.load();
+        QCOMPARE(records.records().keys(), (QStringList{"DP-1", "NEW", "TALL", "WIDE"}));
+    }
+
+    void lockScreenIsOptIn()
+    {
+        StoreHarness h;
+        h.applier->lockScreen = true;
+        auto &store = h.build();
+        h.runFetch();
+        // Off by default, and really off: nothing goes to the lock screen.
+        QVERIFY(!store.lockScreenEnabled());
+        QVERIFY(h.applier->lockScreenCalls.isEmpty());
+        store.setLockScreenEnabled(true);
+        QTRY_COMPARE(h.applier->lockScreenCalls, QList<QUrl>{*store.currentLocalFileURL()});
+        QCOMPARE(h.kv->integer(StoreKeys::lockScreen), 1);
+        h.runFetch();
+        QTRY_COMPARE(h.applier->lockScreenCalls.size(), 2);
+        QCOMPARE(h.applier->lockScreenCalls.last(), *store.currentLocalFileURL());
+        store.setLockScreenEnabled(false);
+        h.runFetch();
+        QTest::qWait(20);
+        QCOMPARE(h.applier->lockScreenCalls.size(), 2);
+        // A desktop without a lock screen picture keeps the setting off.
+        h.applier->lockScreen = false;
+        store.setLockScreenEnabled(true);
+        QVERIFY(!store.lockScreenEnabled());
     }
 
     void fallbackVariant_data()

@@ -38,8 +38,10 @@ class TestSwayBackend : public QObject
 
     QList<DisplayTarget> outputs() const
     {
-        return {{QStringLiteral("HEADLESS-1"), QRect(0, 0, 640, 480), QRect(0, 0, 640, 480), true},
-                {QStringLiteral("HEADLESS-2"), QRect(640, 0, 800, 600), QRect(640, 0, 800, 600), false}};
+        return {{QStringLiteral("HEADLESS-1"), QRect(0, 0, 640, 480), QRect(0, 0, 640, 480), true,
+                 QStringLiteral("HEADLESS-1")},
+                {QStringLiteral("HEADLESS-2"), QRect(640, 0, 800, 600), QRect(640, 0, 800, 600), false,
+                 QStringLiteral("HEADLESS-2")}};
     }
 
     QRgb pixel(const QString &output, int x, int y)
@@ -158,6 +160,18 @@ private Q_SLOTS:
         QVERIFY(near(pixel("HEADLESS-2", 50, 300), qRgb(255, 0, 0)));
         QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_portrait), QUrl::fromLocalFile(m_strip)}));
+    }
+
+    void eachOutputItsOwnPicture()
+    {
+        LinuxWallpaperApplier applier(std::make_unique<SwayBackend>(m_socket), [this] { return outputs(); });
+        Testing::awaitTask(applier.applyDisplayWallpapers(
+            {{"HEADLESS-2", QUrl::fromLocalFile(m_portrait)}, {"HEADLESS-1", QUrl::fromLocalFile(m_strip)}}, {}));
+        QTRY_VERIFY_WITH_TIMEOUT(near(pixel("HEADLESS-2", 400, 100), qRgb(255, 255, 0)), 10000);
+        QVERIFY(near(pixel("HEADLESS-2", 400, 500), qRgb(255, 0, 255)));
+        QTRY_VERIFY_WITH_TIMEOUT(near(pixel("HEADLESS-1", 320, 240), qRgb(0, 255, 0)), 10000);
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
+                 (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_strip), QUrl::fromLocalFile(m_portrait)}));
     }
 
     void workspaceSwitchIsNoticed()

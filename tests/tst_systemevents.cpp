@@ -118,8 +118,10 @@ class TestSystemEvents : public QObject
 
     QList<DisplayTarget> outputs() const
     {
-        return {{QStringLiteral("HEADLESS-1"), QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), true},
-                {QStringLiteral("DP-9"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}};
+        return {{QStringLiteral("HEADLESS-1"), QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), true,
+                 QStringLiteral("HEADLESS-1")},
+                {QStringLiteral("DP-9"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false,
+                 QStringLiteral("DP-9")}};
     }
 
     QString picture(const QString &name) { return Test::writeStandInFile(m_dir, name); }

@@ -3,9 +3,11 @@
 #include "desktop/portalbackend.h"
 #include "models/errors.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include "awaittask.h"
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Starvane;
@@ -40,7 +42,7 @@ public:
 
 DisplayTarget display(const QString &name, int w, int h, bool primary = false)
 {
-    return {name, QRect(0, 0, w, h), QRect(0, 0, w, h), primary};
+    return {name, QRect(0, 0, w, h), QRect(0, 0, w, h), primary, name};
 }
 } // namespace
 
@@ -144,6 +146,71 @@ private Q_SLOTS:
         QCOMPARE(backend->calls.size(), 1);
         QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)).size(), 3);
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
+    }
+
+    QString solidPicture(const QString &name, QRgb colour, QSize size = {320, 180})
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = m_dir.filePath(name);
+        return image.save(path, "PNG") ? path : QString();
+    }
+
+    void eachDisplayShowsItsOwnPicture()
+    {
+        // A display reporting no size gets nothing (it is only logged).
+        m_displays << display("GHOST", 0, 0);
+        auto [applier, backend] = make();
+        QCOMPARE(applier.displayTargets().size(), 3);
+        backend->shown.insert("DP-1", {"/old/one.jpg", {}});
+        const QStringList files{solidPicture("a.png", qRgb(255, 0, 0)), solidPicture("b.png", qRgb(0, 255, 0)),
+                                solidPicture("c.png", qRgb(0, 0, 255))};
+        const QList<DisplayWallpaper> pictures{{"HDMI-1", QUrl::fromLocalFile(files[1])},
+                                               {"DP-1", QUrl::fromLocalFile(files[0])},
+                                               {"DP-2", QUrl::fromLocalFile(files[2])},
+                                               {"GHOST", QUrl::fromLocalFile(files[2])},
+                                               {"GONE", QUrl::fromLocalFile(files[2])}};
+        Testing::awaitTask(applier.applyDisplayWallpapers(pictures, {}));
+        QCOMPARE(backend->calls, (QStringList{"DP-1=" + files[0], "HDMI-1=" + files[1], "DP-2=" + files[2]}));
+
+        // One display refuses: the change is undone as a whole.
+        backend->calls.clear();
+        backend->refuseDisplay = "DP-2";
+        const QList<DisplayWallpaper> next{{"DP-1", QUrl::fromLocalFile(files[2])},
+                                           {"DP-2", QUrl::fromLocalFile(files[0])}};
+        QVERIFY_THROWS_EXCEPTION(WallpaperApplyError, Testing::awaitTask(applier.applyDisplayWallpapers(next, {})));
+        QCOMPARE(backend->shown.value("DP-1").path, files[0]);
+        QCOMPARE(backend->shown.value("HDMI-1").path, files[1]);
+    }
+
+    void oneGlobalPictureSpansTheDisplays()
+    {
+        // A landscape display beside a portrait one at twice the pixel density, on a desktop with one picture.
+        m_displays = {{"LEFT", QRect(0, 0, 200, 100), QRect(0, 0, 200, 100), true, "LEFT"},
+                      {"TALL", QRect(200, 0, 50, 100), QRect(400, 0, 100, 200), false, "TALL"}};
+        auto [applier, backend] = make();
+        backend->perDisplayPictures = false;
+        const QString red = solidPicture("red.png", qRgb(255, 0, 0));
+        const QString blue = solidPicture("blue.png", qRgb(0, 0, 255), {180, 320});
+        Testing::awaitTask(applier.applyDisplayWallpapers(
+            {{"LEFT", QUrl::fromLocalFile(red)}, {"TALL", QUrl::fromLocalFile(blue)}}, {}));
+        QCOMPARE(backend->calls.size(), 1);
+        const DesktopPicture spanned = backend->shown.value("*");
+        QCOMPARE(spanned.options.value("picture-options").toString(), QStringLiteral("spanned"));
+        QCOMPARE(QFileInfo(spanned.path).absolutePath(), QFileInfo(red).absolutePath());
+        const QImage composite(spanned.path);
+        // The virtual screen in device pixels: 200 wide for LEFT, then TALL from x 400 to 500, 200 high.
+        QCOMPARE(composite.size(), QSize(500, 200));
+        const auto near = [&](QPoint p, QRgb c) {
+            const QRgb a = composite.pixel(p);
+            return std::abs(qRed(a) - qRed(c)) < 24 && std::abs(qGreen(a) - qGreen(c)) < 24 &&
+                   std::abs(qBlue(a) - qBlue(c)) < 24;
+        };
+        QVERIFY(near({100, 50}, qRgb(255, 0, 0)));
+        QVERIFY(near({450, 100}, qRgb(0, 0, 255)));
+        QVERIFY(near({450, 190}, qRgb(0, 0, 255)));
+        QVERIFY(near({300, 50}, qRgb(0, 0, 0)));  // between the displays
+        QVERIFY(near({100, 150}, qRgb(0, 0, 0))); // below the short one
     }
 
     void readBackIsStandardised()

@@ -132,17 +132,22 @@ void TestWallpaperCache::sizeAndShape_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("portrait"); // the cache also takes portrait pictures
     const auto small = [](int w, int h) { return WallpaperCacheError::imageTooSmall(w, h).description(); };
     const auto shape = [](int w, int h) { return WallpaperCacheError::unsuitableAspectRatio(w, h).description(); };
-    QTest::newRow("1920x1080 passes") << 1920 << 1080 << QString();
-    QTest::newRow("ratio 2.6 passes") << 5616 << 2160 << QString();
-    QTest::newRow("ratio 1.1 passes") << 2200 << 2000 << QString();
-    QTest::newRow("one column short") << 1919 << 1200 << small(1919, 1200);
-    QTest::newRow("one row short") << 1920 << 1079 << small(1920, 1079);
-    QTest::newRow("square") << 2000 << 2000 << shape(2000, 2000);
-    QTest::newRow("ratio 2.667") << 5760 << 2160 << shape(5760, 2160);
-    QTest::newRow("portrait") << 1920 << 3000 << shape(1920, 3000);
-    QTest::newRow("small and square: size first") << 1000 << 1000 << small(1000, 1000);
+    QTest::newRow("1920x1080 passes") << 1920 << 1080 << QString() << false;
+    QTest::newRow("ratio 2.6 passes") << 5616 << 2160 << QString() << false;
+    QTest::newRow("ratio 1.1 passes") << 2200 << 2000 << QString() << false;
+    QTest::newRow("one column short") << 1919 << 1200 << small(1919, 1200) << false;
+    QTest::newRow("one row short") << 1920 << 1079 << small(1920, 1079) << false;
+    QTest::newRow("square") << 2000 << 2000 << shape(2000, 2000) << false;
+    QTest::newRow("ratio 2.667") << 5760 << 2160 << shape(5760, 2160) << false;
+    QTest::newRow("portrait") << 1920 << 3000 << shape(1920, 3000) << false;
+    QTest::newRow("small and square: size first") << 1000 << 1000 << small(1000, 1000) << false;
+    QTest::newRow("portrait admitted") << 1920 << 3000 << QString() << true;
+    QTest::newRow("portrait one column short") << 1079 << 1920 << small(1079, 1920) << true;
+    QTest::newRow("portrait too tall") << 1080 << 3000 << shape(1080, 3000) << true;
+    QTest::newRow("landscape still checked") << 5760 << 2160 << shape(5760, 2160) << true;
 }
 
 void TestWallpaperCache::sizeAndShape()
@@ -150,9 +155,12 @@ void TestWallpaperCache::sizeAndShape()
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(QString, expected);
+    QFETCH(bool, portrait);
     const QString source =
         writeFile(m_sources + QStringLiteral("/image.tmp"), encodeWithQt(plainImage(width, height), "jpeg", 80));
-    const QString result = outcome(cache(), source);
+    WallpaperCache tested = cache();
+    tested.setAcceptsPortrait(portrait);
+    const QString result = outcome(tested, source);
     if (expected.isEmpty()) {
         QVERIFY2(result.startsWith(QStringLiteral("ok ")), qPrintable(result));
     } else {

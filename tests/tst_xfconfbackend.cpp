@@ -19,8 +19,10 @@ const QString xfconfd = QStringLiteral("/usr/lib/x86_64-linux-gnu/xfce4/xfconf/x
 
 QList<DisplayTarget> twoMonitors()
 {
-    return {{QStringLiteral("DUMMY0"), QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), true},
-            {QStringLiteral("DUMMY1"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false}};
+    return {
+        {QStringLiteral("DUMMY0"), QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), true, QStringLiteral("DUMMY0")},
+        {QStringLiteral("DUMMY1"), QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 1024), false,
+         QStringLiteral("DUMMY1")}};
 }
 } // namespace
 
@@ -108,6 +110,18 @@ private Q_SLOTS:
         QCOMPARE(query("/backdrop/screen0/monitorDUMMY1/workspace1/last-image"), first);
         QCOMPARE(Testing::awaitTask(a.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{QUrl::fromLocalFile(second), QUrl::fromLocalFile(first)}));
+    }
+
+    void eachMonitorItsOwnPicture()
+    {
+        const QString left = picture(QStringLiteral("left.jpg"));
+        const QString right = picture(QStringLiteral("right.jpg"));
+        Testing::awaitTask(applier().applyDisplayWallpapers(
+            {{"DUMMY1", QUrl::fromLocalFile(right)}, {"DUMMY0", QUrl::fromLocalFile(left)}}, {}));
+        for (int ws = 0; ws < m_workspaceCount; ++ws) {
+            QCOMPARE(query(QStringLiteral("/backdrop/screen0/monitorDUMMY0/workspace%1/last-image").arg(ws)), left);
+            QCOMPARE(query(QStringLiteral("/backdrop/screen0/monitorDUMMY1/workspace%1/last-image").arg(ws)), right);
+        }
     }
 
     void workspacesXfdesktopAlreadyKnowsAreWrittenToo()

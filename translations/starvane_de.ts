@@ -62,8 +62,8 @@
         <translation>„frequency“ erwartet eines von: manual, 5m, 15m, hourly, daily</translation>
     </message>
     <message>
-        <source>&apos;displays&apos; needs one of: all, main</source>
-        <translation>„displays“ erwartet eines von: all, main</translation>
+        <source>&apos;displays&apos; needs one of: all, main, each</source>
+        <translation>„displays“ erwartet eines von: all, main, each</translation>
     </message>
     <message>
         <source>&apos;check-image&apos; needs at least one file</source>
@@ -107,7 +107,8 @@ Commands (sent to the running Starvane):
   status [--json]      print the current wallpaper, schedule and any error
                        (--json: one JSON object, for scripts)
   frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all or main
+  displays WHICH       change which displays: all, main or each (a picture of its own on each)
+  lock-screen on|off   also use the pictures for the lock screen, or stop
   show                 open the Starvane window
   quit                 quit Starvane
 
@@ -135,7 +136,8 @@ Befehle (an das laufende Starvane gesendet):
   status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
                        (--json: ein JSON-Objekt, für Skripte)
   frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
-  displays WHICH       Bildschirme wählen: all oder main
+  displays WHICH       Bildschirme wählen: all, main oder each (jeder sein eigenes Bild)
+  lock-screen on|off   die Bilder auch für den Sperrbildschirm verwenden, oder nicht mehr
   show                 das Starvane-Fenster öffnen
   quit                 Starvane beenden
 
@@ -169,6 +171,10 @@ Optionen:
     <message>
         <source>[never again]</source>
         <translation>[nie wieder]</translation>
+    </message>
+    <message>
+        <source>&apos;lock-screen&apos; needs one of: on, off</source>
+        <translation>„lock-screen“ erwartet eines von: on, off</translation>
     </message>
 </context>
 <context>
@@ -311,6 +317,34 @@ Optionen:
         <source>There is no picture on screen.</source>
         <translation>Es wird kein Bild angezeigt.</translation>
     </message>
+    <message>
+        <source>Display %1 (%2): %3 (%4)</source>
+        <translation>Bildschirm %1 (%2): %3 (%4)</translation>
+    </message>
+    <message>
+        <source>Display %1 (%2): none yet</source>
+        <translation>Bildschirm %1 (%2): noch keines</translation>
+    </message>
+    <message>
+        <source>Lock screen: the main display&apos;s picture</source>
+        <translation>Sperrbildschirm: das Bild des Hauptbildschirms</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::DisplayPreviewRow</name>
+    <message>
+        <source>Picture on display %1</source>
+        <translation>Bild auf Bildschirm %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 · %3</source>
+        <extracomment>A display&apos;s name, then the title and the credit of the picture it shows</extracomment>
+        <translation>%1: %2 · %3</translation>
+    </message>
+    <message>
+        <source>%1: no picture yet</source>
+        <translation>%1: noch kein Bild</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::DisplayScope</name>
@@ -321,6 +355,22 @@ Optionen:
     <message>
         <source>Main display</source>
         <translation>Hauptbildschirm</translation>
+    </message>
+    <message>
+        <source>Each display</source>
+        <translation>Jeder Bildschirm</translation>
+    </message>
+    <message>
+        <source>The same picture on every display</source>
+        <translation>Dasselbe Bild auf allen Bildschirmen</translation>
+    </message>
+    <message>
+        <source>A picture on the main display only</source>
+        <translation>Ein Bild nur auf dem Hauptbildschirm</translation>
+    </message>
+    <message>
+        <source>A different picture on each display</source>
+        <translation>Ein eigenes Bild auf jedem Bildschirm</translation>
     </message>
 </context>
 <context>
@@ -758,6 +808,14 @@ Optionen:
     <message>
         <source>Save data</source>
         <translation>Datenvolumen sparen</translation>
+    </message>
+    <message>
+        <source>Also use for the lock screen</source>
+        <translation>Auch für den Sperrbildschirm verwenden</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
+        <translation>Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden.</translation>
     </message>
     <message>
         <source>Notify when the wallpaper changes</source>

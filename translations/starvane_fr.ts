@@ -62,8 +62,8 @@
         <translation>«&#xa0;frequency&#xa0;» attend l’une des valeurs&#xa0;: manual, 5m, 15m, hourly, daily</translation>
     </message>
     <message>
-        <source>&apos;displays&apos; needs one of: all, main</source>
-        <translation>«&#xa0;displays&#xa0;» attend l’une des valeurs&#xa0;: all, main</translation>
+        <source>&apos;displays&apos; needs one of: all, main, each</source>
+        <translation>« displays » attend l’un de : all, main, each</translation>
     </message>
     <message>
         <source>&apos;check-image&apos; needs at least one file</source>
@@ -107,7 +107,8 @@ Commands (sent to the running Starvane):
   status [--json]      print the current wallpaper, schedule and any error
                        (--json: one JSON object, for scripts)
   frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all or main
+  displays WHICH       change which displays: all, main or each (a picture of its own on each)
+  lock-screen on|off   also use the pictures for the lock screen, or stop
   show                 open the Starvane window
   quit                 quit Starvane
 
@@ -135,7 +136,8 @@ Commandes (envoyées au Starvane en cours d’exécution) :
   status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
                        (--json : un objet JSON, pour les scripts)
   frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
-  displays WHICH       choisir les écrans : all ou main
+  displays WHICH       choisir les écrans&#xa0;: all, main ou each (une image propre à chacun)
+  lock-screen on|off   utiliser aussi les images pour l’écran de verrouillage, ou plus
   show                 ouvrir la fenêtre de Starvane
   quit                 quitter Starvane
 
@@ -169,6 +171,10 @@ Options :
     <message>
         <source>[never again]</source>
         <translation>[plus jamais]</translation>
+    </message>
+    <message>
+        <source>&apos;lock-screen&apos; needs one of: on, off</source>
+        <translation>« lock-screen » attend l’un de&#xa0;: on, off</translation>
     </message>
 </context>
 <context>
@@ -311,6 +317,34 @@ Options :
         <source>There is no picture on screen.</source>
         <translation>Aucune image n’est affichée.</translation>
     </message>
+    <message>
+        <source>Display %1 (%2): %3 (%4)</source>
+        <translation>Écran %1 (%2) : %3 (%4)</translation>
+    </message>
+    <message>
+        <source>Display %1 (%2): none yet</source>
+        <translation>Écran %1 (%2) : aucune pour l’instant</translation>
+    </message>
+    <message>
+        <source>Lock screen: the main display&apos;s picture</source>
+        <translation>Écran de verrouillage&#xa0;: l’image de l’écran principal</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::DisplayPreviewRow</name>
+    <message>
+        <source>Picture on display %1</source>
+        <translation>Image sur l’écran %1</translation>
+    </message>
+    <message>
+        <source>%1: %2 · %3</source>
+        <extracomment>A display&apos;s name, then the title and the credit of the picture it shows</extracomment>
+        <translation>%1&#xa0;: %2 · %3</translation>
+    </message>
+    <message>
+        <source>%1: no picture yet</source>
+        <translation>%1&#xa0;: pas encore d’image</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::DisplayScope</name>
@@ -321,6 +355,22 @@ Options :
     <message>
         <source>Main display</source>
         <translation>Écran principal</translation>
+    </message>
+    <message>
+        <source>Each display</source>
+        <translation>Chaque écran</translation>
+    </message>
+    <message>
+        <source>The same picture on every display</source>
+        <translation>La même image sur tous les écrans</translation>
+    </message>
+    <message>
+        <source>A picture on the main display only</source>
+        <translation>Une image sur l’écran principal seulement</translation>
+    </message>
+    <message>
+        <source>A different picture on each display</source>
+        <translation>Une image différente sur chaque écran</translation>
     </message>
 </context>
 <context>
@@ -758,6 +808,14 @@ Options :
     <message>
         <source>Save data</source>
         <translation>Économiser les données</translation>
+    </message>
+    <message>
+        <source>Also use for the lock screen</source>
+        <translation>Utiliser aussi pour l’écran de verrouillage</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
+        <translation>L’écran de verrouillage de ce bureau ne peut pas recevoir d’image.</translation>
     </message>
     <message>
         <source>Notify when the wallpaper changes</source>

@@ -28,6 +28,7 @@
 #include <QIcon>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -50,6 +51,7 @@ constexpr int kTrayFallbackMs = 2000;
 constexpr int kTrayPollMs = 5000;
 // Long enough for the prune that follows a change to have run on its worker thread.
 constexpr int kReleaseMemoryDelayMs = 2000;
+constexpr int kDisplayLayoutSettleMs = 500;
 
 void releaseFreedMemory()
 {
@@ -98,6 +100,8 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
     auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), wallpaperMinimumWidth,
                                                   wallpaperMinimumHeight, wallpaperMinimumAspectRatio,
                                                   wallpaperMaximumAspectRatio);
+    // Portrait pictures are fetched only for portrait displays; the store refuses them everywhere else.
+    cache->setAcceptsPortrait(true);
     auto state = std::make_shared<SettingsKeyValueStore>();
     StoreOptions options;
     options.dataDirectory = WallpaperHistory::defaultDirectory();
@@ -155,6 +159,23 @@ void AppDelegate::applicationDidFinishLaunching(bool openWindow)
     connect(m_systemEvents, &SystemEvents::activeWorkspaceChanged, m_store.get(),
             &WallpaperStore::syncCurrentWallpaperToActiveSpace, Qt::QueuedConnection);
     m_systemEvents->start();
+
+    // Monitors come and go (and move) in bursts: let the layout settle before the store looks at it.
+    auto *layoutSettled = new QTimer(this);
+    layoutSettled->setSingleShot(true);
+    layoutSettled->setInterval(kDisplayLayoutSettleMs);
+    connect(layoutSettled, &QTimer::timeout, m_store.get(), &WallpaperStore::handleDisplaysChanged);
+    const auto watchScreen = [this, layoutSettled](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, layoutSettled, qOverload<>(&QTimer::start));
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        watchScreen(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, [layoutSettled, watchScreen](QScreen *screen) {
+        watchScreen(screen);
+        layoutSettled->start();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, layoutSettled, qOverload<>(&QTimer::start));
+    connect(qApp, &QGuiApplication::primaryScreenChanged, layoutSettled, qOverload<>(&QTimer::start));
 
     // Until a tray exists, closing the window must quit: otherwise the program would be unreachable.
     QApplication::setQuitOnLastWindowClosed(true);

@@ -34,7 +34,8 @@ QString usageText()
 {
     //: The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and
     //: keep the descriptions lined up in one column.
-    return QCoreApplication::translate("Starvane::CommandLine",
+    return QCoreApplication::translate(
+        "Starvane::CommandLine",
         "Usage: starvane [COMMAND]\n"
         "\n"
         "Keeps the desktop supplied with photographs from the ESA/Hubble archive.\n"
@@ -52,7 +53,8 @@ QString usageText()
         "  status [--json]      print the current wallpaper, schedule and any error\n"
         "                       (--json: one JSON object, for scripts)\n"
         "  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily\n"
-        "  displays WHICH       change which displays: all or main\n"
+        "  displays WHICH       change which displays: all, main or each (a picture of its own on each)\n"
+        "  lock-screen on|off   also use the pictures for the lock screen, or stop\n"
         "  show                 open the Starvane window\n"
         "  quit                 quit Starvane\n"
         "\n"
@@ -134,8 +136,15 @@ Command parseCommandLine(const QStringList &arguments)
     }
     if (name == QLatin1String("displays")) {
         if (rest.size() != 1 || !displaysFromWord(rest.first()))
-            return invalid(CommandLine::tr("'displays' needs one of: all, main"));
+            return invalid(CommandLine::tr("'displays' needs one of: all, main, each"));
         c.kind = Command::Kind::displays;
+        c.choice = rest.first();
+        return c;
+    }
+    if (name == QLatin1String("lock-screen")) {
+        if (rest.size() != 1 || (rest.first() != QLatin1String("on") && rest.first() != QLatin1String("off")))
+            return invalid(CommandLine::tr("'lock-screen' needs one of: on, off"));
+        c.kind = Command::Kind::lockScreen;
         c.choice = rest.first();
         return c;
     }
@@ -176,6 +185,9 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     case Command::Kind::status: method = command.json ? QStringLiteral("StatusJson") : QStringLiteral("Status"); break;
     case Command::Kind::frequency: method = QStringLiteral("SetFrequency"); break;
     case Command::Kind::displays: method = QStringLiteral("SetDisplays"); break;
+    case Command::Kind::lockScreen:
+        method = QStringLiteral("SetLockScreen");
+        break;
     default: err << "starvane: " << CommandLine::tr("this command is not sent to the running instance") << "\n"; return 1;
     }
     const QDBusMessage reply = command.choice.isEmpty() ? control.call(method) : control.call(method, command.choice);

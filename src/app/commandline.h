@@ -12,7 +12,7 @@ namespace Starvane {
 /// What one invocation of `starvane` asks for.
 struct Command
 {
-    enum class Kind { run, next, previous, keep, unkeep, neverAgain, history, pause, resume, status, frequency, displays, show, quit, checkImage, help, version, invalid };
+    enum class Kind { run, next, previous, keep, unkeep, neverAgain, history, pause, resume, status, frequency, displays, lockScreen, show, quit, checkImage, help, version, invalid };
     Kind kind = Kind::run;
     QStringList files;     // check-image
     bool atLogin = false;  // started by the session's autostart: stay in the tray

@@ -32,7 +32,8 @@ constexpr Word<ChangeFrequency> kFrequencyWords[] = {{ChangeFrequency::manual, Q
                                                      {ChangeFrequency::hourly, QLatin1String("hourly")},
                                                      {ChangeFrequency::daily, QLatin1String("daily")}};
 constexpr Word<DisplayScope> kDisplayWords[] = {{DisplayScope::allDisplays, QLatin1String("all")},
-                                                {DisplayScope::mainDisplay, QLatin1String("main")}};
+                                                {DisplayScope::mainDisplay, QLatin1String("main")},
+                                                {DisplayScope::eachDisplay, QLatin1String("each")}};
 
 template <typename T, size_t N> QString wordFor(const Word<T> (&table)[N], T value)
 {
@@ -133,6 +134,18 @@ QString ControlService::statusText(const WallpaperStore &store)
     lines << tr("Status: %1")
                  .arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading(), store.networkHold()));
     lines << tr("Displays: %1").arg(DisplayScopes::displayName(store.settings().displayScope));
+    if (store.settings().displayScope == DisplayScope::eachDisplay) {
+        const QList<DisplayState> states = store.displayStates();
+        for (const DisplayState &state : states) {
+            const QRect g = state.display.geometry;
+            const QString where = QStringLiteral("%1x%2+%3+%4").arg(g.width()).arg(g.height()).arg(g.x()).arg(g.y());
+            lines << (state.record ? tr("Display %1 (%2): %3 (%4)")
+                                         .arg(state.display.name, where, state.record->image.title.trimmed(),
+                                              state.record->image.id)
+                                   : tr("Display %1 (%2): none yet").arg(state.display.name, where));
+        }
+    }
+    if (store.lockScreenEnabled()) lines << tr("Lock screen: the main display's picture");
     if (const auto &next = store.nextChangeDate()) {
         // English keeps the form it always printed; other languages write the date their own way.
         const QLocale locale;
@@ -173,6 +186,8 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store)
         {QStringLiteral("downloadOnMetered"), store.settings().downloadOnMetered},
         {QStringLiteral("saveData"), store.settings().saveData},
         {QStringLiteral("notifyOnChange"), store.settings().notifyOnChange},
+        {QStringLiteral("screens"), screensJson(store)},
+        {QStringLiteral("lockScreen"), store.lockScreenEnabled()},
     };
 }
 
@@ -187,6 +202,42 @@ QJsonObject ControlService::historyJson(const WallpaperStore &store)
         entries.append(o);
     }
     return QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("entries"), entries}};
+}
+
+QJsonArray ControlService::screensJson(const WallpaperStore &store)
+{
+    QJsonArray screens;
+    const QList<DisplayState> states = store.displayStates();
+    const DisplayScope scope = store.settings().displayScope;
+    for (const DisplayState &state : states) {
+        const QRect g = state.display.geometry;
+        // Outside "each display" mode a display shows the one current picture, when it is in the scope.
+        std::optional<DisplayRecord> record = state.record;
+        if (scope != DisplayScope::eachDisplay) {
+            const bool inScope =
+                scope == DisplayScope::allDisplays || state.display.primary || !store.supportsPerDisplayWallpaper();
+            record.reset();
+            if (inScope && store.currentImage() && store.currentLocalFileURL())
+                record = DisplayRecord{state.display.name,
+                                       *store.currentImage(),
+                                       *store.currentLocalFileURL(),
+                                       store.currentContentHash().value_or(QString()),
+                                       {}};
+        }
+        screens.append(QJsonObject{
+            {QStringLiteral("name"), state.display.name},
+            {QStringLiteral("key"), state.display.key},
+            {QStringLiteral("primary"), state.display.primary},
+            {QStringLiteral("geometry"), QJsonObject{{QStringLiteral("x"), g.x()},
+                                                     {QStringLiteral("y"), g.y()},
+                                                     {QStringLiteral("width"), g.width()},
+                                                     {QStringLiteral("height"), g.height()}}},
+            {QStringLiteral("id"), orNull(record ? std::optional(record->image.id) : std::nullopt)},
+            {QStringLiteral("title"), orNull(record ? std::optional(record->image.title.trimmed()) : std::nullopt)},
+            {QStringLiteral("file"), orNull(record ? std::optional(record->file.toLocalFile()) : std::nullopt)},
+        });
+    }
+    return screens;
 }
 
 void ControlService::Next()
@@ -277,6 +328,16 @@ void ControlService::SetDisplays(const QString &word)
         m_store->updateDisplayScope(*scope);
     else
         refuse(QStringLiteral("unknown displays choice '%1'").arg(word));
+}
+
+void ControlService::SetLockScreen(const QString &word)
+{
+    if (word != QLatin1String("on") && word != QLatin1String("off"))
+        refuse(QStringLiteral("unknown lock screen choice '%1'").arg(word));
+    else if (word == QLatin1String("on") && !m_store->supportsLockScreen())
+        refuse(QStringLiteral("this desktop's lock screen cannot be given a picture"));
+    else
+        m_store->setLockScreenEnabled(word == QLatin1String("on"));
 }
 
 void ControlService::refuse(const QString &message)

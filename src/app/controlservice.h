@@ -6,6 +6,7 @@
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
@@ -52,6 +53,8 @@ public:
     /// The history as `history --json` prints it: the entries of the history file, newest first, each
     /// with "kept" and "banned".
     static QJsonObject historyJson(const WallpaperStore &store);
+    /// Every connected display: name, key, geometry, and the picture it shows.
+    static QJsonArray screensJson(const WallpaperStore &store);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Next();
@@ -68,6 +71,7 @@ public Q_SLOTS:
     Q_SCRIPTABLE QString StatusJson();
     Q_SCRIPTABLE void SetFrequency(const QString &word);
     Q_SCRIPTABLE void SetDisplays(const QString &word);
+    Q_SCRIPTABLE void SetLockScreen(const QString &word);
     Q_SCRIPTABLE void ShowWindow();
     Q_SCRIPTABLE void Quit();
 #ifdef STARVANE_TEST_HOOKS

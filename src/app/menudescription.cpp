@@ -209,7 +209,7 @@ MenuEntry MenuDescription::displays() const
         e.checked = m_store->settings().displayScope == scope;
         choices << e;
     }
-    if (!m_store->supportsPerDisplayWallpaper())
+    if (!m_store->supportsPerDisplayWallpaper() && m_store->settings().displayScope != DisplayScope::eachDisplay)
         choices << information(tr("This desktop shows one picture on all displays"));
     return submenu(QStringLiteral("displays"), tr("Displays"), choices, true);
 }

@@ -220,6 +220,27 @@ QCoro::Task<> RecordingApplier::applyWallpaper(QUrl file, DisplayScope scope, st
     co_return;
 }
 
+QCoro::Task<> RecordingApplier::applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st)
+{
+    co_await StepGate::pass(gate, Step::apply, st);
+    throwIfCancelled(st);
+    displayCalls << pictures;
+    if (failWith) throw WallpaperApplyError::displayUpdateFailed(*failWith);
+    for (const DisplayWallpaper &p : pictures)
+        shownOnDisplay.insert(p.displayKey, standardizedFileURL(p.file));
+}
+
+QCoro::Task<> RecordingApplier::applyLockScreen(QUrl file, std::stop_token)
+{
+    lockScreenCalls << file;
+    co_return;
+}
+
+DisplayTarget makeDisplay(const QString &name, int w, int h, int x, bool primary)
+{
+    return {name, QRect(x, 0, w, h), QRect(x, 0, w, h), primary, name};
+}
+
 QCoro::Task<QSet<QUrl>> RecordingApplier::currentDesktopImageURLs()
 {
     co_return shownURLs();
@@ -231,6 +252,8 @@ QSet<QUrl> RecordingApplier::shownURLs() const
     for (const auto &s : shown)
         if (s)
             out.insert(*s);
+    for (const QUrl &u : shownOnDisplay)
+        out.insert(u);
     return out;
 }
 
@@ -257,7 +280,9 @@ SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &im
     const QString target = m_dir + QStringLiteral("/%1-%2.jpg").arg(imageID).arg(n);
     if (!QFile::copy(file.toLocalFile(), target))
         throw FileError(QStringLiteral("copy failed"));
-    return SavedWallpaper{QUrl::fromLocalFile(target), 3840, 2160,
+    // Ids with "tall" in them stand for portrait pictures.
+    const bool tall = bytes.contains("tall");
+    return SavedWallpaper{QUrl::fromLocalFile(target), tall ? 2160 : 3840, tall ? 3840 : 2160,
                           QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
 }
 

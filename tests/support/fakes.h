@@ -11,6 +11,7 @@
 #include <QCoroTask>
 #include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -130,6 +131,9 @@ private:
     QList<Step> m_callsAfterStop;
 };
 
+/// A display named `name` (its key too) of w × h at x.
+DisplayTarget makeDisplay(const QString &name, int w, int h, int x = 0, bool primary = false);
+
 /// A record with plausible archive URLs for `id`.
 HubbleImage makeImage(const QString &id, qint64 width = 3840, qint64 height = 2160,
                       std::optional<QUrl> fallback = std::nullopt);
@@ -195,6 +199,19 @@ public:
     double primaryDisplayAspectRatio() override { return aspect; }
     QSize largest{1920, 1080};
     QSize largestDisplayPixelSize() override { return largest; }
+
+    /// The displays of "each display" mode, and each call that gave them pictures.
+    QList<DisplayTarget> targets;
+    QList<QList<DisplayWallpaper>> displayCalls;
+    QHash<QString, QUrl> shownOnDisplay;
+    QList<DisplayTarget> displayTargets() override { return targets; }
+    QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st) override;
+
+    /// A lock screen that takes pictures when `lockScreen` is set; each file it was given.
+    bool lockScreen = false;
+    QList<QUrl> lockScreenCalls;
+    bool supportsLockScreen() const override { return lockScreen; }
+    QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st) override;
 
 private:
     bool m_applying = false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "contentview.h"
 
+#include "displaypreviewrow.h"
+
 #include "buttonstyles.h"
 #include "cardparts.h"
 #include "elidinglabel.h"
@@ -53,6 +55,8 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
     root->addWidget(makeHeader());
     m_preview = new WallpaperPreviewCard(this);
     root->addWidget(m_preview);
+    m_displays = new DisplayPreviewRow(this);
+    root->addWidget(m_displays);
     root->addWidget(makeActionRow());
     m_settings = new SettingsCard(store, this);
     root->addWidget(m_settings);
@@ -78,6 +82,8 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
         updateStatusTick();
     });
     connect(&store, &WallpaperStore::errorMessageChanged, this, &ContentView::refreshErrorBanner);
+    connect(&store, &WallpaperStore::displaysChanged, this, &ContentView::refreshDisplays);
+    connect(&store, &WallpaperStore::settingsChanged, this, &ContentView::refreshDisplays);
     connect(&store, &WallpaperStore::nextChangeDateChanged, this, &ContentView::refreshFooter);
     connect(&store, &WallpaperStore::networkHoldChanged, this, &ContentView::refreshFooter);
 
@@ -85,9 +91,17 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
     connect(&m_statusTick, &QTimer::timeout, this, &ContentView::refreshFooter);
 
     refreshPreview();
+    refreshDisplays();
     refreshActions();
     refreshErrorBanner();
     refreshFooter();
+    fitHeight();
+}
+
+void ContentView::refreshDisplays()
+{
+    const bool each = m_store.settings().displayScope == DisplayScope::eachDisplay;
+    m_displays->setDisplays(each ? m_store.displayStates() : QList<DisplayState>());
     fitHeight();
 }
 

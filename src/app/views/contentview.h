@@ -11,6 +11,7 @@ class QLabel;
 
 namespace Starvane {
 
+class DisplayPreviewRow;
 class ErrorBanner;
 class SettingsCard;
 class VelmoraButton;
@@ -38,6 +39,7 @@ public:
     void setRevealFileHandler(std::function<void(const QUrl &file)> handler);
 
     WallpaperPreviewCard *previewCard() const { return m_preview; }
+    DisplayPreviewRow *displayPreviews() const { return m_displays; }
     SettingsCard *settingsCard() const { return m_settings; }
     VelmoraButton *nextButton() const { return m_next; }
     VelmoraButton *pauseButton() const { return m_pause; }
@@ -61,6 +63,7 @@ private:
     QWidget *makeHeader();
     QWidget *makeActionRow();
     void refreshPreview();
+    void refreshDisplays();
     void refreshActions();
     void refreshErrorBanner();
     void refreshFooter();
@@ -73,6 +76,7 @@ private:
     bool m_watchingWindow = false;
 
     WallpaperPreviewCard *m_preview = nullptr;
+    DisplayPreviewRow *m_displays = nullptr;
     VelmoraButton *m_next = nullptr;
     VelmoraButton *m_pause = nullptr;
     SettingsCard *m_settings = nullptr;

@@ -125,8 +125,10 @@ SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(par
         m_frequency->addItem(ChangeFrequencies::displayName(f), int(f));
     m_displayScope = new MenuPicker(this);
     m_displayScope->setObjectName(QStringLiteral("displayScopePicker"));
-    for (DisplayScope s : DisplayScopes::allCases())
+    for (DisplayScope s : DisplayScopes::allCases()) {
         m_displayScope->addItem(DisplayScopes::displayName(s), int(s));
+        m_displayScope->setItemData(m_displayScope->count() - 1, DisplayScopes::description(s), Qt::ToolTipRole);
+    }
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -145,9 +147,37 @@ SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(par
     m_singlePictureNote = new ElidingLabel(VelmoraTheme::systemFont(11), Color::mutedForeground, 0, this);
     m_singlePictureNote->setText(tr("This desktop shows one picture on all displays."));
     m_singlePictureNote->setObjectName(QStringLiteral("singlePictureNote"));
-    m_singlePictureNote->setVisible(!store.supportsPerDisplayWallpaper());
     displayText->addWidget(m_singlePictureNote);
 
+    // Off unless asked for: nothing is written to the lock screen's settings while it is off.
+    auto *lockRow = new QVBoxLayout;
+    lockRow->setContentsMargins(14, 8, 14, 10);
+    lockRow->setSpacing(2);
+    m_lockScreen = new QCheckBox(tr("Also use for the lock screen"), this);
+    m_lockScreen->setObjectName(QStringLiteral("lockScreenBox"));
+    m_lockScreen->setEnabled(store.supportsLockScreen());
+    lockRow->addWidget(m_lockScreen);
+    m_lockScreenNote = new ElidingLabel(VelmoraTheme::systemFont(11), Color::mutedForeground, 0, this);
+    m_lockScreenNote->setObjectName(QStringLiteral("lockScreenNote"));
+    m_lockScreenNote->setText(tr("This desktop's lock screen cannot be given a picture."));
+    m_lockScreenNote->setVisible(!store.supportsLockScreen());
+    lockRow->addWidget(m_lockScreenNote);
+    auto *lockSeparator = new QHBoxLayout;
+    lockSeparator->setContentsMargins(14, 0, 14, 0);
+    lockSeparator->addWidget(new Hairline(this));
+    column->addLayout(lockSeparator);
+    column->addLayout(lockRow);
+    VelmoraTheme::whenAppearanceChanges(m_lockScreen, [box = m_lockScreen] {
+        QPalette p = box->palette();
+        p.setColor(QPalette::WindowText, VelmoraTheme::foreground());
+        p.setColor(QPalette::Base, VelmoraTheme::card());
+        box->setPalette(p);
+    });
+    connect(m_lockScreen, &QCheckBox::clicked, this, [this](bool on) {
+        m_store.setLockScreenEnabled(on);
+        syncFromStore();
+    });
+    connect(&m_store, &WallpaperStore::lockScreenEnabledChanged, this, &SettingsCard::syncFromStore);
     // Data use and notifications: plain switches, each one setting of the store.
     auto *lowerSeparator = new QHBoxLayout;
     lowerSeparator->setContentsMargins(14, 0, 14, 0);
@@ -213,6 +243,10 @@ void SettingsCard::syncFromStore()
     m_downloadOnMetered->setChecked(s.downloadOnMetered);
     m_saveData->setChecked(s.saveData);
     m_notify->setChecked(s.notifyOnChange);
+    m_lockScreen->setChecked(m_store.lockScreenEnabled());
+    // In "each display" mode such a desktop spans one combined picture: each display does get its own.
+    m_singlePictureNote->setVisible(!m_store.supportsPerDisplayWallpaper() &&
+                                    s.displayScope != DisplayScope::eachDisplay);
 }
 
 void SettingsCard::paintEvent(QPaintEvent *)

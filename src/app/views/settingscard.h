@@ -45,6 +45,7 @@ public:
     QCheckBox *downloadOnMeteredToggle() const { return m_downloadOnMetered; }
     QCheckBox *saveDataToggle() const { return m_saveData; }
     QCheckBox *notifyToggle() const { return m_notify; }
+    QCheckBox *lockScreenBox() const { return m_lockScreen; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -59,6 +60,8 @@ private:
     QCheckBox *m_downloadOnMetered;
     QCheckBox *m_saveData;
     QCheckBox *m_notify;
+    QCheckBox *m_lockScreen;
+    ElidingLabel *m_lockScreenNote;
 };
 
 } // namespace Starvane

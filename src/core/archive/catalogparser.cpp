@@ -131,7 +131,19 @@ std::optional<QUrl> catalogPageURL(int page, const ArchiveHosts &hosts)
 
 namespace {
 
-std::optional<HubbleImage> parseEntry(const QString &entry, const QSet<QString> &accepted, const ArchiveHosts &hosts)
+/// Landscape pictures always; portrait ones (the landscape bounds turned on their side) only for a
+/// portrait display, which is the only kind that asks with an aspect ratio below 1.
+bool admitsShape(qint64 width, qint64 height, bool portraitDisplay)
+{
+    const double aspect = double(width) / double(height);
+    if (width >= kMinWidth && height >= kMinHeight && aspect >= kMinAspect && aspect <= wallpaperMaximumAspectRatio)
+        return true;
+    return portraitDisplay && width >= kMinHeight && height >= kMinWidth &&
+           aspect >= 1.0 / wallpaperMaximumAspectRatio && aspect <= 1.0 / wallpaperMinimumAspectRatio;
+}
+
+std::optional<HubbleImage> parseEntry(const QString &entry, const QSet<QString> &accepted, const ArchiveHosts &hosts,
+                                      bool portraitDisplay)
 {
     const std::optional<QString> rawID = extractQuotedField(QStringLiteral("id"), entry);
     const std::optional<QString> rawTitle = extractQuotedField(QStringLiteral("title"), entry);
@@ -144,9 +156,7 @@ std::optional<HubbleImage> parseEntry(const QString &entry, const QSet<QString> 
 
     const QString title = decodeHTMLEntities(*rawTitle).trimmed();
     if (title.isEmpty() || !isPureHubbleWallpaperTitle(title)) return std::nullopt;
-    if (*width < kMinWidth || *height < kMinHeight) return std::nullopt;
-    const double aspect = double(*width) / double(*height);
-    if (aspect < kMinAspect || aspect > wallpaperMaximumAspectRatio) return std::nullopt;
+    if (*width <= 0 || *height <= 0 || !admitsShape(*width, *height, portraitDisplay)) return std::nullopt;
 
     QString variant = QStringLiteral("large");
     qint64 recordedWidth = *width;
@@ -183,7 +193,7 @@ QList<HubbleImage> parseWallpaperArchive(const QString &html, double targetDispl
     QRegularExpressionMatchIterator it = entryRe.globalMatch(array.capturedView(1));
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        std::optional<HubbleImage> image = parseEntry(m.captured(0), accepted, hosts);
+        std::optional<HubbleImage> image = parseEntry(m.captured(0), accepted, hosts, targetDisplayAspect < 1.0);
         if (!image) continue;
         accepted.insert(image->id);
         result.append(std::move(*image));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "contracts/hubbleimagefetching.h"
 #include "contracts/wallpaperapplying.h"
+#include "models/errors.h"
 
 namespace Starvane {
 
@@ -22,6 +23,19 @@ QCoro::Task<HubbleImage> HubbleImageFetching::verifyForDisplay(HubbleImage candi
 
 QCoro::Task<> WallpaperApplying::prepareWallpaper(QUrl, DisplayScope, std::stop_token)
 {
+    co_return;
+}
+
+QCoro::Task<> WallpaperApplying::applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st)
+{
+    // A desktop that knows no displays of its own can only show one of the pictures, everywhere.
+    if (pictures.isEmpty()) co_return;
+    co_await applyWallpaper(pictures.first().file, DisplayScope::allDisplays, st);
+}
+
+QCoro::Task<> WallpaperApplying::applyLockScreen(QUrl, std::stop_token)
+{
+    throw WallpaperApplyError::displayUpdateFailed(QStringLiteral("this desktop has no lock screen picture to set"));
     co_return;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "models/appsettings.h"
+#include "models/displaytarget.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -12,6 +13,15 @@
 #include <stop_token>
 
 namespace Starvane {
+
+/// One display (by its key) and the picture it is to show.
+struct DisplayWallpaper
+{
+    QString displayKey;
+    QUrl file;
+
+    bool operator==(const DisplayWallpaper &) const = default;
+};
 
 /// Sets and reads desktop pictures. Main thread only; nothing here blocks it: every operation that talks
 /// to the desktop is awaited. URLs returned are standardised file URLs (see standardizedFileURL).
@@ -38,6 +48,19 @@ public:
     virtual QSize largestDisplayPixelSize() { return {}; }
     /// False where the desktop keeps one picture for all displays: "main display" then sets it everywhere.
     virtual bool supportsPerDisplayWallpaper() const { return true; }
+
+    /// The displays that can take a picture of their own, primary first; a display whose geometry is
+    /// empty or absurd is left out (and logged).
+    virtual QList<DisplayTarget> displayTargets() { return {}; }
+    /// Shows each picture on its display as one change: when a display refuses, the ones already
+    /// changed are put back. Pictures for displays no longer connected are ignored. Serialised with
+    /// applyWallpaper. Throws WallpaperApplyError; CancelledError as applyWallpaper.
+    virtual QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st);
+
+    /// Whether the desktop's lock screen can show our pictures.
+    virtual bool supportsLockScreen() const { return false; }
+    /// Shows `file` on the lock screen. Throws WallpaperApplyError.
+    virtual QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st);
 };
 
 } // namespace Starvane

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "models/displaytarget.h"
+
 #include <QCoroTask>
 #include <QImage>
 #include <functional>
@@ -13,19 +15,6 @@
 #include <optional>
 
 namespace Starvane {
-
-/// One display as the applier sees it: the name the windowing system gives it (RandR monitor or
-/// output, Wayland output), its geometry in logical pixels, its geometry in device pixels, and
-/// whether it is the primary display.
-struct DisplayTarget
-{
-    QString name;
-    QRect geometry;
-    QRect devicePixelGeometry;
-    bool primary = false;
-
-    bool operator==(const DisplayTarget &) const = default;
-};
 
 /// What a display shows: a local file path and the backend's own scaling options. Empty options
 /// mean "our fill-and-crop mode" when a picture is set.
@@ -68,6 +57,11 @@ public:
     /// connected display, primary first. Throws DesktopBackendError. The applier runs one at a time.
     virtual QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture,
                                       QList<DisplayTarget> allDisplays) = 0;
+
+    /// True when the desktop's lock screen can show our picture.
+    virtual bool lockScreen() const { return false; }
+    /// Shows `path` on the lock screen. Throws DesktopBackendError.
+    virtual QCoro::Task<> showLockScreenPicture(QString path);
 
     /// Backends that paint the picture themselves can take it decoded and fitted in advance: a
     /// thread-safe function that renders `path` for `display`, or none.

@@ -51,7 +51,8 @@ GSettingsBackend::Flavor GSettingsBackend::gnome()
             QStringLiteral("picture-uri"),
             QStringLiteral("picture-uri-dark"),
             true,
-            QStringLiteral("picture-options")};
+            QStringLiteral("picture-options"),
+            QStringLiteral("org.gnome.desktop.screensaver")};
 }
 
 GSettingsBackend::Flavor GSettingsBackend::cinnamon()
@@ -61,7 +62,8 @@ GSettingsBackend::Flavor GSettingsBackend::cinnamon()
             QStringLiteral("picture-uri"),
             {},
             true,
-            QStringLiteral("picture-options")};
+            QStringLiteral("picture-options"),
+            QString()};
 }
 
 GSettingsBackend::Flavor GSettingsBackend::mate()
@@ -71,7 +73,8 @@ GSettingsBackend::Flavor GSettingsBackend::mate()
             QStringLiteral("picture-filename"),
             {},
             false,
-            QStringLiteral("picture-options")};
+            QStringLiteral("picture-options"),
+            QString()};
 }
 
 bool GSettingsBackend::schemaInstalled(const QString &schema)
@@ -102,7 +105,7 @@ QCoro::Task<std::optional<DesktopPicture>> GSettingsBackend::shownPicture(Displa
 
 QCoro::Task<> GSettingsBackend::showPicture(DisplayTarget, DesktopPicture picture, QList<DisplayTarget>)
 {
-    writePicture(picture);
+    writePicture(m_flavor, picture);
     co_return;
 }
 
@@ -126,46 +129,60 @@ std::optional<DesktopPicture> GSettingsBackend::readPicture() const
     return picture;
 }
 
-void GSettingsBackend::writePicture(const DesktopPicture &picture) const
+bool GSettingsBackend::lockScreen() const
+{
+    return !m_flavor.lockScreenSchema.isEmpty() && schemaInstalled(m_flavor.lockScreenSchema);
+}
+
+QCoro::Task<> GSettingsBackend::showLockScreenPicture(QString path)
+{
+    Flavor lock = m_flavor;
+    lock.schema = m_flavor.lockScreenSchema;
+    lock.darkPictureKey.clear();
+    writePicture(lock, DesktopPicture{path, {}});
+    co_return;
+}
+
+void GSettingsBackend::writePicture(const Flavor &flavor, const DesktopPicture &picture)
 {
     SettingsHandle h;
-    h.schema = lookupSchema(m_flavor.schema);
-    if (!h.schema || !hasKey(h.schema, m_flavor.pictureKey))
-        throw DesktopBackendError(QStringLiteral("the settings schema %1 is not installed").arg(m_flavor.schema));
+    h.schema = lookupSchema(flavor.schema);
+    if (!h.schema || !hasKey(h.schema, flavor.pictureKey))
+        throw DesktopBackendError(QStringLiteral("the settings schema %1 is not installed").arg(flavor.schema));
     h.settings = g_settings_new_full(h.schema, nullptr, nullptr);
-    if (!g_settings_is_writable(h.settings, m_flavor.pictureKey.toUtf8().constData()))
+    if (!g_settings_is_writable(h.settings, flavor.pictureKey.toUtf8().constData()))
         throw DesktopBackendError(
-            QStringLiteral("the %1 background settings are locked and cannot be changed").arg(m_flavor.desktopName));
+            QStringLiteral("the %1 background settings are locked and cannot be changed").arg(flavor.desktopName));
 
     const QString value =
-        m_flavor.storesURI ? QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded) : picture.path;
+        flavor.storesURI ? QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded) : picture.path;
     const QByteArray utf8 = value.toUtf8();
-    QString options = picture.options.value(m_flavor.optionsKey).toString();
+    QString options = picture.options.value(flavor.optionsKey).toString();
     if (options.isEmpty()) options = QString::fromLatin1(fillAndCrop);
 
     // Delay mode makes the keys change together: no moment where dark mode shows another picture.
     g_settings_delay(h.settings);
-    bool ok = g_settings_set_string(h.settings, m_flavor.pictureKey.toUtf8().constData(), utf8.constData());
-    if (ok && hasKey(h.schema, m_flavor.darkPictureKey))
-        ok = g_settings_set_string(h.settings, m_flavor.darkPictureKey.toUtf8().constData(), utf8.constData());
-    if (ok && hasKey(h.schema, m_flavor.optionsKey)) {
-        GSettingsSchemaKey *key = g_settings_schema_get_key(h.schema, m_flavor.optionsKey.toUtf8().constData());
+    bool ok = g_settings_set_string(h.settings, flavor.pictureKey.toUtf8().constData(), utf8.constData());
+    if (ok && hasKey(h.schema, flavor.darkPictureKey))
+        ok = g_settings_set_string(h.settings, flavor.darkPictureKey.toUtf8().constData(), utf8.constData());
+    if (ok && hasKey(h.schema, flavor.optionsKey)) {
+        GSettingsSchemaKey *key = g_settings_schema_get_key(h.schema, flavor.optionsKey.toUtf8().constData());
         GVariant *wanted = g_variant_new_string(options.toUtf8().constData());
         g_variant_ref_sink(wanted);
         // Setting a value outside the enum would be a programming error that GLib reports loudly.
         if (g_settings_schema_key_range_check(key, wanted))
-            ok = g_settings_set_value(h.settings, m_flavor.optionsKey.toUtf8().constData(), wanted);
+            ok = g_settings_set_value(h.settings, flavor.optionsKey.toUtf8().constData(), wanted);
         g_variant_unref(wanted);
         g_settings_schema_key_unref(key);
     }
     if (!ok) {
         g_settings_revert(h.settings);
         throw DesktopBackendError(
-            QStringLiteral("the %1 background settings are locked and cannot be changed").arg(m_flavor.desktopName));
+            QStringLiteral("the %1 background settings are locked and cannot be changed").arg(flavor.desktopName));
     }
     g_settings_apply(h.settings);
     g_settings_sync();
-    qCDebug(lcDesktop).noquote() << "GSettings" << m_flavor.schema << m_flavor.pictureKey << "=" << value;
+    qCDebug(lcDesktop).noquote() << "GSettings" << flavor.schema << flavor.pictureKey << "=" << value;
 }
 
 } // namespace Starvane

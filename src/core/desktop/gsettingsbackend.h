@@ -22,6 +22,8 @@ public:
         /// True when the key holds a URI, false for a plain path (MATE).
         bool storesURI = true;
         QString optionsKey;
+        /// The lock screen's own schema (same keys), where the desktop has one.
+        QString lockScreenSchema;
     };
 
     static Flavor gnome();
@@ -39,10 +41,12 @@ public:
     bool perDisplay() const override { return false; }
     QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
     QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
+    bool lockScreen() const override;
+    QCoro::Task<> showLockScreenPicture(QString path) override;
 
 private:
     std::optional<DesktopPicture> readPicture() const;
-    void writePicture(const DesktopPicture &picture) const;
+    static void writePicture(const Flavor &flavor, const DesktopPicture &picture);
 
     Flavor m_flavor;
 };

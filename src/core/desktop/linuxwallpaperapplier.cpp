@@ -3,13 +3,18 @@
 
 #include "async/cancellation.h"
 #include "desktop/dbuscall.h"
+#include "desktop/x11rootbackend.h"
 #include "logging.h"
 #include "models/errors.h"
 #include "models/fileurls.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPainter>
+#include <QSaveFile>
 #include <QScreen>
+#include <QStringList>
 
 namespace Starvane {
 
@@ -24,7 +29,7 @@ DisplayTarget targetFor(const QScreen *screen, bool primary)
     const qreal ratio = screen->devicePixelRatio();
     const QRect device(qRound(logical.x() * ratio), qRound(logical.y() * ratio), qRound(logical.width() * ratio),
                        qRound(logical.height() * ratio));
-    return {screen->name(), logical, device, primary};
+    return {screen->name(), logical, device, primary, displayKey(screen)};
 }
 
 struct RestoreRecord
@@ -32,7 +37,67 @@ struct RestoreRecord
     DisplayTarget display;
     DesktopPicture previous;
 };
+
+DesktopPicture spannedPicture(const QString &path)
+{
+    QVariantMap options;
+    options.insert(QStringLiteral("picture-options"), QStringLiteral("spanned"));
+    return DesktopPicture{path, options};
+}
+
+/// Sets each display's picture in turn; when one refuses, puts back what this call already changed.
+QCoro::Task<> showOneByOne(DesktopBackend &backend, QList<std::pair<DisplayTarget, DesktopPicture>> changes,
+                           QList<DisplayTarget> all, std::stop_token st)
+{
+    QList<RestoreRecord> restore;
+    std::optional<QString> refusal;
+    bool changedAny = false;
+    for (const auto &[display, picture] : std::as_const(changes)) {
+        const std::optional<DesktopPicture> previous = co_await backend.shownPicture(display);
+        // Once one display has changed, the others follow: a half-changed desktop helps nobody.
+        if (!changedAny) throwIfCancelled(st);
+        changedAny = true;
+        try {
+            co_await backend.showPicture(display, picture, all);
+        } catch (const DesktopBackendError &e) {
+            qCWarning(lcDesktop).noquote() << "Display" << display.name << "refused the picture:" << e.text();
+            refusal = e.text();
+        }
+        if (refusal) break;
+        if (previous) restore.append({display, *previous});
+    }
+    if (!refusal) co_return;
+    // Put back what this call already changed (no co_await inside a catch handler).
+    for (const RestoreRecord &record : std::as_const(restore)) {
+        try {
+            co_await backend.showPicture(record.display, record.previous, all);
+        } catch (const DesktopBackendError &undo) {
+            qCWarning(lcDesktop).noquote() << "Could not put back the picture of" << record.display.name << undo.text();
+        }
+    }
+    throw WallpaperApplyError::displayUpdateFailed(*refusal);
+}
 } // namespace
+
+QString displayKey(const QString &name, const QString &manufacturer, const QString &model, const QString &serial)
+{
+    QStringList parts{name};
+    for (const QString &part : {manufacturer, model, serial}) {
+        if (!part.trimmed().isEmpty()) parts << part.trimmed();
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+QString displayKey(const QScreen *screen)
+{
+    return displayKey(screen->name(), screen->manufacturer(), screen->model(), screen->serialNumber());
+}
+
+QCoro::Task<> DesktopBackend::showLockScreenPicture(QString)
+{
+    throw DesktopBackendError(QStringLiteral("this desktop has no lock screen picture to set"));
+    co_return;
+}
 
 QList<DisplayTarget> connectedDisplays()
 {
@@ -59,6 +124,22 @@ QList<DisplayTarget> LinuxWallpaperApplier::displays(DisplayScope scope) const
     QList<DisplayTarget> all = m_displays();
     if (scope == DisplayScope::mainDisplay && all.size() > 1) all.resize(1);
     return all;
+}
+
+QList<DisplayTarget> LinuxWallpaperApplier::displayTargets()
+{
+    QList<DisplayTarget> usable;
+    const QList<DisplayTarget> all = m_displays();
+    for (const DisplayTarget &display : all) {
+        if (hasUsableGeometry(display))
+            usable << display;
+        else
+            qCWarning(lcDesktop).noquote() << QStringLiteral("Skipping display %1 with unusable geometry %2x%3")
+                                                  .arg(display.name)
+                                                  .arg(display.devicePixelGeometry.width())
+                                                  .arg(display.devicePixelGeometry.height());
+    }
+    return usable;
 }
 
 QCoro::Task<> LinuxWallpaperApplier::prepareWallpaper(QUrl file, DisplayScope scope, std::stop_token st)
@@ -111,13 +192,31 @@ private:
 
 QCoro::Task<> LinuxWallpaperApplier::applyWallpaper(QUrl file, DisplayScope scope, std::stop_token st)
 {
+    auto wanted = std::make_shared<Turn>();
+    wanted->file = file;
+    wanted->scope = scope;
+    co_await runInTurn(wanted, st);
+}
+
+QCoro::Task<> LinuxWallpaperApplier::applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st)
+{
+    auto wanted = std::make_shared<Turn>();
+    wanted->scope = DisplayScope::eachDisplay;
+    wanted->pictures = pictures;
+    co_await runInTurn(wanted, st);
+}
+
+QCoro::Task<> LinuxWallpaperApplier::runInTurn(std::shared_ptr<Turn> wanted, std::stop_token st)
+{
     throwIfCancelled(st);
-    // The same picture for the same displays already waiting its turn (workspace switches while a slow
-    // desktop is busy ask for it again and again): share that apply instead of queueing another.
+    // The same pictures for the same displays already waiting their turn (workspace switches while a slow
+    // desktop is busy ask for them again and again): share that apply instead of queueing another.
     for (;;) {
         std::shared_ptr<Turn> twin;
         for (const std::shared_ptr<Turn> &turn : m_turns) {
-            if (!turn->started && turn->file == file && turn->scope == scope) twin = turn;
+            if (!turn->started && turn->file == wanted->file && turn->scope == wanted->scope &&
+                turn->pictures == wanted->pictures)
+                twin = turn;
         }
         if (!twin) break;
         while (!twin->ended)
@@ -127,16 +226,17 @@ QCoro::Task<> LinuxWallpaperApplier::applyWallpaper(QUrl file, DisplayScope scop
         co_return;
     }
 
-    auto turn = std::make_shared<Turn>();
-    turn->file = file;
-    turn->scope = scope;
+    const std::shared_ptr<Turn> turn = wanted;
     m_turns.push_back(turn);
     TurnHolder holder(this, turn);
     try {
         while (m_turns.front() != turn)
             co_await waitForTurnChange(st);
         turn->started = true;
-        co_await showNow(file, scope, st);
+        if (turn->scope == DisplayScope::eachDisplay && turn->file.isEmpty())
+            co_await showEach(turn->pictures, st);
+        else
+            co_await showNow(turn->file, turn->scope, st);
     } catch (const CancelledError &) {
         turn->cancelled = true;
         throw;
@@ -171,36 +271,98 @@ QCoro::Task<> LinuxWallpaperApplier::showNow(QUrl file, DisplayScope scope, std:
         co_return;
     }
 
-    QList<RestoreRecord> restore;
-    std::optional<QString> refusal;
-    bool changedAny = false;
-    for (const DisplayTarget &display : std::as_const(targets)) {
-        const std::optional<DesktopPicture> previous = co_await m_backend->shownPicture(display);
-        // Once one display has changed, the others follow: a half-changed desktop helps nobody.
-        if (!changedAny) throwIfCancelled(st);
-        changedAny = true;
-        try {
-            co_await m_backend->showPicture(display, picture, all);
-        } catch (const DesktopBackendError &e) {
-            qCWarning(lcDesktop).noquote() << "Display" << display.name << "refused the picture:" << e.text();
-            refusal = e.text();
-        }
-        if (refusal) break;
-        if (previous) restore.append({display, *previous});
-    }
-    if (refusal) {
-        // Put back what this call already changed (no co_await inside a catch handler).
-        for (const RestoreRecord &record : std::as_const(restore)) {
-            try {
-                co_await m_backend->showPicture(record.display, record.previous, all);
-            } catch (const DesktopBackendError &undo) {
-                qCWarning(lcDesktop).noquote()
-                    << "Could not put back the picture of" << record.display.name << undo.text();
-            }
-        }
-        throw WallpaperApplyError::displayUpdateFailed(*refusal);
-    }
+    QList<std::pair<DisplayTarget, DesktopPicture>> changes;
+    for (const DisplayTarget &display : std::as_const(targets))
+        changes.append({display, picture});
+    co_await showOneByOne(*m_backend, changes, all, st);
     qCInfo(lcDesktop).noquote() << "Set" << path << "on" << targets.size() << "display(s) of"
+                                << m_backend->desktopName();
+}
+
+QCoro::Task<> LinuxWallpaperApplier::showEach(QList<DisplayWallpaper> pictures, std::stop_token st)
+{
+    for (const DisplayWallpaper &wallpaper : std::as_const(pictures)) {
+        const QString path = wallpaper.file.isLocalFile() ? QDir::cleanPath(wallpaper.file.toLocalFile()) : QString();
+        if (path.isEmpty() || !QFileInfo(path).isFile()) throw WallpaperApplyError::fileMissing(wallpaper.file);
+    }
+    const QList<DisplayTarget> all = m_displays();
+    const QList<DisplayTarget> targets = displayTargets();
+    if (targets.isEmpty()) throw WallpaperApplyError::noDisplaysFound();
+
+    QList<std::pair<DisplayTarget, DesktopPicture>> changes;
+    for (const DisplayTarget &display : targets) {
+        for (const DisplayWallpaper &wallpaper : std::as_const(pictures)) {
+            if (wallpaper.displayKey == display.key)
+                changes.append({display, DesktopPicture{QDir::cleanPath(wallpaper.file.toLocalFile()), {}}});
+        }
+    }
+    // Every display the pictures were meant for has gone: there is nothing to change.
+    if (changes.isEmpty()) co_return;
+    if (!m_backend->perDisplay()) {
+        co_await showSpanned(pictures, all, st);
+        co_return;
+    }
+    co_await showOneByOne(*m_backend, changes, all, st);
+    qCInfo(lcDesktop).noquote() << "Set a picture of its own on" << changes.size() << "display(s) of"
+                                << m_backend->desktopName();
+}
+
+QCoro::Task<> LinuxWallpaperApplier::showSpanned(QList<DisplayWallpaper> pictures, QList<DisplayTarget> all,
+                                                 std::stop_token st)
+{
+    // One picture for the whole desktop: each display's own crop, placed where the display sits in the
+    // virtual screen, and the desktop told to span it. The result lives beside the pictures it is made of.
+    const QList<DisplayTarget> targets = displayTargets();
+    QRect virtualScreen;
+    QByteArray identity;
+    QList<std::pair<DisplayTarget, QString>> parts;
+    for (const DisplayTarget &display : targets) {
+        virtualScreen |= display.devicePixelGeometry;
+        for (const DisplayWallpaper &wallpaper : std::as_const(pictures)) {
+            if (wallpaper.displayKey != display.key) continue;
+            const QString path = QDir::cleanPath(wallpaper.file.toLocalFile());
+            parts.append({display, path});
+            identity += path.toUtf8() + '\n' + display.key.toUtf8() + '\n';
+        }
+        const QRect g = display.devicePixelGeometry;
+        identity += QByteArray::number(g.x()) + ',' + QByteArray::number(g.y()) + ',' + QByteArray::number(g.width()) +
+                    ',' + QByteArray::number(g.height()) + '\n';
+    }
+    const QString folder = QFileInfo(parts.first().second).absolutePath();
+    const QString output = QDir(folder).filePath(
+        QStringLiteral("spanned-%1.jpg")
+            .arg(QString::fromLatin1(QCryptographicHash::hash(identity, QCryptographicHash::Sha256).toHex().left(16))));
+    auto compose = [parts, virtualScreen, output]() -> QString {
+        QImage canvas(virtualScreen.size(), QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        QPainter painter(&canvas);
+        for (const auto &[display, path] : parts) {
+            QString error;
+            const QImage tile = X11RootBackend::renderForDisplay(path, display, &error);
+            if (tile.isNull()) return error.isEmpty() ? path : error;
+            painter.drawImage(display.devicePixelGeometry.topLeft() - virtualScreen.topLeft(), tile);
+        }
+        painter.end();
+        QSaveFile file(output);
+        if (!file.open(QIODevice::WriteOnly) || !canvas.save(&file, "JPEG", 92) || !file.commit())
+            return file.errorString();
+        return {};
+    };
+    const QString error = co_await runInBackground(std::move(compose));
+    throwIfCancelled(st);
+    if (!error.isEmpty()) {
+        qCWarning(lcDesktop).noquote() << "Could not write the combined picture" << output << error;
+        throw WallpaperApplyError::displayUpdateFailed(
+            QStringLiteral("the combined picture for all displays could not be written (%1)").arg(error));
+    }
+    const DesktopPicture spanned = spannedPicture(output);
+    try {
+        co_await m_backend->showPicture(targets.first(), spanned, all);
+    } catch (const DesktopBackendError &e) {
+        qCWarning(lcDesktop) << "Desktop refused the picture:" << e.text();
+        throw WallpaperApplyError::displayUpdateFailed(e.text());
+    }
+    qCInfo(lcDesktop).noquote() << "Set the combined picture" << output << "of" << parts.size() << "display(s) on"
                                 << m_backend->desktopName();
 }
 
@@ -259,6 +421,25 @@ QSize LinuxWallpaperApplier::largestDisplayPixelSize()
         if (qint64(size.width()) * size.height() > qint64(largest.width()) * largest.height()) largest = size;
     }
     return largest;
+}
+
+bool LinuxWallpaperApplier::supportsLockScreen() const
+{
+    return m_backend->lockScreen();
+}
+
+QCoro::Task<> LinuxWallpaperApplier::applyLockScreen(QUrl file, std::stop_token st)
+{
+    const QString path = file.isLocalFile() ? QDir::cleanPath(file.toLocalFile()) : QString();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) throw WallpaperApplyError::fileMissing(file);
+    throwIfCancelled(st);
+    try {
+        co_await m_backend->showLockScreenPicture(path);
+    } catch (const DesktopBackendError &e) {
+        qCWarning(lcDesktop) << "Lock screen refused the picture:" << e.text();
+        throw WallpaperApplyError::displayUpdateFailed(e.text());
+    }
+    qCInfo(lcDesktop).noquote() << "Set" << path << "on the lock screen of" << m_backend->desktopName();
 }
 
 bool LinuxWallpaperApplier::supportsPerDisplayWallpaper() const

@@ -9,10 +9,18 @@
 #include <list>
 #include <memory>
 
+class QScreen;
+
 namespace Starvane {
 
 /// The connected displays, primary first (never the windowing system's list order).
 QList<DisplayTarget> connectedDisplays();
+
+/// The key a display's own picture is remembered under: connector name, then manufacturer, model and
+/// serial number where non-empty, joined by "|".
+QString displayKey(const QScreen *screen);
+/// The same from its parts (empty parts are left out).
+QString displayKey(const QString &name, const QString &manufacturer, const QString &model, const QString &serial);
 
 /// Sets and reads desktop pictures through one desktop backend chosen at start-up.
 class LinuxWallpaperApplier : public WallpaperApplying
@@ -29,6 +37,10 @@ public:
     double primaryDisplayAspectRatio() override;
     QSize largestDisplayPixelSize() override;
     bool supportsPerDisplayWallpaper() const override;
+    QList<DisplayTarget> displayTargets() override;
+    bool supportsLockScreen() const override;
+    QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st) override;
+    QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st) override;
 
     DesktopBackend &backend() const { return *m_backend; }
 
@@ -38,6 +50,8 @@ private:
     {
         QUrl file;
         DisplayScope scope = DisplayScope::allDisplays;
+        // Set instead of `file` for an apply that gives each display its own picture.
+        QList<DisplayWallpaper> pictures;
         bool started = false;
         bool ended = false;
         /// Ended because its requester stopped it, before the desktop changed.
@@ -48,7 +62,10 @@ private:
 
     QList<DisplayTarget> displays(DisplayScope scope) const;
     QCoro::Task<std::optional<QUrl>> shownURL(DisplayTarget display);
+    QCoro::Task<> runInTurn(std::shared_ptr<Turn> wanted, std::stop_token st);
     QCoro::Task<> showNow(QUrl file, DisplayScope scope, std::stop_token st);
+    QCoro::Task<> showEach(QList<DisplayWallpaper> pictures, std::stop_token st);
+    QCoro::Task<> showSpanned(QList<DisplayWallpaper> pictures, QList<DisplayTarget> all, std::stop_token st);
     QCoro::Task<QList<std::optional<QUrl>>> shownURLs(DisplayScope scope);
     QCoro::Task<> waitForTurnChange(std::stop_token st);
     void endTurn(const std::shared_ptr<Turn> &turn);

@@ -50,6 +50,18 @@ QCoro::Task<std::optional<DesktopPicture>> PortalBackend::shownPicture(DisplayTa
 
 QCoro::Task<> PortalBackend::showPicture(DisplayTarget, DesktopPicture picture, QList<DisplayTarget>)
 {
+    co_await setWallpaper(picture.path, QStringLiteral("background"));
+    m_shown = picture.path;
+}
+
+QCoro::Task<> PortalBackend::showLockScreenPicture(QString path)
+{
+    co_await setWallpaper(path, QStringLiteral("lockscreen"));
+}
+
+QCoro::Task<> PortalBackend::setWallpaper(QString path, QString setOn)
+{
+    const DesktopPicture picture{path, {}};
     // Subscribe to the request's Response before calling, at the handle path the portal will use.
     const QString token = QStringLiteral("starvane_%1").arg(QUuid::createUuid().toString(QUuid::Id128));
     QString sender = m_bus.baseService().mid(1);
@@ -59,7 +71,7 @@ QCoro::Task<> PortalBackend::showPicture(DisplayTarget, DesktopPicture picture, 
 
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("show-preview"), false},
-                              {QStringLiteral("set-on"), QStringLiteral("background")}};
+                              {QStringLiteral("set-on"), setOn}};
     const QString uri = QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded);
     const QVariantList arguments{QString(), uri, options};
     const QDBusMessage reply = co_await callDesktopServiceOrThrow(
@@ -76,8 +88,7 @@ QCoro::Task<> PortalBackend::showPicture(DisplayTarget, DesktopPicture picture, 
     if (*response != 0)
         throw DesktopBackendError(*response == 1 ? QStringLiteral("the desktop portal request was cancelled")
                                                  : QStringLiteral("the desktop portal could not set the picture"));
-    m_shown = picture.path;
-    qCDebug(lcDesktop).noquote() << "Portal set" << uri;
+    qCDebug(lcDesktop).noquote() << "Portal set" << uri << "on" << setOn;
 }
 
 } // namespace Starvane

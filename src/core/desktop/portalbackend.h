@@ -40,10 +40,14 @@ public:
     bool perDisplay() const override { return false; }
     QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
     QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
+    bool lockScreen() const override { return true; }
+    QCoro::Task<> showLockScreenPicture(QString path) override;
 
 private:
     QString m_desktopName;
     QDBusConnection m_bus;
+    QCoro::Task<> setWallpaper(QString path, QString setOn);
+
     std::optional<QString> m_shown;
 };
 

@@ -77,8 +77,11 @@ ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
 
     const qint64 width = size.width();
     const qint64 height = size.height();
-    if (width < m_minimumWidth || height < m_minimumHeight) throw WallpaperCacheError::imageTooSmall(width, height);
-    const double ratio = double(width) / double(height);
+    const bool upright = m_acceptsPortrait && height > width;
+    const qint64 across = upright ? height : width;
+    const qint64 down = upright ? width : height;
+    if (across < m_minimumWidth || down < m_minimumHeight) throw WallpaperCacheError::imageTooSmall(width, height);
+    const double ratio = double(across) / double(down);
     if (ratio < m_minimumAspectRatio || ratio > m_maximumAspectRatio)
         throw WallpaperCacheError::unsuitableAspectRatio(width, height);
     file.close();

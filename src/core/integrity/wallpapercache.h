@@ -40,6 +40,8 @@ public:
     qint64 minimumHeight() const { return m_minimumHeight; }
     double minimumAspectRatio() const { return m_minimumAspectRatio; }
     double maximumAspectRatio() const { return m_maximumAspectRatio; }
+    /// Also take pictures of the same bounds turned on their side, for portrait displays. Off by default.
+    void setAcceptsPortrait(bool accepts) { m_acceptsPortrait = accepts; }
 
     /// Checks size, shape and completeness, hashes the file and copies it (never moves it) into the folder
     /// as <sanitised id>-<8 hex digits>.<jpg|png|webp>. Throws WallpaperCacheError or FileError; nothing is
@@ -69,6 +71,7 @@ private:
     qint64 m_minimumHeight;
     double m_minimumAspectRatio;
     double m_maximumAspectRatio;
+    bool m_acceptsPortrait = false;
 };
 
 } // namespace Starvane

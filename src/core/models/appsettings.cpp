@@ -80,28 +80,55 @@ std::optional<double> interval(ChangeFrequency f)
 namespace DisplayScopes {
 const QList<DisplayScope> &allCases()
 {
-    static const QList<DisplayScope> all{DisplayScope::allDisplays, DisplayScope::mainDisplay};
+    static const QList<DisplayScope> all{DisplayScope::allDisplays, DisplayScope::mainDisplay,
+                                         DisplayScope::eachDisplay};
     return all;
 }
 
 QString rawValue(DisplayScope s)
 {
-    return s == DisplayScope::allDisplays ? QStringLiteral("allDisplays") : QStringLiteral("mainDisplay");
+    switch (s) {
+    case DisplayScope::allDisplays:
+        return QStringLiteral("allDisplays");
+    case DisplayScope::mainDisplay:
+        return QStringLiteral("mainDisplay");
+    case DisplayScope::eachDisplay:
+        return QStringLiteral("eachDisplay");
+    }
+    return {};
 }
 
 std::optional<DisplayScope> fromRawValue(const QString &raw)
 {
-    if (raw == QLatin1String("allDisplays"))
-        return DisplayScope::allDisplays;
-    if (raw == QLatin1String("mainDisplay"))
-        return DisplayScope::mainDisplay;
+    for (DisplayScope s : allCases())
+        if (raw == rawValue(s)) return s;
     return std::nullopt;
 }
 
 QString displayName(DisplayScope s)
 {
-    return s == DisplayScope::allDisplays ? QCoreApplication::translate("Starvane::DisplayScope", "All displays")
-                                          : QCoreApplication::translate("Starvane::DisplayScope", "Main display");
+    switch (s) {
+    case DisplayScope::allDisplays:
+        return QCoreApplication::translate("Starvane::DisplayScope", "All displays");
+    case DisplayScope::mainDisplay:
+        return QCoreApplication::translate("Starvane::DisplayScope", "Main display");
+    case DisplayScope::eachDisplay:
+        return QCoreApplication::translate("Starvane::DisplayScope", "Each display");
+    }
+    return {};
+}
+
+QString description(DisplayScope s)
+{
+    switch (s) {
+    case DisplayScope::allDisplays:
+        return QCoreApplication::translate("Starvane::DisplayScope", "The same picture on every display");
+    case DisplayScope::mainDisplay:
+        return QCoreApplication::translate("Starvane::DisplayScope", "A picture on the main display only");
+    case DisplayScope::eachDisplay:
+        return QCoreApplication::translate("Starvane::DisplayScope", "A different picture on each display");
+    }
+    return {};
 }
 } // namespace DisplayScopes
 

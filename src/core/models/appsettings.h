@@ -24,14 +24,17 @@ QString shortLabel(ChangeFrequency f);
 std::optional<double> interval(ChangeFrequency f);
 } // namespace ChangeFrequencies
 
-/// Which displays receive the wallpaper.
-enum class DisplayScope { allDisplays, mainDisplay };
+/// Which displays receive the wallpaper: one picture everywhere, on the main display only, or a
+/// picture of its own on each display.
+enum class DisplayScope { allDisplays, mainDisplay, eachDisplay };
 
 namespace DisplayScopes {
 const QList<DisplayScope> &allCases();
 QString rawValue(DisplayScope s);
 std::optional<DisplayScope> fromRawValue(const QString &raw);
 QString displayName(DisplayScope s);
+/// One sentence saying what the choice does.
+QString description(DisplayScope s);
 } // namespace DisplayScopes
 
 /// The user's choices, persisted as JSON.

@@ -64,13 +64,13 @@ void CatalogPool::rememberContent(const QString &hash)
     remember(m_recentContentHashes, hash, m_limits.recentListBound);
 }
 
-QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawNextCandidate(Shown shown, std::stop_token st)
+QCoro::Task<> CatalogPool::ensureCandidates(Shown shown, double aspect, std::stop_token st)
 {
     QPointer<CatalogPool> self(this);
     // A ban given while candidates waited takes effect at once.
     if (m_bans) m_pool.removeIf([this](const HubbleImage &item) { return m_bans->isBannedID(item.id); });
     if (m_pool.isEmpty()) {
-        co_await refill(shown, st);
+        co_await refill(shown, aspect, st);
         if (!self) throw CancelledError();
     }
 
@@ -83,12 +83,63 @@ QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawNextCandidate(Shown sho
         m_recentContentHashes.clear();
         if (shown.contentHash) m_recentContentHashes.append(*shown.contentHash);
         m_pagesCheckedWithoutUnseen = 0;
-        co_await refill(shown, st);
+        co_await refill(shown, aspect, st);
         if (!self) throw CancelledError();
     }
+}
 
+QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawNextCandidate(Shown shown, std::stop_token st)
+{
+    QPointer<CatalogPool> self(this);
+    co_await ensureCandidates(shown, m_displayAspect(), st);
+    if (!self) throw CancelledError();
     if (m_pool.isEmpty()) co_return std::nullopt;
     co_return m_pool.takeFirst();
+}
+
+namespace {
+bool isPortraitImage(const HubbleImage &image)
+{
+    return image.width && image.height && *image.height > *image.width;
+}
+// A portrait display looks this many pages further for a portrait picture before it takes another shape.
+constexpr int kPortraitSearchPages = 2;
+} // namespace
+
+qsizetype CatalogPool::bestIndexFor(double aspect, const QSet<QString> &excluded) const
+{
+    const bool portrait = aspect < 1.0;
+    qsizetype best = -1;
+    int bestRank = -1;
+    for (qsizetype i = 0; i < m_pool.size(); ++i) {
+        const HubbleImage &item = m_pool[i];
+        if (excluded.contains(item.id)) continue;
+        const int rank = (isPortraitImage(item) == portrait ? 2 : 0) + (item.isHighResolutionPriority(aspect) ? 1 : 0);
+        if (rank > bestRank) {
+            best = i;
+            bestRank = rank;
+        }
+    }
+    return best;
+}
+
+QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawCandidateForDisplay(double aspect, QSet<QString> excluded,
+                                                                             Shown shown, std::stop_token st)
+{
+    QPointer<CatalogPool> self(this);
+    co_await ensureCandidates(shown, aspect, st);
+    if (!self) throw CancelledError();
+    qsizetype best = bestIndexFor(aspect, excluded);
+    const auto fitsShape = [&] { return best >= 0 && isPortraitImage(m_pool[best]) == (aspect < 1.0); };
+    for (int page = 0; page < kPortraitSearchPages && aspect < 1.0 && !fitsShape(); ++page) {
+        const qsizetype before = m_pool.size();
+        co_await refill(shown, aspect, st);
+        if (!self) throw CancelledError();
+        best = bestIndexFor(aspect, excluded);
+        if (m_pool.size() == before) break; // the catalog has nothing new to offer
+    }
+    if (best < 0) co_return std::nullopt;
+    co_return m_pool.takeAt(best);
 }
 
 void CatalogPool::advancePage()
@@ -98,11 +149,10 @@ void CatalogPool::advancePage()
     m_defaults->setInteger(StoreKeys::nextPage, m_nextPageNumber);
 }
 
-QCoro::Task<> CatalogPool::refill(Shown shown, std::stop_token st)
+QCoro::Task<> CatalogPool::refill(Shown shown, double aspect, std::stop_token st)
 {
     QPointer<CatalogPool> self(this);
     const std::shared_ptr<HubbleImageFetching> archive = m_archive;
-    const double aspect = m_displayAspect();
     std::exception_ptr lastError;
 
     for (int repetition = 0; repetition < HubbleImageFetching::maxCatalogPages; ++repetition) {

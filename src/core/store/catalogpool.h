@@ -7,6 +7,7 @@
 #include <QCoroTask>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -48,6 +49,13 @@ public:
     /// many pages fail, CancelledError when stopped.
     QCoro::Task<std::optional<HubbleImage>> drawNextCandidate(Shown shown, std::stop_token st);
 
+    /// The candidate that best fills a display of `aspect` (width over height): a picture of the
+    /// display's own shape first (portrait for a portrait display), then one that fills it in high
+    /// resolution, then the pool's order. Ids in `excluded` (on other displays) are passed over. A portrait
+    /// display reads a few more pages for a portrait picture before it settles for the best of the rest.
+    QCoro::Task<std::optional<HubbleImage>> drawCandidateForDisplay(double aspect, QSet<QString> excluded, Shown shown,
+                                                                    std::stop_token st);
+
     /// Remembers an image id (shown, failed or a duplicate): later pages skip it.
     void rememberImage(const QString &id);
     /// Remembers the content of a shown file.
@@ -66,7 +74,10 @@ public:
     static QList<HubbleImage> variedTopOrdering(QList<HubbleImage> images, int bandSize);
 
 private:
-    QCoro::Task<> refill(Shown shown, std::stop_token st);
+    QCoro::Task<> refill(Shown shown, double aspect, std::stop_token st);
+    /// Refills an empty pool; once the whole catalog was walked without news, forgets the history first.
+    QCoro::Task<> ensureCandidates(Shown shown, double aspect, std::stop_token st);
+    qsizetype bestIndexFor(double aspect, const QSet<QString> &excluded) const;
     void advancePage();
 
     std::shared_ptr<HubbleImageFetching> m_archive;

@@ -75,10 +75,15 @@ QCoro::Task<> removeAbandonedCacheFile(std::shared_ptr<WallpaperApplying> applie
     if (!shown.contains(standardizedFileURL(url))) QFile::remove(url.toLocalFile());
 }
 
-QCoro::Task<> pruneCache(FetchPipeline::Services services, QUrl applied, int maxRetained)
+QCoro::Task<> pruneCache(FetchPipeline::Services services, QList<QUrl> applied, QList<DisplayWallpaper> remembered,
+                         int maxRetained)
 {
     QSet<QUrl> keep = co_await services.applier->currentDesktopImageURLs();
-    keep.insert(standardizedFileURL(applied));
+    for (const QUrl &file : std::as_const(applied))
+        keep.insert(standardizedFileURL(file));
+    // A display that is away keeps its picture for when it returns.
+    for (const DisplayWallpaper &picture : std::as_const(remembered))
+        keep.insert(standardizedFileURL(picture.file));
     auto prune = [cache = services.cache, keep, maxRetained] { cache->pruneOldWallpapers(keep, maxRetained); };
     co_await runInBackground(std::move(prune));
 }
@@ -100,12 +105,12 @@ FetchPipeline::~FetchPipeline()
     complete(m_active->completion);
 }
 
-bool FetchPipeline::start(bool isAutomatic, std::optional<Revisit> revisit)
+bool FetchPipeline::start(bool isAutomatic, std::optional<Revisit> revisit, QStringList displayKeys)
 {
     if (m_isLoading || m_active) return false;
     const QUuid fetchID = QUuid::createUuid();
-    m_active =
-        ActiveFetch{fetchID, isAutomatic, std::stop_source(), std::make_shared<Completion>(), std::move(revisit)};
+    m_active = ActiveFetch{fetchID,         isAutomatic, displayKeys, std::stop_source(), std::make_shared<Completion>(),
+                           std::move(revisit)};
     const std::stop_token st = m_active->stop.get_token();
     const std::shared_ptr<Completion> done = m_active->completion;
     // Pending until the event loop runs it; a cancel before then leaves it nothing to do.
@@ -161,15 +166,11 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
 {
     // Cancelled or replaced while pending: nothing to do.
     if (!m_active || m_active->id != fetchID || m_isLoading) co_return;
-    QPointer<FetchPipeline> self(this);
-    // Copies: the frame keeps the services alive across every wait.
-    const Services services = m_services;
-    const std::optional<QSize> cover = m_cover ? m_cover() : std::nullopt;
-    setLoading(true);
-    Q_EMIT fetchStarted();
-
-    std::exception_ptr failure;
     if (std::optional<Revisit> revisit = m_active->revisit) {
+        QPointer<FetchPipeline> self(this);
+        setLoading(true);
+        Q_EMIT fetchStarted();
+        std::exception_ptr failure;
         try {
             const bool alive = co_await performRevisit(std::move(*revisit), st);
             if (!alive) co_return;
@@ -181,14 +182,44 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
         endFetch(fetchID);
         co_return;
     }
+    if (m_displayScope() == DisplayScope::eachDisplay) {
+        co_await performEachFetch(fetchID, isAutomatic, m_active->displayKeys, st);
+        co_return;
+    }
+    QPointer<FetchPipeline> self(this);
+    setLoading(true);
+    Q_EMIT fetchStarted();
+    const Outcome outcome = co_await attemptCandidates(std::nullopt, nullptr, st);
+    if (!self) co_return;
+    if (outcome.error) failFetch(outcome.error, isAutomatic, st);
+    endFetch(fetchID);
+}
+
+QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::optional<DisplayTarget> display,
+                                                                     std::shared_ptr<Round> round, std::stop_token st)
+{
+    QPointer<FetchPipeline> self(this);
+    // Copies: the frame keeps the services alive across every wait.
+    const Services services = m_services;
+    // Saving data: the smallest file that fills the display, or the largest display when one picture covers all.
+    std::optional<QSize> cover = m_cover ? m_cover() : std::nullopt;
+    if (cover && display) cover = display->devicePixelGeometry.size();
+    Outcome outcome;
     try {
         std::exception_ptr lastCandidateError;
-        bool succeeded = false;
-        for (int attempt = 1; attempt <= m_limits.maxAttempts && !succeeded; ++attempt) {
+        for (int attempt = 1; attempt <= m_limits.maxAttempts && !outcome.applied; ++attempt) {
             throwIfCancelled(st);
-            const std::optional<HubbleImage> candidate = co_await m_pool->drawNextCandidate(m_shown(), st);
-            if (!self) co_return;
+            std::optional<HubbleImage> candidate;
+            if (display) {
+                QSet<QString> excluded = round->ids;
+                if (m_displayPictures) excluded += m_displayPictures();
+                candidate = co_await m_pool->drawCandidateForDisplay(display->aspectRatio(), excluded, m_shown(), st);
+            } else {
+                candidate = co_await m_pool->drawNextCandidate(m_shown(), st);
+            }
+            if (!self) co_return outcome;
             if (!candidate) throw HubbleAPIError::emptyCatalog();
+            if (round) round->ids.insert(candidate->id);
             qCInfo(lcStore).noquote()
                 << QStringLiteral("Verifying Hubble candidate %1 (attempt %2)").arg(candidate->id).arg(attempt);
 
@@ -201,70 +232,168 @@ QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::
                 else
                     verified = co_await services.archive->verifyAndEnrichCandidate(*candidate, st);
                 throwIfCancelled(st);
+                // The fallback variant has a landscape shape: a portrait picture for a portrait display
+                // comes in its own shape or not at all.
+                const bool portraitPicture = verified.width && verified.height && *verified.height > *verified.width;
+                if (display && display->isPortrait() && portraitPicture) verified.fallbackImageURL.reset();
                 const SavedWallpaper saved = co_await downloadAndValidate(services, verified, st);
                 pendingFile = saved.fileURL;
                 throwIfCancelled(st);
-                if (!self) co_return;
+                if (!self) co_return outcome;
+                // Portrait pictures belong on portrait displays only.
+                if (saved.height > saved.width && !(display && display->isPortrait()))
+                    throw WallpaperCacheError::unsuitableAspectRatio(saved.width, saved.height);
 
-                if (m_pool->isUnwantedContent(saved.contentHash)) {
+                if (m_pool->isUnwantedContent(saved.contentHash) ||
+                    (round && round->hashes.contains(saved.contentHash))) {
                     qCInfo(lcStore).noquote()
                         << QStringLiteral("Skipping duplicate image content for %1").arg(candidate->id);
                     co_await removeAbandonedCacheFile(services.applier, *pendingFile);
-                    if (!self) co_return;
+                    if (!self) co_return outcome;
                     pendingFile.reset();
                     m_pool->rememberImage(verified.id);
+                    continue;
+                }
+
+                HubbleImage shown = verified;
+                shown.width = saved.width;
+                shown.height = saved.height;
+                if (display) {
+                    // Applied together with the other displays' pictures by the caller.
+                    round->hashes.insert(saved.contentHash);
+                    outcome.applied = Applied{shown, saved.fileURL, saved.contentHash, std::nullopt};
                     continue;
                 }
 
                 // Decoding for desktops we paint ourselves happens here, off the main thread.
                 co_await services.applier->prepareWallpaper(saved.fileURL, m_displayScope(), st);
                 throwIfCancelled(st);
-                if (!self) co_return;
+                if (!self) co_return outcome;
                 co_await services.applier->applyWallpaper(saved.fileURL, m_displayScope(), st);
-                if (!self) co_return;
+                if (!self) co_return outcome;
 
                 // Everything about the change is recorded in this one turn.
                 pendingFile.reset();
-                HubbleImage shown = verified;
-                shown.width = saved.width;
-                shown.height = saved.height;
                 m_pool->rememberImage(verified.id);
                 m_pool->rememberContent(saved.contentHash);
-                Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash, std::nullopt});
+                outcome.applied = Applied{shown, saved.fileURL, saved.contentHash, std::nullopt};
+                Q_EMIT wallpaperApplied(*outcome.applied);
                 qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 (%2x%3)")
                                                  .arg(verified.id)
                                                  .arg(saved.width)
                                                  .arg(saved.height);
-                spawn(pruneCache(services, saved.fileURL, m_limits.retainedCacheFiles), QStringLiteral("prune"));
-                succeeded = true;
+                spawn(pruneCache(services, {saved.fileURL}, remembered(), m_limits.retainedCacheFiles),
+                      QStringLiteral("prune"));
             } catch (...) {
                 candidateError = std::current_exception();
             }
             if (!candidateError) continue;
 
             if (pendingFile) co_await removeAbandonedCacheFile(services.applier, *pendingFile);
-            if (!self) co_return; // the store is gone: nothing of it may be touched
+            if (!self) co_return outcome; // the store is gone: nothing of it may be touched
             if (isApplyError(candidateError))
                 std::rethrow_exception(candidateError); // the desktop refused: no other candidate will fare better
             if (isCancellation(candidateError, st)) {
                 qCInfo(lcStore) << "Wallpaper download cancelled; leaving current schedule intact";
-                endFetch(fetchID);
-                co_return;
+                outcome.cancelled = true;
+                co_return outcome;
             }
             qCCritical(lcStore).noquote()
                 << QStringLiteral("Candidate %1 failed: %2").arg(candidate->id, describeError(candidateError));
             m_pool->rememberImage(candidate->id);
             lastCandidateError = candidateError;
         }
-        if (!succeeded) {
+        if (!outcome.applied) {
             if (lastCandidateError) std::rethrow_exception(lastCandidateError);
             throw HubbleAPIError::emptyCatalog();
         }
     } catch (...) {
-        failure = std::current_exception();
+        outcome.error = std::current_exception();
     }
-    if (!self) co_return;
-    if (failure) failFetch(failure, isAutomatic, st);
+    co_return outcome;
+}
+
+QCoro::Task<> FetchPipeline::performEachFetch(QUuid fetchID, bool isAutomatic, QStringList displayKeys,
+                                              std::stop_token st)
+{
+    QPointer<FetchPipeline> self(this);
+    const Services services = m_services;
+    setLoading(true);
+    Q_EMIT fetchStarted();
+
+    QList<DisplayTarget> displays = services.applier->displayTargets();
+    if (!displayKeys.isEmpty()) displays.removeIf([&](const DisplayTarget &d) { return !displayKeys.contains(d.key); });
+    std::vector<Outcome> outcomes(size_t(displays.size()));
+    const auto round = std::make_shared<Round>();
+    // A few displays at a time: each is a download of its own, and the link is shared.
+    for (qsizetype first = 0; first < displays.size(); first += parallelDisplayFetches) {
+        std::vector<QCoro::Task<Outcome>> running;
+        for (qsizetype i = first; i < std::min<qsizetype>(first + parallelDisplayFetches, displays.size()); ++i)
+            running.push_back(attemptCandidates(displays[i], round, st));
+        for (size_t j = 0; j < running.size(); ++j) {
+            Outcome outcome = co_await running[j];
+            outcomes[size_t(first) + j] = std::move(outcome);
+        }
+        if (!self) co_return;
+    }
+
+    std::exception_ptr failure;
+    bool cancelled = displays.isEmpty() ? false : st.stop_requested();
+    QList<DisplayWallpaper> pictures;
+    QList<DisplayApplied> applied;
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        cancelled = cancelled || outcomes[i].cancelled;
+        if (outcomes[i].error && !failure) failure = outcomes[i].error;
+        if (!outcomes[i].applied) continue;
+        pictures.append({displays[qsizetype(i)].key, outcomes[i].applied->file});
+        applied.append({displays[qsizetype(i)], *outcomes[i].applied});
+    }
+    if (displays.isEmpty()) failure = std::make_exception_ptr(WallpaperApplyError::noDisplaysFound());
+
+    if (!cancelled && !pictures.isEmpty()) {
+        // A desktop with one picture is given all of them again: the combined picture is made anew.
+        QList<DisplayWallpaper> shown = pictures;
+        if (!services.applier->supportsPerDisplayWallpaper()) {
+            const QList<DisplayWallpaper> others = remembered();
+            for (const DisplayWallpaper &other : others) {
+                const bool replaced = std::any_of(pictures.cbegin(), pictures.cend(), [&](const DisplayWallpaper &p) {
+                    return p.displayKey == other.displayKey;
+                });
+                if (!replaced) shown.append(other);
+            }
+        }
+        try {
+            co_await services.applier->applyDisplayWallpapers(shown, st);
+        } catch (...) {
+            failure = std::current_exception();
+            applied.clear();
+        }
+        if (!self) co_return;
+    }
+    if (cancelled || applied.isEmpty()) {
+        // Nothing reached the screen: none of the new files is needed.
+        for (const DisplayWallpaper &picture : std::as_const(pictures))
+            co_await removeAbandonedCacheFile(services.applier, picture.file);
+        if (!self) co_return;
+    } else {
+        QList<QUrl> files;
+        for (const DisplayApplied &each : std::as_const(applied)) {
+            m_pool->rememberImage(each.applied.image.id);
+            m_pool->rememberContent(each.applied.contentHash);
+            files << each.applied.file;
+            qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 (%2x%3) on %4")
+                                             .arg(each.applied.image.id)
+                                             .arg(each.applied.image.width.value_or(0))
+                                             .arg(each.applied.image.height.value_or(0))
+                                             .arg(each.display.name);
+        }
+        Q_EMIT displaysApplied(applied);
+        spawn(pruneCache(services, files, remembered(), m_limits.retainedCacheFiles), QStringLiteral("prune"));
+    }
+    if (cancelled)
+        qCInfo(lcStore) << "Wallpaper update cancelled; leaving current schedule intact";
+    else if (failure)
+        failFetch(failure, isAutomatic, st);
     endFetch(fetchID);
 }
 
@@ -315,8 +444,14 @@ QCoro::Task<bool> FetchPipeline::performRevisit(Revisit target, std::stop_token 
     Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash, target});
     qCInfo(lcStore).noquote()
         << QStringLiteral("Applied wallpaper %1 again (%2x%3)").arg(verified.id).arg(saved.width).arg(saved.height);
-    spawn(pruneCache(services, saved.fileURL, m_limits.retainedCacheFiles), QStringLiteral("prune"));
+    spawn(pruneCache(services, {saved.fileURL}, remembered(), m_limits.retainedCacheFiles),
+          QStringLiteral("prune"));
     co_return true;
+}
+
+QList<DisplayWallpaper> FetchPipeline::remembered() const
+{
+    return m_remembered ? m_remembered() : QList<DisplayWallpaper>();
 }
 
 void FetchPipeline::failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st)

@@ -2,12 +2,16 @@
 #pragma once
 
 #include "catalogpool.h"
+#include "contracts/wallpaperapplying.h"
 #include "models/appsettings.h"
+#include "models/displaytarget.h"
 #include "models/hubbleimage.h"
 
 #include <QCoroTask>
 #include <QObject>
 #include <QSize>
+#include <QSet>
+#include <QStringList>
 #include <QUrl>
 #include <QUuid>
 #include <coroutine>
@@ -57,12 +61,32 @@ public:
         /// Set when the fetch showed a picture again.
         std::optional<Revisit> revisit;
     };
+    /// What a change in "each display" mode put on one display.
+    struct DisplayApplied
+    {
+        DisplayTarget display;
+        Applied applied;
+    };
     /// Awaits the end of one fetch (however it ends); ready at once for no fetch.
     class Ending;
 
     /// `displayScope` and `shown` are read when they are needed, so a change during a fetch counts.
+    /// `displayPictures` gives the image ids the displays show now ("each display" mode).
     FetchPipeline(Services services, CatalogPool *pool, std::function<DisplayScope()> displayScope,
                   std::function<CatalogPool::Shown()> shown, StoreLimits limits, QObject *parent = nullptr);
+    void setDisplayPictures(std::function<QSet<QString>()> displayPictures)
+    {
+        m_displayPictures = std::move(displayPictures);
+    }
+    /// The pictures remembered for displays, which pruning keeps and a one-picture desktop's combined
+    /// picture is made of where a change does not replace them.
+    void setRememberedPictures(std::function<QList<DisplayWallpaper>()> remembered)
+    {
+        m_remembered = std::move(remembered);
+    }
+
+    /// Displays whose pictures are fetched in parallel in "each display" mode.
+    static constexpr int parallelDisplayFetches = 2;
     ~FetchPipeline() override;
 
     /// True while a fetch runs (not while it is only pending).
@@ -70,8 +94,9 @@ public:
     /// A fetch is pending or running.
     bool isActive() const { return m_active.has_value(); }
 
-    /// Starts a fetch from the event loop, unless one is pending or running; false when dropped.
-    bool start(bool isAutomatic, std::optional<Revisit> revisit = std::nullopt);
+    /// Starts a fetch from the event loop, unless one is pending or running; false when dropped. In
+    /// "each display" mode it changes every display, or only those of `displayKeys` when given.
+    bool start(bool isAutomatic, std::optional<Revisit> revisit = std::nullopt, QStringList displayKeys = {});
     /// The end of the pending or running fetch, as it is now (a later fetch does not count).
     Ending activeFetchEnding() const;
     /// Cancels the pending or running fetch at once: it ends quietly, and a new one may start.
@@ -88,6 +113,8 @@ Q_SIGNALS:
     void fetchStarted();
     /// The new wallpaper is on screen and remembered; emitted in the turn of the apply.
     void wallpaperApplied(const Starvane::FetchPipeline::Applied &applied);
+    /// Pictures of their own are on these displays and remembered ("each display" mode).
+    void displaysApplied(const QList<Starvane::FetchPipeline::DisplayApplied> &applied);
     /// The fetch failed for another reason than cancellation.
     void fetchFailed(const std::exception_ptr &error, bool wasAutomatic);
     /// A fetch task ended, however it ended.
@@ -103,15 +130,36 @@ private:
     {
         QUuid id;
         bool isAutomatic = false;
+        QStringList displayKeys;
         std::stop_source stop;
         std::shared_ptr<Completion> completion;
         std::optional<Revisit> revisit;
     };
 
     QCoro::Task<> runFetch(QUuid fetchID, bool isAutomatic, std::stop_token st, std::shared_ptr<Completion> done);
+    /// Pictures chosen so far in one change of several displays: none may show the same.
+    struct Round
+    {
+        QSet<QString> ids;
+        QSet<QString> hashes;
+    };
+    /// How one attempt loop ended: with a picture, with an error, or cancelled (already logged).
+    struct Outcome
+    {
+        std::optional<Applied> applied;
+        std::exception_ptr error;
+        bool cancelled = false;
+    };
+
     QCoro::Task<> performFetch(QUuid fetchID, bool isAutomatic, std::stop_token st);
     /// Shows `target` again; false when the pipeline went away meanwhile.
     QCoro::Task<bool> performRevisit(Revisit target, std::stop_token st);
+    QCoro::Task<> performEachFetch(QUuid fetchID, bool isAutomatic, QStringList displayKeys, std::stop_token st);
+    /// Up to the attempt limit of candidates. Without a display, the picture is applied to the scope's
+    /// displays; with one, it is drawn for that display and only saved (the caller applies it).
+    QCoro::Task<Outcome> attemptCandidates(std::optional<DisplayTarget> display, std::shared_ptr<Round> round,
+                                           std::stop_token st);
+    QList<DisplayWallpaper> remembered() const;
     void failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st);
     void endFetch(QUuid fetchID);
     void setLoading(bool value);
@@ -122,6 +170,8 @@ private:
     std::function<DisplayScope()> m_displayScope;
     std::function<CatalogPool::Shown()> m_shown;
     std::function<std::optional<QSize>()> m_cover;
+    std::function<QSet<QString>()> m_displayPictures;
+    std::function<QList<DisplayWallpaper>()> m_remembered;
     StoreLimits m_limits;
     std::optional<ActiveFetch> m_active;
     bool m_isLoading = false;

@@ -16,6 +16,8 @@ inline const QString nextPage = QStringLiteral("starvane.next_page.v1");
 inline const QString recentIDs = QStringLiteral("starvane.recent_ids.v1");
 inline const QString recentHashes = QStringLiteral("starvane.recent_hashes.v1");
 inline const QString savedPictures = QStringLiteral("starvane.saved_pictures.v1");
+/// 1 when the pictures also go to the lock screen; absent or 0 otherwise.
+inline const QString lockScreen = QStringLiteral("starvane.lock_screen.v1");
 } // namespace StoreKeys
 
 } // namespace Starvane

@@ -35,7 +35,8 @@ template <class T, class U> bool assignIfChanged(T &field, U &&value)
 WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
     : QObject(parent), m_archive(services.apiClient), m_cache(services.cache), m_applier(services.applier),
       m_defaults(services.defaults), m_history(std::make_shared<WallpaperHistory>(options.dataDirectory)),
-      m_kept(std::make_unique<KeptPictures>(options.keptDirectory)), m_network(services.network)
+      m_kept(std::make_unique<KeptPictures>(options.keptDirectory)), m_network(services.network),
+      m_records(options.dataDirectory)
 {
     if (!m_network) m_network = std::make_shared<NetworkStatus>();
     m_retryDelaySeconds = options.limits.retryDelaySeconds;
@@ -52,10 +53,22 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
                                       m_currentContentHash};
         },
         options.limits, this);
+    m_pipeline->setDisplayPictures([this] {
+        QSet<QString> ids;
+        for (const DisplayRecord &record : m_records.records())
+            ids.insert(record.image.id);
+        return ids;
+    });
+    m_pipeline->setRememberedPictures([this] { return rememberedDisplayPictures(); });
+    connect(m_pipeline, &FetchPipeline::displaysApplied, this, &WallpaperStore::commitDisplayPictures);
     m_schedule = new RotationSchedule(options.now, options.sleep, options.limits.retryDelaySeconds, this);
 
     connect(m_pipeline, &FetchPipeline::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
     connect(m_pipeline, &FetchPipeline::fetchEnded, this, &WallpaperStore::fetchTaskEnded);
+    connect(m_pipeline, &FetchPipeline::fetchEnded, this, [this] {
+        if (!std::exchange(m_eachDisplayPending, false) || m_settings.displayScope != DisplayScope::eachDisplay) return;
+        ensureEachDisplayPictures(false);
+    });
     connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] {
         m_errorDetail.reset();
         setErrorMessage(std::nullopt);
@@ -169,6 +182,8 @@ void WallpaperStore::restoreState()
         }
     }
     m_saved->restore();
+    m_records.load();
+    m_lockScreen = m_defaults->integer(StoreKeys::lockScreen) == 1;
 }
 
 void WallpaperStore::persistState()
@@ -286,9 +301,11 @@ void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl
     m_automaticFailuresInARow = 0;
     m_errorDetail.reset();
     persistState();
+    updateLockScreen();
 }
 
-void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash)
+void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash,
+                                     const QString &display)
 {
     bool isYear = false;
     const int year = image.dateCaptured ? image.dateCaptured->toInt(&isYear) : 0;
@@ -297,7 +314,7 @@ void WallpaperStore::recordInHistory(const HubbleImage &image, const QString &fi
                        image.credit,
                        isYear ? year : 0,
                        m_now().toUTC(),
-                       QString(),
+                       display,
                        file,
                        contentHash,
                        m_history->thumbnailPath(image.id)};
@@ -510,7 +527,9 @@ void WallpaperStore::updateDisplayScope(DisplayScope scope)
     setSettings(next);
     qCInfo(lcStore).noquote() << QStringLiteral("Updated display scope to %1").arg(DisplayScopes::rawValue(scope));
     persistState();
-    if (currentFileExists())
+    if (scope == DisplayScope::eachDisplay)
+        ensureEachDisplayPictures(true);
+    else if (currentFileExists())
         spawn(reapplyForDisplayScope(*m_currentLocalFileURL, scope), QStringLiteral("display scope"));
 }
 
@@ -523,7 +542,8 @@ QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope sco
         co_await applier->applyWallpaper(file, scope, {});
         // Applies are serialised: a change that finished while this one waited its turn was just
         // covered by the older picture. Put the newer one back, on the scope chosen now.
-        while (self && self->m_currentLocalFileURL && *self->m_currentLocalFileURL != file) {
+        while (self && self->m_currentLocalFileURL && *self->m_currentLocalFileURL != file &&
+               self->m_settings.displayScope != DisplayScope::eachDisplay) {
             file = *self->m_currentLocalFileURL;
             scope = self->m_settings.displayScope;
             co_await applier->applyWallpaper(file, scope, {});
@@ -544,6 +564,10 @@ QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope sco
 
 void WallpaperStore::syncCurrentWallpaperToActiveSpace()
 {
+    if (m_settings.displayScope == DisplayScope::eachDisplay) {
+        spawn(showDisplayPictures(connectedDisplayPictures(), true), QStringLiteral("workspace"));
+        return;
+    }
     if (currentFileExists())
         spawn(syncToActiveSpace(*m_currentLocalFileURL, m_settings.displayScope), QStringLiteral("workspace"));
 }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "displayrecords.h"
+#include "fetchpipeline.h"
 #include "models/appsettings.h"
+#include "models/displaytarget.h"
 #include "models/hubbleimage.h"
 #include "storekeys.h"
 #include "storelimits.h"
@@ -26,7 +29,6 @@ class WallpaperApplying;
 class WallpaperCaching;
 class KeyValueStore;
 class CatalogPool;
-class FetchPipeline;
 class RotationSchedule;
 class WallpaperHistory;
 class KeptPictures;
@@ -75,6 +77,13 @@ struct StoreOptions
     std::chrono::milliseconds networkSettleDelay = std::chrono::milliseconds(2000);
 };
 
+/// A connected display and what it was last given in "each display" mode.
+struct DisplayState
+{
+    DisplayTarget display;
+    std::optional<DisplayRecord> record;
+};
+
 /// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
 /// memory of recently shown images: a facade over the catalog pool, the fetch pipeline and the rotation
 /// schedule. Main thread only. Views observe it and call its operations; its properties notify only
@@ -116,6 +125,12 @@ public:
     const std::optional<QString> &errorDetail() const { return m_errorDetail; }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
+    /// The pictures also go to the lock screen (off unless the user turns it on).
+    bool lockScreenEnabled() const { return m_lockScreen; }
+    /// False where the desktop's lock screen cannot be given a picture.
+    bool supportsLockScreen() const;
+    /// The connected displays, primary first, each with its own picture when it has one.
+    QList<DisplayState> displayStates() const;
 
     // Lifecycle and user operations.
     void start();
@@ -131,6 +146,11 @@ public:
     void updateNotifyOnChange(bool enabled);
     void handleSystemWake();
     void syncCurrentWallpaperToActiveSpace();
+    /// A display appeared, went away or moved: in "each display" mode a new display gets a picture
+    /// (the others keep theirs) and a one-picture desktop's combined picture is made anew.
+    void handleDisplaysChanged();
+    /// Turns the lock screen picture on (the current picture goes there at once) or off (nothing more is written).
+    void setLockScreenEnabled(bool enabled);
     /// Starts a fetch the user asked for; returns at once. Dropped while one runs.
     void requestNextWallpaper();
     /// Starts a user fetch (or joins the running one) and completes when that fetch has ended. Never throws.
@@ -177,6 +197,9 @@ Q_SIGNALS:
     void networkHoldChanged();
     /// Automatic changes failed this many times in a row while online; emitted for each failure.
     void automaticChangeFailed(int failuresInARow, const QString &message);
+    void lockScreenEnabledChanged();
+    /// The pictures of the displays changed ("each display" mode).
+    void displaysChanged();
     /// Emitted whenever a fetch task ends, however it ended.
     void fetchTaskEnded();
     /// The history, the bans or the kept pictures changed.
@@ -200,7 +223,9 @@ private:
     /// `historyIndex`: a picture of the history shown again, which stays where it is in it.
     void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash,
                                 std::optional<int> historyIndex);
-    void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash);
+    /// `display` is the display key in "each display" mode, empty otherwise.
+    void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash,
+                         const QString &display = QString());
     std::optional<QString> keep(const QString &file, const HubbleImage &image);
     void startKeptPicture(bool isAutomatic);
     void reportKeptPictureFailure(const QString &message, bool wasAutomatic);
@@ -213,6 +238,16 @@ private:
     void updateDataSetting(bool AppSettings::*field, bool value, const char *name);
     QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
     QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
+    void commitDisplayPictures(const QList<FetchPipeline::DisplayApplied> &applied);
+    /// The remembered pictures of the displays connected now.
+    QList<DisplayWallpaper> connectedDisplayPictures() const;
+    QList<DisplayWallpaper> rememberedDisplayPictures() const;
+    /// Every connected display shows its own picture: the remembered one, or a new one fetched for it.
+    void ensureEachDisplayPictures(bool showRemembered);
+    QCoro::Task<> showDisplayPictures(QList<DisplayWallpaper> pictures, bool onlyWhenDifferent);
+    /// Puts the main display's picture on the lock screen when the user asked for it.
+    void updateLockScreen();
+    QCoro::Task<> applyLockScreen(QUrl file);
 
     std::shared_ptr<HubbleImageFetching> m_archive;
     std::shared_ptr<const WallpaperCaching> m_cache;
@@ -248,6 +283,9 @@ private:
     bool m_retryPending = false;
     int m_automaticFailuresInARow = 0;
     double m_retryDelaySeconds = 300;
+    DisplayRecords m_records;
+    bool m_eachDisplayPending = false;
+    bool m_lockScreen = false;
 };
 
 } // namespace Starvane
