@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include "awaittask.h"
 #include <QTest>
@@ -267,6 +268,86 @@ private Q_SLOTS:
                      qPrintable(e.underlying()));
         }
         QDBusConnection::disconnectFromBus(QStringLiteral("none"));
+    }
+
+    void lockScreenThroughKdeConfigTool_data()
+    {
+        // "installed": the real kwriteconfig5; "missing": none on PATH; else a stand-in script's body.
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("installed tool") << "installed"
+                                        << "";
+        QTest::newRow("no tool") << "missing"
+                                 << "KDE's configuration tool (kwriteconfig6 or kwriteconfig5) is not installed";
+        QTest::newRow("tool hangs") << "exec /bin/sleep 30"
+                                    << "kwriteconfig5 did not finish in time and was stopped";
+        QTest::newRow("tool fails") << "echo 'kwriteconfig5: file is locked' >&2; exit 1"
+                                    << "kwriteconfig5 failed with exit code 1: kwriteconfig5: file is locked";
+    }
+    void lockScreenThroughKdeConfigTool()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, error);
+        QTemporaryDir config, bin;
+        const QByteArray oldPath = qgetenv("PATH"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PATH", oldPath);
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        if (tool == u"installed") {
+            if (Test::findProgram(QStringLiteral("kreadconfig5")).isEmpty())
+                QSKIP("kreadconfig5 is missing (Debian package libkf5config-bin)");
+        } else {
+            qputenv("PATH", QFile::encodeName(bin.path()));
+            QFile script(bin.filePath(QStringLiteral("kwriteconfig5")));
+            if (tool != u"missing") {
+                QVERIFY(script.open(QIODevice::WriteOnly));
+                script.write("#!/bin/sh\n" + tool.toUtf8() + "\n");
+                script.close();
+                script.setPermissions(script.permissions() | QFile::ExeOwner);
+            }
+        }
+        // The locker's other settings, which must survive our write.
+        const QByteArray seed = "[Daemon]\nTimeout=7\n\n[Greeter]\nTheme=org.kde.breeze.desktop\n";
+        QFile rc(config.filePath(QStringLiteral("kscreenlockerrc")));
+        QVERIFY(rc.open(QIODevice::WriteOnly) && rc.write(seed) == seed.size());
+        rc.close();
+        const QString file = picture(QStringLiteral("lock \"screen\" 100% 'caf\u00e9' \u00fc.jpg"));
+
+        auto backend = std::make_unique<PlasmaBackend>(QDBusConnection::connectToBus(m_bus.address(), "lock"));
+        backend->setToolTimeout(std::chrono::milliseconds(300));
+        {
+            LinuxWallpaperApplier applier(std::move(backend), twoDisplays);
+            QCOMPARE(applier.supportsLockScreen(), tool != u"missing");
+            try {
+                Testing::awaitTask(applier.applyLockScreen(QUrl::fromLocalFile(file), {}));
+                QVERIFY2(error.isEmpty(), "the failure was swallowed");
+            } catch (const WallpaperApplyError &e) {
+                QCOMPARE(e.underlying(), error);
+            }
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("lock"));
+        if (!error.isEmpty()) {
+            QVERIFY(rc.open(QIODevice::ReadOnly));
+            QCOMPARE(rc.readAll(), seed);
+            return;
+        }
+        const auto read = [](QStringList groups, const QString &key) {
+            QStringList arguments{QStringLiteral("--file"), QStringLiteral("kscreenlockerrc")};
+            for (const QString &group : groups)
+                arguments << QStringLiteral("--group") << group;
+            QByteArray output;
+            Test::runTool(QStringLiteral("kreadconfig5"), arguments << QStringLiteral("--key") << key,
+                          QProcessEnvironment::systemEnvironment(), &output);
+            return QString::fromUtf8(output).trimmed();
+        };
+        const QStringList image{"Greeter", "Wallpaper", "org.kde.image", "General"};
+        QCOMPARE(QUrl(read(image, "Image")).toLocalFile(), file);
+        QCOMPARE(QUrl(read(image, "PreviewImage")).toLocalFile(), file);
+        QCOMPARE(read({"Greeter"}, "WallpaperPlugin"), QStringLiteral("org.kde.image"));
+        QCOMPARE(read({"Greeter"}, "Theme"), QStringLiteral("org.kde.breeze.desktop"));
+        QCOMPARE(read({"Daemon"}, "Timeout"), QStringLiteral("7"));
     }
 };
 

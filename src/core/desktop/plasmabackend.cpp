@@ -2,6 +2,7 @@
 #include "desktop/plasmabackend.h"
 
 #include "desktop/dbuscall.h"
+#include "desktop/desktoptool.h"
 #include "desktop/linuxwallpaperapplier.h"
 #include "logging.h"
 
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace Starvane {
@@ -56,9 +58,50 @@ QString writeScript(int screen, const QString &url, int fillMode)
         // One pass: the URL's %-escapes must not be taken for placeholders.
         .arg(QString::number(screen), PlasmaBackend::scriptStringLiteral(url), QString::number(fillMode));
 }
+QString configTool()
+{
+    // Plasma 6 ships only the first, Plasma 5 only the second; both write the same file format.
+    for (const char *name : {"kwriteconfig6", "kwriteconfig5"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty()) return found;
+    }
+    return {};
+}
+
+/// The tool's arguments for each key, the picture before the plugin: should a later write fail, the
+/// locker is not left switched to a plugin without our picture.
+QList<QStringList> lockScreenWrites(const QString &url)
+{
+    const QStringList file{QStringLiteral("--file"), QStringLiteral("kscreenlockerrc")};
+    const QStringList greeter{QStringLiteral("--group"), QStringLiteral("Greeter")};
+    const QStringList image = greeter + QStringList{QStringLiteral("--group"), QStringLiteral("Wallpaper"),
+                                                    QStringLiteral("--group"), imagePlugin,
+                                                    QStringLiteral("--group"), QStringLiteral("General")};
+    return {file + image + QStringList{QStringLiteral("--key"), QStringLiteral("Image"), url},
+            file + image + QStringList{QStringLiteral("--key"), QStringLiteral("PreviewImage"), url},
+            file + greeter + QStringList{QStringLiteral("--key"), QStringLiteral("WallpaperPlugin"), imagePlugin}};
+}
 } // namespace
 
-PlasmaBackend::PlasmaBackend(QDBusConnection bus) : m_bus(std::move(bus)) {}
+PlasmaBackend::PlasmaBackend(QDBusConnection bus) : m_bus(std::move(bus)), m_toolTimeout(desktopToolTimeout) {}
+
+bool PlasmaBackend::lockScreen() const
+{
+    return !configTool().isEmpty();
+}
+
+QCoro::Task<> PlasmaBackend::showLockScreenPicture(QString path)
+{
+    const QString tool = configTool();
+    if (tool.isEmpty())
+        throw DesktopBackendError(
+            QStringLiteral("KDE's configuration tool (kwriteconfig6 or kwriteconfig5) is not installed"));
+    const QString url = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    const QList<QStringList> writes = lockScreenWrites(url);
+    for (const QStringList &arguments : writes)
+        co_await runDesktopTool(tool, arguments, m_toolTimeout);
+    qCDebug(lcDesktop).noquote() << "Plasma's lock screen shows" << url << "through" << tool;
+}
 
 QString PlasmaBackend::scriptStringLiteral(const QString &text)
 {

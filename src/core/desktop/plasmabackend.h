@@ -4,6 +4,7 @@
 #include "desktop/desktopbackend.h"
 
 #include <QDBusConnection>
+#include <chrono>
 
 namespace Starvane {
 
@@ -19,6 +20,14 @@ public:
     QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
     QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
 
+    /// The screen locker reads its picture from kscreenlockerrc whenever it locks. We write it with KDE's
+    /// own configuration tool (kwriteconfig6, else kwriteconfig5), which keeps the file's other settings
+    /// and KConfig's escaping intact. True when one of them is installed.
+    bool lockScreen() const override;
+    QCoro::Task<> showLockScreenPicture(QString path) override;
+    /// How long one run of the configuration tool may take before it is stopped.
+    void setToolTimeout(std::chrono::milliseconds timeout) { m_toolTimeout = timeout; }
+
     /// `text` as a JavaScript string literal (JSON, plus the two line separators JSON leaves raw).
     static QString scriptStringLiteral(const QString &text);
 
@@ -32,6 +41,7 @@ private:
 
     QDBusConnection m_bus;
     std::optional<bool> m_hasWallpaperMethods;
+    std::chrono::milliseconds m_toolTimeout;
 };
 
 } // namespace Starvane
