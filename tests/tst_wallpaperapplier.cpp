@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/linuxwallpaperapplier.h"
+#include "async/cancellation.h"
 #include "desktop/portalbackend.h"
 #include "models/errors.h"
 
@@ -21,6 +22,8 @@ public:
     QString refuseDisplay;
     QHash<QString, DesktopPicture> shown;
     QStringList calls;
+    /// Each display takes this long, as a slow desktop would.
+    std::chrono::milliseconds delay{0};
 
     QString desktopName() const override { return QStringLiteral("Scripted"); }
     bool perDisplay() const override { return perDisplayPictures; }
@@ -33,9 +36,16 @@ public:
     QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget>) override
     {
         calls << display.name + QLatin1Char('=') + picture.path;
+        if (delay.count() > 0) co_await sleepFor(delay, {});
         if (display.name == refuseDisplay)
             throw DesktopBackendError(QStringLiteral("display %1 is asleep").arg(display.name));
         shown.insert(perDisplayPictures ? display.name : QStringLiteral("*"), picture);
+        co_return;
+    }
+    bool lockScreen() const override { return true; }
+    QCoro::Task<> showLockScreenPicture(QString path) override
+    {
+        calls << QStringLiteral("lock=") + path;
         co_return;
     }
 };
@@ -181,6 +191,17 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(WallpaperApplyError, Testing::awaitTask(applier.applyDisplayWallpapers(next, {})));
         QCOMPARE(backend->shown.value("DP-1").path, files[0]);
         QCOMPARE(backend->shown.value("HDMI-1").path, files[1]);
+    }
+
+    void lockScreenWaitsForTheDesktop()
+    {
+        auto [applier, backend] = make();
+        backend->delay = std::chrono::milliseconds(20);
+        QCoro::Task<> desktop = applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {});
+        Testing::awaitTask(applier.applyLockScreen(QUrl::fromLocalFile(m_file), {}));
+        Testing::awaitTask(std::move(desktop));
+        QCOMPARE(backend->calls,
+                 (QStringList{"DP-1=" + m_file, "HDMI-1=" + m_file, "DP-2=" + m_file, "lock=" + m_file}));
     }
 
     void oneGlobalPictureSpansTheDisplays()

@@ -215,7 +215,7 @@ QCoro::Task<> LinuxWallpaperApplier::runInTurn(std::shared_ptr<Turn> wanted, std
         std::shared_ptr<Turn> twin;
         for (const std::shared_ptr<Turn> &turn : m_turns) {
             if (!turn->started && turn->file == wanted->file && turn->scope == wanted->scope &&
-                turn->pictures == wanted->pictures)
+                turn->pictures == wanted->pictures && turn->lockScreen == wanted->lockScreen)
                 twin = turn;
         }
         if (!twin) break;
@@ -233,7 +233,9 @@ QCoro::Task<> LinuxWallpaperApplier::runInTurn(std::shared_ptr<Turn> wanted, std
         while (m_turns.front() != turn)
             co_await waitForTurnChange(st);
         turn->started = true;
-        if (turn->scope == DisplayScope::eachDisplay && turn->file.isEmpty())
+        if (turn->lockScreen)
+            co_await showOnLockScreen(turn->file, st);
+        else if (turn->scope == DisplayScope::eachDisplay && turn->file.isEmpty())
             co_await showEach(turn->pictures, st);
         else
             co_await showNow(turn->file, turn->scope, st);
@@ -429,6 +431,16 @@ bool LinuxWallpaperApplier::supportsLockScreen() const
 }
 
 QCoro::Task<> LinuxWallpaperApplier::applyLockScreen(QUrl file, std::stop_token st)
+{
+    // One at a time, like the desktop's applies: Plasma's lock screen takes several runs of a tool, and
+    // two such writes must not interleave.
+    auto wanted = std::make_shared<Turn>();
+    wanted->file = file;
+    wanted->lockScreen = true;
+    co_await runInTurn(wanted, st);
+}
+
+QCoro::Task<> LinuxWallpaperApplier::showOnLockScreen(QUrl file, std::stop_token st)
 {
     const QString path = file.isLocalFile() ? QDir::cleanPath(file.toLocalFile()) : QString();
     if (path.isEmpty() || !QFileInfo(path).isFile()) throw WallpaperApplyError::fileMissing(file);

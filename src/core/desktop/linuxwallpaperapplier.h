@@ -52,6 +52,8 @@ private:
         DisplayScope scope = DisplayScope::allDisplays;
         // Set instead of `file` for an apply that gives each display its own picture.
         QList<DisplayWallpaper> pictures;
+        // For the lock screen rather than the desktop.
+        bool lockScreen = false;
         bool started = false;
         bool ended = false;
         /// Ended because its requester stopped it, before the desktop changed.
@@ -65,6 +67,7 @@ private:
     QCoro::Task<> runInTurn(std::shared_ptr<Turn> wanted, std::stop_token st);
     QCoro::Task<> showNow(QUrl file, DisplayScope scope, std::stop_token st);
     QCoro::Task<> showEach(QList<DisplayWallpaper> pictures, std::stop_token st);
+    QCoro::Task<> showOnLockScreen(QUrl file, std::stop_token st);
     QCoro::Task<> showSpanned(QList<DisplayWallpaper> pictures, QList<DisplayTarget> all, std::stop_token st);
     QCoro::Task<QList<std::optional<QUrl>>> shownURLs(DisplayScope scope);
     QCoro::Task<> waitForTurnChange(std::stop_token st);
