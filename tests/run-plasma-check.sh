@@ -20,10 +20,12 @@
 # DUMMY1 1080x1920 at 1920,0; Qt 5's plasmashell sees RandR outputs, not RandR monitors, so Xvfb's
 # "xrandr --setmonitor" gives it one screen only), a session bus inside the root whose socket the host
 # reaches through the root folder, kactivitymanagerd and plasmashell. The program runs on the host with
-# XDG_CURRENT_DESKTOP=KDE against a local archive, is switched to "each" display and to the lock screen,
-# and asked for a new picture. Its scratch folder is bind-mounted into the root at the same path, so both
-# sides see the same picture files; kwriteconfig5 on its PATH is the root's own, run inside the root.
+# XDG_CURRENT_DESKTOP=KDE against a local archive, is switched to "each" display and asked for a new
+# picture, then the lock screen setting is switched on. Its scratch folder is bind-mounted into the root
+# at the same path, so both sides see the same picture files; kwriteconfig5 on its PATH is the root's
+# own, run inside the root.
 # Checks, each printed as PASS or FAIL:
+#   0. while the lock screen setting is off, nothing is written to kscreenlockerrc;
 #   1. plasmashell (read back with evaluateScript) shows on each of its screens the file the program
 #      reports for the display with the same geometry, and the two files differ;
 #   2. plasmashell's own configuration file names both files;
@@ -155,7 +157,7 @@ screens_script='var r=[];for(var i=0;i<screenCount;++i){var g=screenGeometry(i);
 for _ in $(seq 40); do [ "$(plasma "$screens_script" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))' 2>/dev/null)" = 2 ] && break; sleep 0.25; done
 echo "plasmashell's screens: $(plasma "$screens_script")"
 
-echo "== the program, in \"each\" display mode with the lock screen on"
+echo "== the program, in \"each\" display mode"
 # Several catalog pages: a portrait display looks a few pages further for a portrait picture.
 coproc ARCHIVE { exec "$serve" 4; }
 pids+=($ARCHIVE_PID)
@@ -181,20 +183,24 @@ status_json() { timeout 10 "${run[@]}" "$bin" status --json 2>/dev/null; }
 for _ in $(seq 150); do [ -n "$(status_json)" ] && break; sleep 0.1; done
 [ -n "$(status_json)" ] || { fail "the program did not start: $(tail -3 "$work/app.log")"; exit 1; }
 timeout 10 "${run[@]}" "$bin" displays each
-timeout 10 "${run[@]}" "$bin" lock-screen on
 timeout 10 "${run[@]}" "$bin" next
-# Settled: nothing loading, no error, a file for every display.
+# Settled: nothing loading, a file for every display, the lock screen setting as $2 (True or False).
 settled() {
     python3 -c '
 import json, sys
 s = json.loads(sys.argv[1])
-ok = not s["loading"] and s["displays"] == "each" and s["lockScreen"] and len(s["screens"]) == 2 \
-    and all(d["file"] for d in s["screens"])
-sys.exit(0 if ok else 1)' "$1"
+ok = not s["loading"] and s["displays"] == "each" and str(s["lockScreen"]) == sys.argv[2] \
+    and len(s["screens"]) == 2 and all(d["file"] for d in s["screens"])
+sys.exit(0 if ok else 1)' "$1" "$2"
 }
-for _ in $(seq 300); do status=$(status_json); settled "$status" && break; sleep 0.1; done
+for _ in $(seq 300); do status=$(status_json); settled "$status" False && break; sleep 0.1; done
+settled "$status" False || { fail "the program did not settle on a picture per display"; tail -20 "$work/app.log"; exit 1; }
+echo "== 0. the lock screen while its setting is off"
+[ -e "$root$phome/.config/kscreenlockerrc" ] && fail "kscreenlockerrc was written while the setting was off" ||
+    pass "nothing was written for the lock screen while the setting was off"
+timeout 10 "${run[@]}" "$bin" lock-screen on
+for _ in $(seq 100); do status=$(status_json); settled "$status" True && break; sleep 0.1; done
 echo "status: $status"
-settled "$status" || { fail "the program did not settle on a picture per display"; tail -20 "$work/app.log"; exit 1; }
 [ "$(python3 -c 'import json,sys; print(json.loads(sys.argv[1])["error"])' "$status")" = None ] ||
     fail "the program reports an error"
 sleep 4 # Plasma fades the new picture in
