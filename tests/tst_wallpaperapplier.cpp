@@ -5,6 +5,7 @@
 #include "models/errors.h"
 
 #include "awaittask.h"
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -232,6 +233,42 @@ private Q_SLOTS:
         QVERIFY(near({450, 190}, qRgb(0, 0, 255)));
         QVERIFY(near({300, 50}, qRgb(0, 0, 0)));  // between the displays
         QVERIFY(near({100, 150}, qRgb(0, 0, 0))); // below the short one
+    }
+
+    void combinedPictureThatCannotBeWrittenChangesNothing()
+    {
+        m_displays = {display("LEFT", 200, 100, true),
+                      {"RIGHT", QRect(200, 0, 200, 100), QRect(200, 0, 200, 100), false, "RIGHT"}};
+        auto [applier, backend] = make();
+        backend->perDisplayPictures = false;
+        const QUrl red = QUrl::fromLocalFile(solidPicture("red.png", qRgb(255, 0, 0)));
+        const QUrl blue = QUrl::fromLocalFile(solidPicture("blue.png", qRgb(0, 0, 255)));
+        const QList<DisplayWallpaper> y{{"LEFT", red}, {"RIGHT", blue}}, x{{"LEFT", blue}, {"RIGHT", red}};
+        Testing::awaitTask(applier.applyDisplayWallpapers(y, {}));
+        const QString pathY = backend->shown.value("*").path;
+        Testing::awaitTask(applier.applyDisplayWallpapers(x, {}));
+        const QString pathX = backend->shown.value("*").path;
+        QFile fileX(pathX);
+        QVERIFY(pathX != pathY && fileX.open(QIODevice::ReadOnly));
+        const QByteArray bytesX = fileX.readAll();
+        // Running as root, no permission stops a write; a folder where the picture goes stops the rename.
+        QVERIFY(QFile::remove(pathY) && QDir().mkpath(pathY + "/busy"));
+        const QDir folder = QFileInfo(pathX).dir();
+        const QStringList before = folder.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+        try {
+            Testing::awaitTask(applier.applyDisplayWallpapers(y, {}));
+            QFAIL("an unwritten picture was reported as shown");
+        } catch (const WallpaperApplyError &e) {
+            QVERIFY2(
+                e.underlying().startsWith("the combined picture for all displays could not be written to " + pathY),
+                qPrintable(e.underlying()));
+        }
+        QCOMPARE(backend->shown.value("*").path, pathX);
+        QCOMPARE(backend->calls.size(), 2);
+        fileX.close();
+        QVERIFY(fileX.open(QIODevice::ReadOnly));
+        QCOMPARE(fileX.readAll(), bytesX);
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot), before);
     }
 
     void readBackIsStandardised()

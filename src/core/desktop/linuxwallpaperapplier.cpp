@@ -355,7 +355,7 @@ QCoro::Task<> LinuxWallpaperApplier::showSpanned(QList<DisplayWallpaper> picture
     if (!error.isEmpty()) {
         qCWarning(lcDesktop).noquote() << "Could not write the combined picture" << output << error;
         throw WallpaperApplyError::displayUpdateFailed(
-            QStringLiteral("the combined picture for all displays could not be written (%1)").arg(error));
+            QStringLiteral("the combined picture for all displays could not be written to %1 (%2)").arg(output, error));
     }
     const DesktopPicture spanned = spannedPicture(output);
     try {
