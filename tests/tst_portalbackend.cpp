@@ -101,17 +101,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<uint>("response");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("success") << 0u << QString();
-        QTest::newRow("cancelled") << 1u << "the desktop portal request was cancelled";
-        QTest::newRow("failed") << 2u << "the desktop portal could not set the picture";
+        QTest::addColumn<bool>("lockScreen");
+        QTest::newRow("success") << 0u << QString() << false;
+        QTest::newRow("cancelled") << 1u << "the desktop portal request was cancelled" << false;
+        QTest::newRow("failed") << 2u << "the desktop portal could not set the picture" << false;
+        QTest::newRow("lock screen") << 0u << QString() << true;
+        QTest::newRow("lock screen failed") << 2u << "the desktop portal could not set the picture" << true;
     }
     void answers()
     {
         QFETCH(uint, response);
         QFETCH(QString, failure);
+        QFETCH(bool, lockScreen);
         {
             QMutexLocker lock(&m_portal->mutex);
             m_portal->response = response;
+            m_portal->uris.clear();
         }
         const QString name = QStringLiteral("client%1").arg(response);
         LinuxWallpaperApplier applier(
@@ -119,18 +124,26 @@ private Q_SLOTS:
                                             QDBusConnection::connectToBus(m_bus.address(), name)),
             displays);
         QVERIFY(!applier.supportsPerDisplayWallpaper());
+        QVERIFY(applier.supportsLockScreen());
         try {
-            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
+            if (lockScreen)
+                Testing::awaitTask(applier.applyLockScreen(QUrl::fromLocalFile(m_file), {}));
+            else
+                Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
             QVERIFY2(failure.isEmpty(), "a refusal was reported as success");
-            QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
-                     (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
         } catch (const WallpaperApplyError &e) {
+            QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);
             QCOMPARE(e.underlying(), failure);
-            QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
         }
+        const std::optional<QUrl> background =
+            lockScreen || !failure.isEmpty() ? std::nullopt : std::optional(QUrl::fromLocalFile(m_file));
+        QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
+                 (QList<std::optional<QUrl>>{background, background}));
         QMutexLocker lock(&m_portal->mutex);
-        QCOMPARE(m_portal->uri, QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded));
-        QCOMPARE(m_portal->options.value("set-on").toString(), QStringLiteral("background"));
+        // One request only: the lock screen's picture never goes to the background as well.
+        QCOMPARE(m_portal->uris, QStringList{QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded)});
+        QCOMPARE(m_portal->options.value("set-on").toString(),
+                 lockScreen ? QStringLiteral("lockscreen") : QStringLiteral("background"));
         QCOMPARE(m_portal->options.value("show-preview").toBool(), false);
         lock.unlock();
         QDBusConnection::disconnectFromBus(name);
