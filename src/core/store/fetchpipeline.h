@@ -159,6 +159,11 @@ private:
     /// displays; with one, it is drawn for that display and only saved (the caller applies it).
     QCoro::Task<Outcome> attemptCandidates(std::optional<DisplayTarget> display, std::shared_ptr<Round> round,
                                            std::stop_token st);
+    /// Deletes a saved file that will not be used, unless a display (maybe on another workspace) shows it.
+    static QCoro::Task<> removeAbandonedCacheFile(std::shared_ptr<WallpaperApplying> applier, QUrl url);
+    /// Trims the cache to `maxRetained` files, sparing what is on screen, `applied` and `remembered`.
+    static QCoro::Task<> pruneCache(Services services, QList<QUrl> applied, QList<DisplayWallpaper> remembered,
+                                    int maxRetained);
     QList<DisplayWallpaper> remembered() const;
     void failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st);
     void endFetch(QUuid fetchID);
