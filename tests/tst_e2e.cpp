@@ -554,6 +554,15 @@ private Q_SLOTS:
               double(kib) / 1024.0);
         // A guard against a gross regression (such as keeping decoded 4K pictures), not a measurement.
         if (g_wrapper.isEmpty()) QVERIFY2(kib < 400 * 1024, qPrintable(QString::number(kib)));
+
+        // Thumbnails were written for both changes: that must not have loaded every image plugin Qt has.
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_app.process().processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        QSet<QString> plugins;
+        const QRegularExpression plugin(QStringLiteral("/imageformats/(lib\\w+\\.so)$"), QRegularExpression::MultilineOption);
+        for (auto it = plugin.globalMatch(QString::fromLatin1(maps.readAll())); it.hasNext();)
+            plugins.insert(it.next().captured(1));
+        if (g_wrapper.isEmpty()) QCOMPARE(plugins, QSet<QString>{QStringLiteral("libqjpeg.so")});
     }
 
     void trayMenuOpens()

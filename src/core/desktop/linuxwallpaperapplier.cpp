@@ -4,6 +4,7 @@
 #include "async/cancellation.h"
 #include "desktop/dbuscall.h"
 #include "desktop/x11rootbackend.h"
+#include "integrity/jpegwriter.h"
 #include "logging.h"
 #include "models/errors.h"
 #include "models/fileurls.h"
@@ -346,7 +347,7 @@ QCoro::Task<> LinuxWallpaperApplier::showSpanned(QList<DisplayWallpaper> picture
         }
         painter.end();
         QSaveFile file(output);
-        if (!file.open(QIODevice::WriteOnly) || !canvas.save(&file, "JPEG", 92) || !file.commit())
+        if (!file.open(QIODevice::WriteOnly) || !writeJpeg(canvas, &file, 92) || !file.commit())
             return file.errorString();
         return {};
     };

@@ -4,6 +4,7 @@
 #include "contenthash.h"
 #include "imagebounds.h"
 #include "jpegintegrityvalidator.h"
+#include "jpegwriter.h"
 #include "models/errors.h"
 #include "models/fileurls.h"
 
@@ -200,7 +201,7 @@ bool WallpaperCache::saveThumbnail(const QUrl &file, const QString &target, int 
     if (image.isNull()) return false;
     QDir().mkpath(QFileInfo(target).path());
     QSaveFile out(target);
-    return out.open(QIODevice::WriteOnly) && image.save(&out, "JPEG", 85) && out.commit();
+    return out.open(QIODevice::WriteOnly) && writeJpeg(image, &out, 85) && out.commit();
 }
 
 void WallpaperCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const
