@@ -60,17 +60,21 @@ private Q_SLOTS:
     void eachDisplayDrawsForItsShape_data()
     {
         QTest::addColumn<bool>("portraitOffered");
-        QTest::newRow("portrait pictures offered") << true;
+        QTest::addColumn<bool>("onePage"); // the catalog's further pages answer 404
+        QTest::newRow("portrait pictures offered") << true << false;
         // A portrait display still gets the best of what there is, never a failure.
-        QTest::newRow("landscape only") << false;
+        QTest::newRow("landscape only") << false << false;
+        QTest::newRow("landscape only, one page") << false << true;
     }
     void eachDisplayDrawsForItsShape()
     {
         QFETCH(bool, portraitOffered);
+        QFETCH(bool, onePage);
         StoreHarness h;
         h.applier->targets = {makeDisplay("DP-1", 1920, 1080, 0, true), makeDisplay("TALL", 1080, 1920, 1920),
                               makeDisplay("WIDE", 2560, 1080, 3000)};
-        h.archive->pageHandler = [portraitOffered](int page) {
+        h.archive->pageHandler = [portraitOffered, onePage](int page) {
+            if (onePage && page > 1) throw HubbleAPIError::httpStatus(404);
             QList<HubbleImage> items;
             for (int i = 1; i <= 4; ++i)
                 items << makeImage(QStringLiteral("p%1-%2").arg(page).arg(i));

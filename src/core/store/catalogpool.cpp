@@ -133,8 +133,20 @@ QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawCandidateForDisplay(dou
     const auto fitsShape = [&] { return best >= 0 && isPortraitImage(m_pool[best]) == (aspect < 1.0); };
     for (int page = 0; page < kPortraitSearchPages && aspect < 1.0 && !fitsShape(); ++page) {
         const qsizetype before = m_pool.size();
-        co_await refill(shown, aspect, st);
+        std::exception_ptr failure;
+        try {
+            co_await refill(shown, aspect, st);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         if (!self) throw CancelledError();
+        if (failure) {
+            // Looking further for a portrait picture is a wish: when the catalog fails on the way, the
+            // display takes the best-filling picture already at hand.
+            if (best < 0 || isCancellation(failure, st)) std::rethrow_exception(failure);
+            qCWarning(lcStore).noquote() << "Stopped looking for a portrait picture:" << describeError(failure);
+            break;
+        }
         best = bestIndexFor(aspect, excluded);
         if (m_pool.size() == before) break; // the catalog has nothing new to offer
     }
