@@ -294,7 +294,7 @@ private Q_SLOTS:
         qunsetenv("XDG_SESSION_DESKTOP");
         qunsetenv("DESKTOP_SESSION");
         qunsetenv("SWAYSOCK");
-        const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
+        const std::shared_ptr<WallpaperApplying> applier = Testing::awaitTask(createDesktopApplier());
         QVERIFY(applier->supportsPerDisplayWallpaper());
         Testing::awaitTask(applier->applyWallpaper(url(m_portrait), DisplayScope::allDisplays, {}));
         QVERIFY(near(rootPixel(1920 + 960, 500), qRgb(255, 255, 0)));
@@ -313,7 +313,7 @@ private Q_SLOTS:
         XSync(dpy, False);
 
         qputenv("XDG_CURRENT_DESKTOP", "Enlightenment");
-        const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
+        const std::shared_ptr<WallpaperApplying> applier = Testing::awaitTask(createDesktopApplier());
         qunsetenv("XDG_CURRENT_DESKTOP");
         XDestroyWindow(dpy, window);
         XCloseDisplay(dpy);
@@ -328,7 +328,7 @@ private Q_SLOTS:
     void factoryPrefersGnomeSettings()
     {
         qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
-        const std::shared_ptr<WallpaperApplying> applier = createDesktopApplier();
+        const std::shared_ptr<WallpaperApplying> applier = Testing::awaitTask(createDesktopApplier());
         qunsetenv("XDG_CURRENT_DESKTOP");
         // One picture for all displays: the settings say so to the interface.
         QVERIFY(!applier->supportsPerDisplayWallpaper());

@@ -91,7 +91,7 @@ int removeStaleDownloads()
     return removed;
 }
 
-AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
+AppDelegate::AppDelegate(std::shared_ptr<WallpaperApplying> applier, QObject *parent) : QObject(parent)
 {
     initAppResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/starvane/starvane.svg")));
@@ -106,7 +106,7 @@ AppDelegate::AppDelegate(QObject *parent) : QObject(parent)
     StoreOptions options;
     options.dataDirectory = WallpaperHistory::defaultDirectory();
     m_store = std::make_unique<WallpaperStore>(
-        StoreServices{client, cache, createDesktopApplier(), state, std::make_shared<SystemNetworkStatus>()}, options);
+        StoreServices{client, cache, std::move(applier), state, std::make_shared<SystemNetworkStatus>()}, options);
     m_updater = UpdateController::createForThisProcess(&m_nam, this);
     connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
     m_trayMenu = std::make_unique<MenuBarContentView>(

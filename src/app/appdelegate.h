@@ -21,6 +21,7 @@ class MenuBarContentView;
 class MainWindow;
 class HistoryView;
 class Notifier;
+class WallpaperApplying;
 
 /// Owns the one store and the one update controller for the life of the process, and wires them to
 /// the window, the tray, the session bus and the system's wake and workspace events.
@@ -28,7 +29,8 @@ class AppDelegate : public QObject
 {
     Q_OBJECT
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
+    /// `applier` sets the pictures on the desktop this session runs (see createDesktopApplier()).
+    explicit AppDelegate(std::shared_ptr<WallpaperApplying> applier, QObject *parent = nullptr);
     ~AppDelegate() override;
 
     WallpaperStore &store() { return *m_store; }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appdelegate.h"
+#include "async/cancellation.h"
 #include "commandline.h"
+#include "desktop/linuxwallpaperapplier.h"
 #include "identity.h"
 #include "integrity/checkimage.h"
 #include "latencyprobe.h"
@@ -11,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <malloc.h>
@@ -22,6 +25,35 @@ bool anotherInstanceRuns()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     return bus.isConnected() && bus.interface()->isServiceRegistered(kServiceName).value();
+}
+
+QCoro::Task<> startApplication(Command command, std::unique_ptr<AppDelegate> *delegateSlot)
+{
+    std::shared_ptr<WallpaperApplying> applier = co_await createDesktopApplier();
+    *delegateSlot = std::make_unique<AppDelegate>(std::move(applier));
+    AppDelegate &delegate = **delegateSlot;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString busError;
+    switch (delegate.registerControlService(&busError)) {
+    case ControlService::Registration::registered:
+        break;
+    case ControlService::Registration::anotherInstanceRuns:
+        // Lost a race with another launch: that one is the instance now.
+        QCoreApplication::exit(command.atLogin ? 0 : sendToRunningInstance(command, out, err));
+        co_return;
+    case ControlService::Registration::failed:
+        err << "starvane: " << busError << "\n"
+            << "starvane: "
+            << QCoreApplication::translate("Starvane::CommandLine",
+                                           "running without command-line control; 'starvane next', 'status' and "
+                                           "the like will not reach this instance")
+            << "\n";
+        err.flush();
+        break;
+    }
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationDidFinishLaunching(!command.atLogin);
 }
 
 int runApplication(int argc, char *argv[], const Command &command)
@@ -45,28 +77,13 @@ int runApplication(int argc, char *argv[], const Command &command)
 
     // One instance per session: a second launch raises the first one's window and leaves. A session's
     // autostart finding Starvane already running has nothing to show.
-    if (anotherInstanceRuns())
-        return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
+    if (anotherInstanceRuns()) return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
 
-    AppDelegate delegate;
-    QString busError;
-    switch (delegate.registerControlService(&busError)) {
-    case ControlService::Registration::registered: break;
-    case ControlService::Registration::anotherInstanceRuns:
-        // Lost a race with another launch: that one is the instance now.
-        return command.atLogin ? 0 : sendToRunningInstance(command, out, err);
-    case ControlService::Registration::failed:
-        err << "starvane: " << busError << "\n"
-            << "starvane: "
-            << QCoreApplication::translate("Starvane::CommandLine",
-                                           "running without command-line control; 'starvane next', 'status' and "
-                                           "the like will not reach this instance")
-            << "\n";
-        err.flush();
-        break;
-    }
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
-    delegate.applicationDidFinishLaunching(!command.atLogin);
+    // Everything else waits for the desktop to be known, which takes a few questions to the session
+    // bus: they are asked with the event loop running, so a slow bus never freezes the start.
+    std::unique_ptr<AppDelegate> delegate;
+    QTimer::singleShot(
+        0, &app, [&command, &delegate] { spawn(startApplication(command, &delegate), QStringLiteral("start-up")); });
     installLatencyProbeIfRequested();
     return app.exec();
 }
@@ -79,8 +96,7 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const Command command = parseCommandLine(arguments);
 
-    if (command.kind == Command::Kind::run)
-        return runApplication(argc, argv, command);
+    if (command.kind == Command::Kind::run) return runApplication(argc, argv, command);
 
     QCoreApplication app(argc, argv);
     applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktop/dbuscall.h"
 #include "desktop/desktopdetector.h"
 #include "desktop/gsettingsbackend.h"
 #include "desktop/linuxwallpaperapplier.h"
@@ -9,14 +10,43 @@
 #include "desktop/xfconfbackend.h"
 #include "logging.h"
 
-#include <QDBusConnectionInterface>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QGuiApplication>
 #include <QProcessEnvironment>
 
 namespace Starvane {
 
 namespace {
-DesktopFacts liveFacts()
+QStringList namesDetectionAsksAbout()
+{
+    return {QStringLiteral("org.kde.plasmashell"), QStringLiteral("org.xfce.Xfconf"),
+            QStringLiteral("org.freedesktop.portal.Desktop")};
+}
+
+// Asked of the bus daemon itself, which answers at once, but through the same awaited calls with a
+// time-out as every other desktop service: a session bus that stalls must not hold up the start.
+QCoro::Task<QSet<QString>> knownBusNames(QDBusConnection bus)
+{
+    QSet<QString> known;
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
+    const QDBusMessage listed = co_await callDesktopService(bus, daemon, QStringLiteral("/org/freedesktop/DBus"),
+                                                            daemon, QStringLiteral("ListActivatableNames"));
+    const QStringList activatable =
+        listed.type() == QDBusMessage::ReplyMessage ? listed.arguments().value(0).toStringList() : QStringList();
+    const QStringList wanted = namesDetectionAsksAbout();
+    for (const QString &name : wanted) {
+        QVariantList arguments;
+        arguments << name;
+        const QDBusMessage owned = co_await callDesktopService(bus, daemon, QStringLiteral("/org/freedesktop/DBus"),
+                                                               daemon, QStringLiteral("NameHasOwner"), arguments);
+        const bool hasOwner = owned.type() == QDBusMessage::ReplyMessage && owned.arguments().value(0).toBool();
+        if (hasOwner || activatable.contains(name)) known.insert(name);
+    }
+    co_return known;
+}
+
+QCoro::Task<DesktopFacts> liveFacts()
 {
     DesktopFacts facts;
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -25,17 +55,7 @@ DesktopFacts liveFacts()
         facts.environment.insert(key, env.value(key));
 
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected() && bus.interface()) {
-        // Only the names detection asks about: asking for all of them costs a round trip per name.
-        const QStringList wanted{QStringLiteral("org.kde.plasmashell"), QStringLiteral("org.xfce.Xfconf"),
-                                 QStringLiteral("org.freedesktop.portal.Desktop")};
-        const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
-        for (const QString &name : wanted) {
-            if (bus.interface()->isServiceRegistered(name).value() ||
-                (activatable.isValid() && activatable.value().contains(name)))
-                facts.busNames.insert(name);
-        }
-    }
+    if (bus.isConnected()) facts.busNames = co_await knownBusNames(bus);
 
     // A schema only confirms a desktop that the session names, and asking for one starts up GIO's type
     // system and settings machinery, which then stays resident: a bare window manager does without.
@@ -51,7 +71,7 @@ DesktopFacts liveFacts()
         facts.x11 = x11.reachable;
         facts.desktopWindowMapped = x11.desktopWindowMapped;
     }
-    return facts;
+    co_return facts;
 }
 
 std::unique_ptr<DesktopBackend> backendFor(const DesktopDetection &detection, const DesktopFacts &facts)
@@ -80,14 +100,14 @@ std::unique_ptr<DesktopBackend> backendFor(const DesktopDetection &detection, co
 }
 } // namespace
 
-std::shared_ptr<WallpaperApplying> createDesktopApplier()
+QCoro::Task<std::shared_ptr<WallpaperApplying>> createDesktopApplier()
 {
-    const DesktopFacts facts = liveFacts();
+    const DesktopFacts facts = co_await liveFacts();
     const DesktopDetection detection = detectDesktop(facts);
     std::unique_ptr<DesktopBackend> backend = backendFor(detection, facts);
     qCInfo(lcDesktop).noquote() << "Desktop:" << detection.desktopName << "backend:" << backend->desktopName()
                                 << (backend->perDisplay() ? "per display" : "one picture for all displays");
-    return std::make_shared<LinuxWallpaperApplier>(std::move(backend));
+    co_return std::make_shared<LinuxWallpaperApplier>(std::move(backend));
 }
 
 } // namespace Starvane

@@ -82,7 +82,7 @@ private:
 };
 
 /// Detects the running desktop and builds the applier for it. Call on the main thread after the
-/// QGuiApplication exists.
-std::shared_ptr<WallpaperApplying> createDesktopApplier();
+/// QGuiApplication exists; the bus is asked without stopping the event loop.
+QCoro::Task<std::shared_ptr<WallpaperApplying>> createDesktopApplier();
 
 } // namespace Starvane
