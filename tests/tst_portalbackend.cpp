@@ -6,6 +6,7 @@
 #include "desktopharness.h"
 #include "models/errors.h"
 
+#include "awaittask.h"
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusError>
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QMutex>
 #include <QTemporaryDir>
-#include "awaittask.h"
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -106,7 +106,9 @@ private Q_SLOTS:
         QTest::newRow("cancelled") << 1u << "the desktop portal request was cancelled" << false;
         QTest::newRow("failed") << 2u << "the desktop portal could not set the picture" << false;
         QTest::newRow("lock screen") << 0u << QString() << true;
-        QTest::newRow("lock screen failed") << 2u << "the desktop portal could not set the picture" << true;
+        QTest::newRow("lock screen failed")
+            << 2u << "the lock screen's picture could not be set (the desktop portal could not set the picture)"
+            << true;
     }
     void answers()
     {

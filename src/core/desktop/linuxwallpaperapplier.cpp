@@ -450,7 +450,9 @@ QCoro::Task<> LinuxWallpaperApplier::showOnLockScreen(QUrl file, std::stop_token
         co_await m_backend->showLockScreenPicture(path);
     } catch (const DesktopBackendError &e) {
         qCWarning(lcDesktop) << "Lock screen refused the picture:" << e.text();
-        throw WallpaperApplyError::displayUpdateFailed(e.text());
+        // Said plainly, because the desktop's own picture did change and the message must not suggest otherwise.
+        throw WallpaperApplyError::displayUpdateFailed(
+            QStringLiteral("the lock screen's picture could not be set (%1)").arg(e.text()));
     }
     qCInfo(lcDesktop).noquote() << "Set" << path << "on the lock screen of" << m_backend->desktopName();
 }
