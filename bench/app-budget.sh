@@ -3,7 +3,8 @@
 # The application's resource budget, side by side with a bare Qt tray program (the floor), on Xvfb
 # with a private session bus, a stand-in tray watcher and a local archive.
 #   bench/app-budget.sh [build dir, default build/ci] [JPEG quality of the big image, default 97, or "smooth"]
-# Prints: start to tray, idle RSS, wake-ups while idle, RSS after an 8000×4500 rotation, and the
+# Prints: start to tray, idle RSS (also beside a stand-in NetworkManager, when the tests are built, and
+# split into shared and private memory), wake-ups while idle, RSS after an 8000×4500 rotation, and the
 # main thread's stalls during that fetch (the test-hook latency probe).
 set -u
 build=$(cd "${1:-build/ci}" && pwd)
@@ -42,6 +43,25 @@ start_to_tray() { # $1 = label, rest = command; leaves the pid in $started and t
     tray_ms=$(( (t1 - t0) / 1000000 ))
 }
 
+# Resident memory split into what is shared with the page cache and other processes (library code,
+# which fault-around maps in 64 KiB runs) and what belongs to this process alone.
+memory_split() { # $1 = pid
+    grep -E '^(Rss|Pss|Shared_Clean|Private_Clean|Private_Dirty|Anonymous):' "/proc/$1/smaps_rollup" | tr -s ' ' |
+        paste -sd ' ' | sed 's/^/  /'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+# Waits until the program shows a picture and is no longer busy; prints its status.
+wait_for_rotation() {
+    for _ in $(seq 300); do
+        status=$("$@" status 2>/dev/null)
+        echo "$status" | grep -q '^File:' && ! echo "$status" | grep -q Updating && break
+        sleep 0.1
+    done
+    echo "$status" | sed 's/^/  /'
+}
+
 idle_figures() { # $1 = pid; prints "RSS KiB, wake-ups in 30 s, polls in 30 s"
     local s0 s1 polls
     s0=$(switches "$1")
@@ -59,6 +79,8 @@ floor_pid=$started
 sleep 5
 echo "start to tray: ${floor_ms} ms"
 echo "idle 30 s: $(idle_figures "$floor_pid")"
+floor_rss=$(rss_kib "$floor_pid")
+memory_split "$floor_pid"
 kill "$floor_pid"
 
 echo "== starvane: first start, one 1920x1080 rotation from a local archive"
@@ -70,20 +92,43 @@ start_to_tray app "${run[@]}" "$bin" --at-login
 app_ms=$tray_ms
 app_pid=$started
 echo "start to tray: ${app_ms} ms"
-for _ in $(seq 300); do
-    status=$("${run[@]}" "$bin" status 2>/dev/null)
-    echo "$status" | grep -q '^File:' && ! echo "$status" | grep -q Updating && break
-    sleep 0.1
-done
-echo "$status" | sed 's/^/  /'
+wait_for_rotation "${run[@]}" "$bin"
 sleep 10
 echo "idle 30 s after the rotation: $(idle_figures "$app_pid")"
-grep -E '^(Pss|Private_Clean|Private_Dirty):' "/proc/$app_pid/smaps_rollup" | tr -s ' ' | paste -sd ' ' | sed 's/^/  /'
+echo "  idle RSS against the floor: $(ratio "$(rss_kib "$app_pid")" "$floor_rss")x (no NetworkManager: GLib's monitor runs)"
+memory_split "$app_pid"
 "${run[@]}" "$bin" show >/dev/null 2>&1
 sleep 3
 echo "30 s with the main window shown (its footer ticks): $(idle_figures "$app_pid")"
 "${run[@]}" "$bin" quit >/dev/null 2>&1
 wait "$app_pid" 2>/dev/null
+
+# Most desktops run NetworkManager, which the program asks instead of starting GLib's own monitor.
+standin_nm=$build/tests/starvane-standin-nm
+if [ -x "$standin_nm" ]; then
+    echo "== starvane: the same rotation with NetworkManager on the system bus (a stand-in)"
+    dbus-daemon --session --nofork --print-address=3 3>"$work/sysbus" >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do [ -s "$work/sysbus" ] && break; sleep 0.1; done
+    sysbus=$(head -1 "$work/sysbus")
+    DBUS_SYSTEM_BUS_ADDRESS=$sysbus "$standin_nm" >/dev/null 2>&1 &
+    pids+=($!)
+    run=($(base_env "$work/home1nm") DBUS_SYSTEM_BUS_ADDRESS="$sysbus" STARVANE_TEST_ARCHIVE_WEB="$origin"
+         STARVANE_TEST_ARCHIVE_IMAGES="$origin")
+    sleep 0.5
+    "${run[@]}" "$bin" --at-login >"$work/app-nm.log" 2>&1 &
+    app_pid=$!
+    pids+=($app_pid)
+    wait_for_rotation "${run[@]}" "$bin"
+    sleep 10
+    grep -o 'Network information from [a-z]*' "$work/app-nm.log" | sed 's/^/  /'
+    echo "idle RSS after the rotation: $(rss_kib "$app_pid") KiB, against the floor: $(ratio "$(rss_kib "$app_pid")" "$floor_rss")x"
+    memory_split "$app_pid"
+    "${run[@]}" "$bin" quit >/dev/null 2>&1
+    wait "$app_pid" 2>/dev/null
+else
+    echo "(no $standin_nm: build the tests to measure the program beside NetworkManager)"
+fi
 archive_pid=$ARCHIVE_PID
 eval "exec ${ARCHIVE[1]}>&-"
 wait "$archive_pid" 2>/dev/null
