@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "awaittask.h"
 #include "desktop/desktopdetector.h"
+#include "desktop/linuxwallpaperapplier.h"
+#include "desktopharness.h"
 
+#include <QDBusConnection>
 #include <QTest>
+#include <QTimer>
+
+#include <csignal>
 
 using namespace Starvane;
 
@@ -117,6 +124,26 @@ private Q_SLOTS:
         const DesktopDetection detection = detectDesktop({environment, busNames, schemas, x11, desktopWindow});
         QCOMPARE(detection.kind, kind);
         QCOMPARE(detection.desktopName, name);
+    }
+
+    void aBusThatDoesNotAnswerNeverStopsTheEventLoop()
+    {
+        Test::PrivateBus bus;
+        if (!bus.start()) QSKIP(qPrintable(bus.error()));
+        // The process's session bus, connected while the daemon still answers, then frozen.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+        QVERIFY(QDBusConnection::sessionBus().isConnected());
+        QVERIFY(::kill(pid_t(bus.processId()), SIGSTOP) == 0);
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+        ticker.start(10);
+        const std::shared_ptr<WallpaperApplying> applier = Testing::awaitTask(createDesktopApplier());
+        ::kill(pid_t(bus.processId()), SIGCONT);
+        // Detection gave up on the bus after its time-out and still chose a desktop; the event loop ran
+        // all along (a blocking call would have let no tick through until it returned).
+        QVERIFY(applier);
+        QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
     }
 };
 

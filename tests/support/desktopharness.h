@@ -45,6 +45,8 @@ public:
     bool start(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     QString address() const { return m_address; }
     QString error() const { return m_error; }
+    /// The daemon's process, for tests that stop it (SIGSTOP) to play a bus that does not answer.
+    qint64 processId() { return m_daemon.process().processId(); }
 
 private:
     std::unique_ptr<QTemporaryFile> m_config;

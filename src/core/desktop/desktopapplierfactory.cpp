@@ -15,6 +15,8 @@
 #include <QGuiApplication>
 #include <QProcessEnvironment>
 
+#include <vector>
+
 namespace Starvane {
 
 namespace {
@@ -25,23 +27,29 @@ QStringList namesDetectionAsksAbout()
 }
 
 // Asked of the bus daemon itself, which answers at once, but through the same awaited calls with a
-// time-out as every other desktop service: a session bus that stalls must not hold up the start.
+// time-out as every other desktop service: a session bus that stalls must not hold up the start. The
+// questions go out together, so a stalled bus costs one time-out, not one per question.
 QCoro::Task<QSet<QString>> knownBusNames(QDBusConnection bus)
 {
-    QSet<QString> known;
     const QString daemon = QStringLiteral("org.freedesktop.DBus");
-    const QDBusMessage listed = co_await callDesktopService(bus, daemon, QStringLiteral("/org/freedesktop/DBus"),
-                                                            daemon, QStringLiteral("ListActivatableNames"));
-    const QStringList activatable =
-        listed.type() == QDBusMessage::ReplyMessage ? listed.arguments().value(0).toStringList() : QStringList();
+    const QString path = QStringLiteral("/org/freedesktop/DBus");
     const QStringList wanted = namesDetectionAsksAbout();
+    QCoro::Task<QDBusMessage> listing =
+        callDesktopService(bus, daemon, path, daemon, QStringLiteral("ListActivatableNames"));
+    std::vector<QCoro::Task<QDBusMessage>> owners;
     for (const QString &name : wanted) {
         QVariantList arguments;
         arguments << name;
-        const QDBusMessage owned = co_await callDesktopService(bus, daemon, QStringLiteral("/org/freedesktop/DBus"),
-                                                               daemon, QStringLiteral("NameHasOwner"), arguments);
+        owners.push_back(callDesktopService(bus, daemon, path, daemon, QStringLiteral("NameHasOwner"), arguments));
+    }
+    const QDBusMessage listed = co_await listing;
+    const QStringList activatable =
+        listed.type() == QDBusMessage::ReplyMessage ? listed.arguments().value(0).toStringList() : QStringList();
+    QSet<QString> known;
+    for (std::size_t i = 0; i < owners.size(); ++i) {
+        const QDBusMessage owned = co_await owners[i];
         const bool hasOwner = owned.type() == QDBusMessage::ReplyMessage && owned.arguments().value(0).toBool();
-        if (hasOwner || activatable.contains(name)) known.insert(name);
+        if (hasOwner || activatable.contains(wanted[qsizetype(i)])) known.insert(wanted[qsizetype(i)]);
     }
     co_return known;
 }
