@@ -23,8 +23,17 @@ trap cleanup EXIT
 . "$(dirname "$0")/headless-session.sh"
 start_session "$bench/bench_sniwatcher"
 
-switches() { # voluntary + involuntary context switches over all threads: each is a wake-up
-    cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s}'
+switches() { # per thread: "tid voluntary+involuntary context switches"; each switch is a wake-up
+    local t
+    for t in /proc/"$1"/task/*; do
+        awk -v tid="${t##*/}" '/ctxt_switches/ {s += $2} END {print tid, s}' "$t/status" 2>/dev/null
+    done
+}
+
+# Switches between two readings, over the threads present at both: a pool thread that ends meanwhile
+# takes its whole count with it, and one that starts brings its own.
+switches_between() { # $1, $2 = files written by switches
+    awk 'NR == FNR {before[$1] = $2; next} ($1 in before) {s += $2 - before[$1]} END {print s + 0}' "$1" "$2"
 }
 
 # Start to tray: from exec to the item's registration with the watcher.
@@ -63,13 +72,14 @@ wait_for_rotation() {
 }
 
 idle_figures() { # $1 = pid; prints "RSS KiB, wake-ups in 30 s, polls in 30 s"
-    local s0 s1 polls
-    s0=$(switches "$1")
+    local polls
+    switches "$1" >"$work/switches0.$1"
     timeout 30 strace -f -p "$1" -e trace=poll,ppoll,epoll_wait,epoll_pwait,select,pselect6 -o "$work/strace.$1" \
         >/dev/null 2>&1
-    s1=$(switches "$1")
+    switches "$1" >"$work/switches1.$1"
     polls=$(grep -cE 'poll|select|epoll' "$work/strace.$1")
-    echo "$(rss_kib "$1") KiB, $((s1 - s0)) context switches, $polls poll calls"
+    echo "$(rss_kib "$1") KiB, $(switches_between "$work/switches0.$1" "$work/switches1.$1") context switches," \
+        "$polls poll calls"
 }
 
 echo "== floor: bare Qt tray program"
