@@ -33,6 +33,17 @@ QAction *find(const QWidget *menu, const QString &text)
     return nullptr;
 }
 
+/// Counts the entries put into a menu, which tells how often it was built.
+struct EntriesAdded : QObject
+{
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::ActionAdded) ++count;
+        return false;
+    }
+};
+
 /// Menus, actions and choice groups alive under `root`, once the deletions a rebuild queued have run.
 int menuObjects(const QObject *root)
 {
@@ -116,6 +127,7 @@ private Q_SLOTS:
         const AppSettings before = store.settings();
         selected->trigger();
         QCOMPARE(store.settings(), before);
+        QCoreApplication::sendPostedEvents();
         choices = find(view.menu(), submenu)->menu();
         QStringList ticked;
         for (QAction *a : choices->actions())
@@ -142,6 +154,28 @@ private Q_SLOTS:
         }
         QCOMPARE(menuObjects(view.menu()), trayOnce);
         QCOMPARE(menuObjects(&bar), barOnce);
+    }
+
+    void changesInOneTurnRebuildOnce()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        MenuBarContentView view(&store, nullptr, [] {});
+        EntriesAdded added;
+        view.menu()->installEventFilter(&added);
+        store.togglePaused();
+        store.updateFrequency(ChangeFrequency::every15Minutes);
+        store.togglePaused();
+        QCOMPARE(added.count, 0);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(added.count, view.menu()->actions().size());
+        QVERIFY(find(view.menu(), "Resume Auto-Change"));
+        // Opening the menu shows the present state even before the queued build.
+        store.togglePaused();
+        Q_EMIT view.menu()->aboutToShow();
+        QVERIFY(find(view.menu(), "Pause Auto-Change"));
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(added.count, 2 * view.menu()->actions().size());
     }
 
     void statusSummary_data()
@@ -220,9 +254,9 @@ private Q_SLOTS:
         QVERIFY(!find(menu, "Previous Wallpaper")->isEnabled());
 
         store.togglePaused();
-        QVERIFY(find(menu, "Resume Auto-Change"));
+        QTRY_VERIFY(find(menu, "Resume Auto-Change"));
         store.updateFrequency(ChangeFrequency::manual);
-        QVERIFY(!find(menu, "Resume Auto-Change") && !find(menu, "Pause Auto-Change"));
+        QTRY_VERIFY(!find(menu, "Resume Auto-Change") && !find(menu, "Pause Auto-Change"));
 
         QMenu *frequencies = find(menu, "Change Frequency")->menu();
         QStringList checked;
@@ -238,6 +272,7 @@ private Q_SLOTS:
             find(find(menu, "Network and Notifications")->menu(), name)->trigger();
         const AppSettings &s = store.settings();
         QVERIFY(s.downloadOnMetered && s.saveData && s.notifyOnChange);
+        QCoreApplication::sendPostedEvents(); // the rebuild those changes asked for
         QVERIFY(find(find(menu, "Network and Notifications")->menu(), "Save data")->isChecked());
 
         find(menu, "Open Starvane")->trigger();
@@ -259,6 +294,7 @@ private Q_SLOTS:
         displays->actions().at(1)->trigger(); // Main display
         QCOMPARE(store.settings().displayScope, DisplayScope::mainDisplay);
         QCOMPARE(h.applier->calls.size(), 1);
+        QCoreApplication::sendPostedEvents();
         displays = find(view.menu(), "Displays")->menu();
         QVERIFY(displays->actions().at(1)->isChecked());
     }

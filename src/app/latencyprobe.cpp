@@ -25,7 +25,7 @@ namespace {
 class LatencyProbe : public QObject
 {
 public:
-    explicit LatencyProbe(QObject *parent) : QObject(parent)
+    LatencyProbe(double thresholdMs, QObject *parent) : QObject(parent), m_thresholdMs(thresholdMs)
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(1);
@@ -46,7 +46,7 @@ private:
         m_last = now;
         m_lateness.append(std::max(0.0, lateMs));
         const Sched sched = schedstat();
-        if (lateMs > 16.0)
+        if (lateMs > m_thresholdMs)
             m_stalls.append({QDateTime::currentMSecsSinceEpoch(), lateMs, double(sched.ran - m_lastSched.ran) / 1e6,
                              double(sched.waited - m_lastSched.waited) / 1e6});
         m_lastSched = sched;
@@ -73,8 +73,9 @@ private:
         if (m_lateness.isEmpty()) return;
         QList<double> sorted = m_lateness;
         std::sort(sorted.begin(), sorted.end());
-        std::fprintf(stderr, "latency-probe: samples %lld, max %.1f ms, p99 %.2f ms, stalls over 16 ms: %lld\n",
+        std::fprintf(stderr, "latency-probe: samples %lld, max %.1f ms, p99 %.2f ms, stalls over %g ms: %lld\n",
                      qlonglong(sorted.size()), sorted.last(), sorted.at(qsizetype(double(sorted.size() - 1) * 0.99)),
+                     m_thresholdMs,
                      qlonglong(m_stalls.size()));
         for (const Stall &stall : std::as_const(m_stalls))
             std::fprintf(stderr,
@@ -83,6 +84,7 @@ private:
         std::fflush(stderr);
     }
 
+    double m_thresholdMs;
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
@@ -102,7 +104,11 @@ private:
 
 void installLatencyProbeIfRequested()
 {
-    if (qEnvironmentVariableIsSet("STARVANE_TEST_LATENCY_PROBE")) new LatencyProbe(qApp);
+    // The value is the lateness worth listing, in milliseconds; a frame (16 ms) unless given.
+    if (!qEnvironmentVariableIsSet("STARVANE_TEST_LATENCY_PROBE")) return;
+    bool ok = false;
+    const double threshold = qEnvironmentVariable("STARVANE_TEST_LATENCY_PROBE").toDouble(&ok);
+    new LatencyProbe(ok && threshold > 0 ? threshold : 16.0, qApp);
 }
 #else
 void installLatencyProbeIfRequested() {}

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTextBoundaryFinder>
+#include <utility>
 
 namespace Starvane {
 
@@ -48,14 +49,17 @@ MenuBarContentView::MenuBarContentView(WallpaperStore *store, UpdateController *
                                        std::function<void()> openHistory)
     : QObject(parent), m_store(store),
       m_description(
-          store, updater, std::move(openMainWindow), [this] { rebuild(); }, std::move(openHistory)),
+          store, updater, std::move(openMainWindow), [this] { scheduleRebuild(); }, std::move(openHistory)),
       m_menu(std::make_unique<QMenu>())
 {
+    // A finished change alone sends four of these signals; building the menus once for all of them,
+    // after the store's own work, keeps that moment's main-thread work short.
     for (auto signal : {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged,
                         &WallpaperStore::isLoadingChanged, &WallpaperStore::historyChanged,
                         &WallpaperStore::networkHoldChanged})
-        connect(m_store, signal, this, &MenuBarContentView::rebuild);
-    if (updater) connect(updater, &UpdateController::canCheckForUpdatesChanged, this, &MenuBarContentView::rebuild);
+        connect(m_store, signal, this, &MenuBarContentView::scheduleRebuild);
+    if (updater)
+        connect(updater, &UpdateController::canCheckForUpdatesChanged, this, &MenuBarContentView::scheduleRebuild);
     // The autostart entry can change behind our back; read it again whenever the menu opens.
     connect(m_menu.get(), &QMenu::aboutToShow, this, &MenuBarContentView::rebuild);
     rebuild();
@@ -88,8 +92,16 @@ void MenuBarContentView::attachMenuBar(QMenuBar *bar)
     buildMenu(bar, m_description.menuBar());
 }
 
+void MenuBarContentView::scheduleRebuild()
+{
+    if (std::exchange(m_rebuildScheduled, true)) return;
+    QMetaObject::invokeMethod(
+        this, [this] { if (m_rebuildScheduled) rebuild(); }, Qt::QueuedConnection);
+}
+
 void MenuBarContentView::rebuild()
 {
+    m_rebuildScheduled = false;
     // The menu may be open while it is rebuilt (a fetch ends): it stays the same QMenu, so the tray keeps
     // its pointer, and only its contents are replaced.
     buildMenu(m_menu.get(), m_description.trayMenu());

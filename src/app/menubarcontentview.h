@@ -24,7 +24,7 @@ class UpdateController;
 /// Turns the XDG autostart entry on or off, logging a refusal of the file system.
 void toggleLaunchAtLogin(bool enabled);
 
-/// The tray menu: the current wallpaper, a status line and every everyday action. Rebuilt whenever the
+/// The tray menu: the current wallpaper, a status line and every everyday action. Rebuilt after the
 /// store or the update controller changes, so it always shows their present state; the window's menu
 /// bar, when attached, is rebuilt from the same description at the same moments.
 class MenuBarContentView : public QObject
@@ -45,9 +45,13 @@ public:
     static QString statusSummary(const AppSettings &settings, bool isLoading, NetworkHold hold = NetworkHold::none);
 
 public Q_SLOTS:
+    /// Replaces both menus' contents now.
     void rebuild();
+    /// Rebuilds once at the next turn of the event loop, however many changes arrive before it.
+    void scheduleRebuild();
 
 private:
+    bool m_rebuildScheduled = false;
     WallpaperStore *m_store;
     MenuDescription m_description;
     std::unique_ptr<QMenu> m_menu;
