@@ -981,11 +981,13 @@ private Q_SLOTS:
                      monitor->geometry);
             QVERIFY(QFile::exists(o.value(QLatin1String("file")).toString()));
         }
-        QFile records(m_home.filePath(QStringLiteral(".local/share/Starvane/displays.json")));
-        QVERIFY(records.open(QIODevice::ReadOnly));
-        const QJsonObject displays =
-            QJsonDocument::fromJson(records.readAll()).object().value(QLatin1String("displays")).toObject();
-        QCOMPARE(displays.size(), 3);
+        // Written by the program's writer thread, moments after the change.
+        const auto recordedDisplays = [this] {
+            QFile records(m_home.filePath(QStringLiteral(".local/share/Starvane/displays.json")));
+            if (!records.open(QIODevice::ReadOnly)) return qsizetype(-1);
+            return QJsonDocument::fromJson(records.readAll()).object().value(QLatin1String("displays")).toObject().size();
+        };
+        QTRY_COMPARE(recordedDisplays(), qsizetype(3));
     }
 
     void displaysComeAndGoWhileRunning()

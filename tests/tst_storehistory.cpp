@@ -2,6 +2,7 @@
 // History, previous, kept and banned pictures, across pruning and restarts, against fakes.
 #include "storeharness.h"
 
+#include "store/filewritequeue.h"
 #include "store/keptpictures.h"
 #include "store/wallpaperhistory.h"
 
@@ -9,7 +10,9 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 
@@ -25,6 +28,15 @@ QStringList historyIDs(const WallpaperStore &store)
     for (const HistoryEntry &e : store.history().entries())
         ids << e.id;
     return ids;
+}
+
+QThread *criticalFrom = nullptr;
+QString criticalText;
+void keepCritical(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtCriticalMsg) return;
+    criticalFrom = QThread::currentThread();
+    criticalText = message;
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -303,6 +315,29 @@ private Q_SLOTS:
         QVERIFY(reread.load());
         h.runFetch();
         QCOMPARE(store.history().entries().size(), entries + 1);
+    }
+
+    void filesAreWrittenAwayFromTheMainThreadInOrder()
+    {
+        QTemporaryDir dir;
+        // A folder where the file should be: the write fails, and the queue goes on after it.
+        const QString blocked = dir.filePath(QStringLiteral("blocked.json"));
+        writeFile(blocked + QStringLiteral("/inside"), "kept");
+        const QString good = dir.filePath(QStringLiteral("new/good.json"));
+        const QtMessageHandler previous = qInstallMessageHandler(keepCritical);
+        FileWriteQueue::write(blocked, "lost");
+        for (int i = 0; i < 100; ++i)
+            FileWriteQueue::write(good, QByteArray::number(i));
+        FileWriteQueue::flush();
+        qInstallMessageHandler(previous);
+        QVERIFY2(criticalText.startsWith(QStringLiteral("Could not write %1: ").arg(blocked)), qPrintable(criticalText));
+        QVERIFY(criticalFrom && criticalFrom != QThread::currentThread());
+        QFile inside(blocked + QStringLiteral("/inside"));
+        QVERIFY(inside.open(QIODevice::ReadOnly));
+        QCOMPARE(inside.readAll(), QByteArray("kept"));
+        QFile last(good);
+        QVERIFY(last.open(QIODevice::ReadOnly));
+        QCOMPARE(last.readAll(), QByteArray("99"));
     }
 
     void killedWhileWritingLeavesALoadableFile()

@@ -7,6 +7,7 @@
 #include "integrity/checkimage.h"
 #include "latencyprobe.h"
 #include "logging.h"
+#include "store/filewritequeue.h"
 #include "translations.h"
 
 #include <QApplication>
@@ -85,7 +86,9 @@ int runApplication(int argc, char *argv[], const Command &command)
     QTimer::singleShot(
         0, &app, [&command, &delegate] { spawn(startApplication(command, &delegate), QStringLiteral("start-up")); });
     installLatencyProbeIfRequested();
-    return app.exec();
+    const int status = app.exec();
+    FileWriteQueue::flush(); // the last state the store asked to keep
+    return status;
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "displayrecords.h"
 
+#include "filewritequeue.h"
 #include "logging.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace Starvane {
 
@@ -34,6 +34,7 @@ void DisplayRecords::load()
 {
     m_records.clear();
     if (m_directory.isEmpty()) return; // kept in memory only
+    FileWriteQueue::flush(); // what this or an earlier instance asked to write
     QFile file(filePath());
     if (!file.exists()) return;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -68,9 +69,9 @@ void DisplayRecords::load()
     }
 }
 
-bool DisplayRecords::save() const
+void DisplayRecords::save() const
 {
-    if (m_directory.isEmpty()) return true;
+    if (m_directory.isEmpty()) return;
     QJsonObject displays;
     for (auto it = m_records.cbegin(); it != m_records.cend(); ++it) {
         displays.insert(it.key(), QJsonObject{{QStringLiteral("name"), it->name},
@@ -80,13 +81,7 @@ bool DisplayRecords::save() const
                                               {QStringLiteral("shownAt"), it->shownAt.toUTC().toString(Qt::ISODate)}});
     }
     const QJsonObject root{{QStringLiteral("version"), kVersion}, {QStringLiteral("displays"), displays}};
-    QDir().mkpath(m_directory);
-    QSaveFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit()) {
-        qCWarning(lcStore).noquote() << "Could not write" << filePath() << file.errorString();
-        return false;
-    }
-    return true;
+    FileWriteQueue::write(filePath(), QJsonDocument(root).toJson());
 }
 
 } // namespace Starvane

@@ -33,8 +33,8 @@ public:
     /// Reads the file. One that does not parse is renamed with ".damaged" (and logged) and counts as empty;
     /// records whose picture file is gone are dropped.
     void load();
-    /// Writes the file atomically; false (and logged) when it cannot be written.
-    bool save() const;
+    /// Writes the file atomically, away from the calling thread; a failure is logged.
+    void save() const;
 
     const QMap<QString, DisplayRecord> &records() const { return m_records; }
     std::optional<DisplayRecord> record(const QString &key) const;

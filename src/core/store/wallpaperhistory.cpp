@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wallpaperhistory.h"
 
+#include "filewritequeue.h"
 #include "logging.h"
 #include "models/hubbleimage.h"
 
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace Starvane {
@@ -128,6 +128,7 @@ bool WallpaperHistory::load()
     m_bannedIDs.clear();
     m_bannedHashes.clear();
     if (m_directory.isEmpty()) return true;
+    FileWriteQueue::flush(); // what this or an earlier instance asked to write
     bool clean = true;
 
     QJsonObject history;
@@ -205,18 +206,10 @@ void WallpaperHistory::liftBan(const QString &id)
     saveBans();
 }
 
-bool WallpaperHistory::save(const QString &path, const QJsonObject &object) const
+void WallpaperHistory::save(const QString &path, const QJsonObject &object) const
 {
-    if (path.isEmpty()) return true;
-    QDir().mkpath(QFileInfo(path).path());
-    // Written beside the old file and renamed over it: a crash leaves one or the other, never half.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson(QJsonDocument::Indented)) < 0 ||
-        !file.commit()) {
-        qCCritical(lcStore).noquote() << QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    if (path.isEmpty()) return;
+    FileWriteQueue::write(path, QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
 void WallpaperHistory::saveHistory() const

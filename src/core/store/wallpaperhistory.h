@@ -73,7 +73,7 @@ public:
     void liftBan(const QString &id);
 
 private:
-    bool save(const QString &path, const QJsonObject &object) const;
+    void save(const QString &path, const QJsonObject &object) const;
     void saveHistory() const;
     void saveBans() const;
 
