@@ -13,11 +13,15 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 using namespace Starvane;
 
@@ -57,6 +61,36 @@ QCoro::Task<> startApplication(Command command, std::unique_ptr<AppDelegate> *de
     delegate.applicationDidFinishLaunching(!command.atLogin);
 }
 
+int quitPipe[2] = {-1, -1};
+
+void onQuitSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(quitPipe[1], &byte, 1); // async-signal-safe; full means pending
+}
+
+/// A session that ends sends SIGTERM (and a terminal SIGINT or SIGHUP). Left to the default action it
+/// would end the program mid-step: a download's part file left behind, state not yet written. The
+/// handler only wakes the event loop, which then quits as the Quit command does.
+void quitOnTerminationSignals(QCoreApplication &app)
+{
+    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto *notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte;
+        while (::read(quitPipe[0], &byte, 1) > 0) {
+        }
+        qCInfo(lcApp) << "Quitting: asked to terminate";
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
 int runApplication(int argc, char *argv[], const Command &command)
 {
     // Pictures are decoded in large buffers, often on pool threads. A fixed threshold keeps every such
@@ -86,6 +120,7 @@ int runApplication(int argc, char *argv[], const Command &command)
     QTimer::singleShot(
         0, &app, [&command, &delegate] { spawn(startApplication(command, &delegate), QStringLiteral("start-up")); });
     installLatencyProbeIfRequested();
+    quitOnTerminationSignals(app);
     const int status = app.exec();
     FileWriteQueue::flush(); // the last state the store asked to keep
     return status;
