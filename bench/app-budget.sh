@@ -5,7 +5,7 @@
 #   bench/app-budget.sh [build dir, default build/ci] [JPEG quality of the big image, default 97, or "smooth"]
 # Prints: start to tray, idle RSS (also beside a stand-in NetworkManager, when the tests are built, and
 # split into shared and private memory), wake-ups while idle, RSS after an 8000×4500 rotation, and the
-# main thread's stalls during that fetch (the test-hook latency probe).
+# main thread's stalls during that fetch (the test-hook latency probe; PROBE_MS=8 lists those over 8 ms).
 set -u
 build=$(cd "${1:-build/ci}" && pwd)
 quality=${2:-97}
