@@ -326,8 +326,11 @@ private Q_SLOTS:
         const QString good = dir.filePath(QStringLiteral("new/good.json"));
         const QtMessageHandler previous = qInstallMessageHandler(keepCritical);
         FileWriteQueue::write(blocked, "lost");
-        for (int i = 0; i < 100; ++i)
+        const QString other = dir.filePath(QStringLiteral("other.json"));
+        for (int i = 0; i < 100; ++i) {
             FileWriteQueue::write(good, QByteArray::number(i));
+            if (i % 10 == 0) FileWriteQueue::write(other, "other " + QByteArray::number(i));
+        }
         FileWriteQueue::flush();
         qInstallMessageHandler(previous);
         QVERIFY2(criticalText.startsWith(QStringLiteral("Could not write %1: ").arg(blocked)), qPrintable(criticalText));
@@ -338,6 +341,24 @@ private Q_SLOTS:
         QFile last(good);
         QVERIFY(last.open(QIODevice::ReadOnly));
         QCOMPARE(last.readAll(), QByteArray("99"));
+        QFile otherLast(other);
+        QVERIFY(otherLast.open(QIODevice::ReadOnly));
+        QCOMPARE(otherLast.readAll(), QByteArray("other 90"));
+
+        // A second instance reads what the first one asked to write, without waiting by hand.
+        WallpaperHistory writer(dir.path());
+        for (int i = 0; i < 10; ++i) {
+            HistoryEntry e;
+            e.id = QStringLiteral("heic%1").arg(i, 4, 10, QLatin1Char('0'));
+            e.shownAt = QDateTime::currentDateTimeUtc();
+            writer.record(e);
+        }
+        writer.ban(QStringLiteral("heic0003"), {});
+        WallpaperHistory reader(dir.path());
+        QVERIFY(reader.load());
+        QCOMPARE(reader.entries().size(), writer.entries().size());
+        QCOMPARE(reader.entries().first().id, QStringLiteral("heic0009"));
+        QCOMPARE(reader.bannedIDs(), QStringList{QStringLiteral("heic0003")});
     }
 
     void killedWhileWritingLeavesALoadableFile()

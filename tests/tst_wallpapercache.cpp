@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "integrity/jpegwriter.h"
 #include "integrity/wallpapercache.h"
 #include "jpegcorpus.h"
 #include "models/errors.h"
@@ -7,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -97,6 +99,8 @@ private Q_SLOTS:
     void pruneLeavesOtherEntriesAlone();
     void thumbnails_data();
     void thumbnails();
+    void jpegWriter_data();
+    void jpegWriter();
 
 private:
     WallpaperCache cache() const { return WallpaperCache(QUrl::fromLocalFile(m_cacheDir), 1920, 1080, 1.1, 2.6); }
@@ -374,6 +378,54 @@ void TestWallpaperCache::pruneLeavesOtherEntriesAlone()
              (QStringList{QStringLiteral(".hidden"), QStringLiteral("link.jpg"), QStringLiteral("sub")}));
     QCOMPARE(listing(m_cacheDir + QStringLiteral("/sub")), QStringList{QStringLiteral("inner.jpg")});
     QVERIFY(QFile::exists(outside));
+}
+
+void TestWallpaperCache::jpegWriter_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QIODevice::OpenMode>("mode");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("picture") << plainImage(64, 48) << QIODevice::OpenMode(QIODevice::WriteOnly) << true;
+    QImage alpha(40, 30, QImage::Format_ARGB32);
+    alpha.fill(QColor(20, 40, 90, 128));
+    QTest::newRow("with alpha") << alpha << QIODevice::OpenMode(QIODevice::WriteOnly) << true;
+    QTest::newRow("null image") << QImage() << QIODevice::OpenMode(QIODevice::WriteOnly) << false;
+    QTest::newRow("device not writable") << plainImage(64, 48) << QIODevice::OpenMode(QIODevice::ReadOnly) << false;
+}
+
+void TestWallpaperCache::jpegWriter()
+{
+    QFETCH(QImage, image);
+    QFETCH(QIODevice::OpenMode, mode);
+    QFETCH(bool, written);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(mode));
+    QCOMPARE(writeJpeg(image, &buffer, 90), written);
+    if (!written) return;
+    buffer.close();
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    QImageReader reader(&buffer);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    const QImage back = reader.read();
+    QCOMPARE(back.size(), image.size());
+    const QColor centre = back.pixelColor(back.width() / 2, back.height() / 2);
+    const QColor expected = image.pixelColor(image.width() / 2, image.height() / 2);
+    QVERIFY2(std::abs(centre.red() - expected.red()) < 8 && std::abs(centre.blue() - expected.blue()) < 8,
+             qPrintable(centre.name()));
+    // The quality reaches the encoder.
+    QByteArray rough;
+    QBuffer roughBuffer(&rough);
+    QVERIFY(roughBuffer.open(QIODevice::WriteOnly));
+    QImage noisy(image.size(), QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x + y * 53) % 256));
+    QByteArray fine;
+    QBuffer fineBuffer(&fine);
+    QVERIFY(fineBuffer.open(QIODevice::WriteOnly));
+    QVERIFY(writeJpeg(noisy, &roughBuffer, 20) && writeJpeg(noisy, &fineBuffer, 95));
+    QVERIFY2(rough.size() < fine.size(), qPrintable(QStringLiteral("%1 / %2").arg(rough.size()).arg(fine.size())));
 }
 
 QTEST_GUILESS_MAIN(TestWallpaperCache)
