@@ -3,9 +3,11 @@
 // on the selected picture.
 #include "historyview.h"
 #include "storeharness.h"
+#include "velmoratheme.h"
 
 #include "store/wallpaperhistory.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -14,6 +16,22 @@
 
 using namespace Starvane;
 using namespace Starvane::Testing;
+
+namespace {
+/// How far the text of `button` stands out from its face: the spread of grey levels inside its frame.
+int textContrast(QPushButton *button)
+{
+    const QImage image = button->grab().toImage();
+    int lightest = 0, darkest = 255;
+    for (int y = 6; y < image.height() - 6; ++y)
+        for (int x = 6; x < image.width() - 6; ++x) {
+            const int grey = qGray(image.pixel(x, y));
+            lightest = qMax(lightest, grey);
+            darkest = qMin(darkest, grey);
+        }
+    return lightest - darkest;
+}
+} // namespace
 
 class TestHistoryView : public QObject
 {
@@ -48,7 +66,10 @@ private Q_SLOTS:
         QCOMPARE(view.grid()->count(), 3);
 
         QList<QUrl> opened;
-        view.setOpenURLHandler([&](const QUrl &url) { opened << url; });
+        view.setOpenURLHandler([&](const QUrl &url) {
+            opened << url;
+            return true;
+        });
         view.openButton()->click();
         QCOMPARE(opened, QList<QUrl>{makeImage(second).detailsURL});
 
@@ -66,10 +87,54 @@ private Q_SLOTS:
         QCOMPARE(store.currentImage()->id, second);
         QCOMPARE(view.grid()->currentRow(), 2);
         QCOMPARE(view.banButton()->text(), QStringLiteral("Allow Again"));
-        QVERIFY(!view.showButton()->isEnabled());
+        // Nor can it be shown or kept, and the window says why.
+        QVERIFY(!view.showButton()->isEnabled() && !view.keepButton()->isEnabled());
+        QVERIFY(view.noteLabel()->isVisibleTo(&view));
+        QVERIFY(view.noteLabel()->text().contains(QLatin1String("allow it again")));
+        QCOMPARE(view.showButton()->toolTip(), view.noteLabel()->text());
         view.banButton()->click();
         QVERIFY(!store.history().isBannedID(third));
         QCOMPARE(view.banButton()->text(), QStringLiteral("Never Again"));
+        QVERIFY(!view.noteLabel()->isVisibleTo(&view) && view.showButton()->isEnabled());
+
+        // A page that nothing opens is said, not swallowed.
+        view.setOpenURLHandler([](const QUrl &) { return false; });
+        view.openButton()->click();
+        QVERIFY(view.noteLabel()->isVisibleTo(&view));
+
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QTest::keyClick(&view, Qt::Key_Escape);
+        QVERIFY(!view.isVisible());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QTest::keySequence(&view, QKeySequence(Qt::CTRL | Qt::Key_W));
+        QVERIFY(!view.isVisible());
+    }
+
+    // A button that cannot be used must not look like one that can, light or dark.
+    void disabledButtonsLookDisabled_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+
+    void disabledButtonsLookDisabled()
+    {
+        QFETCH(bool, dark);
+        Appearance::instance().setOverride(dark);
+        StoreHarness h;
+        auto &store = h.build();
+        HistoryView view(store);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(!view.showButton()->isEnabled()); // nothing to show yet
+        const int disabled = textContrast(view.showButton());
+        h.runFetch();
+        QVERIFY(view.showButton()->isEnabled());
+        const int enabled = textContrast(view.showButton());
+        QVERIFY2(disabled * 2 < enabled, qPrintable(QStringLiteral("%1 against %2").arg(disabled).arg(enabled)));
+        Appearance::instance().setOverride(std::nullopt);
     }
 };
 

@@ -271,12 +271,21 @@ private Q_SLOTS:
         auto card = makeCard();
         QList<QUrl> revealed, opened;
         card->setRevealFileHandler([&](const QUrl &u) { revealed << u; });
-        card->setOpenURLHandler([&](const QUrl &u) { opened << u; });
+        card->setOpenURLHandler([&](const QUrl &u) {
+            opened << u;
+            return true;
+        });
         card->setImage(image);
         QVERIFY(shown(card.get(), "archiveLink"));
         QVERIFY(!shown(card.get(), "revealFile")); // no local file, only the link
         QTest::mouseClick(card->findChild<QWidget *>(QStringLiteral("archiveLink")), Qt::LeftButton);
         QCOMPARE(opened, QList<QUrl>{image.detailsURL});
+        QVERIFY(!shown(card.get(), "linkProblem"));
+        // No browser at all: the card says so instead of doing nothing visible.
+        card->setOpenURLHandler([](const QUrl &) { return false; });
+        QTest::mouseClick(card->findChild<QWidget *>(QStringLiteral("archiveLink")), Qt::LeftButton);
+        QVERIFY(shown(card.get(), "linkProblem"));
+        QVERIFY(card->linkProblemLabel()->text().contains(image.detailsURL.toString()));
 
         const QUrl file = QUrl::fromLocalFile(makeJpeg(QStringLiteral("small.jpg"), QSize(1920, 1080)));
         card->setLocalFileURL(file);

@@ -23,6 +23,51 @@ QColor mix(const QColor &a, const QColor &b, qreal t)
 }
 } // namespace
 
+QPalette windowPalette()
+{
+    using namespace VelmoraTheme;
+    QPalette p;
+    p.setColor(QPalette::Window, background());
+    p.setColor(QPalette::Base, card());
+    p.setColor(QPalette::AlternateBase, secondary());
+    p.setColor(QPalette::Text, foreground());
+    p.setColor(QPalette::WindowText, foreground());
+    p.setColor(QPalette::ButtonText, foreground());
+    p.setColor(QPalette::Button, secondary());
+    p.setColor(QPalette::Light, card());
+    p.setColor(QPalette::Midlight, secondary());
+    p.setColor(QPalette::Mid, controlBorder());
+    p.setColor(QPalette::Dark, controlBorder());
+    p.setColor(QPalette::Shadow, border());
+    p.setColor(QPalette::Highlight, primary());
+    p.setColor(QPalette::HighlightedText, primaryForeground());
+    p.setColor(QPalette::Link, link());
+    p.setColor(QPalette::ToolTipBase, card());
+    p.setColor(QPalette::ToolTipText, foreground());
+    p.setColor(QPalette::PlaceholderText, mutedForeground());
+    // Disabled: the text half-way into the window's colour and a flat face, in light and dark alike. The
+    // default palette derived these from the system's light colours, so in our windows a disabled button
+    // looked exactly like an enabled one.
+    const QColor fadedText = mix(mutedForeground(), background(), 0.45);
+    for (QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText, QPalette::Text})
+        p.setColor(QPalette::Disabled, role, fadedText);
+    p.setColor(QPalette::Disabled, QPalette::Button, background());
+    p.setColor(QPalette::Disabled, QPalette::Light, background());
+    p.setColor(QPalette::Disabled, QPalette::Midlight, background());
+    p.setColor(QPalette::Disabled, QPalette::Mid, border());
+    p.setColor(QPalette::Disabled, QPalette::Dark, border());
+    p.setColor(QPalette::Disabled, QPalette::Highlight, mix(primary(), background(), 0.5));
+    return p;
+}
+
+void applyWindowPalette(QWidget *window)
+{
+    VelmoraTheme::whenAppearanceChanges(window, [window] {
+        window->setPalette(windowPalette());
+        window->setAutoFillBackground(true);
+    });
+}
+
 QEasingCurve velmoraEaseOut()
 {
     QEasingCurve curve(QEasingCurve::BezierSpline);

@@ -24,6 +24,13 @@ void paintFocusRing(QPainter &painter, const QRectF &bounds, qreal radius);
 /// not when the window was merely activated or a control clicked.
 bool isKeyboardFocusReason(Qt::FocusReason reason);
 
+/// The palette of the windows built from standard Qt controls (history, preferences, about) in the
+/// appearance in effect: the theme's colours, with disabled buttons and texts visibly faded, since the
+/// style draws a disabled push button from the palette's disabled group alone.
+QPalette windowPalette();
+/// Gives `window` that palette now and whenever the appearance changes.
+void applyWindowPalette(QWidget *window);
+
 /// The two filled buttons of the main window. Primary: the call to action (brand fill, darker and
 /// 99 % in size while pressed, 0.6 opacity when disabled). Secondary: a quiet button with a thin
 /// border (accent fill while pressed, 0.55 opacity when disabled, no scaling). Both animate the

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "historyview.h"
 
+#include "buttonstyles.h"
 #include "integrity/wallpapercache.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 #include "velmoratheme.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -102,23 +102,10 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     : QWidget(parent), m_store(store), m_grid(new QListWidget(this)), m_empty(new QLabel(this)),
       m_show(new QPushButton(tr("Set as Wallpaper"), this)), m_keep(new QPushButton(tr("Keep"), this)),
       m_ban(new QPushButton(tr("Never Again"), this)), m_open(new QPushButton(tr("Open on ESA/Hubble"), this)),
-      m_openURL([](const QUrl &url) { QDesktopServices::openUrl(url); })
+      m_note(new QLabel(this)), m_openURL(desktopLinkOpener())
 {
-    setObjectName(QStringLiteral("historyView"));
-    setWindowTitle(tr("History \u2014 Starvane"));
-    VelmoraTheme::whenAppearanceChanges(this, [this] {
-        QPalette p = palette();
-        p.setColor(QPalette::Window, VelmoraTheme::background());
-        p.setColor(QPalette::Base, VelmoraTheme::card());
-        p.setColor(QPalette::Text, VelmoraTheme::foreground());
-        p.setColor(QPalette::WindowText, VelmoraTheme::foreground());
-        p.setColor(QPalette::ButtonText, VelmoraTheme::foreground());
-        p.setColor(QPalette::Button, VelmoraTheme::secondary());
-        p.setColor(QPalette::Highlight, VelmoraTheme::primary());
-        p.setColor(QPalette::HighlightedText, VelmoraTheme::primaryForeground());
-        setPalette(p);
-        setAutoFillBackground(true);
-    });
+    setUpSecondaryWindow(this, QStringLiteral("historyView"), tr("History \u2014 Starvane"), tr("History"),
+                         tr("The pictures shown lately, newest first"));
 
     m_grid->setObjectName(QStringLiteral("historyGrid"));
     m_grid->setViewMode(QListView::IconMode);
@@ -131,6 +118,7 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     m_grid->setItemDelegate(new TileDelegate(m_grid));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setAccessibleName(tr("Wallpapers shown lately"));
+    m_grid->setAccessibleDescription(tr("Arrow keys choose a picture; Enter shows it again"));
     m_grid->setMinimumSize(3 * (kTileSide + 2 * kTilePadding + 6) + 30, 2 * (kThumbnailHeight + 80));
 
     m_empty->setText(tr("No wallpaper has been shown yet."));
@@ -143,6 +131,14 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     m_ban->setObjectName(QStringLiteral("historyBan"));
     m_ban->setCheckable(true);
     m_open->setObjectName(QStringLiteral("historyOpen"));
+    m_show->setAccessibleDescription(tr("Show the selected picture on the desktop again"));
+    m_keep->setAccessibleDescription(tr("Copy the selected picture to your Pictures folder"));
+    m_ban->setAccessibleDescription(tr("Never show the selected picture again"));
+    m_open->setAccessibleDescription(tr("Open the selected picture's page on the ESA/Hubble website"));
+    m_note->setObjectName(QStringLiteral("historyNote"));
+    m_note->setWordWrap(true);
+    m_note->setVisible(false);
+    VelmoraTheme::bindTextColor(m_note, VelmoraTheme::Color::mutedForeground);
 
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
@@ -154,6 +150,7 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     root->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     root->addWidget(m_grid, 1);
     root->addWidget(m_empty, 1);
+    root->addWidget(m_note);
     root->addLayout(buttons);
 
     connect(m_grid, &QListWidget::currentRowChanged, this, &HistoryView::refreshActions);
@@ -184,8 +181,12 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     connect(m_open, &QPushButton::clicked, this, [this] {
         const int i = selectedIndex();
         if (i < 0) return;
-        if (const auto page = m_store.archivePage(m_store.history().entries().at(i).id); page && m_openURL)
-            m_openURL(*page);
+        const auto page = m_store.archivePage(m_store.history().entries().at(i).id);
+        if (!page) return;
+        if (!m_openURL || !m_openURL(*page)) {
+            m_note->setText(WindowTexts::linkFailed(*page));
+            m_note->setVisible(true);
+        }
     });
     connect(&m_store, &WallpaperStore::historyChanged, this, &HistoryView::rebuild);
     connect(&m_store, &WallpaperStore::isLoadingChanged, this, &HistoryView::refreshActions);
@@ -279,22 +280,43 @@ void HistoryView::refreshActions()
     const int i = selectedIndex();
     const bool has = i >= 0;
     const bool loading = m_store.isLoading();
-    m_show->setEnabled(has && !loading);
-    m_keep->setEnabled(has);
-    m_ban->setEnabled(has);
-    m_open->setEnabled(has);
+    m_note->setVisible(false);
+    for (QPushButton *b : {m_show, m_keep, m_ban, m_open}) {
+        b->setEnabled(has);
+        b->setToolTip({});
+    }
     if (!has) return;
     const HistoryEntry &e = m_store.history().entries().at(i);
     const bool kept = m_store.isKept(e.id);
     m_keep->setChecked(kept);
     m_keep->setText(kept ? tr("Kept") : tr("Keep"));
+    m_keep->setAccessibleDescription(kept ? tr("Kept in your Pictures folder; press to no longer keep it")
+                                          : tr("Copy the selected picture to your Pictures folder"));
     const bool banned = m_store.history().isBannedID(e.id);
     m_ban->setChecked(banned);
     m_ban->setText(banned ? tr("Allow Again") : tr("Never Again"));
-    m_show->setEnabled(!banned && !loading);
+    m_ban->setAccessibleDescription(banned ? tr("Let the selected picture come back in the rotation")
+                                           : tr("Never show the selected picture again"));
     // A picture whose file is gone can be kept only once it is shown (and fetched) again.
     const bool hasFile = !e.file.isEmpty() && QFileInfo(e.file).isFile();
-    m_keep->setEnabled(kept || hasFile);
+    QString reason;
+    if (banned) {
+        reason = tr("Never again: this picture is not shown or kept until you allow it again.");
+        m_show->setEnabled(false);
+        m_keep->setEnabled(kept); // what was kept before can still be let go
+    } else {
+        m_show->setEnabled(!loading);
+        m_keep->setEnabled(kept || hasFile);
+        if (loading) m_show->setToolTip(tr("A wallpaper is being fetched; try again when it is done."));
+        if (!kept && !hasFile)
+            m_keep->setToolTip(tr("Its file is no longer saved: show the picture again to keep it."));
+    }
+    if (!reason.isEmpty()) {
+        m_show->setToolTip(reason);
+        if (!m_keep->isEnabled()) m_keep->setToolTip(reason);
+        m_note->setText(reason);
+        m_note->setVisible(true);
+    }
 }
 
 } // namespace Starvane

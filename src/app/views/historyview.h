@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "windowparts.h"
+
 #include <QWidget>
-#include <functional>
 
 class QLabel;
 class QListWidget;
@@ -31,8 +32,11 @@ public:
     QPushButton *keepButton() const { return m_keep; }
     QPushButton *banButton() const { return m_ban; }
     QPushButton *openButton() const { return m_open; }
-    /// How "Open on ESA/Hubble" opens a page (tests record it).
-    void setOpenURLHandler(std::function<void(const QUrl &)> handler) { m_openURL = std::move(handler); }
+    /// How "Open on ESA/Hubble" opens a page (tests record it, or make it fail).
+    void setOpenURLHandler(LinkOpener handler) { m_openURL = std::move(handler); }
+    /// Why an action on the selected picture is unavailable, or that a page could not be opened; hidden
+    /// when there is nothing to say.
+    QLabel *noteLabel() const { return m_note; }
     /// Thumbnails still being decoded.
     int pendingThumbnails() const { return m_pending; }
 
@@ -55,7 +59,8 @@ private:
     QPushButton *m_keep;
     QPushButton *m_ban;
     QPushButton *m_open;
-    std::function<void(const QUrl &)> m_openURL;
+    QLabel *m_note;
+    LinkOpener m_openURL;
     int m_pending = 0;
     quint64 m_generation = 0;
 };

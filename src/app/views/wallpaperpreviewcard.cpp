@@ -122,7 +122,7 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     m_reveal = [](const QUrl &file) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath()));
     };
-    m_openURL = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    m_openURL = desktopLinkOpener();
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -202,10 +202,16 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     links->addWidget(m_revealButton);
     links->addStretch();
     text->addWidget(m_linksRow);
+    m_linkProblem = new ElidingLabel(VelmoraTheme::systemFont(11), Color::destructive, 0, this);
+    m_linkProblem->setObjectName(QStringLiteral("linkProblem"));
+    m_linkProblem->setVisible(false);
+    text->addWidget(m_linkProblem);
 
     connect(m_archiveLink, &QAbstractButton::clicked, this, [this] {
-        if (m_image && m_openURL)
-            m_openURL(m_image->detailsURL);
+        if (!m_image) return;
+        const bool opened = m_openURL && m_openURL(m_image->detailsURL);
+        m_linkProblem->setVisible(!opened);
+        if (!opened) m_linkProblem->setText(WindowTexts::linkFailed(m_image->detailsURL));
     });
     connect(m_revealButton, &QAbstractButton::clicked, this, [this] {
         if (m_localFileURL && m_reveal)
@@ -222,6 +228,7 @@ void WallpaperPreviewCard::setImage(const std::optional<HubbleImage> &image)
     if (image == m_image)
         return;
     m_image = image;
+    m_linkProblem->setVisible(false); // it was about the page of the picture before
     refresh();
 }
 
@@ -251,7 +258,7 @@ void WallpaperPreviewCard::setRevealFileHandler(std::function<void(const QUrl &)
     m_reveal = std::move(handler);
 }
 
-void WallpaperPreviewCard::setOpenURLHandler(std::function<void(const QUrl &)> handler)
+void WallpaperPreviewCard::setOpenURLHandler(LinkOpener handler)
 {
     m_openURL = std::move(handler);
 }

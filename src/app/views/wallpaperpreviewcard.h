@@ -2,6 +2,7 @@
 #pragma once
 
 #include "models/hubbleimage.h"
+#include "windowparts.h"
 
 #include <QImage>
 #include <QUrl>
@@ -38,8 +39,10 @@ public:
 
     /// How "Reveal File" shows the file; by default the folder opens in the file manager.
     void setRevealFileHandler(std::function<void(const QUrl &file)> handler);
-    /// How "ESA/Hubble" opens the archive page; by default the web browser.
-    void setOpenURLHandler(std::function<void(const QUrl &url)> handler);
+    /// How "ESA/Hubble" opens the archive page; by default the web browser. A failure is said in the card.
+    void setOpenURLHandler(LinkOpener handler);
+    /// Says that the page could not be opened; hidden otherwise (and again when the picture changes).
+    ElidingLabel *linkProblemLabel() const { return m_linkProblem; }
 
     const QImage &loadedPreview() const { return m_preview; }
 
@@ -60,7 +63,7 @@ private:
     QImage m_preview;
     quint64 m_loadGeneration = 0;
     std::function<void(const QUrl &)> m_reveal;
-    std::function<void(const QUrl &)> m_openURL;
+    LinkOpener m_openURL;
 
     QWidget *m_previewArea;
     QWidget *m_emptyPlaceholder;
@@ -77,6 +80,7 @@ private:
     QWidget *m_linksRow;
     PlainButton *m_archiveLink;
     PlainButton *m_revealButton;
+    ElidingLabel *m_linkProblem;
 };
 
 } // namespace Starvane
