@@ -279,6 +279,27 @@ private Q_SLOTS:
         QCOMPARE(opened, 1);
     }
 
+    void preferencesAndAboutOpenFromTheMenus()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        int preferences = 0, about = 0;
+        MenuBarContentView view(
+            &store, nullptr, [] {}, nullptr, {}, [&] { ++preferences; }, [&] { ++about; });
+        QMenuBar bar;
+        view.attachMenuBar(&bar);
+        QMenu *application = find(&bar, "Starvane")->menu();
+        for (QWidget *menu : {static_cast<QWidget *>(view.menu()), static_cast<QWidget *>(application)}) {
+            QAction *open = find(menu, "Preferences\u2026");
+            QVERIFY(open);
+            QCOMPARE(open->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+            open->trigger();
+        }
+        QCOMPARE(preferences, 2);
+        find(application, "About Starvane")->trigger();
+        QCOMPARE(about, 1);
+    }
+
     void choosingTheSelectedScopeCallsTheStoreAgain()
     {
         StoreHarness h;

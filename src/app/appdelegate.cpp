@@ -8,6 +8,7 @@
 #include "desktop/linuxwallpaperapplier.h"
 #include "desktop/systemevents.h"
 #include "integrity/wallpapercache.h"
+#include "launchatlogin.h"
 #include "logging.h"
 #include "menubarcontentview.h"
 #include "notifier.h"
@@ -15,9 +16,11 @@
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 #include "updatecontroller.h"
+#include "views/aboutview.h"
 #include "views/contentview.h"
 #include "views/historyview.h"
 #include "views/mainwindow.h"
+#include "views/preferencesview.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -110,11 +113,14 @@ AppDelegate::AppDelegate(std::shared_ptr<WallpaperApplying> applier, QObject *pa
     m_updater = UpdateController::createForThisProcess(&m_nam, this);
     connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
     m_trayMenu = std::make_unique<MenuBarContentView>(
-        m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); }, nullptr, [this] { openHistory(); });
+        m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); }, nullptr, [this] { openHistory(); },
+        [this] { openPreferences(); }, [this] { openAbout(); });
 }
 
 AppDelegate::~AppDelegate()
 {
+    delete m_about;
+    delete m_preferences;
     delete m_history;
     delete m_window;
 }
@@ -128,6 +134,39 @@ void AppDelegate::openHistory()
     m_history->show();
     m_history->raise();
     m_history->activateWindow();
+}
+
+namespace {
+void bringForward(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
+void AppDelegate::openPreferences()
+{
+    if (!m_preferences) {
+        m_preferences = new PreferencesView(*m_store);
+        m_preferences->setAttribute(Qt::WA_DeleteOnClose);
+        m_preferences->setLaunchAtLogin([] { return LaunchAtLogin::isEnabled(); },
+                                        [this](bool on, QString *error) {
+                                            const bool written = LaunchAtLogin::setEnabled(on, error);
+                                            m_trayMenu->scheduleRebuild(); // the menus tick it too
+                                            return written;
+                                        });
+    }
+    bringForward(m_preferences);
+}
+
+void AppDelegate::openAbout()
+{
+    if (!m_about) {
+        m_about = new AboutView;
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringForward(m_about);
 }
 
 ControlService::Registration AppDelegate::registerControlService(QString *error)

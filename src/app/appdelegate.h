@@ -20,6 +20,8 @@ class SystemEvents;
 class MenuBarContentView;
 class MainWindow;
 class HistoryView;
+class PreferencesView;
+class AboutView;
 class Notifier;
 class WallpaperApplying;
 
@@ -48,6 +50,10 @@ public:
     void focusOrOpenMainWindow();
     /// Brings the history window forward or opens it.
     void openHistory();
+    /// Brings the preferences forward or opens them.
+    void openPreferences();
+    /// Brings the About window forward or opens it.
+    void openAbout();
 
 private:
     void createTrayIconWhenHostAppears();
@@ -65,6 +71,8 @@ private:
     QDBusServiceWatcher *m_trayWatcher = nullptr;
     QPointer<MainWindow> m_window;
     QPointer<HistoryView> m_history;
+    QPointer<PreferencesView> m_preferences;
+    QPointer<AboutView> m_about;
     bool m_started = false;
 };
 

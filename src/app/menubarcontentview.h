@@ -32,7 +32,8 @@ class MenuBarContentView : public QObject
     Q_OBJECT
 public:
     MenuBarContentView(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
-                       QObject *parent = nullptr, std::function<void()> openHistory = {});
+                       QObject *parent = nullptr, std::function<void()> openHistory = {},
+                       std::function<void()> openPreferences = {}, std::function<void()> openAbout = {});
     ~MenuBarContentView() override;
 
     QMenu *menu() const { return m_menu.get(); }

@@ -114,9 +114,11 @@ void buildMenu(QWidget *container, const QList<MenuEntry> &entries)
 }
 
 MenuDescription::MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
-                                 std::function<void()> changed, std::function<void()> openHistory)
+                                 std::function<void()> changed, std::function<void()> openHistory,
+                                 std::function<void()> openPreferences, std::function<void()> openAbout)
     : m_store(store), m_updater(updater), m_openMainWindow(std::move(openMainWindow)), m_changed(std::move(changed)),
-      m_openHistory(std::move(openHistory))
+      m_openHistory(std::move(openHistory)), m_openPreferences(std::move(openPreferences)),
+      m_openAbout(std::move(openAbout))
 {
 }
 
@@ -175,6 +177,20 @@ std::optional<MenuEntry> MenuDescription::history() const
     MenuEntry e = command(QStringLiteral("history"), tr("History\u2026"), m_openHistory);
     e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_H);
     return e;
+}
+
+std::optional<MenuEntry> MenuDescription::preferences() const
+{
+    if (!m_openPreferences) return std::nullopt;
+    MenuEntry e = command(QStringLiteral("preferences"), tr("Preferences\u2026"), m_openPreferences);
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Comma);
+    return e;
+}
+
+std::optional<MenuEntry> MenuDescription::about() const
+{
+    if (!m_openAbout) return std::nullopt;
+    return command(QStringLiteral("about"), tr("About Starvane"), m_openAbout);
 }
 
 std::optional<MenuEntry> MenuDescription::pauseOrResume() const
@@ -269,6 +285,7 @@ QList<MenuEntry> MenuDescription::trayMenu() const
     if (auto pause = pauseOrResume()) menu << *pause;
     menu << frequencies() << onlyKeptPictures() << displays() << networkAndNotifications() << separator();
     if (auto h = history()) menu << *h;
+    if (auto p = preferences()) menu << *p;
     // Without a feed there is nothing to check: the tray leaves the item out, the menu bar greys it.
     if (m_updater && m_updater->isSupported()) menu << checkForUpdates();
     menu << launchAtLogin() << command(QStringLiteral("open"), tr("Open Starvane"), m_openMainWindow) << quit();
@@ -281,8 +298,11 @@ QList<MenuEntry> MenuDescription::menuBar() const
     if (auto pause = pauseOrResume()) wallpaper << *pause;
     wallpaper << onlyKeptPictures();
     if (auto h = history()) wallpaper << separator() << *h;
-    return {submenu(QStringLiteral("application"), QStringLiteral("Starvane"),
-                    {checkForUpdates(), launchAtLogin(), separator(), quit()}),
+    QList<MenuEntry> application;
+    if (auto a = about()) application << *a << separator();
+    if (auto p = preferences()) application << *p;
+    application << checkForUpdates() << launchAtLogin() << separator() << quit();
+    return {submenu(QStringLiteral("application"), QStringLiteral("Starvane"), application),
             submenu(QStringLiteral("wallpaper"), tr("Wallpaper"), wallpaper)};
 }
 

@@ -44,9 +44,10 @@ class MenuDescription
 
 public:
     /// `changed` is called when an entry changed state that the store does not announce (launch at login).
-    /// `openHistory` empty: no history entry in the menus.
+    /// `openHistory`, `openPreferences`, `openAbout` empty: no such entry in the menus.
     MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
-                    std::function<void()> changed, std::function<void()> openHistory = {});
+                    std::function<void()> changed, std::function<void()> openHistory = {},
+                    std::function<void()> openPreferences = {}, std::function<void()> openAbout = {});
 
     QList<MenuEntry> trayMenu() const;
     /// The menu bar's top-level menus.
@@ -59,6 +60,8 @@ private:
     MenuEntry neverAgain() const;
     MenuEntry onlyKeptPictures() const;
     std::optional<MenuEntry> history() const;
+    std::optional<MenuEntry> preferences() const;
+    std::optional<MenuEntry> about() const;
     std::optional<MenuEntry> pauseOrResume() const;
     MenuEntry frequencies() const;
     MenuEntry displays() const;
@@ -72,6 +75,8 @@ private:
     std::function<void()> m_openMainWindow;
     std::function<void()> m_changed;
     std::function<void()> m_openHistory;
+    std::function<void()> m_openPreferences;
+    std::function<void()> m_openAbout;
 };
 
 /// Replaces what `container` (a QMenu or a QMenuBar) shows with `entries`. Everything an earlier

@@ -79,6 +79,9 @@ void DisplayPreviewRow::setDisplays(const QList<DisplayState> &states)
         paintName(button);
         button->setProperty("displayKey", state.display.key);
         button->setAccessibleName(tr("Picture on display %1").arg(state.display.name));
+        button->setAccessibleDescription(
+            state.record ? tr("%1; choose to show its title and credit").arg(state.record->image.title.trimmed())
+                         : tr("This display has no picture of its own yet"));
         showThumbnail(button, state.record ? state.record->file.toLocalFile() : QString());
         connect(button, &QToolButton::clicked, this, [this, key = state.display.key] { select(key); });
         m_row->addWidget(button);

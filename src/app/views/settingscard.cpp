@@ -8,7 +8,6 @@
 #include "velmoratheme.h"
 
 #include <QAbstractItemView>
-#include <QCheckBox>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -149,73 +148,6 @@ SettingsCard::SettingsCard(WallpaperStore &store, QWidget *parent) : QWidget(par
     m_singlePictureNote->setObjectName(QStringLiteral("singlePictureNote"));
     displayText->addWidget(m_singlePictureNote);
 
-    // Off unless asked for: nothing is written to the lock screen's settings while it is off.
-    auto *lockRow = new QVBoxLayout;
-    lockRow->setContentsMargins(14, 8, 14, 10);
-    lockRow->setSpacing(2);
-    m_lockScreen = new QCheckBox(tr("Also use for the lock screen"), this);
-    m_lockScreen->setObjectName(QStringLiteral("lockScreenBox"));
-    m_lockScreen->setEnabled(store.supportsLockScreen());
-    lockRow->addWidget(m_lockScreen);
-    m_lockScreenNote = new ElidingLabel(VelmoraTheme::systemFont(11), Color::mutedForeground, 0, this);
-    m_lockScreenNote->setObjectName(QStringLiteral("lockScreenNote"));
-    m_lockScreenNote->setText(tr("This desktop's lock screen cannot be given a picture."));
-    m_lockScreenNote->setVisible(!store.supportsLockScreen());
-    lockRow->addWidget(m_lockScreenNote);
-    auto *lockSeparator = new QHBoxLayout;
-    lockSeparator->setContentsMargins(14, 0, 14, 0);
-    lockSeparator->addWidget(new Hairline(this));
-    column->addLayout(lockSeparator);
-    column->addLayout(lockRow);
-    VelmoraTheme::whenAppearanceChanges(m_lockScreen, [box = m_lockScreen] {
-        QPalette p = box->palette();
-        p.setColor(QPalette::WindowText, VelmoraTheme::foreground());
-        p.setColor(QPalette::Base, VelmoraTheme::card());
-        box->setPalette(p);
-    });
-    connect(m_lockScreen, &QCheckBox::clicked, this, [this](bool on) {
-        m_store.setLockScreenEnabled(on);
-        syncFromStore();
-    });
-    connect(&m_store, &WallpaperStore::lockScreenEnabledChanged, this, &SettingsCard::syncFromStore);
-    // Data use and notifications: plain switches, each one setting of the store.
-    auto *lowerSeparator = new QHBoxLayout;
-    lowerSeparator->setContentsMargins(14, 0, 14, 0);
-    lowerSeparator->addWidget(new Hairline(this));
-    column->addLayout(lowerSeparator);
-    auto *toggles = new QVBoxLayout;
-    toggles->setContentsMargins(14, 10, 14, 12);
-    toggles->setSpacing(6);
-    const auto makeToggle = [&](const QString &name, const QString &text, void (WallpaperStore::*update)(bool)) {
-        auto *box = new QCheckBox(text, this);
-        box->setObjectName(name);
-        box->setFont(VelmoraTheme::systemFont(12.5));
-        box->setCursor(Qt::PointingHandCursor);
-        // The card's own colours in light and dark, like the pickers above.
-        VelmoraTheme::whenAppearanceChanges(box, [box] {
-            using namespace VelmoraTheme;
-            QPalette p = box->palette();
-            p.setColor(QPalette::WindowText, foreground());
-            p.setColor(QPalette::Text, foreground());
-            p.setColor(QPalette::Base, secondary());
-            p.setColor(QPalette::Button, secondary());
-            p.setColor(QPalette::Highlight, primary());
-            box->setPalette(p);
-        });
-        toggles->addWidget(box);
-        connect(box, &QCheckBox::clicked, this, [this, update](bool checked) {
-            (m_store.*update)(checked);
-            syncFromStore();
-        });
-        return box;
-    };
-    m_downloadOnMetered = makeToggle(QStringLiteral("downloadOnMeteredToggle"), tr("Download on metered connections"),
-                                     &WallpaperStore::updateDownloadOnMetered);
-    m_saveData = makeToggle(QStringLiteral("saveDataToggle"), tr("Save data"), &WallpaperStore::updateSaveData);
-    m_notify = makeToggle(QStringLiteral("notifyToggle"), tr("Notify when the wallpaper changes"),
-                          &WallpaperStore::updateNotifyOnChange);
-    column->addLayout(toggles);
-
     // The pickers report user choices only (activated); the store decides what they do and the
     // pickers then show whatever the store holds.
     connect(m_frequency, &QComboBox::activated, this, [this](int index) {
@@ -240,10 +172,6 @@ void SettingsCard::syncFromStore()
     const AppSettings &s = m_store.settings();
     m_frequency->setCurrentIndex(m_frequency->findData(int(s.frequency)));
     m_displayScope->setCurrentIndex(m_displayScope->findData(int(s.displayScope)));
-    m_downloadOnMetered->setChecked(s.downloadOnMetered);
-    m_saveData->setChecked(s.saveData);
-    m_notify->setChecked(s.notifyOnChange);
-    m_lockScreen->setChecked(m_store.lockScreenEnabled());
     // In "each display" mode such a desktop spans one combined picture: each display does get its own.
     m_singlePictureNote->setVisible(!m_store.supportsPerDisplayWallpaper() &&
                                     s.displayScope != DisplayScope::eachDisplay);

@@ -4,8 +4,6 @@
 #include <QComboBox>
 #include <QWidget>
 
-class QCheckBox;
-
 namespace Starvane {
 
 class ElidingLabel;
@@ -30,9 +28,8 @@ private:
     bool m_keyboardFocus = false;
 };
 
-/// How often the wallpaper changes, which displays get it, how sparingly it downloads and whether it
-/// says so. The controls show the store's settings at all times and change them only through the
-/// store's operations.
+/// How often the wallpaper changes and which displays get it (the rest is in the preferences). The controls show the
+/// store's settings at all times and change them only through the store's operations.
 class SettingsCard : public QWidget
 {
     Q_OBJECT
@@ -42,10 +39,6 @@ public:
 
     MenuPicker *frequencyPicker() const { return m_frequency; }
     MenuPicker *displayScopePicker() const { return m_displayScope; }
-    QCheckBox *downloadOnMeteredToggle() const { return m_downloadOnMetered; }
-    QCheckBox *saveDataToggle() const { return m_saveData; }
-    QCheckBox *notifyToggle() const { return m_notify; }
-    QCheckBox *lockScreenBox() const { return m_lockScreen; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -57,11 +50,6 @@ private:
     MenuPicker *m_frequency;
     MenuPicker *m_displayScope;
     ElidingLabel *m_singlePictureNote;
-    QCheckBox *m_downloadOnMetered;
-    QCheckBox *m_saveData;
-    QCheckBox *m_notify;
-    QCheckBox *m_lockScreen;
-    ElidingLabel *m_lockScreenNote;
 };
 
 } // namespace Starvane

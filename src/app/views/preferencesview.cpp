@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "preferencesview.h"
+
+#include "buttonstyles.h"
+#include "cardparts.h"
+#include "store/wallpaperstore.h"
+#include "velmoratheme.h"
+#include "windowparts.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace Starvane {
+
+using VelmoraTheme::Color;
+
+namespace {
+constexpr int kWidth = 460;
+constexpr int kMargin = 18;
+// The description lines up with the switch's text, not with its box.
+constexpr int kDescriptionIndent = 26;
+
+QLabel *wrappedLabel(const QString &text, const QFont &font, Color color, QWidget *parent)
+{
+    QLabel *label = makeLabel(text, font, color, parent);
+    label->setWordWrap(true);
+    return label;
+}
+} // namespace
+
+PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidget(parent), m_store(store)
+{
+    setUpSecondaryWindow(this, QStringLiteral("preferencesView"), tr("Preferences \u2014 Starvane"), tr("Preferences"),
+                         tr("Lock screen, network, notification and startup choices of Starvane"));
+    setFixedWidth(kWidth);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    root->setSpacing(14);
+
+    QVBoxLayout *lock = addGroup(root, tr("Lock screen"));
+    m_lockScreen =
+        addSwitch(lock, QStringLiteral("lockScreenToggle"), tr("Also use for the lock screen"),
+                  tr("Each new picture goes on the lock screen as well as on the desktop."), &m_lockScreenNote);
+
+    QVBoxLayout *network = addGroup(root, tr("Network"));
+    m_downloadOnMetered = addSwitch(
+        network, QStringLiteral("downloadOnMeteredToggle"), tr("Download on metered connections"),
+        tr("When off, automatic changes on a metered connection show pictures already saved on this computer."));
+    m_saveData = addSwitch(network, QStringLiteral("saveDataToggle"), tr("Save data"),
+                           tr("Downloads the smallest file that still fills your largest display."));
+
+    QVBoxLayout *notifications = addGroup(root, tr("Notifications"));
+    m_notify = addSwitch(notifications, QStringLiteral("notifyToggle"), tr("Notify when the wallpaper changes"),
+                         tr("Shows each new picture as a desktop notification, with Next and Keep buttons."));
+
+    QVBoxLayout *startup = addGroup(root, tr("Startup"));
+    m_launchAtLogin = addSwitch(startup, QStringLiteral("launchAtLoginToggle"), tr("Launch at login"),
+                                tr("Starts Starvane in the tray when you log in, without opening its window."));
+    startup->parentWidget()->setVisible(false); // until someone says where the autostart entry lives
+
+    m_problem = wrappedLabel({}, VelmoraTheme::systemFont(11.5), Color::destructive, this);
+    m_problem->setObjectName(QStringLiteral("preferencesProblem"));
+    m_problem->setVisible(false);
+    root->addWidget(m_problem);
+
+    m_close = addCloseButton(root, this, tr("Close the preferences; every change is already saved"));
+
+    const auto toggle = [this](QCheckBox *box, void (WallpaperStore::*update)(bool)) {
+        connect(box, &QCheckBox::clicked, this, [this, update](bool on) {
+            (m_store.*update)(on);
+            syncFromStore();
+        });
+    };
+    toggle(m_lockScreen, &WallpaperStore::setLockScreenEnabled);
+    toggle(m_downloadOnMetered, &WallpaperStore::updateDownloadOnMetered);
+    toggle(m_saveData, &WallpaperStore::updateSaveData);
+    toggle(m_notify, &WallpaperStore::updateNotifyOnChange);
+    connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool on) {
+        QString error;
+        const bool written = m_writeLaunchAtLogin && m_writeLaunchAtLogin(on, &error);
+        m_problem->setVisible(!written);
+        if (!written)
+            //: %1 is the file system's reason
+            m_problem->setText(tr("Launch at login could not be changed: %1").arg(error));
+        syncFromStore();
+    });
+    connect(&m_store, &WallpaperStore::settingsChanged, this, &PreferencesView::syncFromStore);
+    connect(&m_store, &WallpaperStore::lockScreenEnabledChanged, this, &PreferencesView::syncFromStore);
+    syncFromStore();
+    adjustSize();
+}
+
+QVBoxLayout *PreferencesView::addGroup(QVBoxLayout *root, const QString &title)
+{
+    auto *group = new QWidget(this);
+    auto *column = new QVBoxLayout(group);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    QLabel *heading = makeLabel(title, VelmoraTheme::systemFont(13, QFont::DemiBold), Color::foreground, group);
+    column->addWidget(heading);
+    root->addWidget(group);
+    return column;
+}
+
+QCheckBox *PreferencesView::addSwitch(QVBoxLayout *group, const QString &name, const QString &text,
+                                      const QString &description, QLabel **note)
+{
+    QWidget *parent = group->parentWidget();
+    auto *box = new QCheckBox(text, parent);
+    box->setObjectName(name);
+    box->setFont(VelmoraTheme::systemFont(13));
+    box->setAccessibleDescription(description);
+    group->addWidget(box);
+    QLabel *explained = wrappedLabel(description, VelmoraTheme::systemFont(11.5), Color::mutedForeground, parent);
+    explained->setObjectName(name + QStringLiteral("Description"));
+    explained->setContentsMargins(kDescriptionIndent, 0, 0, 4);
+    group->addWidget(explained);
+    if (note) {
+        *note = wrappedLabel({}, VelmoraTheme::systemFont(11.5), Color::mutedForeground, parent);
+        (*note)->setObjectName(name + QStringLiteral("Note"));
+        (*note)->setContentsMargins(kDescriptionIndent, 0, 0, 4);
+        group->addWidget(*note);
+    }
+    return box;
+}
+
+void PreferencesView::setLaunchAtLogin(std::function<bool()> read, std::function<bool(bool, QString *)> write)
+{
+    m_readLaunchAtLogin = std::move(read);
+    m_writeLaunchAtLogin = std::move(write);
+    m_launchAtLogin->parentWidget()->setVisible(bool(m_readLaunchAtLogin));
+    syncFromStore();
+    adjustSize();
+}
+
+void PreferencesView::showEvent(QShowEvent *event)
+{
+    // The autostart entry can change behind our back (another instance, the desktop's settings).
+    syncFromStore();
+    QWidget::showEvent(event);
+}
+
+void PreferencesView::syncFromStore()
+{
+    const AppSettings &s = m_store.settings();
+    const bool lockScreen = m_store.supportsLockScreen();
+    m_lockScreen->setEnabled(lockScreen);
+    m_lockScreen->setChecked(m_store.lockScreenEnabled());
+    m_lockScreenNote->setVisible(!lockScreen);
+    m_lockScreenNote->setText(tr("This desktop's lock screen cannot be given a picture."));
+    m_lockScreen->setAccessibleDescription(
+        lockScreen ? tr("Each new picture goes on the lock screen as well as on the desktop.")
+                   : tr("This desktop's lock screen cannot be given a picture."));
+    m_downloadOnMetered->setChecked(s.downloadOnMetered);
+    m_saveData->setChecked(s.saveData);
+    m_notify->setChecked(s.notifyOnChange);
+    if (m_readLaunchAtLogin) m_launchAtLogin->setChecked(m_readLaunchAtLogin());
+}
+
+} // namespace Starvane
