@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "aboutview.h"
 #include "buttonstyles.h"
 #include "contentview.h"
 #include "displaypreviewrow.h"
 #include "elidinglabel.h"
 #include "errorbanner.h"
 #include "fakes.h"
+#include "historyview.h"
 #include "mainwindow.h"
+#include "preferencesview.h"
 #include "relativetime.h"
 #include "settingscard.h"
 #include "storeharness.h"
@@ -17,6 +20,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QScopeGuard>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -68,6 +74,15 @@ class TestContentView : public QObject
         return f;
     }
 
+    static void removeTranslations()
+    {
+        for (QTranslator *t : qApp->findChildren<QTranslator *>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        QLocale::setDefault(QLocale::c());
+    }
+
     static bool shown(QWidget *root, const char *name)
     {
         auto *w = root->findChild<QWidget *>(QLatin1String(name));
@@ -104,13 +119,7 @@ private Q_SLOTS:
         QFETCH(QString, language);
         QFETCH(QString, description);
         QFETCH(QString, shown);
-        const auto restore = qScopeGuard([] {
-            for (QTranslator *t : qApp->findChildren<QTranslator *>()) {
-                QCoreApplication::removeTranslator(t);
-                delete t;
-            }
-            QLocale::setDefault(QLocale::c());
-        });
+        const auto restore = qScopeGuard(&removeTranslations);
         QVERIFY(!installTranslations({language}).isEmpty());
         QCOMPARE(localizedErrorMessage(description), shown);
     }
@@ -328,9 +337,10 @@ private Q_SLOTS:
     {
         Fixture f = make(std::make_shared<SinglePictureApplier>());
         QVERIFY(shown(f.view(), "singlePictureNote"));
-        // Nor can this one's lock screen be given a picture: the box is off and says why.
-        QVERIFY(!f.view()->settingsCard()->lockScreenBox()->isEnabled());
-        QVERIFY(shown(f.view(), "lockScreenNote"));
+        // Nor can this one's lock screen be given a picture: the preferences' switch is off and says why.
+        PreferencesView preferences(*f.store);
+        QVERIFY(!preferences.lockScreenToggle()->isEnabled());
+        QVERIFY(preferences.lockScreenNote()->isVisibleTo(&preferences));
         // Unless each display gets its own picture: the desktop then spans a combined one.
         f.store->updateDisplayScope(DisplayScope::eachDisplay);
         QVERIFY(!shown(f.view(), "singlePictureNote"));
@@ -403,6 +413,143 @@ private Q_SLOTS:
         QVERIFY(!f.view()->errorBanner()->isVisibleTo(f.view()));
     }
 
+    // A 1366×768 laptop, and the same at 125 % (614 logical pixels tall): in every state the window stays
+    // on the screen, and whatever the screen cannot hold scrolls into view instead of being cut off.
+    void fitsTheScreen_data()
+    {
+        QTest::addColumn<QString>("screenName");
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("picture");
+        QTest::addColumn<bool>("eachDisplay");
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<bool>("mustScroll");
+        const QString laptop = QStringLiteral("laptop-1366x768"), scaled = QStringLiteral("laptop-125-percent");
+        QTest::newRow("first run") << laptop << "" << false << false << false << false;
+        QTest::newRow("with a picture") << laptop << "" << true << false << false << false;
+        QTest::newRow("each display, three") << laptop << "" << true << true << false << false;
+        QTest::newRow("error banner") << laptop << "" << true << false << true << false;
+        QTest::newRow("German, each display, error") << laptop << "de" << true << true << true << false;
+        QTest::newRow("614 px, first run") << scaled << "" << false << false << false << false;
+        QTest::newRow("614 px, with a picture") << scaled << "" << true << false << false << true;
+        QTest::newRow("614 px, each display, error") << scaled << "" << true << true << true << true;
+        QTest::newRow("614 px, German, each display, error") << scaled << "de" << true << true << true << true;
+    }
+
+    void fitsTheScreen()
+    {
+        QFETCH(QString, screenName);
+        QFETCH(QString, language);
+        QFETCH(bool, picture);
+        QFETCH(bool, eachDisplay);
+        QFETCH(bool, error);
+        QFETCH(bool, mustScroll);
+        QScreen *screen = nullptr;
+        for (QScreen *s : QGuiApplication::screens())
+            if (s->name() == screenName) screen = s;
+        if (!screen) QSKIP("needs the offscreen platform with tests/data/screens-laptop.json");
+        const auto restore = qScopeGuard(&removeTranslations);
+        if (!language.isEmpty()) QVERIFY(!installTranslations({language}).isEmpty());
+
+        auto applier = std::make_shared<RecordingApplier>();
+        applier->targets = {makeDisplay("DP-1", 2560, 1440, 0, true), makeDisplay("DP-2", 1080, 1920, 2560),
+                            makeDisplay("HDMI-1", 2560, 1080, 3640)};
+        Fixture f = make(applier);
+        f.window->move(screen->availableGeometry().topLeft() + QPoint(40, 40));
+        QTRY_COMPARE(f.window->screen(), screen);
+        if (picture) f.h->runFetch();
+        if (eachDisplay) {
+            f.store->updateDisplayScope(DisplayScope::eachDisplay);
+            QTRY_VERIFY(applier->displayCalls.size() == 1 && !f.store->isLoading());
+            QCOMPARE(f.view()->displayPreviews()->buttons().size(), 3);
+        }
+        if (error)
+            f.h->runFailingFetch(QStringLiteral("The image archive could not be reached: the connection timed out "
+                                                "while waiting for esahubble.org to answer."));
+        QCoreApplication::processEvents();
+
+        const QRect free = screen->availableGeometry();
+        QTRY_VERIFY2(free.contains(f.window->frameGeometry()),
+                     qPrintable(QStringLiteral("window %1,%2 %3x%4 on a screen of %5x%6")
+                                    .arg(f.window->frameGeometry().x())
+                                    .arg(f.window->frameGeometry().y())
+                                    .arg(f.window->frameGeometry().width())
+                                    .arg(f.window->frameGeometry().height())
+                                    .arg(free.width())
+                                    .arg(free.height())));
+        ContentView *v = f.view();
+        QScrollArea *area = f.window->scrollArea();
+        // A scroll bar exactly when the content is taller than what the window shows of it.
+        QTRY_COMPARE(area->verticalScrollBar()->isVisible(), v->height() > area->viewport()->height());
+        if (mustScroll) QVERIFY(area->verticalScrollBar()->isVisible());
+        QVERIFY(area->viewport()->width() >= v->width()); // never a cut right edge
+        // Nothing is squeezed out of the content itself, and each control can be brought into view on the
+        // screen: the footer and Retry, the last things in the window, included.
+        for (QWidget *w : v->findChildren<QWidget *>()) {
+            if (!w->isVisibleTo(v)) continue;
+            QVERIFY2(v->rect().contains(QRect(w->mapTo(v, QPoint()), w->size())), qPrintable(w->objectName()));
+            if (w->focusPolicy() == Qt::NoFocus && w != v->footerLabel()) continue;
+            area->ensureWidgetVisible(w, 0, 0);
+            const QRect onScreen(w->mapToGlobal(QPoint()), w->size());
+            const QRect visible(area->viewport()->mapToGlobal(QPoint()), area->viewport()->size());
+            QVERIFY2(visible.contains(onScreen) && free.contains(onScreen), qPrintable(w->objectName()));
+        }
+    }
+
+    void preferencesFollowTheStore()
+    {
+        auto applier = std::make_shared<RecordingApplier>();
+        applier->lockScreen = true;
+        Fixture f = make(applier);
+        PreferencesView preferences(*f.store);
+        QVERIFY(!preferences.launchAtLoginToggle()->isVisibleTo(&preferences)); // nobody said where it lives
+        bool autostart = false;
+        preferences.setLaunchAtLogin([&] { return autostart; },
+                                     [&](bool on, QString *error) {
+                                         *error = QStringLiteral("Permission denied");
+                                         return !on; // turning it on is refused
+                                     });
+        preferences.show();
+        QVERIFY(QTest::qWaitForWindowActive(&preferences));
+        // On the box itself: the switch's row is wider than its text.
+        const auto click = [](QCheckBox *box) {
+            QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        };
+        click(preferences.saveDataToggle());
+        QVERIFY(f.store->settings().saveData);
+        click(preferences.lockScreenToggle());
+        QVERIFY(f.store->lockScreenEnabled());
+        f.store->updateNotifyOnChange(true); // from the tray
+        QVERIFY(preferences.notifyToggle()->isChecked());
+        click(preferences.launchAtLoginToggle());
+        QVERIFY(!preferences.launchAtLoginToggle()->isChecked()); // what the entry says, not what was clicked
+        QVERIFY(preferences.problemLabel()->isVisibleTo(&preferences));
+        QVERIFY(preferences.problemLabel()->text().contains(QLatin1String("Permission denied")));
+        QTest::keyClick(&preferences, Qt::Key_Escape);
+        QVERIFY(!preferences.isVisible());
+    }
+
+    void aboutSaysWhatItIsAndWhenALinkFails()
+    {
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
+        AboutView about;
+        QVERIFY(about.versionLabel()->text().contains(QLatin1String("1.2.3")));
+        QVERIFY(about.qtLabel()->text().contains(QLatin1String(QT_VERSION_STR)));
+        QList<QUrl> opened;
+        about.setLinkOpener([&](const QUrl &url) {
+            opened << url;
+            return url != AboutView::licenceURL;
+        });
+        about.show();
+        QVERIFY(QTest::qWaitForWindowActive(&about));
+        for (PlainButton *link : about.links())
+            QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(opened, (QList<QUrl>{AboutView::archiveURL, AboutView::imageLicenceURL, AboutView::licenceURL}));
+        QVERIFY(about.problemLabel()->isVisibleTo(&about));
+        QVERIFY(about.problemLabel()->text().contains(AboutView::licenceURL.toString()));
+        QTest::keySequence(&about, QKeySequence(Qt::CTRL | Qt::Key_W));
+        QVERIFY(!about.isVisible());
+    }
+
     // A screen reader can name every control, and Tab walks them from top to bottom.
     void mirroredLayoutAnchorsEveryLabelToTheRight()
     {
@@ -422,6 +569,30 @@ private Q_SLOTS:
         QVERIFY(labels >= 3); // the title, its subtitle and the footer at least
     }
 
+    /// Counts the controls a screen reader finds in `window`, failing on one without a name or a description.
+    static int namedControls(QWidget *window)
+    {
+        const QList<QAccessible::Role> interactive{
+            QAccessible::PushButton, QAccessible::CheckBox,     QAccessible::RadioButton,
+            QAccessible::ComboBox,   QAccessible::MenuItem,     QAccessible::Link,
+            QAccessible::ButtonMenu, QAccessible::EditableText, QAccessible::List};
+        int controls = 0;
+        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+            if (!node || node->state().invisible) return;
+            if (interactive.contains(node->role())) {
+                ++controls;
+                const QString name = node->object() ? node->object()->objectName() : QStringLiteral("?");
+                QVERIFY2(!node->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(name));
+                QVERIFY2(!node->text(QAccessible::Description).trimmed().isEmpty(), qPrintable(name));
+            }
+            if (node->role() == QAccessible::List) return; // its rows are pictures, named by their text
+            for (int i = 0; i < node->childCount(); ++i)
+                walk(node->child(i));
+        };
+        walk(QAccessible::queryAccessibleInterface(window));
+        return controls;
+    }
+
     void everyControlIsNamedAndTabbedInVisualOrder()
     {
         auto applier = std::make_shared<RecordingApplier>();
@@ -431,25 +602,9 @@ private Q_SLOTS:
         f.h->runFailingFetch(QStringLiteral("The archive returned HTTP status 503."));
         QCoreApplication::processEvents();
 
-        const QList<QAccessible::Role> interactive{QAccessible::PushButton,  QAccessible::CheckBox,
-                                                   QAccessible::RadioButton, QAccessible::ComboBox,
-                                                   QAccessible::MenuItem,    QAccessible::Link,
-                                                   QAccessible::ButtonMenu,  QAccessible::EditableText};
-        int controls = 0;
-        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
-            if (!node || node->state().invisible)
-                return;
-            if (interactive.contains(node->role())) {
-                ++controls;
-                QVERIFY2(!node->text(QAccessible::Name).trimmed().isEmpty(),
-                         qPrintable(node->object() ? node->object()->objectName() : QStringLiteral("?")));
-            }
-            for (int i = 0; i < node->childCount(); ++i)
-                walk(node->child(i));
-        };
-        walk(QAccessible::queryAccessibleInterface(f.window.get()));
-        QCOMPARE(controls, 11); // the link, Reveal File, Next, Pause, two pickers, the lock screen box, three switches, Retry
+        QCOMPARE(namedControls(f.window.get()), 7); // the link, Reveal File, Next, Pause, two pickers, Retry
 
+        const int controls = 7;
         QList<QWidget *> chain;
         for (QWidget *w = f.window->nextInFocusChain(); w != f.window.get(); w = w->nextInFocusChain())
             if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
@@ -461,6 +616,19 @@ private Q_SLOTS:
             QVERIFY2(a.y() < b.y() || (a.y() == b.y() && a.x() < b.x()),
                      qPrintable(chain[i - 1]->objectName() + QStringLiteral(" before ") + chain[i]->objectName()));
         }
+
+        // Every other window, each in a state that shows all its controls.
+        PreferencesView preferences(*f.store);
+        preferences.setLaunchAtLogin([] { return false; }, [](bool, QString *) { return true; });
+        preferences.show();
+        QCOMPARE(namedControls(&preferences), 6); // five switches and Close
+        f.h->runFetch();
+        HistoryView history(*f.store);
+        history.show();
+        QCOMPARE(namedControls(&history), 5); // the grid and its four buttons
+        AboutView about;
+        about.show();
+        QCOMPARE(namedControls(&about), 4); // three links and Close
     }
 };
 

@@ -1,20 +1,105 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
 
+#include "buttonstyles.h"
 #include "contentview.h"
 
-#include <QLayout>
+#include <QEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWindow>
 
 namespace Starvane {
 
+namespace {
+// Until the desktop has framed the window, a title bar of about this height is assumed, so that a window
+// opened on a small screen is not first placed with its bottom edge out of reach.
+constexpr QMargins kAssumedFrame(1, 32, 1, 1);
+} // namespace
+
 MainWindow::MainWindow(WallpaperStore &store, QWidget *parent, WallpaperStore::Clock now)
-    : QMainWindow(parent), m_content(new ContentView(store, this, std::move(now)))
+    : QMainWindow(parent), m_content(new ContentView(store, nullptr, std::move(now))), m_scroll(new QScrollArea(this))
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Starvane"));
-    setCentralWidget(m_content);
-    // Not resizable by the user: the window follows its content (the error banner grows it).
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    m_scroll->setObjectName(QStringLiteral("mainScroll"));
+    m_scroll->setAccessibleName(QStringLiteral("Starvane"));
+    m_scroll->setAccessibleDescription(tr("The current wallpaper, its actions and settings"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the controls; the area follows the focus
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The content fixes its own size (its width, and the height that width needs); the area only shows it.
+    m_scroll->setWidgetResizable(false);
+    m_scroll->setWidget(m_content);
+    applyWindowPalette(m_scroll);
+    setCentralWidget(m_scroll);
+    m_content->installEventFilter(this);
+    fitToScreen();
+}
+
+void MainWindow::followScreen(QScreen *screen)
+{
+    if (screen == m_screen) return;
+    if (m_screen) disconnect(m_screen, nullptr, this, nullptr);
+    m_screen = screen;
+    // A panel that appears or a change of scaling changes the room we have.
+    if (screen) connect(screen, &QScreen::availableGeometryChanged, this, &MainWindow::fitToScreen);
+}
+
+void MainWindow::fitToScreen()
+{
+    if (m_fitting) return;
+    m_fitting = true;
+    QScreen *s = screen();
+    followScreen(s);
+    const QRect free = s ? s->availableGeometry() : QRect();
+    QMargins frame = windowHandle() && isVisible() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull()) frame = kAssumedFrame;
+    const int menuHeight = menuWidget() && !menuWidget()->isHidden() ? menuWidget()->sizeHint().height() : 0;
+    const QSize content = m_content->size();
+    const int room = free.isValid() ? free.height() - frame.top() - frame.bottom() - menuHeight : content.height();
+    if (content.height() <= room) {
+        setFixedSize(content.width(), content.height() + menuHeight);
+    } else {
+        // Too little room even for the content alone: it scrolls, and the bar gets a width of its own
+        // beside it rather than covering the content's edge.
+        const int bar = m_scroll->verticalScrollBar()->sizeHint().width();
+        setFixedSize(content.width() + bar, qMax(room, 1) + menuHeight);
+    }
+    if (isVisible() && free.isValid()) {
+        // Back inside the free area, title bar included, when a change of size pushed an edge out.
+        const QRect outer(pos(), size().grownBy(frame));
+        QPoint moved = outer.topLeft();
+        if (outer.bottom() > free.bottom()) moved.ry() = free.bottom() - outer.height() + 1;
+        if (outer.right() > free.right()) moved.rx() = free.right() - outer.width() + 1;
+        moved.rx() = qMax(moved.x(), free.left());
+        moved.ry() = qMax(moved.y(), free.top());
+        if (moved != outer.topLeft()) move(moved);
+    }
+    m_fitting = false;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_content && event->type() == QEvent::Resize) fitToScreen();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::ScreenChangeInternal:
+    case QEvent::Move:
+        fitToScreen();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 } // namespace Starvane
