@@ -2,6 +2,79 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>Starvane::AboutView</name>
+    <message>
+        <source>About Starvane</source>
+        <translation>Über Starvane</translation>
+    </message>
+    <message>
+        <source>Version, licence and where the pictures come from</source>
+        <translation>Version, Lizenz und Herkunft der Bilder</translation>
+    </message>
+    <message>
+        <source>Starvane&apos;s icon</source>
+        <translation>Symbol von Starvane</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <extracomment>%1 is a version number such as 1.0.0</extracomment>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message>
+        <source>Wallpapers shipped from Hubble Telescope: real high-resolution photographs from the ESA/Hubble archive on your desktop.</source>
+        <translation>Hintergrundbilder direkt vom Hubble-Teleskop: echte hochauflösende Aufnahmen aus dem ESA/Hubble-Archiv auf Ihrem Desktop.</translation>
+    </message>
+    <message>
+        <source>Images: ESA/Hubble, under CC BY 4.0</source>
+        <translation>Bilder: ESA/Hubble, unter CC BY 4.0</translation>
+    </message>
+    <message>
+        <source>ESA/Hubble images</source>
+        <extracomment>Link to the picture archive; the archive&apos;s name, usually left as it is</extracomment>
+        <translation>ESA/Hubble-Bilder</translation>
+    </message>
+    <message>
+        <source>Open the ESA/Hubble image archive in the web browser</source>
+        <translation>Das Bildarchiv von ESA/Hubble im Webbrowser öffnen</translation>
+    </message>
+    <message>
+        <source>CC BY 4.0</source>
+        <translation>CC BY 4.0</translation>
+    </message>
+    <message>
+        <source>Open the Creative Commons Attribution 4.0 licence in the web browser</source>
+        <translation>Die Lizenz Creative Commons Namensnennung 4.0 im Webbrowser öffnen</translation>
+    </message>
+    <message>
+        <source>Starvane is free software under the GNU General Public License, version 3 or later.</source>
+        <translation>Starvane ist freie Software unter der GNU General Public License, Version 3 oder später.</translation>
+    </message>
+    <message>
+        <source>GNU GPL 3.0</source>
+        <translation>GNU GPL 3.0</translation>
+    </message>
+    <message>
+        <source>Open the GNU General Public License in the web browser</source>
+        <translation>Die GNU General Public License im Webbrowser öffnen</translation>
+    </message>
+    <message>
+        <source>Built with Qt %1</source>
+        <translation>Erstellt mit Qt %1</translation>
+    </message>
+    <message>
+        <source>Built with Qt %1, running on Qt %2</source>
+        <translation>Erstellt mit Qt %1, läuft mit Qt %2</translation>
+    </message>
+    <message>
+        <source>Close this window</source>
+        <translation>Dieses Fenster schließen</translation>
+    </message>
+</context>
+<context>
     <name>Starvane::ChangeFrequency</name>
     <message>
         <source>Manual only</source>
@@ -345,6 +418,14 @@ Optionen:
         <source>%1: no picture yet</source>
         <translation>%1: noch kein Bild</translation>
     </message>
+    <message>
+        <source>%1; choose to show its title and credit</source>
+        <translation>%1; auswählen, um Titel und Bildnachweis zu zeigen</translation>
+    </message>
+    <message>
+        <source>This display has no picture of its own yet</source>
+        <translation>Dieser Bildschirm hat noch kein eigenes Bild</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::DisplayScope</name>
@@ -517,6 +598,54 @@ Optionen:
         <source>Allow Again</source>
         <translation>Wieder zulassen</translation>
     </message>
+    <message>
+        <source>History</source>
+        <translation>Verlauf</translation>
+    </message>
+    <message>
+        <source>The pictures shown lately, newest first</source>
+        <translation>Die zuletzt gezeigten Bilder, das neueste zuerst</translation>
+    </message>
+    <message>
+        <source>Arrow keys choose a picture; Enter shows it again</source>
+        <translation>Pfeiltasten wählen ein Bild, die Eingabetaste zeigt es erneut</translation>
+    </message>
+    <message>
+        <source>Show the selected picture on the desktop again</source>
+        <translation>Das gewählte Bild erneut auf dem Desktop zeigen</translation>
+    </message>
+    <message>
+        <source>Copy the selected picture to your Pictures folder</source>
+        <translation>Das gewählte Bild in Ihren Bilder-Ordner kopieren</translation>
+    </message>
+    <message>
+        <source>Never show the selected picture again</source>
+        <translation>Das gewählte Bild nie wieder zeigen</translation>
+    </message>
+    <message>
+        <source>Open the selected picture&apos;s page on the ESA/Hubble website</source>
+        <translation>Die Seite des gewählten Bildes auf der ESA/Hubble-Website öffnen</translation>
+    </message>
+    <message>
+        <source>Kept in your Pictures folder; press to no longer keep it</source>
+        <translation>In Ihrem Bilder-Ordner behalten; drücken, um es nicht mehr zu behalten</translation>
+    </message>
+    <message>
+        <source>Let the selected picture come back in the rotation</source>
+        <translation>Das gewählte Bild wieder in den Wechsel aufnehmen</translation>
+    </message>
+    <message>
+        <source>Never again: this picture is not shown or kept until you allow it again.</source>
+        <translation>Nie wieder: Dieses Bild wird weder gezeigt noch behalten, bis Sie es wieder zulassen.</translation>
+    </message>
+    <message>
+        <source>A wallpaper is being fetched; try again when it is done.</source>
+        <translation>Ein Hintergrundbild wird gerade geladen; versuchen Sie es danach erneut.</translation>
+    </message>
+    <message>
+        <source>Its file is no longer saved: show the picture again to keep it.</source>
+        <translation>Seine Datei ist nicht mehr gespeichert: Zeigen Sie das Bild erneut, um es zu behalten.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::KeptPictures</name>
@@ -539,6 +668,13 @@ Optionen:
     <message>
         <source>Credit: %1</source>
         <translation>Bildnachweis: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::MainWindow</name>
+    <message>
+        <source>The current wallpaper, its actions and settings</source>
+        <translation>Das aktuelle Hintergrundbild, seine Aktionen und Einstellungen</translation>
     </message>
 </context>
 <context>
@@ -644,6 +780,14 @@ Optionen:
         <source>History…</source>
         <translation>Verlauf…</translation>
     </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>Einstellungen…</translation>
+    </message>
+    <message>
+        <source>About Starvane</source>
+        <translation>Über Starvane</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::Notifier</name>
@@ -662,6 +806,89 @@ Optionen:
     <message>
         <source>Keep</source>
         <translation>Behalten</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::PreferencesView</name>
+    <message>
+        <source>Preferences — Starvane</source>
+        <translation>Einstellungen — Starvane</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Lock screen, network, notification and startup choices of Starvane</source>
+        <translation>Sperrbildschirm, Netzwerk, Benachrichtigungen und Start von Starvane</translation>
+    </message>
+    <message>
+        <source>Lock screen</source>
+        <translation>Sperrbildschirm</translation>
+    </message>
+    <message>
+        <source>Also use for the lock screen</source>
+        <translation>Auch für den Sperrbildschirm verwenden</translation>
+    </message>
+    <message>
+        <source>Each new picture goes on the lock screen as well as on the desktop.</source>
+        <translation>Jedes neue Bild erscheint auch auf dem Sperrbildschirm.</translation>
+    </message>
+    <message>
+        <source>Network</source>
+        <translation>Netzwerk</translation>
+    </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Über getaktete Verbindungen laden</translation>
+    </message>
+    <message>
+        <source>When off, automatic changes on a metered connection show pictures already saved on this computer.</source>
+        <translation>Wenn aus, zeigen automatische Wechsel über eine getaktete Verbindung nur Bilder, die schon auf diesem Computer gespeichert sind.</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Datenvolumen sparen</translation>
+    </message>
+    <message>
+        <source>Downloads the smallest file that still fills your largest display.</source>
+        <translation>Lädt die kleinste Datei, die Ihren größten Bildschirm noch füllt.</translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation>Benachrichtigungen</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Beim Wechsel des Hintergrunds benachrichtigen</translation>
+    </message>
+    <message>
+        <source>Shows each new picture as a desktop notification, with Next and Keep buttons.</source>
+        <translation>Zeigt jedes neue Bild als Desktop-Benachrichtigung mit den Knöpfen „Weiter“ und „Behalten“.</translation>
+    </message>
+    <message>
+        <source>Startup</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Launch at login</source>
+        <translation>Bei der Anmeldung starten</translation>
+    </message>
+    <message>
+        <source>Starts Starvane in the tray when you log in, without opening its window.</source>
+        <translation>Startet Starvane bei der Anmeldung im Systembereich, ohne sein Fenster zu öffnen.</translation>
+    </message>
+    <message>
+        <source>Close the preferences; every change is already saved</source>
+        <translation>Die Einstellungen schließen; jede Änderung ist schon gespeichert</translation>
+    </message>
+    <message>
+        <source>Launch at login could not be changed: %1</source>
+        <translation>Der Start bei der Anmeldung konnte nicht geändert werden: %1</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
+        <translation>Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden.</translation>
     </message>
 </context>
 <context>
@@ -801,26 +1028,6 @@ Optionen:
         <source>This desktop shows one picture on all displays.</source>
         <translation>Diese Arbeitsumgebung zeigt auf allen Bildschirmen dasselbe Bild.</translation>
     </message>
-    <message>
-        <source>Download on metered connections</source>
-        <translation>Über getaktete Verbindungen laden</translation>
-    </message>
-    <message>
-        <source>Save data</source>
-        <translation>Datenvolumen sparen</translation>
-    </message>
-    <message>
-        <source>Also use for the lock screen</source>
-        <translation>Auch für den Sperrbildschirm verwenden</translation>
-    </message>
-    <message>
-        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
-        <translation>Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden.</translation>
-    </message>
-    <message>
-        <source>Notify when the wallpaper changes</source>
-        <translation>Beim Wechsel des Hintergrunds benachrichtigen</translation>
-    </message>
 </context>
 <context>
     <name>Starvane::UpdateController</name>
@@ -922,6 +1129,18 @@ Optionen:
     <message>
         <source>The picture&apos;s file is gone; show it again first.</source>
         <translation>Die Datei des Bildes ist nicht mehr da; zeigen Sie es zuerst erneut an.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::WindowTexts</name>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Nothing on this desktop could open %1. Copy the address into a browser instead.</source>
+        <extracomment>%1 is a web address or a folder</extracomment>
+        <translation>Nichts auf diesem Desktop konnte %1 öffnen. Kopieren Sie die Adresse stattdessen in einen Browser.</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,79 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>Starvane::AboutView</name>
+    <message>
+        <source>About Starvane</source>
+        <translation>À propos de Starvane</translation>
+    </message>
+    <message>
+        <source>Version, licence and where the pictures come from</source>
+        <translation>Version, licence et origine des images</translation>
+    </message>
+    <message>
+        <source>Starvane&apos;s icon</source>
+        <translation>Icône de Starvane</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <extracomment>%1 is a version number such as 1.0.0</extracomment>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>inconnue</translation>
+    </message>
+    <message>
+        <source>Wallpapers shipped from Hubble Telescope: real high-resolution photographs from the ESA/Hubble archive on your desktop.</source>
+        <translation>Des fonds d’écran venus du télescope Hubble : de vraies photographies haute résolution de l’archive ESA/Hubble sur votre bureau.</translation>
+    </message>
+    <message>
+        <source>Images: ESA/Hubble, under CC BY 4.0</source>
+        <translation>Images : ESA/Hubble, sous licence CC BY 4.0</translation>
+    </message>
+    <message>
+        <source>ESA/Hubble images</source>
+        <extracomment>Link to the picture archive; the archive&apos;s name, usually left as it is</extracomment>
+        <translation>Images ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Open the ESA/Hubble image archive in the web browser</source>
+        <translation>Ouvrir l’archive d’images ESA/Hubble dans le navigateur</translation>
+    </message>
+    <message>
+        <source>CC BY 4.0</source>
+        <translation>CC BY 4.0</translation>
+    </message>
+    <message>
+        <source>Open the Creative Commons Attribution 4.0 licence in the web browser</source>
+        <translation>Ouvrir la licence Creative Commons Attribution 4.0 dans le navigateur</translation>
+    </message>
+    <message>
+        <source>Starvane is free software under the GNU General Public License, version 3 or later.</source>
+        <translation>Starvane est un logiciel libre sous licence GNU General Public License, version 3 ou ultérieure.</translation>
+    </message>
+    <message>
+        <source>GNU GPL 3.0</source>
+        <translation>GNU GPL 3.0</translation>
+    </message>
+    <message>
+        <source>Open the GNU General Public License in the web browser</source>
+        <translation>Ouvrir la GNU General Public License dans le navigateur</translation>
+    </message>
+    <message>
+        <source>Built with Qt %1</source>
+        <translation>Compilé avec Qt %1</translation>
+    </message>
+    <message>
+        <source>Built with Qt %1, running on Qt %2</source>
+        <translation>Compilé avec Qt %1, exécuté avec Qt %2</translation>
+    </message>
+    <message>
+        <source>Close this window</source>
+        <translation>Fermer cette fenêtre</translation>
+    </message>
+</context>
+<context>
     <name>Starvane::ChangeFrequency</name>
     <message>
         <source>Manual only</source>
@@ -345,6 +418,14 @@ Options :
         <source>%1: no picture yet</source>
         <translation>%1&#xa0;: pas encore d’image</translation>
     </message>
+    <message>
+        <source>%1; choose to show its title and credit</source>
+        <translation>%1 ; choisir pour afficher son titre et son crédit</translation>
+    </message>
+    <message>
+        <source>This display has no picture of its own yet</source>
+        <translation>Cet écran n’a pas encore d’image à lui</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::DisplayScope</name>
@@ -517,6 +598,54 @@ Options :
         <source>Allow Again</source>
         <translation>Autoriser à nouveau</translation>
     </message>
+    <message>
+        <source>History</source>
+        <translation>Historique</translation>
+    </message>
+    <message>
+        <source>The pictures shown lately, newest first</source>
+        <translation>Les images montrées récemment, la plus récente d’abord</translation>
+    </message>
+    <message>
+        <source>Arrow keys choose a picture; Enter shows it again</source>
+        <translation>Les flèches choisissent une image ; Entrée l’affiche à nouveau</translation>
+    </message>
+    <message>
+        <source>Show the selected picture on the desktop again</source>
+        <translation>Afficher à nouveau l’image choisie sur le bureau</translation>
+    </message>
+    <message>
+        <source>Copy the selected picture to your Pictures folder</source>
+        <translation>Copier l’image choisie dans votre dossier Images</translation>
+    </message>
+    <message>
+        <source>Never show the selected picture again</source>
+        <translation>Ne plus jamais afficher l’image choisie</translation>
+    </message>
+    <message>
+        <source>Open the selected picture&apos;s page on the ESA/Hubble website</source>
+        <translation>Ouvrir la page de l’image choisie sur le site ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Kept in your Pictures folder; press to no longer keep it</source>
+        <translation>Gardée dans votre dossier Images ; appuyer pour ne plus la garder</translation>
+    </message>
+    <message>
+        <source>Let the selected picture come back in the rotation</source>
+        <translation>Laisser l’image choisie revenir dans la rotation</translation>
+    </message>
+    <message>
+        <source>Never again: this picture is not shown or kept until you allow it again.</source>
+        <translation>Plus jamais : cette image n’est ni affichée ni gardée tant que vous ne l’autorisez pas à nouveau.</translation>
+    </message>
+    <message>
+        <source>A wallpaper is being fetched; try again when it is done.</source>
+        <translation>Un fond d’écran est en cours de téléchargement ; réessayez ensuite.</translation>
+    </message>
+    <message>
+        <source>Its file is no longer saved: show the picture again to keep it.</source>
+        <translation>Son fichier n’est plus enregistré : affichez l’image à nouveau pour la garder.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::KeptPictures</name>
@@ -539,6 +668,13 @@ Options :
     <message>
         <source>Credit: %1</source>
         <translation>Crédit : %1</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::MainWindow</name>
+    <message>
+        <source>The current wallpaper, its actions and settings</source>
+        <translation>Le fond d’écran actuel, ses actions et ses réglages</translation>
     </message>
 </context>
 <context>
@@ -644,6 +780,14 @@ Options :
         <source>History…</source>
         <translation>Historique…</translation>
     </message>
+    <message>
+        <source>Preferences…</source>
+        <translation>Préférences…</translation>
+    </message>
+    <message>
+        <source>About Starvane</source>
+        <translation>À propos de Starvane</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::Notifier</name>
@@ -662,6 +806,89 @@ Options :
     <message>
         <source>Keep</source>
         <translation>Garder</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::PreferencesView</name>
+    <message>
+        <source>Preferences — Starvane</source>
+        <translation>Préférences — Starvane</translation>
+    </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Préférences</translation>
+    </message>
+    <message>
+        <source>Lock screen, network, notification and startup choices of Starvane</source>
+        <translation>Écran de verrouillage, réseau, notifications et démarrage de Starvane</translation>
+    </message>
+    <message>
+        <source>Lock screen</source>
+        <translation>Écran de verrouillage</translation>
+    </message>
+    <message>
+        <source>Also use for the lock screen</source>
+        <translation>Utiliser aussi pour l’écran de verrouillage</translation>
+    </message>
+    <message>
+        <source>Each new picture goes on the lock screen as well as on the desktop.</source>
+        <translation>Chaque nouvelle image va aussi sur l’écran de verrouillage.</translation>
+    </message>
+    <message>
+        <source>Network</source>
+        <translation>Réseau</translation>
+    </message>
+    <message>
+        <source>Download on metered connections</source>
+        <translation>Télécharger sur les connexions limitées</translation>
+    </message>
+    <message>
+        <source>When off, automatic changes on a metered connection show pictures already saved on this computer.</source>
+        <translation>Désactivé, les changements automatiques sur une connexion limitée montrent des images déjà enregistrées sur cet ordinateur.</translation>
+    </message>
+    <message>
+        <source>Save data</source>
+        <translation>Économiser les données</translation>
+    </message>
+    <message>
+        <source>Downloads the smallest file that still fills your largest display.</source>
+        <translation>Télécharge le plus petit fichier qui remplit encore votre plus grand écran.</translation>
+    </message>
+    <message>
+        <source>Notifications</source>
+        <translation>Notifications</translation>
+    </message>
+    <message>
+        <source>Notify when the wallpaper changes</source>
+        <translation>Avertir quand le fond d’écran change</translation>
+    </message>
+    <message>
+        <source>Shows each new picture as a desktop notification, with Next and Keep buttons.</source>
+        <translation>Affiche chaque nouvelle image dans une notification du bureau, avec les boutons Suivant et Garder.</translation>
+    </message>
+    <message>
+        <source>Startup</source>
+        <translation>Démarrage</translation>
+    </message>
+    <message>
+        <source>Launch at login</source>
+        <translation>Lancer à l’ouverture de session</translation>
+    </message>
+    <message>
+        <source>Starts Starvane in the tray when you log in, without opening its window.</source>
+        <translation>Lance Starvane dans la zone de notification à l’ouverture de session, sans ouvrir sa fenêtre.</translation>
+    </message>
+    <message>
+        <source>Close the preferences; every change is already saved</source>
+        <translation>Fermer les préférences ; chaque changement est déjà enregistré</translation>
+    </message>
+    <message>
+        <source>Launch at login could not be changed: %1</source>
+        <translation>Le lancement à l’ouverture de session n’a pas pu être modifié : %1</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
+        <translation>L’écran de verrouillage de ce bureau ne peut pas recevoir d’image.</translation>
     </message>
 </context>
 <context>
@@ -801,26 +1028,6 @@ Options :
         <source>This desktop shows one picture on all displays.</source>
         <translation>Ce bureau affiche la même image sur tous les écrans.</translation>
     </message>
-    <message>
-        <source>Download on metered connections</source>
-        <translation>Télécharger sur les connexions limitées</translation>
-    </message>
-    <message>
-        <source>Save data</source>
-        <translation>Économiser les données</translation>
-    </message>
-    <message>
-        <source>Also use for the lock screen</source>
-        <translation>Utiliser aussi pour l’écran de verrouillage</translation>
-    </message>
-    <message>
-        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
-        <translation>L’écran de verrouillage de ce bureau ne peut pas recevoir d’image.</translation>
-    </message>
-    <message>
-        <source>Notify when the wallpaper changes</source>
-        <translation>Avertir quand le fond d’écran change</translation>
-    </message>
 </context>
 <context>
     <name>Starvane::UpdateController</name>
@@ -922,6 +1129,18 @@ Options :
     <message>
         <source>The picture&apos;s file is gone; show it again first.</source>
         <translation>Le fichier de l’image a disparu ; affichez-la d’abord à nouveau.</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::WindowTexts</name>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
+    </message>
+    <message>
+        <source>Nothing on this desktop could open %1. Copy the address into a browser instead.</source>
+        <extracomment>%1 is a web address or a folder</extracomment>
+        <translation>Rien sur ce bureau n’a pu ouvrir %1. Copiez plutôt l’adresse dans un navigateur.</translation>
     </message>
 </context>
 </TS>
