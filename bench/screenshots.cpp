@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the main window in every state a user meets, in light and dark, as PNG files:
-//   [LANGUAGE=de] QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder> [device-pixel-ratio]
+//   [LANGUAGE=de] QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder>
+// and, with --screen, whole 1366×768 screens: the window where it opens on that screen, over the wallpaper,
+// beside the Preferences and About windows (QT_QPA_PLATFORM=offscreen:configfile=bench/screen-1366x768.json).
+#include "aboutview.h"
 #include "contentview.h"
 #include "displaypreviewrow.h"
 #include "fakes.h"
 #include "historyview.h"
 #include "mainwindow.h"
+#include "preferencesview.h"
 #include "store/keptpictures.h"
 #include "store/wallpaperhistory.h"
 #include "storeharness.h"
@@ -22,6 +26,7 @@
 #include <QPainter>
 #include <QRadialGradient>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -145,8 +150,9 @@ HubbleImage shortImage()
 HubbleImage longImage()
 {
     HubbleImage image = makeImage(QStringLiteral("heic2007a"), 8000, 4500);
-    image.title = QStringLiteral("A spectacular view of the cosmic reef, a vast stellar nursery in the Large Magellanic "
-                                 "Cloud where young stars sculpt towering pillars of gas and dust");
+    image.title =
+        QStringLiteral("A spectacular view of the cosmic reef, a vast stellar nursery in the Large Magellanic "
+                       "Cloud where young stars sculpt towering pillars of gas and dust");
     image.credit = QStringLiteral(
         "NASA, ESA, and STScI; acknowledgement: J. Mack, the Hubble Heritage Team, the Hubble 25th Anniversary "
         "Team, the Hubble Legacy Archive, the European Space Agency's outreach office, M. Robberto and the "
@@ -232,11 +238,31 @@ void settle()
         QCoreApplication::processEvents();
 }
 
+/// The whole screen `window` is on, as a user would see it: the wallpaper, then each of `windows` where it
+/// lies (without the desktop's title bars, which the offscreen platform does not draw).
+QImage screenShot(const QString &wallpaper, const QList<QWidget *> &windows)
+{
+    QScreen *screen = windows.first()->screen();
+    QImage canvas(screen->size(), QImage::Format_RGB32);
+    QPainter p(&canvas);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QImage desktop =
+        QImage(wallpaper).scaled(canvas.size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    p.drawImage(QPoint((canvas.width() - desktop.width()) / 2, (canvas.height() - desktop.height()) / 2), desktop);
+    for (QWidget *w : windows) {
+        const QPoint at = w->geometry().topLeft() - screen->geometry().topLeft();
+        p.fillRect(QRect(at, w->size()).adjusted(-1, -1, 1, 1), QColor(0, 0, 0, 90)); // a hairline frame
+        p.drawPixmap(at, w->grab());
+    }
+    return canvas;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(STARVANE_VERSION)); // what About shows
     // The user's language, as the program would pick it: LANGUAGE=de, fr, en_XA (longer texts), ar (mirrored).
     installTranslations();
     const QStringList args = app.arguments();
@@ -244,6 +270,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: starvane-screenshots <output-folder>\n");
         return 2;
     }
+    const bool wholeScreen = args.contains(QStringLiteral("--screen"));
     QDir out(args.at(1));
     out.mkpath(QStringLiteral("."));
     QTemporaryDir temp;
@@ -272,12 +299,60 @@ int main(int argc, char *argv[])
         {"error",
          {AppSettings::defaults(), shortImage(), 300},
          [](StoreHarness &h) {
-             h.runFailingFetch(QStringLiteral(
-                 "The image archive could not be reached: the connection timed out while waiting for "
-                 "esahubble.org to answer. Check the network connection and try again later."));
+             h.runFailingFetch(
+                 QStringLiteral("The image archive could not be reached: the connection timed out while waiting for "
+                                "esahubble.org to answer. Check the network connection and try again later."));
          },
          true},
     };
+
+    if (wholeScreen) {
+        // The states a 1366×768 laptop must hold, each once; which appearance each gets is only for variety.
+        const struct
+        {
+            const char *state;
+            bool dark;
+            const char *beside; // "preferences", "about" or nothing
+        } shots[] = {{"image-long-title", false, ""},
+                     {"image-long-title", true, ""},
+                     {"error", false, ""},
+                     {"each-display", true, ""},
+                     {"each-display", false, "preferences"},
+                     {"image-long-title", true, "about"}};
+        for (const auto &shot : shots) {
+            Appearance::instance().setOverride(shot.dark);
+            const State &state = *std::find_if(states.cbegin(), states.cend(),
+                                               [&](const State &s) { return qstrcmp(s.name, shot.state) == 0; });
+            Fixture fixture(state.restored, wallpaper, false);
+            MainWindow window(fixture.store(), nullptr, fixture.harness.clock.function());
+            window.show();
+            window.move(window.screen()->availableGeometry().topLeft() + QPoint(120, 30));
+            if (state.needsPreview) waitForPreview(window);
+            if (state.then) state.then(fixture.harness);
+            settle();
+            QList<QWidget *> windows{&window};
+            PreferencesView preferences(fixture.store());
+            preferences.setLaunchAtLogin([] { return false; }, [](bool, QString *) { return true; });
+            AboutView about;
+            QWidget *second = qstrcmp(shot.beside, "preferences") == 0 ? static_cast<QWidget *>(&preferences)
+                              : qstrcmp(shot.beside, "about") == 0     ? static_cast<QWidget *>(&about)
+                                                                       : nullptr;
+            if (second) {
+                second->show();
+                second->move(window.geometry().topRight() + QPoint(60, 40));
+                settle();
+                windows << second;
+            }
+            const QString name =
+                QStringLiteral("screen-%1-%2.png")
+                    .arg(QLatin1String(*shot.beside ? shot.beside : shot.state), shot.dark ? u"dark" : u"light");
+            const QString file = out.filePath(name);
+            screenShot(wallpaper, windows).save(file);
+            std::printf("%s (window %dx%d at %d,%d)\n", qPrintable(file), window.width(), window.height(), window.x(),
+                        window.y());
+        }
+        return 0;
+    }
 
     for (const bool dark : {false, true}) {
         Appearance::instance().setOverride(dark);
@@ -286,10 +361,8 @@ int main(int argc, char *argv[])
             Fixture fixture(state.restored, wallpaper, QByteArray(state.name) == "paused");
             MainWindow window(fixture.store(), nullptr, fixture.harness.clock.function());
             window.show();
-            if (state.needsPreview)
-                waitForPreview(window);
-            if (state.then)
-                state.then(fixture.harness);
+            if (state.needsPreview) waitForPreview(window);
+            if (state.then) state.then(fixture.harness);
             settle();
             const QString file =
                 out.filePath(QStringLiteral("%1-%2.png").arg(QLatin1String(state.name), dark ? u"dark" : u"light"));
