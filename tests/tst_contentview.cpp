@@ -495,6 +495,27 @@ private Q_SLOTS:
         }
     }
 
+    // The other windows, in German (the longest texts), on the 614-pixel screen.
+    void otherWindowsFitTheSmallScreen()
+    {
+        QScreen *screen = nullptr;
+        for (QScreen *s : QGuiApplication::screens())
+            if (s->name() == QLatin1String("laptop-125-percent")) screen = s;
+        if (!screen) QSKIP("needs the offscreen platform with tests/data/screens-laptop.json");
+        const auto restore = qScopeGuard(&removeTranslations);
+        QVERIFY(!installTranslations({QStringLiteral("de")}).isEmpty());
+        Fixture f = make();
+        PreferencesView preferences(*f.store);
+        preferences.setLaunchAtLogin([] { return false; }, [](bool, QString *) { return true; });
+        AboutView about;
+        for (QWidget *w : QList<QWidget *>{&preferences, &about}) {
+            w->show();
+            w->move(screen->availableGeometry().topLeft());
+            QTRY_COMPARE(w->screen(), screen);
+            QVERIFY2(screen->availableGeometry().contains(w->frameGeometry()), qPrintable(w->objectName()));
+        }
+    }
+
     void preferencesFollowTheStore()
     {
         auto applier = std::make_shared<RecordingApplier>();

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <QtConcurrent>
@@ -191,7 +192,11 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     connect(&m_store, &WallpaperStore::historyChanged, this, &HistoryView::rebuild);
     connect(&m_store, &WallpaperStore::isLoadingChanged, this, &HistoryView::refreshActions);
     rebuild();
-    resize(3 * (kTileSide + 2 * kTilePadding + 6) + 2 * kMargin + 40, 600);
+    // Three tiles wide and, where the screen allows, three rows tall; never taller than the screen leaves free
+    // (with room for a title bar).
+    const int freeHeight = screen() ? screen()->availableGeometry().height() - 48 : 600;
+    resize(3 * (kTileSide + 2 * kTilePadding + 6) + 2 * kMargin + 40,
+           qMax(minimumSizeHint().height(), qMin(600, freeHeight)));
 }
 
 QString HistoryView::thumbnailSource(const QString &thumbnail, const QString &file)
