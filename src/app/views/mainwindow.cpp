@@ -45,7 +45,11 @@ void MainWindow::followScreen(QScreen *screen)
     if (m_screen) disconnect(m_screen, nullptr, this, nullptr);
     m_screen = screen;
     // A panel that appears or a change of scaling changes the room we have.
-    if (screen) connect(screen, &QScreen::availableGeometryChanged, this, &MainWindow::fitToScreen);
+    if (screen)
+        connect(screen, &QScreen::availableGeometryChanged, this, [this] {
+            m_placePending = true;
+            fitToScreen();
+        });
 }
 
 void MainWindow::fitToScreen()
@@ -53,6 +57,9 @@ void MainWindow::fitToScreen()
     if (m_fitting) return;
     m_fitting = true;
     QScreen *s = screen();
+    // Moved back inside only when it opens, when the free area changed (a panel came) or when the window
+    // changed size: a window the user dragged half off the screen stays where it was put.
+    const QSize before = size();
     followScreen(s);
     const QRect free = s ? s->availableGeometry() : QRect();
     QMargins frame = windowHandle() && isVisible() ? windowHandle()->frameMargins() : QMargins();
@@ -60,15 +67,18 @@ void MainWindow::fitToScreen()
     const int menuHeight = menuWidget() && !menuWidget()->isHidden() ? menuWidget()->sizeHint().height() : 0;
     const QSize content = m_content->size();
     const int room = free.isValid() ? free.height() - frame.top() - frame.bottom() - menuHeight : content.height();
-    if (content.height() <= room) {
-        setFixedSize(content.width(), content.height() + menuHeight);
-    } else {
+    QSize wanted(content.width(), content.height() + menuHeight);
+    if (content.height() > room) {
         // Too little room even for the content alone: it scrolls, and the bar gets a width of its own
         // beside it rather than covering the content's edge.
-        const int bar = m_scroll->verticalScrollBar()->sizeHint().width();
-        setFixedSize(content.width() + bar, qMax(room, 1) + menuHeight);
+        wanted = QSize(content.width() + m_scroll->verticalScrollBar()->sizeHint().width(), qMax(room, 1) + menuHeight);
     }
-    if (isVisible() && free.isValid()) {
+    setFixedSize(wanted);
+    // setFixedSize() does nothing when the limits stay the same, even if the platform has since reported
+    // another size (a move sent before a resize arrived, on a change of screen).
+    if (size() != wanted) resize(wanted);
+    if (isVisible() && free.isValid() && (m_placePending || size() != before)) {
+        m_placePending = false;
         // Back inside the free area, title bar included, when a change of size pushed an edge out.
         const QRect outer(pos(), size().grownBy(frame));
         QPoint moved = outer.topLeft();
@@ -92,8 +102,16 @@ bool MainWindow::event(QEvent *event)
     const bool handled = QMainWindow::event(event);
     switch (event->type()) {
     case QEvent::Show:
+        if (windowHandle() && !m_watchingScreen) {
+            // Dragged or sent to another monitor: its room, not the old one's.
+            connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::fitToScreen);
+            m_watchingScreen = true;
+        }
+        m_placePending = true;
+        fitToScreen();
+        break;
     case QEvent::ScreenChangeInternal:
-    case QEvent::Move:
+    case QEvent::Move: // the frame's size is known once the desktop has framed the window
         fitToScreen();
         break;
     default:

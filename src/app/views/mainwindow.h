@@ -39,6 +39,8 @@ private:
     QScrollArea *m_scroll;
     QPointer<QScreen> m_screen;
     bool m_fitting = false;
+    bool m_placePending = false;
+    bool m_watchingScreen = false;
 };
 
 } // namespace Starvane
