@@ -732,6 +732,58 @@ private Q_SLOTS:
         QCOMPARE(json().value(QLatin1String("frequency")).toString(), QStringLiteral("hourly"));
     }
 
+    void refusalsAndBadValuesChangeNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("err"); // what the error line says, whole
+        // Plain X11 has no lock screen to give a picture: the instance answers, and says no.
+        QTest::newRow("lock screen here") << QStringList{"lock-screen", "on"} << 1
+                                          << "starvane: This desktop's lock screen cannot be given a picture.";
+        QTest::newRow("history line past the end")
+            << QStringList{"history", "show", "99"} << 2 << "starvane: The history has no entry with that number.";
+        QTest::newRow("history id not shown")
+            << QStringList{"history", "show", "potw9999z"} << 2 << "starvane: The history has no picture with that id.";
+        QTest::newRow("allow again what is not banned")
+            << QStringList{"allow-again", "potw9999z"} << 2 << "starvane: No picture with that id is banned.";
+    }
+
+    void refusalsAndBadValuesChangeNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, err);
+        const QJsonObject before = statusJson();
+        const Run run = runStarvane(arguments, m_env);
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.err.trimmed(), err);
+        QCOMPARE(statusJson(), before);
+    }
+
+    void answersInTheCallersLanguage()
+    {
+        // Pausing in manual mode has nothing to do, and says so.
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("manual")}, m_env).code, 0);
+        const Run pause = runStarvane({QStringLiteral("pause")}, m_env);
+        QCOMPARE(pause.code, 1);
+        QVERIFY2(pause.err.contains(QLatin1String("there is nothing to pause")), qPrintable(pause.err));
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("hourly")}, m_env).code, 0);
+        // The instance speaks English; a German caller reads German, dates included.
+        QProcessEnvironment german = m_env;
+        german.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
+        german.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+        const Run status = runStarvane({QStringLiteral("status")}, german);
+        QCOMPARE(status.code, 0);
+        QVERIFY2(status.out.startsWith(QLatin1String("Hintergrundbild: ")), qPrintable(status.out));
+        const QDateTime next = QLocale(QLocale::German, QLocale::Germany)
+                                   .toDateTime(statusField(status.out, QStringLiteral("Nächster Wechsel")),
+                                               QStringLiteral("dd.MM.yyyy HH:mm"));
+        QVERIFY2(next.isValid(), qPrintable(status.out));
+        const Run refused = runStarvane({QStringLiteral("lock-screen"), QStringLiteral("on")}, german);
+        QCOMPARE(refused.err.trimmed(),
+                 QStringLiteral("starvane: Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden."));
+    }
+
     void hostileArchiveChangesNothing()
     {
         const QStringList cached = QDir(cacheDir()).entryList(QDir::Files);
@@ -813,6 +865,21 @@ private Q_SLOTS:
         QCOMPARE(lines.out.count(QLatin1Char('\n')), entries.size());
         QVERIFY2(lines.out.section(QLatin1Char('\n'), 1, 1).contains(shown[1]), qPrintable(lines.out));
 
+        // A line of `history` comes back by its number, a picture by its id.
+        const auto showAgain = [&](const QString &which, const QString &id) {
+            const Run run = runStarvane({QStringLiteral("history"), QStringLiteral("show"), which}, m_env);
+            return run.code == 0 && waitUntil(
+                                        [&] {
+                                            const QJsonObject s = statusJson();
+                                            return !s.value(QLatin1String("loading")).toBool(true) &&
+                                                   s.value(QLatin1String("id")).toString() == id;
+                                        },
+                                        30000);
+        };
+        QVERIFY2(showAgain(QStringLiteral("3"), entries[2].toObject().value(QLatin1String("id")).toString()),
+                 qPrintable(appLog()));
+        QVERIFY2(showAgain(shown[1], shown[1]), qPrintable(appLog()));
+
         // Never again: another picture at once, and the banned one stays away through twenty changes.
         const QString banned = shown[1];
         QString now = changeWith(QStringLiteral("never-again"));
@@ -837,6 +904,9 @@ private Q_SLOTS:
         QVERIFY(m_app.process().waitForFinished(10000 * g_slow));
         QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
         QCOMPARE(runStarvane({QStringLiteral("history"), QStringLiteral("--json")}, m_env).out, before);
+        // Allowed again, it is no longer marked.
+        QCOMPARE(runStarvane({QStringLiteral("allow-again"), banned}, m_env).code, 0);
+        QVERIFY(!runStarvane({QStringLiteral("history")}, m_env).out.contains(QStringLiteral("[never again]")));
     }
 
     void sessionEndDuringDownloadLeavesNothingBehind()

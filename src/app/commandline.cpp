@@ -267,7 +267,7 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kServiceName).value()) {
-        err << "starvane: " << CommandLine::tr("Starvane is not running. Start it with: starvane") << "\n";
+        err << CommandLine::tr("Starvane is not running. Start it with: starvane") << "\n";
         return 1;
     }
     QDBusInterface control(kServiceName, kControlPath, kControlInterface, bus);
