@@ -6,6 +6,8 @@ pkg_check_modules(STARVANE_GIO_UNIX REQUIRED IMPORTED_TARGET gio-unix-2.0)
 starvane_add_test(tst_launchatlogin LIBS starvane_shell PkgConfig::STARVANE_GIO_UNIX)
 target_compile_definitions(tst_launchatlogin PRIVATE STARVANE_PACKAGING_DIR="${PROJECT_SOURCE_DIR}/packaging")
 starvane_add_test(tst_controlservice LIBS starvane_shell)
+target_compile_definitions(tst_controlservice PRIVATE
+  STARVANE_CONTROL_XML="${PROJECT_SOURCE_DIR}/src/app/com.quorvex.Starvane.Control.xml")
 starvane_add_test(tst_notifier LIBS starvane_shell)
 # Every text a person reads has a German and a French translation, and none bypasses translation.
 find_package(Qt6 6.4 REQUIRED COMPONENTS LinguistTools)

@@ -5,5 +5,6 @@ target_compile_definitions(starvane_testsupport PRIVATE STARVANE_TEST_DATA="${CM
 
 starvane_add_test(tst_soak LIBS Qt6::Network ENV STARVANE_SOAK_ROTATIONS=30)
 starvane_add_test(tst_appfaults LIBS Qt6::DBus ENV STARVANE_KILL_RUNS=8 STARVANE_BINARY=$<TARGET_FILE:starvane>)
-add_dependencies(tst_appfaults starvane)
+add_dependencies(tst_appfaults starvane starvane-standin-nm)
+target_compile_definitions(tst_appfaults PRIVATE STANDIN_NM="$<TARGET_FILE:starvane-standin-nm>")
 starvane_add_test(tst_cachefaults)

@@ -61,6 +61,8 @@ class TestAppFaults : public QObject
     QTemporaryDir m_home;
     XvfbServer m_xvfb;
     PrivateBus m_bus;
+    PrivateBus m_systemBus;
+    Starvane::Test::StandInNetworkManager m_network;
     ArchiveTestServer m_server;
     QProcessEnvironment m_env;
     std::optional<QDBusConnection> m_conn;
@@ -159,6 +161,12 @@ private Q_SLOTS:
         if (!m_bus.start(env))
             QSKIP(qPrintable(m_bus.error()));
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus.address());
+        // Online as NetworkManager says it, not as the machine's routes do: GLib's monitor would call a
+        // machine without a default route (an offline laptop, a network-less CI) offline, and every
+        // change would wait for a network the local archive does not need.
+        if (!m_systemBus.start(env)) QSKIP(qPrintable(m_systemBus.error()));
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_systemBus.address());
+        QVERIFY2(m_network.start(QStringLiteral(STANDIN_NM), m_systemBus.address()), qPrintable(m_network.error()));
         m_env = env;
         m_conn.emplace(QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("appfaults")));
         QVERIFY(m_conn->isConnected());

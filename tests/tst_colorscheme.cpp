@@ -168,8 +168,10 @@ private Q_SLOTS:
         QApplication::setPalette(palette);
 
         ColorSchemeProvider provider(connect(QStringLiteral("app")), QString());
+        // The start does not wait for the portal's answer: the palette speaks until it comes.
+        QCOMPARE(provider.source(), ColorSchemeProvider::Source::palette);
+        QTRY_COMPARE(provider.source(), ColorSchemeProvider::Source::portal);
         QCOMPARE(provider.isDark(), dark);
-        QCOMPARE(provider.source(), ColorSchemeProvider::Source::portal);
         QApplication::setPalette(QPalette());
         stopPortal(portal);
     }
@@ -178,6 +180,7 @@ private Q_SLOTS:
     {
         QDBusConnection portal = startPortal(2);
         ColorSchemeProvider provider(connect(QStringLiteral("app")), QString());
+        QTRY_COMPARE(provider.source(), ColorSchemeProvider::Source::portal);
         QVERIFY(!provider.isDark());
         QSignalSpy spy(&provider, &ColorSchemeProvider::darkChanged);
         emitSettingChanged(portal, 1);

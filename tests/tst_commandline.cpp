@@ -57,6 +57,30 @@ private Q_SLOTS:
         QTest::newRow("displays each") << QStringList{"displays", "each"} << Kind::displays << false << none << QString();
         QTest::newRow("lock screen on") << QStringList{"lock-screen", "on"} << Kind::lockScreen << false << none
                                         << QString();
+        QTest::newRow("history show by line")
+            << QStringList{"history", "show", "2"} << Kind::historyShow << false << none << QString();
+        QTest::newRow("history show by id")
+            << QStringList{"history", "show", "heic0506a"} << Kind::historyShow << false << none << QString();
+        const QString showNeeds = QStringLiteral(
+            "'history show' needs a line number of 'starvane history' (1 is the newest) or a wallpaper's id");
+        QTest::newRow("history show 0") << QStringList{"history", "show", "0"} << Kind::invalid << false << none
+                                        << showNeeds;
+        QTest::newRow("history show, nothing")
+            << QStringList{"history", "show"} << Kind::invalid << false << none << showNeeds;
+        QTest::newRow("history show, a path")
+            << QStringList{"history", "show", "../x"} << Kind::invalid << false << none << showNeeds;
+        QTest::newRow("allow-again") << QStringList{"allow-again", "potw2048a"} << Kind::allowAgain << false << none
+                                     << QString();
+        QTest::newRow("allow-again, two ids")
+            << QStringList{"allow-again", "a", "b"} << Kind::invalid << false << none
+            << QStringLiteral("'allow-again' needs the id of a wallpaper (see 'starvane history')");
+        QTest::newRow("only-kept on") << QStringList{"only-kept", "on"} << Kind::onlyKept << false << none << QString();
+        QTest::newRow("save-data off") << QStringList{"save-data", "off"} << Kind::saveData << false << none
+                                       << QString();
+        QTest::newRow("metered on") << QStringList{"metered", "on"} << Kind::metered << false << none << QString();
+        QTest::newRow("notify off") << QStringList{"notify", "off"} << Kind::notify << false << none << QString();
+        QTest::newRow("notify yes") << QStringList{"notify", "yes"} << Kind::invalid << false << none
+                                    << QStringLiteral("'notify' needs one of: on, off");
         QTest::newRow("lock screen, no word") << QStringList{"lock-screen"} << Kind::invalid << false << none
                                               << QStringLiteral("'lock-screen' needs one of: on, off");
 
@@ -109,17 +133,19 @@ private Q_SLOTS:
         QCOMPARE(c.files, files);
         QCOMPARE(c.error, error);
         QCOMPARE(c.json, arguments.contains("--json") && (kind == Kind::status || kind == Kind::history));
-        QCOMPARE(c.choice, kind == Kind::frequency || kind == Kind::displays || kind == Kind::lockScreen
-                               ? arguments.last()
-                               : QString());
+        const QList<Kind> withChoice{Kind::frequency, Kind::displays,    Kind::lockScreen,
+                                     Kind::onlyKept,  Kind::saveData,    Kind::metered,
+                                     Kind::notify,    Kind::historyShow, Kind::allowAgain};
+        QCOMPARE(c.choice, withChoice.contains(kind) ? arguments.last() : QString());
     }
 
     void usageNamesEveryCommand()
     {
         const QString usage = usageText();
-        for (const char *word :
-             {"next", "previous", "keep", "unkeep", "never-again", "history", "pause", "resume", "status", "--json",
-              "frequency", "displays", "lock-screen", "show", "quit", "check-image", "--help", "--version"})
+        for (const char *word : {"next",         "previous",    "keep",      "unkeep",      "never-again", "history",
+                                 "pause",        "resume",      "status",    "--json",      "frequency",   "displays",
+                                 "lock-screen",  "show",        "quit",      "check-image", "--help",      "--version",
+                                 "history show", "allow-again", "only-kept", "save-data",   "metered",     "notify"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
     }
 };

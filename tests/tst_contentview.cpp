@@ -18,7 +18,9 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
@@ -122,6 +124,35 @@ private Q_SLOTS:
         const auto restore = qScopeGuard(&removeTranslations);
         QVERIFY(!installTranslations({language}).isEmpty());
         QCOMPARE(localizedErrorMessage(description), shown);
+    }
+
+    void qtsOwnTexts_data()
+    {
+        QTest::addColumn<bool>("damaged"); // Qt's translation file is garbage
+        QTest::addColumn<QString>("shortcut");
+        QTest::newRow("Qt's German") << false << "Strg+Umschalt+P";
+        QTest::newRow("a damaged file: Qt's texts in English, ours still German") << true << "Ctrl+Shift+P";
+    }
+
+    void qtsOwnTexts()
+    {
+        QFETCH(bool, damaged);
+        QFETCH(QString, shortcut);
+        const auto restore = qScopeGuard(removeTranslations);
+        QTemporaryDir garbage;
+        QFile file(garbage.filePath(QStringLiteral("qtbase_de.qm")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(512, '\x3c')) == 512);
+        file.close();
+        const QString qtDir = damaged ? garbage.path() : QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!damaged && !QFile::exists(qtDir + QStringLiteral("/qtbase_de.qm")))
+            QSKIP("Qt's German translation is not installed (qt6-translations-l10n)");
+        QCOMPARE(installTranslations({QStringLiteral("de")}, qtDir), QStringLiteral("starvane_de.qm"));
+        QCOMPARE(QKeySequence(QStringLiteral("Ctrl+Shift+P")).toString(QKeySequence::NativeText), shortcut);
+        QCOMPARE(QCoreApplication::translate("Starvane::MenuDescription", "Next Wallpaper"),
+                 QStringLiteral("Nächstes Hintergrundbild"));
+        // Qt's words for file and network errors reach the log and status --json: they stay English.
+        QCOMPARE(QCoreApplication::translate("QIODevice", "No such file or directory"),
+                 QStringLiteral("No such file or directory"));
     }
 
     void initTestCase() { Appearance::instance().setOverride(false); }

@@ -3,15 +3,19 @@
 #include "commandline.h"
 #include "controlservice.h"
 #include "desktopharness.h"
+#include "store/wallpaperhistory.h"
 #include "storeharness.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+#include <QXmlStreamReader>
 
 using namespace Starvane;
 using namespace Starvane::Testing;
@@ -21,8 +25,59 @@ Q_DECLARE_METATYPE(Starvane::ControlService::Registration)
 
 namespace {
 enum class Bus { free, nameHeldByAnother, pathTakenOnOurs, unreachable };
+/// What the store holds before a call: nothing, manual mode, or three pictures shown and the second banned.
+enum class Before { nothing, manual, threeShownSecondBanned };
 }
 Q_DECLARE_METATYPE(Bus)
+Q_DECLARE_METATYPE(Before)
+
+class PropertiesSpy : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+    QVariantMap merged() const
+    {
+        QVariantMap all;
+        for (const QVariantMap &change : changes)
+            all.insert(change);
+        return all;
+    }
+public Q_SLOTS:
+    void changed(const QString &interface, const QVariantMap &values, const QStringList &)
+    {
+        if (interface == kControlInterface) changes << values;
+    }
+};
+
+/// The methods (with their arguments' types and directions) and properties of the control interface in
+/// an introspection document; the test builds' own methods left out.
+QStringList members(const QString &xml)
+{
+    QStringList found;
+    QXmlStreamReader r(xml);
+    bool inside = false;
+    QString current;
+    while (!r.atEnd()) {
+        r.readNext();
+        const QString name = r.attributes().value(QLatin1String("name")).toString();
+        if (r.isStartElement() && r.name() == QLatin1String("interface")) inside = name == kControlInterface;
+        if (!inside || !r.isStartElement()) continue;
+        if (r.name() == QLatin1String("method") || r.name() == QLatin1String("signal")) {
+            current = r.name().toString() + QLatin1Char(' ') + name;
+            if (name != QLatin1String("LiveMenuObjects")) found << current;
+        } else if (r.name() == QLatin1String("arg") && !found.isEmpty() && found.last().startsWith(current)) {
+            found.last() += QLatin1Char(' ') + r.attributes().value(QLatin1String("direction")).toString() +
+                            QLatin1Char(':') + r.attributes().value(QLatin1String("type")).toString();
+        } else if (r.name() == QLatin1String("property")) {
+            found << QStringLiteral("property %1 %2 %3")
+                         .arg(name, r.attributes().value(QLatin1String("type")).toString(),
+                              r.attributes().value(QLatin1String("access")).toString());
+        }
+    }
+    found.sort();
+    return found;
+}
 
 class TestControlService : public QObject
 {
@@ -33,6 +88,33 @@ class TestControlService : public QObject
     QDBusConnection connect(const QString &address)
     {
         return QDBusConnection::connectToBus(address, QStringLiteral("c%1").arg(++m_connections));
+    }
+
+    /// `service` on a bus connection of its own, and another connection to call it from, as a script would.
+    struct OnTheBus
+    {
+        QDBusConnection ours;
+        QDBusConnection caller;
+        ~OnTheBus()
+        {
+            QDBusConnection::disconnectFromBus(ours.name());
+            QDBusConnection::disconnectFromBus(caller.name());
+        }
+        QDBusMessage call(const QString &interface, const QString &method, const QVariantList &arguments = {})
+        {
+            QDBusMessage m = QDBusMessage::createMethodCall(kServiceName, kControlPath, interface, method);
+            m.setArguments(arguments);
+            QDBusPendingCall pending = caller.asyncCall(m);
+            if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 5000)) return {};
+            return pending.reply();
+        }
+    };
+    std::unique_ptr<OnTheBus> exported(ControlService &service)
+    {
+        auto bus = std::make_unique<OnTheBus>(OnTheBus{connect(m_bus.address()), connect(m_bus.address())});
+        QString error;
+        if (service.registerOn(bus->ours, &error) != Registration::registered) qWarning() << error;
+        return bus;
     }
 
 private Q_SLOTS:
@@ -180,6 +262,138 @@ private Q_SLOTS:
         QVERIFY2(lines[2].contains(QStringLiteral("  ") + second.value("id").toString() + QStringLiteral("  ")) &&
                      lines[2].endsWith(QStringLiteral("[never again]")),
                  qPrintable(lines[2]));
+    }
+
+    void answersOnTheBus_data()
+    {
+        QTest::addColumn<Before>("before");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QVariantList>("arguments");
+        QTest::addColumn<QString>("errorName"); // empty: done
+        QTest::addColumn<QString>("key");       // what status --json says afterwards
+        QTest::addColumn<QJsonValue>("value");
+        const QString refused = kErrorRefused, nothing = kErrorNothingToDo, invalid = kErrorInvalidArgument;
+        const auto three = Before::threeShownSecondBanned;
+        QTest::newRow("pause in manual mode")
+            << Before::manual << "Pause" << QVariantList{} << nothing << "paused" << QJsonValue(false);
+        QTest::newRow("lock screen where there is none")
+            << Before::nothing << "SetLockScreen" << QVariantList{"on"} << refused << "lockScreen" << QJsonValue(false);
+        QTest::newRow("nothing to go back to")
+            << Before::nothing << "Previous" << QVariantList{} << refused << "id" << QJsonValue();
+        QTest::newRow("history entry past the end")
+            << three << "ShowHistoryEntry" << QVariantList{3} << invalid << "id" << QJsonValue("p1-3");
+        QTest::newRow("negative history entry")
+            << three << "ShowHistoryEntry" << QVariantList{-1} << invalid << "id" << QJsonValue("p1-3");
+        QTest::newRow("the entry on screen")
+            << three << "ShowHistoryEntry" << QVariantList{0} << nothing << "id" << QJsonValue("p1-3");
+        QTest::newRow("a banned entry") << three << "ShowHistoryEntry" << QVariantList{1} << refused << "id"
+                                        << QJsonValue("p1-3");
+        QTest::newRow("an earlier entry")
+            << three << "ShowHistoryEntry" << QVariantList{2} << QString() << "id" << QJsonValue("p1-1");
+        QTest::newRow("an entry by id") << three << "ShowHistoryPicture" << QVariantList{"p1-1"} << QString() << "id"
+                                        << QJsonValue("p1-1");
+        QTest::newRow("an id not in the history")
+            << three << "ShowHistoryPicture" << QVariantList{"p9-9"} << invalid << "id" << QJsonValue("p1-3");
+        QTest::newRow("allow again what is not banned")
+            << three << "AllowAgain" << QVariantList{"p1-1"} << invalid << "id" << QJsonValue("p1-3");
+        QTest::newRow("allow again, then show it")
+            << three << "AllowAgain" << QVariantList{"p1-2"} << QString() << "id" << QJsonValue("p1-3");
+        QTest::newRow("only kept, none kept")
+            << Before::nothing << "SetOnlyKept" << QVariantList{true} << refused << "id" << QJsonValue();
+        QTest::newRow("save data") << Before::nothing << "SetSaveData" << QVariantList{true} << QString() << "saveData"
+                                   << QJsonValue(true);
+        QTest::newRow("metered") << Before::nothing << "SetDownloadOnMetered" << QVariantList{true} << QString()
+                                 << "downloadOnMetered" << QJsonValue(true);
+        QTest::newRow("notify") << Before::nothing << "SetNotifyOnChange" << QVariantList{true} << QString()
+                                << "notifyOnChange" << QJsonValue(true);
+        QTest::newRow("a word scripts do not know") << Before::nothing << "SetFrequency" << QVariantList{"weekly"}
+                                                    << invalid << "frequency" << QJsonValue("hourly");
+    }
+
+    void answersOnTheBus()
+    {
+        QFETCH(Before, before);
+        QFETCH(QString, method);
+        QFETCH(QVariantList, arguments);
+        QFETCH(QString, errorName);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        StoreHarness h;
+        auto &store = h.build();
+        if (before == Before::manual) store.updateFrequency(ChangeFrequency::manual);
+        if (before == Before::threeShownSecondBanned) {
+            for (int i = 0; i < 3; ++i)
+                h.runFetch();
+            store.banHistoryEntry(1);
+        }
+        ControlService service(&store, {});
+        auto bus = exported(service);
+        const QDBusMessage reply = bus->call(kControlInterface, method, arguments);
+        QVERIFY2(reply.type() == (errorName.isEmpty() ? QDBusMessage::ReplyMessage : QDBusMessage::ErrorMessage),
+                 qPrintable(reply.errorName() + QLatin1Char(' ') + reply.errorMessage()));
+        QCOMPARE(reply.errorName(), errorName);
+        // Every reason is a text the caller can look up in its own language.
+        if (!errorName.isEmpty() && method != QLatin1String("SetFrequency"))
+            QVERIFY2(!QCoreApplication::translate(kReasonContext, reply.errorMessage().toUtf8().constData()).isEmpty(),
+                     qPrintable(reply.errorMessage()));
+        h.awaitFetch();
+        const QJsonObject status = QJsonDocument::fromJson(service.StatusJson().toUtf8()).object();
+        QCOMPARE(status.value(key), value.isUndefined() ? QJsonValue(QJsonValue::Null) : value);
+        if (method == QLatin1String("AllowAgain") && errorName.isEmpty()) {
+            QVERIFY(!store.history().isBannedID(arguments.first().toString()));
+            QCOMPARE(bus->call(kControlInterface, QStringLiteral("ShowHistoryEntry"), {1}).type(),
+                     QDBusMessage::ReplyMessage);
+        }
+    }
+
+    void propertiesFollowTheStore()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        ControlService service(&store, {});
+        auto bus = exported(service);
+        PropertiesSpy spy;
+        QVERIFY(bus->caller.connect(kServiceName, kControlPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                    QStringLiteral("PropertiesChanged"), &spy,
+                                    SLOT(changed(QString, QVariantMap, QStringList))));
+        const auto get = [&](const char *name) {
+            const QDBusMessage reply = bus->call(QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                 QStringLiteral("Get"), {kControlInterface, QString::fromLatin1(name)});
+            return qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+        };
+        QCOMPARE(get("Frequency").toString(), QStringLiteral("hourly"));
+        QCOMPARE(get("Id").toString(), QString());
+
+        // A widget that listens learns of the new picture without asking.
+        h.runFetch();
+        QVariantMap merged;
+        QTRY_VERIFY((merged = spy.merged()).contains(QStringLiteral("Id")));
+        QCOMPARE(merged.value(QStringLiteral("Id")).toString(), QStringLiteral("p1-1"));
+        QCOMPARE(merged.value(QStringLiteral("File")).toString(), store.currentLocalFileURL()->toLocalFile());
+        QCOMPARE(QDateTime::fromString(merged.value(QStringLiteral("NextChange")).toString(), Qt::ISODate),
+                 *store.nextChangeDate());
+        QCOMPARE(get("Title").toString(), QStringLiteral("Title of p1-1"));
+
+        // Only what changed is announced.
+        spy.changes.clear();
+        store.togglePaused();
+        QTRY_COMPARE(spy.changes.size(), 1);
+        QStringList keys = spy.changes.first().keys();
+        QCOMPARE(keys, (QStringList{QStringLiteral("NextChange"), QStringLiteral("Paused")}));
+        QCOMPARE(spy.changes.first().value(QStringLiteral("Paused")).toBool(), true);
+    }
+
+    void introspectionMatchesTheRepository()
+    {
+        StoreHarness h;
+        auto &store = h.build();
+        ControlService service(&store, {});
+        auto bus = exported(service);
+        const QDBusMessage reply =
+            bus->call(QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+        QFile described(QStringLiteral(STARVANE_CONTROL_XML));
+        QVERIFY(described.open(QIODevice::ReadOnly));
+        QCOMPARE(members(reply.arguments().value(0).toString()), members(QString::fromUtf8(described.readAll())));
     }
 
     void choicesFromScripts_data()

@@ -69,7 +69,7 @@ private Q_SLOTS:
         const QString id = QStringLiteral("heic0910a");
         QTest::newRow("current markup keeps large")
             << readFixture("detail-current.html") << candidate(id)
-            << QString::fromUtf8("NASA, ESA, and the Hubble SM4 ERO Team Acknowledgement: J. Doe & M. Smith "
+            << QString::fromUtf8("NASA, ESA, and the Hubble SM4 ERO Team\nAcknowledgement: J. Doe & M. Smith "
                                  "(Example Institute) – Processing")
             << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper_uhd", id)) << QSize();
         QTest::newRow("older markup prefers publication")
@@ -94,6 +94,10 @@ private Q_SLOTS:
         QTest::newRow("no credit keeps the candidate's")
             << page("OBSERVATION", QString(), {"wallpaper4"}, id) << candidate(id) << "ESA/Hubble & NASA"
             << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper4", id)) << QSize();
+        QTest::newRow("line breaks stay, empty lines go")
+            << page("Observation", "Image: NASA<BR>  <br> Processing:\n J. Doe<br/>", {}, id) << candidate(id)
+            << "Image: NASA\nProcessing: J. Doe" << cdn("large", id) << std::optional<QUrl>(cdn("wallpaper5", id))
+            << QSize();
         QTest::newRow("empty credit keeps the candidate's")
             << page("Observation", " <br/> ", {}, id) << candidate(id) << "ESA/Hubble & NASA" << cdn("large", id)
             << std::optional<QUrl>(cdn("wallpaper5", id)) << QSize();

@@ -24,6 +24,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
@@ -171,6 +172,12 @@ QString statusField(const QString &status, const QString &field)
     const QRegularExpression re(QStringLiteral("^") + QRegularExpression::escape(field) + QStringLiteral(": (.*)$"),
                                 QRegularExpression::MultilineOption);
     return re.match(status).captured(1);
+}
+
+/// A "Next change" of `status`: the C locale's date and time without seconds, as the tests run it.
+QDateTime statusDate(const QString &field)
+{
+    return QLocale::c().toDateTime(field, QStringLiteral("d MMM yyyy HH:mm"));
 }
 
 std::optional<QRgb> rootPixel(const QString &display, int x, int y)
@@ -418,6 +425,9 @@ private Q_SLOTS:
                                  "WAYLAND_DISPLAY", "SWAYSOCK", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID",
                                  "SESSION_MANAGER", "XAUTHORITY"})
             m_env.remove(QString::fromLatin1(name));
+        // The words and dates the checks expect: the C locale's, whatever the developer's desktop speaks.
+        m_env.remove(QStringLiteral("LANGUAGE"));
+        m_env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         m_env.insert(QStringLiteral("HOME"), home);
         m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
         m_env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
@@ -516,7 +526,7 @@ private Q_SLOTS:
         QCOMPARE(statusField(text, QStringLiteral("Credit")), kCredit);
         QCOMPARE(statusField(text, QStringLiteral("Status")), QStringLiteral("Auto: Every hour"));
         QCOMPARE(statusField(text, QStringLiteral("Displays")), QStringLiteral("All displays"));
-        const QDateTime nextChange = QDateTime::fromString(statusField(text, QStringLiteral("Next change")), Qt::ISODate);
+        const QDateTime nextChange = statusDate(statusField(text, QStringLiteral("Next change")));
         QVERIFY2(nextChange.isValid(), qPrintable(text));
         QVERIFY(nextChange > QDateTime::currentDateTime().addSecs(50 * 60));
         QVERIFY(nextChange <= QDateTime::currentDateTime().addSecs(60 * 60 + 5));
@@ -688,16 +698,16 @@ private Q_SLOTS:
     {
         const Run pause = runStarvane({QStringLiteral("pause")}, m_env);
         QCOMPARE(pause.code, 0);
-        QCOMPARE(statusField(pause.out, QStringLiteral("Status")), QStringLiteral("Paused (1 hour)"));
+        QCOMPARE(statusField(pause.out, QStringLiteral("Status")),
+                 QStringLiteral("Paused \u00b7 every 1 hour when resumed"));
         QCOMPARE(statusField(pause.out, QStringLiteral("Next change")), QStringLiteral("none scheduled"));
         // Pausing twice stays paused rather than toggling back.
         QCOMPARE(statusField(runStarvane({QStringLiteral("pause")}, m_env).out, QStringLiteral("Status")),
-                 QStringLiteral("Paused (1 hour)"));
+                 QStringLiteral("Paused \u00b7 every 1 hour when resumed"));
         const Run resume = runStarvane({QStringLiteral("resume")}, m_env);
         QCOMPARE(resume.code, 0);
         QCOMPARE(statusField(resume.out, QStringLiteral("Status")), QStringLiteral("Auto: Every hour"));
-        QVERIFY2(QDateTime::fromString(statusField(resume.out, QStringLiteral("Next change")), Qt::ISODate).isValid(),
-                 qPrintable(resume.out));
+        QVERIFY2(statusDate(statusField(resume.out, QStringLiteral("Next change"))).isValid(), qPrintable(resume.out));
     }
 
     void scriptsReadAndSetTheState()
@@ -720,6 +730,58 @@ private Q_SLOTS:
         QCOMPARE(json().value(QLatin1String("frequency")).toString(), QStringLiteral("15m"));
         QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("hourly")}, m_env).code, 0);
         QCOMPARE(json().value(QLatin1String("frequency")).toString(), QStringLiteral("hourly"));
+    }
+
+    void refusalsAndBadValuesChangeNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("err"); // what the error line says, whole
+        // Plain X11 has no lock screen to give a picture: the instance answers, and says no.
+        QTest::newRow("lock screen here") << QStringList{"lock-screen", "on"} << 1
+                                          << "starvane: This desktop's lock screen cannot be given a picture.";
+        QTest::newRow("history line past the end")
+            << QStringList{"history", "show", "99"} << 2 << "starvane: The history has no entry with that number.";
+        QTest::newRow("history id not shown")
+            << QStringList{"history", "show", "potw9999z"} << 2 << "starvane: The history has no picture with that id.";
+        QTest::newRow("allow again what is not banned")
+            << QStringList{"allow-again", "potw9999z"} << 2 << "starvane: No picture with that id is banned.";
+    }
+
+    void refusalsAndBadValuesChangeNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, err);
+        const QJsonObject before = statusJson();
+        const Run run = runStarvane(arguments, m_env);
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.err.trimmed(), err);
+        QCOMPARE(statusJson(), before);
+    }
+
+    void answersInTheCallersLanguage()
+    {
+        // Pausing in manual mode has nothing to do, and says so.
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("manual")}, m_env).code, 0);
+        const Run pause = runStarvane({QStringLiteral("pause")}, m_env);
+        QCOMPARE(pause.code, 1);
+        QVERIFY2(pause.err.contains(QLatin1String("there is nothing to pause")), qPrintable(pause.err));
+        QCOMPARE(runStarvane({QStringLiteral("frequency"), QStringLiteral("hourly")}, m_env).code, 0);
+        // The instance speaks English; a German caller reads German, dates included.
+        QProcessEnvironment german = m_env;
+        german.insert(QStringLiteral("LANGUAGE"), QStringLiteral("de"));
+        german.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+        const Run status = runStarvane({QStringLiteral("status")}, german);
+        QCOMPARE(status.code, 0);
+        QVERIFY2(status.out.startsWith(QLatin1String("Hintergrundbild: ")), qPrintable(status.out));
+        const QDateTime next = QLocale(QLocale::German, QLocale::Germany)
+                                   .toDateTime(statusField(status.out, QStringLiteral("Nächster Wechsel")),
+                                               QStringLiteral("dd.MM.yyyy HH:mm"));
+        QVERIFY2(next.isValid(), qPrintable(status.out));
+        const Run refused = runStarvane({QStringLiteral("lock-screen"), QStringLiteral("on")}, german);
+        QCOMPARE(refused.err.trimmed(),
+                 QStringLiteral("starvane: Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden."));
     }
 
     void hostileArchiveChangesNothing()
@@ -803,6 +865,21 @@ private Q_SLOTS:
         QCOMPARE(lines.out.count(QLatin1Char('\n')), entries.size());
         QVERIFY2(lines.out.section(QLatin1Char('\n'), 1, 1).contains(shown[1]), qPrintable(lines.out));
 
+        // A line of `history` comes back by its number, a picture by its id.
+        const auto showAgain = [&](const QString &which, const QString &id) {
+            const Run run = runStarvane({QStringLiteral("history"), QStringLiteral("show"), which}, m_env);
+            return run.code == 0 && waitUntil(
+                                        [&] {
+                                            const QJsonObject s = statusJson();
+                                            return !s.value(QLatin1String("loading")).toBool(true) &&
+                                                   s.value(QLatin1String("id")).toString() == id;
+                                        },
+                                        30000);
+        };
+        QVERIFY2(showAgain(QStringLiteral("3"), entries[2].toObject().value(QLatin1String("id")).toString()),
+                 qPrintable(appLog()));
+        QVERIFY2(showAgain(shown[1], shown[1]), qPrintable(appLog()));
+
         // Never again: another picture at once, and the banned one stays away through twenty changes.
         const QString banned = shown[1];
         QString now = changeWith(QStringLiteral("never-again"));
@@ -827,6 +904,9 @@ private Q_SLOTS:
         QVERIFY(m_app.process().waitForFinished(10000 * g_slow));
         QVERIFY2(startApp({QStringLiteral("--at-login")}), qPrintable(appLog()));
         QCOMPARE(runStarvane({QStringLiteral("history"), QStringLiteral("--json")}, m_env).out, before);
+        // Allowed again, it is no longer marked.
+        QCOMPARE(runStarvane({QStringLiteral("allow-again"), banned}, m_env).code, 0);
+        QVERIFY(!runStarvane({QStringLiteral("history")}, m_env).out.contains(QStringLiteral("[never again]")));
     }
 
     void sessionEndDuringDownloadLeavesNothingBehind()

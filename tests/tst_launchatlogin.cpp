@@ -40,6 +40,14 @@ private Q_SLOTS:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QByteArray icon = "\nIcon=" + kDesktopFileId.toUtf8() + "\n";
         QVERIFY(entry.readAll().contains(icon));
+        // A German session names it in German, as it does the installed entry.
+        qputenv("LANGUAGE", "de");
+        GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(QFile::encodeName(LaunchAtLogin::entryPath()));
+        QVERIFY(info);
+        const QString comment = QString::fromUtf8(g_app_info_get_description(G_APP_INFO(info)));
+        g_object_unref(info);
+        qunsetenv("LANGUAGE");
+        QCOMPARE(comment, QStringLiteral("Versorgt Ihren Schreibtisch mit Fotografien aus dem ESA/Hubble-Archiv"));
         QVERIFY(QFile::exists(packaging + kDesktopFileId + QStringLiteral(".svg")));
     }
 

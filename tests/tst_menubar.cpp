@@ -193,9 +193,9 @@ private Q_SLOTS:
         QTest::newRow("manual") << AppSettings{ChangeFrequency::manual, DisplayScope::allDisplays, true} << false
                                 << NetworkHold::none << "Manual mode";
         QTest::newRow("paused hourly") << AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true} << false
-                                       << NetworkHold::none << "Paused (1 hour)";
+                                       << NetworkHold::none << "Paused \u00b7 every 1 hour when resumed";
         QTest::newRow("paused 15 min") << AppSettings{ChangeFrequency::every15Minutes, DisplayScope::allDisplays, true}
-                                       << false << NetworkHold::none << "Paused (15 min)";
+                                       << false << NetworkHold::none << "Paused \u00b7 every 15 min when resumed";
         QTest::newRow("auto") << AppSettings{ChangeFrequency::every15Minutes, DisplayScope::allDisplays, false} << false
                               << NetworkHold::none << "Auto: Every 15 minutes";
         const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};

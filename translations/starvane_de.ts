@@ -163,65 +163,6 @@
         <translation>läuft ohne Steuerung über die Befehlszeile; „starvane next“, „status“ und Ähnliches erreichen diese Instanz nicht</translation>
     </message>
     <message>
-        <source>Usage: starvane [COMMAND]
-
-Keeps the desktop supplied with photographs from the ESA/Hubble archive.
-Without a command, starts Starvane (or shows the window of the one already running).
-
-Commands (sent to the running Starvane):
-  next                 change the wallpaper now
-  previous             go back to the wallpaper shown before
-  keep                 keep the wallpaper in the Pictures folder
-  unkeep               no longer keep the wallpaper
-  never-again          never show the wallpaper again, and change it now
-  history [--json]     list the wallpapers shown lately, newest first
-  pause                pause automatic changes
-  resume               resume automatic changes
-  status [--json]      print the current wallpaper, schedule and any error
-                       (--json: one JSON object, for scripts)
-  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all, main or each (a picture of its own on each)
-  lock-screen on|off   also use the pictures for the lock screen, or stop
-  show                 open the Starvane window
-  quit                 quit Starvane
-
-  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
-
-Options:
-  -h, --help           show this help
-  -v, --version        show the version
-</source>
-        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
-        <translation>Aufruf: starvane [BEFEHL]
-
-Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
-Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
-
-Befehle (an das laufende Starvane gesendet):
-  next                 Hintergrundbild jetzt wechseln
-  previous             zum zuvor gezeigten Hintergrundbild zurückgehen
-  keep                 Hintergrundbild im Bilder-Ordner behalten
-  unkeep               Hintergrundbild nicht mehr behalten
-  never-again          Hintergrundbild nie wieder zeigen und jetzt wechseln
-  history [--json]     die zuletzt gezeigten Hintergrundbilder auflisten, neueste zuerst
-  pause                automatischen Wechsel anhalten
-  resume               automatischen Wechsel fortsetzen
-  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
-                       (--json: ein JSON-Objekt, für Skripte)
-  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
-  displays WHICH       Bildschirme wählen: all, main oder each (jeder sein eigenes Bild)
-  lock-screen on|off   die Bilder auch für den Sperrbildschirm verwenden, oder nicht mehr
-  show                 das Starvane-Fenster öffnen
-  quit                 Starvane beenden
-
-  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
-
-Optionen:
-  -h, --help           diese Hilfe anzeigen
-  -v, --version        Version anzeigen
-</translation>
-    </message>
-    <message>
         <source>&apos;%1&apos; takes no arguments but --json</source>
         <translation>„%1“ erwartet keine Argumente außer --json</translation>
     </message>
@@ -246,8 +187,127 @@ Optionen:
         <translation>[nie wieder]</translation>
     </message>
     <message>
-        <source>&apos;lock-screen&apos; needs one of: on, off</source>
-        <translation>„lock-screen“ erwartet eines von: on, off</translation>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  previous             go back to the wallpaper shown before
+  keep                 keep the wallpaper in the Pictures folder
+  unkeep               no longer keep the wallpaper
+  never-again          never show the wallpaper again, and change it now
+  history [--json]     list the wallpapers shown lately, newest first
+  history show N|ID    show again the wallpaper of line N of &apos;history&apos; (1: the newest), or by its id
+  allow-again ID       let a wallpaper marked never-again come back
+  only-kept on|off     change only among the kept wallpapers, or among all
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all, main or each (a picture of its own on each)
+  lock-screen on|off   also use the pictures for the lock screen, or stop
+  save-data on|off     download only what the largest display needs, or the best file
+  metered on|off       download on metered connections too, or show saved pictures there
+  notify on|off        announce each new wallpaper with a notification, or not
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Aufruf: starvane [BEFEHL]
+
+Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
+Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
+
+Befehle (an das laufende Starvane gesendet):
+  next                 Hintergrundbild jetzt wechseln
+  previous             zum zuvor gezeigten Hintergrundbild zurückgehen
+  keep                 Hintergrundbild im Bilder-Ordner behalten
+  unkeep               Hintergrundbild nicht mehr behalten
+  never-again          Hintergrundbild nie wieder zeigen und jetzt wechseln
+  history [--json]     die zuletzt gezeigten Hintergrundbilder auflisten, neueste zuerst
+  history show N|ID    das Hintergrundbild aus Zeile N von &apos;history&apos; (1: das neueste) oder mit dieser Kennung wieder zeigen
+  allow-again ID       ein nie-wieder-Hintergrundbild wieder zulassen
+  only-kept on|off     nur unter den behaltenen Hintergrundbildern wechseln, oder unter allen
+  pause                automatischen Wechsel anhalten
+  resume               automatischen Wechsel fortsetzen
+  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
+                       (--json: ein JSON-Objekt, für Skripte)
+  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
+  displays WHICH       Bildschirme wählen: all, main oder each (jeder sein eigenes Bild)
+  lock-screen on|off   die Bilder auch für den Sperrbildschirm verwenden, oder nicht mehr
+  save-data on|off     nur so viel herunterladen, wie der größte Bildschirm braucht, oder die beste Datei
+  metered on|off       auch über getaktete Verbindungen herunterladen, oder dort gespeicherte Bilder zeigen
+  notify on|off        jedes neue Hintergrundbild mit einer Benachrichtigung ankündigen, oder nicht
+  show                 das Starvane-Fenster öffnen
+  quit                 Starvane beenden
+
+  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
+
+Optionen:
+  -h, --help           diese Hilfe anzeigen
+  -v, --version        Version anzeigen
+</translation>
+    </message>
+    <message>
+        <source>&apos;history show&apos; needs a line number of &apos;starvane history&apos; (1 is the newest) or a wallpaper&apos;s id</source>
+        <translation>&apos;history show&apos; braucht eine Zeilennummer von &apos;starvane history&apos; (1 ist die neueste) oder die Kennung eines Hintergrundbilds</translation>
+    </message>
+    <message>
+        <source>&apos;allow-again&apos; needs the id of a wallpaper (see &apos;starvane history&apos;)</source>
+        <translation>&apos;allow-again&apos; braucht die Kennung eines Hintergrundbilds (siehe &apos;starvane history&apos;)</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; needs one of: on, off</source>
+        <translation>&apos;%1&apos; braucht eines von: on, off</translation>
+    </message>
+    <message>
+        <source>The wallpaper now changes only among the kept pictures.</source>
+        <translation>Das Hintergrundbild wechselt jetzt nur noch unter den behaltenen Bildern.</translation>
+    </message>
+    <message>
+        <source>The wallpaper now changes among all pictures of the archive.</source>
+        <translation>Das Hintergrundbild wechselt jetzt unter allen Bildern des Archivs.</translation>
+    </message>
+    <message>
+        <source>Save data is on: downloads are only as large as the largest display needs.</source>
+        <translation>Datensparen ist an: Downloads sind nur so groß, wie der größte Bildschirm braucht.</translation>
+    </message>
+    <message>
+        <source>Save data is off: downloads take the best file.</source>
+        <translation>Datensparen ist aus: Downloads nehmen die beste Datei.</translation>
+    </message>
+    <message>
+        <source>Automatic changes download on metered connections too.</source>
+        <translation>Automatische Wechsel laden auch über getaktete Verbindungen herunter.</translation>
+    </message>
+    <message>
+        <source>On metered connections, automatic changes show saved pictures.</source>
+        <translation>Über getaktete Verbindungen zeigen automatische Wechsel gespeicherte Bilder.</translation>
+    </message>
+    <message>
+        <source>Each new wallpaper is announced with a notification.</source>
+        <translation>Jedes neue Hintergrundbild wird mit einer Benachrichtigung angekündigt.</translation>
+    </message>
+    <message>
+        <source>New wallpapers are no longer announced.</source>
+        <translation>Neue Hintergrundbilder werden nicht mehr angekündigt.</translation>
+    </message>
+    <message>
+        <source>Showing that wallpaper again…</source>
+        <translation>Dieses Hintergrundbild wird wieder gezeigt…</translation>
+    </message>
+    <message>
+        <source>%1 may be shown again.</source>
+        <translation>%1 darf wieder gezeigt werden.</translation>
     </message>
 </context>
 <context>
@@ -401,6 +461,46 @@ Optionen:
     <message>
         <source>Lock screen: the main display&apos;s picture</source>
         <translation>Sperrbildschirm: das Bild des Hauptbildschirms</translation>
+    </message>
+    <message>
+        <source>The history has no entry with that number.</source>
+        <translation>Der Verlauf hat keinen Eintrag mit dieser Nummer.</translation>
+    </message>
+    <message>
+        <source>That picture is never shown again; allow it again first.</source>
+        <translation>Dieses Bild wird nie wieder gezeigt; erlauben Sie es zuerst wieder.</translation>
+    </message>
+    <message>
+        <source>That picture is on screen now.</source>
+        <translation>Dieses Bild ist gerade zu sehen.</translation>
+    </message>
+    <message>
+        <source>This picture can no longer be shown.</source>
+        <translation>Dieses Bild kann nicht mehr gezeigt werden.</translation>
+    </message>
+    <message>
+        <source>The history has no picture with that id.</source>
+        <translation>Der Verlauf hat kein Bild mit dieser Kennung.</translation>
+    </message>
+    <message>
+        <source>No picture with that id is banned.</source>
+        <translation>Kein Bild mit dieser Kennung ist gesperrt.</translation>
+    </message>
+    <message>
+        <source>No picture is kept yet: keep one first.</source>
+        <translation>Noch ist kein Bild behalten: Behalten Sie zuerst eines.</translation>
+    </message>
+    <message>
+        <source>The wallpaper changes only when asked (manual mode): there is nothing to pause.</source>
+        <translation>Das Hintergrundbild wechselt nur auf Wunsch (manueller Modus): Es gibt nichts anzuhalten.</translation>
+    </message>
+    <message>
+        <source>The wallpaper changes only when asked (manual mode): there is nothing to resume.</source>
+        <translation>Das Hintergrundbild wechselt nur auf Wunsch (manueller Modus): Es gibt nichts fortzusetzen.</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
+        <translation>Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden.</translation>
     </message>
 </context>
 <context>
@@ -688,14 +788,14 @@ Optionen:
         <translation>Manueller Modus</translation>
     </message>
     <message>
-        <source>Paused (%1)</source>
-        <extracomment>%1 is the paused frequency in short, such as &quot;1 hour&quot;</extracomment>
-        <translation>Angehalten (%1)</translation>
-    </message>
-    <message>
         <source>Auto: %1</source>
         <extracomment>%1 is the frequency, such as &quot;Every hour&quot;</extracomment>
         <translation>Automatisch: %1</translation>
+    </message>
+    <message>
+        <source>Paused · every %1 when resumed</source>
+        <extracomment>%1 is the paused frequency in short, such as &quot;15 min&quot; or &quot;1 hour&quot;</extracomment>
+        <translation>Angehalten · Intervall nach dem Fortsetzen: %1</translation>
     </message>
 </context>
 <context>

@@ -163,65 +163,6 @@
         <translation>fonctionne sans contrôle en ligne de commande&#x202f;; «&#xa0;starvane next&#xa0;», «&#xa0;status&#xa0;» et les autres commandes n’atteindront pas cette instance</translation>
     </message>
     <message>
-        <source>Usage: starvane [COMMAND]
-
-Keeps the desktop supplied with photographs from the ESA/Hubble archive.
-Without a command, starts Starvane (or shows the window of the one already running).
-
-Commands (sent to the running Starvane):
-  next                 change the wallpaper now
-  previous             go back to the wallpaper shown before
-  keep                 keep the wallpaper in the Pictures folder
-  unkeep               no longer keep the wallpaper
-  never-again          never show the wallpaper again, and change it now
-  history [--json]     list the wallpapers shown lately, newest first
-  pause                pause automatic changes
-  resume               resume automatic changes
-  status [--json]      print the current wallpaper, schedule and any error
-                       (--json: one JSON object, for scripts)
-  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all, main or each (a picture of its own on each)
-  lock-screen on|off   also use the pictures for the lock screen, or stop
-  show                 open the Starvane window
-  quit                 quit Starvane
-
-  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
-
-Options:
-  -h, --help           show this help
-  -v, --version        show the version
-</source>
-        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
-        <translation>Utilisation : starvane [COMMANDE]
-
-Alimente le bureau en photographies des archives ESA/Hubble.
-Sans commande, lance Starvane (ou affiche la fenêtre de l’instance déjà lancée).
-
-Commandes (envoyées au Starvane en cours d’exécution) :
-  next                 changer de fond d’écran maintenant
-  previous             revenir au fond d’écran affiché avant
-  keep                 garder le fond d’écran dans le dossier Images
-  unkeep               ne plus garder le fond d’écran
-  never-again          ne plus jamais afficher ce fond d’écran, et en changer maintenant
-  history [--json]     lister les derniers fonds d’écran affichés, du plus récent au plus ancien
-  pause                suspendre les changements automatiques
-  resume               reprendre les changements automatiques
-  status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
-                       (--json : un objet JSON, pour les scripts)
-  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
-  displays WHICH       choisir les écrans&#xa0;: all, main ou each (une image propre à chacun)
-  lock-screen on|off   utiliser aussi les images pour l’écran de verrouillage, ou plus
-  show                 ouvrir la fenêtre de Starvane
-  quit                 quitter Starvane
-
-  check-image FILE...  vérifier des images comme le cache de Starvane et dire pourquoi il en refuse une
-
-Options :
-  -h, --help           afficher cette aide
-  -v, --version        afficher la version
-</translation>
-    </message>
-    <message>
         <source>&apos;%1&apos; takes no arguments but --json</source>
         <translation>« %1 » ne prend aucun argument sauf --json</translation>
     </message>
@@ -246,8 +187,127 @@ Options :
         <translation>[plus jamais]</translation>
     </message>
     <message>
-        <source>&apos;lock-screen&apos; needs one of: on, off</source>
-        <translation>« lock-screen » attend l’un de&#xa0;: on, off</translation>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  previous             go back to the wallpaper shown before
+  keep                 keep the wallpaper in the Pictures folder
+  unkeep               no longer keep the wallpaper
+  never-again          never show the wallpaper again, and change it now
+  history [--json]     list the wallpapers shown lately, newest first
+  history show N|ID    show again the wallpaper of line N of &apos;history&apos; (1: the newest), or by its id
+  allow-again ID       let a wallpaper marked never-again come back
+  only-kept on|off     change only among the kept wallpapers, or among all
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all, main or each (a picture of its own on each)
+  lock-screen on|off   also use the pictures for the lock screen, or stop
+  save-data on|off     download only what the largest display needs, or the best file
+  metered on|off       download on metered connections too, or show saved pictures there
+  notify on|off        announce each new wallpaper with a notification, or not
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Utilisation : starvane [COMMANDE]
+
+Alimente le bureau en photographies des archives ESA/Hubble.
+Sans commande, lance Starvane (ou affiche la fenêtre de l’instance déjà lancée).
+
+Commandes (envoyées au Starvane en cours d’exécution) :
+  next                 changer de fond d’écran maintenant
+  previous             revenir au fond d’écran affiché avant
+  keep                 garder le fond d’écran dans le dossier Images
+  unkeep               ne plus garder le fond d’écran
+  never-again          ne plus jamais afficher ce fond d’écran, et en changer maintenant
+  history [--json]     lister les derniers fonds d’écran affichés, du plus récent au plus ancien
+  history show N|ID    réafficher le fond d’écran de la ligne N de &apos;history&apos; (1 : le plus récent), ou par son identifiant
+  allow-again ID       laisser revenir un fond d’écran marqué never-again
+  only-kept on|off     changer uniquement parmi les fonds d’écran gardés, ou parmi tous
+  pause                suspendre les changements automatiques
+  resume               reprendre les changements automatiques
+  status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
+                       (--json : un objet JSON, pour les scripts)
+  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
+  displays WHICH       choisir les écrans : all, main ou each (une image propre à chacun)
+  lock-screen on|off   utiliser aussi les images pour l’écran de verrouillage, ou plus
+  save-data on|off     ne télécharger que ce dont le plus grand écran a besoin, ou le meilleur fichier
+  metered on|off       télécharger aussi sur les connexions limitées, ou y montrer des images enregistrées
+  notify on|off        annoncer chaque nouveau fond d’écran par une notification, ou non
+  show                 ouvrir la fenêtre de Starvane
+  quit                 quitter Starvane
+
+  check-image FILE...  vérifier des images comme le cache de Starvane et dire pourquoi il en refuse une
+
+Options :
+  -h, --help           afficher cette aide
+  -v, --version        afficher la version
+</translation>
+    </message>
+    <message>
+        <source>&apos;history show&apos; needs a line number of &apos;starvane history&apos; (1 is the newest) or a wallpaper&apos;s id</source>
+        <translation>&apos;history show&apos; attend un numéro de ligne de &apos;starvane history&apos; (1 est la plus récente) ou l’identifiant d’un fond d’écran</translation>
+    </message>
+    <message>
+        <source>&apos;allow-again&apos; needs the id of a wallpaper (see &apos;starvane history&apos;)</source>
+        <translation>&apos;allow-again&apos; attend l’identifiant d’un fond d’écran (voir &apos;starvane history&apos;)</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; needs one of: on, off</source>
+        <translation>&apos;%1&apos; attend l’un de : on, off</translation>
+    </message>
+    <message>
+        <source>The wallpaper now changes only among the kept pictures.</source>
+        <translation>Le fond d’écran change désormais uniquement parmi les images gardées.</translation>
+    </message>
+    <message>
+        <source>The wallpaper now changes among all pictures of the archive.</source>
+        <translation>Le fond d’écran change désormais parmi toutes les images des archives.</translation>
+    </message>
+    <message>
+        <source>Save data is on: downloads are only as large as the largest display needs.</source>
+        <translation>Économie de données activée : les téléchargements ne dépassent pas ce dont le plus grand écran a besoin.</translation>
+    </message>
+    <message>
+        <source>Save data is off: downloads take the best file.</source>
+        <translation>Économie de données désactivée : les téléchargements prennent le meilleur fichier.</translation>
+    </message>
+    <message>
+        <source>Automatic changes download on metered connections too.</source>
+        <translation>Les changements automatiques téléchargent aussi sur les connexions limitées.</translation>
+    </message>
+    <message>
+        <source>On metered connections, automatic changes show saved pictures.</source>
+        <translation>Sur les connexions limitées, les changements automatiques montrent des images enregistrées.</translation>
+    </message>
+    <message>
+        <source>Each new wallpaper is announced with a notification.</source>
+        <translation>Chaque nouveau fond d’écran est annoncé par une notification.</translation>
+    </message>
+    <message>
+        <source>New wallpapers are no longer announced.</source>
+        <translation>Les nouveaux fonds d’écran ne sont plus annoncés.</translation>
+    </message>
+    <message>
+        <source>Showing that wallpaper again…</source>
+        <translation>Ce fond d’écran revient à l’écran…</translation>
+    </message>
+    <message>
+        <source>%1 may be shown again.</source>
+        <translation>%1 peut de nouveau être affiché.</translation>
     </message>
 </context>
 <context>
@@ -401,6 +461,46 @@ Options :
     <message>
         <source>Lock screen: the main display&apos;s picture</source>
         <translation>Écran de verrouillage&#xa0;: l’image de l’écran principal</translation>
+    </message>
+    <message>
+        <source>The history has no entry with that number.</source>
+        <translation>L’historique n’a pas d’entrée avec ce numéro.</translation>
+    </message>
+    <message>
+        <source>That picture is never shown again; allow it again first.</source>
+        <translation>Cette image n’est plus jamais affichée ; autorisez-la d’abord de nouveau.</translation>
+    </message>
+    <message>
+        <source>That picture is on screen now.</source>
+        <translation>Cette image est déjà à l’écran.</translation>
+    </message>
+    <message>
+        <source>This picture can no longer be shown.</source>
+        <translation>Cette image ne peut plus être affichée.</translation>
+    </message>
+    <message>
+        <source>The history has no picture with that id.</source>
+        <translation>L’historique n’a pas d’image avec cet identifiant.</translation>
+    </message>
+    <message>
+        <source>No picture with that id is banned.</source>
+        <translation>Aucune image avec cet identifiant n’est bannie.</translation>
+    </message>
+    <message>
+        <source>No picture is kept yet: keep one first.</source>
+        <translation>Aucune image n’est encore gardée : gardez-en d’abord une.</translation>
+    </message>
+    <message>
+        <source>The wallpaper changes only when asked (manual mode): there is nothing to pause.</source>
+        <translation>Le fond d’écran ne change que sur demande (mode manuel) : il n’y a rien à suspendre.</translation>
+    </message>
+    <message>
+        <source>The wallpaper changes only when asked (manual mode): there is nothing to resume.</source>
+        <translation>Le fond d’écran ne change que sur demande (mode manuel) : il n’y a rien à reprendre.</translation>
+    </message>
+    <message>
+        <source>This desktop&apos;s lock screen cannot be given a picture.</source>
+        <translation>L’écran de verrouillage de ce bureau ne peut pas recevoir d’image.</translation>
     </message>
 </context>
 <context>
@@ -688,14 +788,14 @@ Options :
         <translation>Mode manuel</translation>
     </message>
     <message>
-        <source>Paused (%1)</source>
-        <extracomment>%1 is the paused frequency in short, such as &quot;1 hour&quot;</extracomment>
-        <translation>Suspendu (%1)</translation>
-    </message>
-    <message>
         <source>Auto: %1</source>
         <extracomment>%1 is the frequency, such as &quot;Every hour&quot;</extracomment>
         <translation>Automatique&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Paused · every %1 when resumed</source>
+        <extracomment>%1 is the paused frequency in short, such as &quot;15 min&quot; or &quot;1 hour&quot;</extracomment>
+        <translation>En pause · intervalle à la reprise : %1</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 
 #include "controlservice.h"
 #include "models/errors.h"
+#include "relativetime.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTextStream>
 
 namespace Starvane {
@@ -48,6 +50,9 @@ QString usageText()
         "  unkeep               no longer keep the wallpaper\n"
         "  never-again          never show the wallpaper again, and change it now\n"
         "  history [--json]     list the wallpapers shown lately, newest first\n"
+        "  history show N|ID    show again the wallpaper of line N of 'history' (1: the newest), or by its id\n"
+        "  allow-again ID       let a wallpaper marked never-again come back\n"
+        "  only-kept on|off     change only among the kept wallpapers, or among all\n"
         "  pause                pause automatic changes\n"
         "  resume               resume automatic changes\n"
         "  status [--json]      print the current wallpaper, schedule and any error\n"
@@ -55,6 +60,9 @@ QString usageText()
         "  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily\n"
         "  displays WHICH       change which displays: all, main or each (a picture of its own on each)\n"
         "  lock-screen on|off   also use the pictures for the lock screen, or stop\n"
+        "  save-data on|off     download only what the largest display needs, or the best file\n"
+        "  metered on|off       download on metered connections too, or show saved pictures there\n"
+        "  notify on|off        announce each new wallpaper with a notification, or not\n"
         "  show                 open the Starvane window\n"
         "  quit                 quit Starvane\n"
         "\n"
@@ -117,6 +125,25 @@ Command parseCommandLine(const QStringList &arguments)
         c.kind = *kind;
         return c;
     }
+    // An archive id as the history and the archive's addresses have them.
+    static const QRegularExpression pictureID(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_-]{0,63}$"));
+    if (name == QLatin1String("history") && rest.value(0) == QLatin1String("show")) {
+        bool isNumber = false;
+        const int number = rest.value(1).toInt(&isNumber);
+        if (rest.size() != 2 || (isNumber ? number < 1 : !pictureID.match(rest.at(1)).hasMatch()))
+            return invalid(CommandLine::tr("'history show' needs a line number of 'starvane history' (1 is the "
+                                           "newest) or a wallpaper's id"));
+        c.kind = Command::Kind::historyShow;
+        c.choice = rest.at(1);
+        return c;
+    }
+    if (name == QLatin1String("allow-again")) {
+        if (rest.size() != 1 || !pictureID.match(rest.first()).hasMatch())
+            return invalid(CommandLine::tr("'allow-again' needs the id of a wallpaper (see 'starvane history')"));
+        c.kind = Command::Kind::allowAgain;
+        c.choice = rest.first();
+        return c;
+    }
     if (name == QLatin1String("status") || name == QLatin1String("history")) {
         QCommandLineParser status;
         const QCommandLineOption json(QStringLiteral("json"));
@@ -141,10 +168,15 @@ Command parseCommandLine(const QStringList &arguments)
         c.choice = rest.first();
         return c;
     }
-    if (name == QLatin1String("lock-screen")) {
+    static const QHash<QString, Command::Kind> switches{{QStringLiteral("lock-screen"), Command::Kind::lockScreen},
+                                                        {QStringLiteral("only-kept"), Command::Kind::onlyKept},
+                                                        {QStringLiteral("save-data"), Command::Kind::saveData},
+                                                        {QStringLiteral("metered"), Command::Kind::metered},
+                                                        {QStringLiteral("notify"), Command::Kind::notify}};
+    if (const auto kind = switches.constFind(name); kind != switches.cend()) {
         if (rest.size() != 1 || (rest.first() != QLatin1String("on") && rest.first() != QLatin1String("off")))
-            return invalid(CommandLine::tr("'lock-screen' needs one of: on, off"));
-        c.kind = Command::Kind::lockScreen;
+            return invalid(CommandLine::tr("'%1' needs one of: on, off").arg(name));
+        c.kind = *kind;
         c.choice = rest.first();
         return c;
     }
@@ -159,8 +191,80 @@ Command parseCommandLine(const QStringList &arguments)
     return invalid(CommandLine::tr("unknown command '%1'").arg(name));
 }
 
+namespace {
+/// A reason the instance sent in English, in the caller's language when we know the text.
+QString reasonText(const QString &reason)
+{
+    return QCoreApplication::translate(kReasonContext, reason.toUtf8().constData());
+}
+
+/// What the running instance is asked for `command`: the method and its arguments.
+std::pair<QString, QVariantList> callFor(const Command &command)
+{
+    using Kind = Command::Kind;
+    // `status` asks for the state itself: the caller words it, the instance may speak another language.
+    static const QHash<Kind, QString> plain{{Kind::run, QStringLiteral("ShowWindow")},
+                                            {Kind::show, QStringLiteral("ShowWindow")},
+                                            {Kind::next, QStringLiteral("Next")},
+                                            {Kind::previous, QStringLiteral("Previous")},
+                                            {Kind::keep, QStringLiteral("Keep")},
+                                            {Kind::unkeep, QStringLiteral("Unkeep")},
+                                            {Kind::neverAgain, QStringLiteral("NeverAgain")},
+                                            {Kind::history, QStringLiteral("HistoryJson")},
+                                            {Kind::pause, QStringLiteral("Pause")},
+                                            {Kind::resume, QStringLiteral("Resume")},
+                                            {Kind::quit, QStringLiteral("Quit")},
+                                            {Kind::status, QStringLiteral("StatusJson")}};
+    static const QHash<Kind, QString> withWord{{Kind::frequency, QStringLiteral("SetFrequency")},
+                                               {Kind::displays, QStringLiteral("SetDisplays")},
+                                               {Kind::lockScreen, QStringLiteral("SetLockScreen")},
+                                               {Kind::allowAgain, QStringLiteral("AllowAgain")}};
+    static const QHash<Kind, QString> onOff{{Kind::onlyKept, QStringLiteral("SetOnlyKept")},
+                                            {Kind::saveData, QStringLiteral("SetSaveData")},
+                                            {Kind::metered, QStringLiteral("SetDownloadOnMetered")},
+                                            {Kind::notify, QStringLiteral("SetNotifyOnChange")}};
+    if (plain.contains(command.kind)) return {plain.value(command.kind), {}};
+    if (withWord.contains(command.kind)) return {withWord.value(command.kind), {command.choice}};
+    if (onOff.contains(command.kind)) return {onOff.value(command.kind), {command.choice == QLatin1String("on")}};
+    if (command.kind == Kind::historyShow) {
+        bool isNumber = false;
+        const int number = command.choice.toInt(&isNumber);
+        if (isNumber) return {QStringLiteral("ShowHistoryEntry"), {number - 1}};
+        return {QStringLiteral("ShowHistoryPicture"), {command.choice}};
+    }
+    return {};
+}
+
+/// The line that confirms a switch, in the caller's words.
+QString switchedText(Command::Kind kind, bool on)
+{
+    switch (kind) {
+    case Command::Kind::onlyKept:
+        return on ? CommandLine::tr("The wallpaper now changes only among the kept pictures.")
+                  : CommandLine::tr("The wallpaper now changes among all pictures of the archive.");
+    case Command::Kind::saveData:
+        return on ? CommandLine::tr("Save data is on: downloads are only as large as the largest display needs.")
+                  : CommandLine::tr("Save data is off: downloads take the best file.");
+    case Command::Kind::metered:
+        return on ? CommandLine::tr("Automatic changes download on metered connections too.")
+                  : CommandLine::tr("On metered connections, automatic changes show saved pictures.");
+    case Command::Kind::notify:
+        return on ? CommandLine::tr("Each new wallpaper is announced with a notification.")
+                  : CommandLine::tr("New wallpapers are no longer announced.");
+    default:
+        break;
+    }
+    return {};
+}
+} // namespace
+
 int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream &err)
 {
+    const auto [method, arguments] = callFor(command);
+    if (method.isEmpty()) {
+        err << "starvane: " << CommandLine::tr("this command is not sent to the running instance") << "\n";
+        return 1;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kServiceName).value()) {
         err << CommandLine::tr("Starvane is not running. Start it with: starvane") << "\n";
@@ -168,70 +272,94 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     }
     QDBusInterface control(kServiceName, kControlPath, kControlInterface, bus);
     control.setTimeout(kCallTimeoutMs);
+    const auto statusJson = [&control] {
+        const QDBusReply<QString> state = control.call(QStringLiteral("StatusJson"));
+        return state.isValid() ? QJsonDocument::fromJson(state.value().toUtf8()).object() : QJsonObject();
+    };
 
-    QString method;
-    switch (command.kind) {
-    case Command::Kind::run:
-    case Command::Kind::show: method = QStringLiteral("ShowWindow"); break;
-    case Command::Kind::next: method = QStringLiteral("Next"); break;
-    case Command::Kind::previous: method = QStringLiteral("Previous"); break;
-    case Command::Kind::keep: method = QStringLiteral("Keep"); break;
-    case Command::Kind::unkeep: method = QStringLiteral("Unkeep"); break;
-    case Command::Kind::neverAgain: method = QStringLiteral("NeverAgain"); break;
-    case Command::Kind::history: method = QStringLiteral("HistoryJson"); break;
-    case Command::Kind::pause: method = QStringLiteral("Pause"); break;
-    case Command::Kind::resume: method = QStringLiteral("Resume"); break;
-    case Command::Kind::quit: method = QStringLiteral("Quit"); break;
-    case Command::Kind::status: method = command.json ? QStringLiteral("StatusJson") : QStringLiteral("Status"); break;
-    case Command::Kind::frequency: method = QStringLiteral("SetFrequency"); break;
-    case Command::Kind::displays: method = QStringLiteral("SetDisplays"); break;
-    case Command::Kind::lockScreen:
-        method = QStringLiteral("SetLockScreen");
-        break;
-    default: err << "starvane: " << CommandLine::tr("this command is not sent to the running instance") << "\n"; return 1;
-    }
-    const QDBusMessage reply = command.choice.isEmpty() ? control.call(method) : control.call(method, command.choice);
+    const QDBusMessage reply = control.callWithArgumentList(QDBus::Block, method, arguments);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        // A refusal (nothing to go back to, a folder that cannot be written) is the answer itself.
-        if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Failed"))
-            err << "starvane: " << reply.errorMessage() << "\n";
-        else
-            err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(reply.errorMessage()) << "\n";
+        // The instance answered: a refusal (nothing to go back to, no lock screen) or nothing to do is
+        // the answer itself; a value it does not know is the caller's mistake, as a usage error is.
+        const QString name = reply.errorName();
+        if (name == kErrorInvalidArgument || name == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")) {
+            err << "starvane: " << reasonText(reply.errorMessage()) << "\n";
+            return 2;
+        }
+        if (name == kErrorRefused || name == kErrorNothingToDo ||
+            name == QLatin1String("org.freedesktop.DBus.Error.Failed")) {
+            err << "starvane: " << reasonText(reply.errorMessage()) << "\n";
+            return 1;
+        }
+        err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(reply.errorMessage())
+            << "\n";
         return 1;
     }
     const QString answer = reply.arguments().isEmpty() ? QString() : reply.arguments().constFirst().toString();
-    if (command.kind == Command::Kind::next || command.kind == Command::Kind::neverAgain) {
+    switch (command.kind) {
+    case Command::Kind::next:
+    case Command::Kind::neverAgain: {
         // Offline, the request waits for the network; say so rather than promise a change now.
-        const QDBusReply<QString> state = control.call(QStringLiteral("StatusJson"));
-        const QJsonObject json =
-            state.isValid() ? QJsonDocument::fromJson(state.value().toUtf8()).object() : QJsonObject();
+        const QJsonObject json = statusJson();
         if (json.value(QStringLiteral("networkHold")).toString() == QLatin1String("offline") &&
             json.value(QStringLiteral("error")).isString())
             out << localizedErrorMessage(json.value(QStringLiteral("error")).toString()) << "\n";
         else
             out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
-    } else if (command.kind == Command::Kind::previous) {
+        break;
+    }
+    case Command::Kind::previous:
         out << CommandLine::tr("Going back to the previous wallpaper\u2026") << "\n";
-    } else if (command.kind == Command::Kind::keep) {
+        break;
+    case Command::Kind::historyShow:
+        out << CommandLine::tr("Showing that wallpaper again\u2026") << "\n";
+        break;
+    case Command::Kind::allowAgain:
+        out << CommandLine::tr("%1 may be shown again.").arg(command.choice) << "\n";
+        break;
+    case Command::Kind::keep:
         out << CommandLine::tr("Kept as %1").arg(answer) << "\n";
-    } else if (command.kind == Command::Kind::unkeep) {
+        break;
+    case Command::Kind::unkeep:
         out << CommandLine::tr("No longer kept") << "\n";
-    } else if (command.kind == Command::Kind::history) {
+        break;
+    case Command::Kind::history:
         if (command.json)
             out << answer << "\n";
         else
             out << historyText(QJsonDocument::fromJson(answer.toUtf8()).object());
-    } else if (command.kind != Command::Kind::show && command.kind != Command::Kind::run &&
-               command.kind != Command::Kind::quit) {
-        // Pausing does nothing in manual mode, so show what the state now is rather than assume
-        // (`status --json` has its answer already).
-        const QDBusReply<QString> status = command.kind == Command::Kind::status ? QDBusReply<QString>(reply)
-                                                                                   : QDBusReply<QString>(control.call(QStringLiteral("Status")));
-        if (!status.isValid()) {
-            err << "starvane: " << CommandLine::tr("the running instance did not answer: %1").arg(status.error().message()) << "\n";
+        break;
+    case Command::Kind::onlyKept:
+    case Command::Kind::saveData:
+    case Command::Kind::metered:
+    case Command::Kind::notify:
+        out << switchedText(command.kind, command.choice == QLatin1String("on")) << "\n";
+        break;
+    case Command::Kind::status:
+        if (command.json) {
+            out << answer << "\n";
+            break;
+        }
+        out << ControlService::statusText(QJsonDocument::fromJson(answer.toUtf8()).object()) << "\n";
+        break;
+    case Command::Kind::pause:
+    case Command::Kind::resume:
+    case Command::Kind::frequency:
+    case Command::Kind::displays:
+    case Command::Kind::lockScreen: {
+        // Show what the state now is rather than assume it.
+        const QJsonObject json = statusJson();
+        if (json.isEmpty()) {
+            err << "starvane: "
+                << CommandLine::tr("the running instance did not answer: %1").arg(control.lastError().message())
+                << "\n";
             return 1;
         }
-        out << status.value() << "\n";
+        out << ControlService::statusText(json) << "\n";
+        break;
+    }
+    default:
+        break;
     }
     return 0;
 }
@@ -239,11 +367,12 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
 QString historyText(const QJsonObject &history)
 {
     QString text;
+    int number = 0;
     for (const QJsonValue &v : history.value(QStringLiteral("entries")).toArray()) {
         const QJsonObject e = v.toObject();
         const QDateTime shown = QDateTime::fromString(e.value(QStringLiteral("shownAt")).toString(), Qt::ISODate);
-        QStringList fields{shown.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                           e.value(QStringLiteral("id")).toString(), e.value(QStringLiteral("title")).toString()};
+        QStringList fields{QString::number(++number), dateTimeText(shown), e.value(QStringLiteral("id")).toString(),
+                           e.value(QStringLiteral("title")).toString()};
         if (e.value(QStringLiteral("kept")).toBool()) fields << CommandLine::tr("[kept]");
         if (e.value(QStringLiteral("banned")).toBool()) fields << CommandLine::tr("[never again]");
         text += fields.join(QStringLiteral("  ")) + QLatin1Char('\n');

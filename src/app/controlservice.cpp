@@ -4,6 +4,7 @@
 #include "livemenuobjects.h"
 #include "menubarcontentview.h"
 #include "models/errors.h"
+#include "relativetime.h"
 #include "store/keptpictures.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
@@ -11,10 +12,12 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QMetaProperty>
 #include <QTimer>
 
 namespace Starvane {
@@ -64,6 +67,19 @@ QString networkHoldWord(NetworkHold hold)
     return QStringLiteral("none");
 }
 
+std::optional<NetworkHold> networkHoldFromWord(const QString &word)
+{
+    for (const NetworkHold hold :
+         {NetworkHold::none, NetworkHold::offline, NetworkHold::meteredSaved, NetworkHold::meteredWaiting})
+        if (networkHoldWord(hold) == word) return hold;
+    return std::nullopt;
+}
+
+QString isoWithZone(const QDateTime &when)
+{
+    return when.toUTC().toString(Qt::ISODate);
+}
+
 QJsonValue orNull(const std::optional<QString> &text)
 {
     return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
@@ -90,6 +106,11 @@ std::optional<DisplayScope> displaysFromWord(const QString &word)
 ControlService::ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent)
     : QObject(parent), m_store(store), m_showWindow(std::move(showWindow))
 {
+    for (const auto signal : {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged,
+                              &WallpaperStore::currentLocalFileURLChanged, &WallpaperStore::isLoadingChanged,
+                              &WallpaperStore::errorMessageChanged, &WallpaperStore::nextChangeDateChanged})
+        connect(store, signal, this, &ControlService::scheduleAnnouncement);
+    m_announced = properties();
 }
 
 ControlService::Registration ControlService::registerOn(QDBusConnection bus, QString *error)
@@ -100,14 +121,18 @@ ControlService::Registration ControlService::registerOn(QDBusConnection bus, QSt
     }
     // The object first: a name that answers with "no such object" would send the next launch's
     // commands nowhere.
-    if (!bus.registerObject(kControlPath, this, QDBusConnection::ExportScriptableSlots)) {
+    if (!bus.registerObject(kControlPath, this,
+                            QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableProperties)) {
         *error = QStringLiteral("could not export %1: %2").arg(kControlPath, bus.lastError().message());
         return Registration::failed;
     }
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
         kServiceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered)
+    if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+        m_bus = bus;
+        m_announced = properties();
         return Registration::registered;
+    }
     bus.unregisterObject(kControlPath);
     // Forward only to another connection: never to ourselves, which would wait on our own event loop.
     const QString owner = bus.interface()->serviceOwner(kServiceName).value();
@@ -120,43 +145,50 @@ ControlService::Registration ControlService::registerOn(QDBusConnection bus, QSt
     return Registration::failed;
 }
 
-QString ControlService::statusText(const WallpaperStore &store)
+QString ControlService::statusText(const QJsonObject &status)
 {
     // Words for people, in their language; `status --json` is the form for scripts.
+    const auto text = [&status](const char *key) { return status.value(QLatin1String(key)).toString(); };
     QStringList lines;
-    if (const auto &image = store.currentImage()) {
-        lines << tr("Wallpaper: %1 (%2)").arg(image->title.trimmed(), image->id);
-        lines << tr("Credit: %1").arg(image->credit);
+    if (status.value(QStringLiteral("id")).isString()) {
+        lines << tr("Wallpaper: %1 (%2)").arg(text("title"), text("id"));
+        // A credit of several lines keeps them, indented under its first.
+        lines << tr("Credit: %1").arg(text("credit").replace(QLatin1Char('\n'), QStringLiteral("\n  ")));
     } else {
         lines << tr("Wallpaper: none yet");
     }
-    if (const auto &file = store.currentLocalFileURL()) lines << tr("File: %1").arg(file->toLocalFile());
+    if (status.value(QStringLiteral("file")).isString()) lines << tr("File: %1").arg(text("file"));
+    AppSettings settings;
+    settings.frequency = frequencyFromWord(text("frequency")).value_or(settings.frequency);
+    settings.isPaused = status.value(QStringLiteral("paused")).toBool();
+    const DisplayScope scope = displaysFromWord(text("displays")).value_or(settings.displayScope);
     lines << tr("Status: %1")
-                 .arg(MenuBarContentView::statusSummary(store.settings(), store.isLoading(), store.networkHold()));
-    lines << tr("Displays: %1").arg(DisplayScopes::displayName(store.settings().displayScope));
-    if (store.settings().displayScope == DisplayScope::eachDisplay) {
-        const QList<DisplayState> states = store.displayStates();
-        for (const DisplayState &state : states) {
-            const QRect g = state.display.geometry;
-            const QString where = QStringLiteral("%1x%2+%3+%4").arg(g.width()).arg(g.height()).arg(g.x()).arg(g.y());
-            lines << (state.record ? tr("Display %1 (%2): %3 (%4)")
-                                         .arg(state.display.name, where, state.record->image.title.trimmed(),
-                                              state.record->image.id)
-                                   : tr("Display %1 (%2): none yet").arg(state.display.name, where));
+                 .arg(MenuBarContentView::statusSummary(
+                     settings, status.value(QStringLiteral("loading")).toBool(),
+                     networkHoldFromWord(text("networkHold")).value_or(NetworkHold::none)));
+    lines << tr("Displays: %1").arg(DisplayScopes::displayName(scope));
+    if (scope == DisplayScope::eachDisplay) {
+        for (const QJsonValue &value : status.value(QStringLiteral("screens")).toArray()) {
+            const QJsonObject screen = value.toObject();
+            const QJsonObject g = screen.value(QStringLiteral("geometry")).toObject();
+            const QString where = QStringLiteral("%1x%2+%3+%4")
+                                      .arg(g.value(QStringLiteral("width")).toInt())
+                                      .arg(g.value(QStringLiteral("height")).toInt())
+                                      .arg(g.value(QStringLiteral("x")).toInt())
+                                      .arg(g.value(QStringLiteral("y")).toInt());
+            const QString name = screen.value(QStringLiteral("name")).toString();
+            lines << (screen.value(QStringLiteral("id")).isString()
+                          ? tr("Display %1 (%2): %3 (%4)")
+                                .arg(name, where, screen.value(QStringLiteral("title")).toString(),
+                                     screen.value(QStringLiteral("id")).toString())
+                          : tr("Display %1 (%2): none yet").arg(name, where));
         }
     }
-    if (store.lockScreenEnabled()) lines << tr("Lock screen: the main display's picture");
-    if (const auto &next = store.nextChangeDate()) {
-        // English keeps the form it always printed; other languages write the date their own way.
-        const QLocale locale;
-        const bool english = locale.language() == QLocale::English || locale.language() == QLocale::C;
-        lines << tr("Next change: %1")
-                     .arg(english ? next->toLocalTime().toString(Qt::ISODate)
-                                  : locale.toString(next->toLocalTime(), QLocale::ShortFormat));
-    } else {
-        lines << tr("Next change: none scheduled");
-    }
-    if (const auto &error = store.errorMessage()) lines << tr("Error: %1").arg(localizedErrorMessage(*error));
+    if (status.value(QStringLiteral("lockScreen")).toBool()) lines << tr("Lock screen: the main display's picture");
+    const QDateTime next = QDateTime::fromString(text("nextChange"), Qt::ISODate);
+    lines << (next.isValid() ? tr("Next change: %1").arg(dateTimeText(next)) : tr("Next change: none scheduled"));
+    if (status.value(QStringLiteral("error")).isString())
+        lines << tr("Error: %1").arg(localizedErrorMessage(text("error")));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -177,8 +209,7 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store)
         {QStringLiteral("paused"), store.settings().isPaused},
         {QStringLiteral("frequency"), frequencyWord(store.settings().frequency)},
         {QStringLiteral("displays"), displaysWord(store.settings().displayScope)},
-        {QStringLiteral("nextChange"),
-         orNull(next ? std::optional(next->toUTC().toString(Qt::ISODate)) : std::nullopt)},
+        {QStringLiteral("nextChange"), orNull(next ? std::optional(isoWithZone(*next)) : std::nullopt)},
         {QStringLiteral("loading"), store.isLoading()},
         {QStringLiteral("error"), orNull(store.errorMessage())},
         {QStringLiteral("errorDetail"), orNull(store.errorDetail())},
@@ -248,15 +279,16 @@ void ControlService::Next()
 void ControlService::Previous()
 {
     if (!m_store->canShowPreviousWallpaper())
-        fail(tr("There is no earlier picture to go back to."));
+        reply(kErrorRefused,
+              QT_TRANSLATE_NOOP("Starvane::ControlService", "There is no earlier picture to go back to."));
     else if (!m_store->showPreviousWallpaper())
-        fail(tr("A change is already under way."));
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "A change is already under way."));
 }
 
 QString ControlService::Keep()
 {
     if (const auto error = m_store->keepCurrentWallpaper()) {
-        fail(*error);
+        reply(kErrorRefused, *error);
         return {};
     }
     return m_store->currentImage() ? m_store->keptPictures().fileFor(m_store->currentImage()->id) : QString();
@@ -265,13 +297,13 @@ QString ControlService::Keep()
 void ControlService::Unkeep()
 {
     if (!m_store->currentImage() || !m_store->unkeep(m_store->currentImage()->id))
-        fail(tr("The picture on screen is not kept."));
+        reply(kErrorNothingToDo, QT_TRANSLATE_NOOP("Starvane::ControlService", "The picture on screen is not kept."));
 }
 
 void ControlService::NeverAgain()
 {
     if (!m_store->currentImage()) {
-        fail(tr("There is no picture on screen."));
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "There is no picture on screen."));
         return;
     }
     m_store->neverAgain();
@@ -282,19 +314,91 @@ QString ControlService::HistoryJson()
     return QString::fromUtf8(QJsonDocument(historyJson(*m_store)).toJson(QJsonDocument::Compact));
 }
 
+void ControlService::ShowHistoryEntry(int index)
+{
+    const QList<HistoryEntry> &entries = m_store->history().entries();
+    if (index < 0 || index >= entries.size())
+        reply(kErrorInvalidArgument,
+              QT_TRANSLATE_NOOP("Starvane::ControlService", "The history has no entry with that number."));
+    else if (m_store->history().isBannedID(entries.at(index).id))
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService",
+                                               "That picture is never shown again; allow it again first."));
+    else if (index == m_store->historyPosition() && m_store->currentImage() &&
+             m_store->currentImage()->id == entries.at(index).id)
+        reply(kErrorNothingToDo, QT_TRANSLATE_NOOP("Starvane::ControlService", "That picture is on screen now."));
+    else if (m_store->isLoading())
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "A change is already under way."));
+    else if (!m_store->showHistoryEntry(index))
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "This picture can no longer be shown."));
+}
+
+void ControlService::ShowHistoryPicture(const QString &id)
+{
+    const QList<HistoryEntry> &entries = m_store->history().entries();
+    for (int i = 0; i < entries.size(); ++i)
+        if (entries.at(i).id == id) return ShowHistoryEntry(i);
+    reply(kErrorInvalidArgument,
+          QT_TRANSLATE_NOOP("Starvane::ControlService", "The history has no picture with that id."));
+}
+
+void ControlService::AllowAgain(const QString &id)
+{
+    if (!m_store->history().isBannedID(id))
+        reply(kErrorInvalidArgument,
+              QT_TRANSLATE_NOOP("Starvane::ControlService", "No picture with that id is banned."));
+    else
+        m_store->liftBan(id);
+}
+
+void ControlService::SetOnlyKept(bool enabled)
+{
+    if (enabled && m_store->keptPictures().all().isEmpty())
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "No picture is kept yet: keep one first."));
+    else
+        m_store->updateOnlyKeptPictures(enabled);
+}
+
+void ControlService::SetSaveData(bool enabled)
+{
+    m_store->updateSaveData(enabled);
+}
+
+void ControlService::SetDownloadOnMetered(bool enabled)
+{
+    m_store->updateDownloadOnMetered(enabled);
+}
+
+void ControlService::SetNotifyOnChange(bool enabled)
+{
+    m_store->updateNotifyOnChange(enabled);
+}
+
 void ControlService::Pause()
 {
-    if (!m_store->settings().isPaused) m_store->togglePaused();
+    if (m_store->settings().frequency == ChangeFrequency::manual)
+        reply(kErrorNothingToDo,
+              QT_TRANSLATE_NOOP("Starvane::ControlService",
+                                "The wallpaper changes only when asked (manual mode): there is nothing to pause."));
+    else if (!m_store->settings().isPaused)
+        m_store->togglePaused();
 }
 
 void ControlService::Resume()
 {
-    if (m_store->settings().isPaused) m_store->togglePaused();
+    if (m_store->settings().frequency == ChangeFrequency::manual)
+        reply(kErrorNothingToDo,
+              QT_TRANSLATE_NOOP("Starvane::ControlService",
+                                "The wallpaper changes only when asked (manual mode): there is nothing to resume."));
+    else if (m_store->settings().isPaused)
+        m_store->togglePaused();
 }
 
 void ControlService::TogglePause()
 {
-    m_store->togglePaused();
+    if (m_store->settings().isPaused)
+        Resume();
+    else
+        Pause();
 }
 
 QString ControlService::Status()
@@ -319,7 +423,7 @@ void ControlService::SetFrequency(const QString &word)
     if (const auto frequency = frequencyFromWord(word))
         m_store->updateFrequency(*frequency);
     else
-        refuse(QStringLiteral("unknown frequency '%1'").arg(word));
+        reply(kErrorInvalidArgument, QStringLiteral("unknown frequency '%1'").arg(word));
 }
 
 void ControlService::SetDisplays(const QString &word)
@@ -327,27 +431,28 @@ void ControlService::SetDisplays(const QString &word)
     if (const auto scope = displaysFromWord(word))
         m_store->updateDisplayScope(*scope);
     else
-        refuse(QStringLiteral("unknown displays choice '%1'").arg(word));
+        reply(kErrorInvalidArgument, QStringLiteral("unknown displays choice '%1'").arg(word));
 }
 
 void ControlService::SetLockScreen(const QString &word)
 {
     if (word != QLatin1String("on") && word != QLatin1String("off"))
-        refuse(QStringLiteral("unknown lock screen choice '%1'").arg(word));
+        reply(kErrorInvalidArgument, QStringLiteral("unknown lock screen choice '%1'").arg(word));
     else if (word == QLatin1String("on") && !m_store->supportsLockScreen())
-        refuse(QStringLiteral("this desktop's lock screen cannot be given a picture"));
+        reply(kErrorRefused,
+              QT_TRANSLATE_NOOP("Starvane::ControlService", "This desktop's lock screen cannot be given a picture."));
     else
         m_store->setLockScreenEnabled(word == QLatin1String("on"));
 }
 
-void ControlService::refuse(const QString &message)
+void ControlService::reply(const QString &errorName, const char *reason)
 {
-    if (calledFromDBus()) sendErrorReply(QDBusError::InvalidArgs, message);
+    reply(errorName, QString::fromUtf8(reason));
 }
 
-void ControlService::fail(const QString &message)
+void ControlService::reply(const QString &errorName, const QString &reason)
 {
-    if (calledFromDBus()) sendErrorReply(QDBusError::Failed, message);
+    if (calledFromDBus()) sendErrorReply(errorName, reason);
 }
 
 void ControlService::ShowWindow()
@@ -359,6 +464,87 @@ void ControlService::Quit()
 {
     // Answer the caller first, then leave.
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+QString ControlService::id() const
+{
+    return m_store->currentImage() ? m_store->currentImage()->id : QString();
+}
+
+QString ControlService::title() const
+{
+    return m_store->currentImage() ? m_store->currentImage()->title.trimmed() : QString();
+}
+
+QString ControlService::credit() const
+{
+    return m_store->currentImage() ? m_store->currentImage()->credit : QString();
+}
+
+QString ControlService::file() const
+{
+    return m_store->currentLocalFileURL() ? m_store->currentLocalFileURL()->toLocalFile() : QString();
+}
+
+bool ControlService::paused() const
+{
+    return m_store->settings().isPaused;
+}
+
+QString ControlService::frequency() const
+{
+    return frequencyWord(m_store->settings().frequency);
+}
+
+QString ControlService::displays() const
+{
+    return displaysWord(m_store->settings().displayScope);
+}
+
+QString ControlService::nextChange() const
+{
+    return m_store->nextChangeDate() ? isoWithZone(*m_store->nextChangeDate()) : QString();
+}
+
+bool ControlService::loading() const
+{
+    return m_store->isLoading();
+}
+
+QString ControlService::error() const
+{
+    return m_store->errorMessage().value_or(QString());
+}
+
+QVariantMap ControlService::properties() const
+{
+    QVariantMap values;
+    const QMetaObject *meta = metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
+        values.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(this));
+    return values;
+}
+
+void ControlService::scheduleAnnouncement()
+{
+    // One signal for what one step of the store changed together (a new picture: id, title, file, …).
+    if (std::exchange(m_announcementScheduled, true)) return;
+    QMetaObject::invokeMethod(this, &ControlService::announceChangedProperties, Qt::QueuedConnection);
+}
+
+void ControlService::announceChangedProperties()
+{
+    m_announcementScheduled = false;
+    const QVariantMap now = properties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (m_announced.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+    m_announced = now;
+    if (changed.isEmpty() || !m_bus) return;
+    QDBusMessage signal = QDBusMessage::createSignal(kControlPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << kControlInterface << changed << QStringList();
+    m_bus->send(signal);
 }
 
 } // namespace Starvane

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,15 @@ class WallpaperStore;
 inline const QString kServiceName = kDesktopFileId;
 inline const QString kControlPath = QStringLiteral("/com/quorvex/Starvane");
 inline const QString kControlInterface = kServiceName + QStringLiteral(".Control");
+/// The instance understood the request and will not do it (nothing to go back to, no lock screen).
+inline const QString kErrorRefused = kServiceName + QStringLiteral(".Error.Refused");
+/// The request is already met or means nothing now (pausing in manual mode).
+inline const QString kErrorNothingToDo = kServiceName + QStringLiteral(".Error.NothingToDo");
+/// The request names something that does not exist (an entry past the end, an unknown id, a bad word).
+inline const QString kErrorInvalidArgument = kServiceName + QStringLiteral(".Error.InvalidArgument");
+/// The context in which the reasons of those errors are translated: they travel in English, and each
+/// caller reads them in its own language.
+inline constexpr char kReasonContext[] = "Starvane::ControlService";
 
 /// The words scripts use for the two choices: manual|5m|15m|hourly|daily and all|main.
 QString frequencyWord(ChangeFrequency frequency);
@@ -29,12 +39,25 @@ std::optional<ChangeFrequency> frequencyFromWord(const QString &word);
 QString displaysWord(DisplayScope scope);
 std::optional<DisplayScope> displaysFromWord(const QString &word);
 
-/// The session-bus face of the running instance: what the `starvane` sub-commands and a second launch
-/// talk to. Every call only forwards to the store's own operations.
+/// The session-bus face of the running instance: what the `starvane` sub-commands, a second launch and
+/// panel widgets talk to. Every call only forwards to the store's own operations. The properties hold
+/// what `status --json` holds, in its words (empty strings for none), and each change is announced with
+/// org.freedesktop.DBus.Properties.PropertiesChanged. The interface is described in
+/// com.quorvex.Starvane.Control.xml beside this file.
 class ControlService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.quorvex.Starvane.Control")
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString Credit READ credit)
+    Q_PROPERTY(QString File READ file)
+    Q_PROPERTY(bool Paused READ paused)
+    Q_PROPERTY(QString Frequency READ frequency)
+    Q_PROPERTY(QString Displays READ displays)
+    Q_PROPERTY(QString NextChange READ nextChange)
+    Q_PROPERTY(bool Loading READ loading)
+    Q_PROPERTY(QString Error READ error)
 
 public:
     enum class Registration { registered, anotherInstanceRuns, failed };
@@ -46,8 +69,10 @@ public:
     /// `failed`. `error` says what happened whenever the result is not `registered`.
     Registration registerOn(QDBusConnection bus, QString *error);
 
-    /// The human-readable state the `status` command prints.
-    static QString statusText(const WallpaperStore &store);
+    /// The human-readable state the `status` command prints, in this process's language, from the
+    /// object `statusJson` makes (so a caller formats the instance's state in its own language).
+    static QString statusText(const QJsonObject &status);
+    static QString statusText(const WallpaperStore &store) { return statusText(statusJson(store)); }
     /// The machine-readable state `status --json` prints; its keys and words are stable.
     static QJsonObject statusJson(const WallpaperStore &store);
     /// The history as `history --json` prints it: the entries of the history file, newest first, each
@@ -72,6 +97,15 @@ public Q_SLOTS:
     Q_SCRIPTABLE void SetFrequency(const QString &word);
     Q_SCRIPTABLE void SetDisplays(const QString &word);
     Q_SCRIPTABLE void SetLockScreen(const QString &word);
+    /// `index` counts from 0, the newest entry of HistoryJson.
+    Q_SCRIPTABLE void ShowHistoryEntry(int index);
+    /// The newest history entry of that picture.
+    Q_SCRIPTABLE void ShowHistoryPicture(const QString &id);
+    Q_SCRIPTABLE void AllowAgain(const QString &id);
+    Q_SCRIPTABLE void SetOnlyKept(bool enabled);
+    Q_SCRIPTABLE void SetSaveData(bool enabled);
+    Q_SCRIPTABLE void SetDownloadOnMetered(bool enabled);
+    Q_SCRIPTABLE void SetNotifyOnChange(bool enabled);
     Q_SCRIPTABLE void ShowWindow();
     Q_SCRIPTABLE void Quit();
 #ifdef STARVANE_TEST_HOOKS
@@ -80,11 +114,30 @@ public Q_SLOTS:
 #endif
 
 private:
-    void refuse(const QString &message);
-    void fail(const QString &message);
+    QString id() const;
+    QString title() const;
+    QString credit() const;
+    QString file() const;
+    bool paused() const;
+    QString frequency() const;
+    QString displays() const;
+    QString nextChange() const;
+    bool loading() const;
+    QString error() const;
+    /// Every property of the interface by its name.
+    QVariantMap properties() const;
+    void scheduleAnnouncement();
+    void announceChangedProperties();
+
+    /// Answers a call from the bus with `errorName` and `reason`, an English text of kReasonContext.
+    void reply(const QString &errorName, const char *reason);
+    void reply(const QString &errorName, const QString &reason);
 
     WallpaperStore *m_store;
     std::function<void()> m_showWindow;
+    std::optional<QDBusConnection> m_bus;
+    QVariantMap m_announced;
+    bool m_announcementScheduled = false;
 };
 
 } // namespace Starvane

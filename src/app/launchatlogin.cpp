@@ -41,6 +41,23 @@ QString escapedValue(const QString &value)
     out.replace(QLatin1Char('\t'), QLatin1String("\\t"));
     return out.replace(QLatin1Char('\r'), QLatin1String("\\r"));
 }
+
+/// The translated names and comments of the desktop entry the build made (msgfmt, from
+/// translations/desktop), as "Name[de]=…" lines; none when the program carries no such entry.
+QByteArray translatedNameAndComment()
+{
+    QFile entry(QStringLiteral(":/packaging/com.quorvex.Starvane.desktop"));
+    if (!entry.open(QIODevice::ReadOnly)) return {};
+    QByteArray lines;
+    bool mainGroup = false;
+    for (const QByteArray &line : entry.readAll().split('\n')) {
+        if (line.startsWith('['))
+            mainGroup = line == "[Desktop Entry]";
+        else if (mainGroup && (line.startsWith("Name[") || line.startsWith("Comment[")) && line.contains("]="))
+            lines += line + '\n';
+    }
+    return lines;
+}
 } // namespace
 
 QString programPath()
@@ -94,6 +111,8 @@ bool setEnabled(bool enabled, QString *error)
                "Type=Application\n"
                "Name=Starvane\n"
                "Comment=Keeps your desktop supplied with photographs from the ESA/Hubble archive\n");
+    // The session shows the entry in its own language, as it shows the installed one.
+    file.write(translatedNameAndComment());
     file.write("Exec=" + exec + "\n");
     file.write("Icon=com.quorvex.Starvane\n"
                "Terminal=false\n"

@@ -81,8 +81,10 @@ QString MenuBarContentView::statusSummary(const AppSettings &settings, bool isLo
     if (isLoading) return tr("Updating wallpaper\u2026");
     if (hold != NetworkHold::none) return ContentView::networkHoldText(hold);
     if (settings.frequency == ChangeFrequency::manual) return tr("Manual mode");
-    //: %1 is the paused frequency in short, such as "1 hour"
-    if (settings.isPaused) return tr("Paused (%1)").arg(ChangeFrequencies::shortLabel(settings.frequency));
+    // Not "Paused (15 min)", which reads as paused for 15 minutes.
+    //: %1 is the paused frequency in short, such as "15 min" or "1 hour"
+    if (settings.isPaused)
+        return tr("Paused \u00b7 every %1 when resumed").arg(ChangeFrequencies::shortLabel(settings.frequency));
     //: %1 is the frequency, such as "Every hour"
     return tr("Auto: %1").arg(ChangeFrequencies::displayName(settings.frequency));
 }

@@ -25,7 +25,8 @@ const QString kPortalInterface = QStringLiteral("org.freedesktop.portal.Settings
 const QString kAppearanceNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString kColorSchemeKey = QStringLiteral("color-scheme");
 const QString kGnomeSchema = QStringLiteral("org.gnome.desktop.interface");
-constexpr int kPortalTimeoutMs = 1000;
+// An activated portal can take seconds to come up.
+constexpr int kPortalTimeoutMs = 5000;
 constexpr char kColorSchemeKeyUtf8[] = "color-scheme";
 
 QString readColorScheme(GSettings *settings)
@@ -53,13 +54,13 @@ ColorSchemeProvider::ColorSchemeProvider(QDBusConnection bus, QString gsettingsS
         auto *watcher = new QDBusServiceWatcher(kPortalService, m_bus, QDBusServiceWatcher::WatchForRegistration, this);
         connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
             subscribeToPortal();
-            readPortal(false);
+            readPortal();
         });
-        const bool running = m_bus.interface() && m_bus.interface()->isServiceRegistered(kPortalService).value();
         subscribeToPortal();
-        // A running portal answers in milliseconds; asking synchronously avoids a flash of the wrong
-        // colours at start. One that is not running yet is asked asynchronously (activation is slow).
-        readPortal(running);
+        // Asked without waiting: a portal that is slow or still being activated must not hold up the
+        // start. GNOME's setting (read at once, below) or the palette stands in until it answers, and
+        // the window is rarely shown before then.
+        readPortal();
     }
     if (!m_portalScheme.value_or(0))
         readGSettings();
@@ -94,7 +95,7 @@ void ColorSchemeProvider::subscribeToPortal()
                       SLOT(onSettingChanged(QString, QString, QDBusVariant)));
 }
 
-void ColorSchemeProvider::readPortal(bool blocking)
+void ColorSchemeProvider::readPortal()
 {
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kPortalInterface,
                                                        QStringLiteral("Read"));
@@ -111,11 +112,7 @@ void ColorSchemeProvider::readPortal(bool blocking)
             readGSettings();
         evaluate();
     };
-    if (blocking) {
-        handle(m_bus.call(call, QDBus::Block, kPortalTimeoutMs));
-        return;
-    }
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kPortalTimeoutMs * 5), this);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kPortalTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, handle] {
         watcher->deleteLater();
         handle(watcher->reply());

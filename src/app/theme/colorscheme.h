@@ -48,7 +48,7 @@ private Q_SLOTS:
 
 private:
     void subscribeToPortal();
-    void readPortal(bool blocking);
+    void readPortal();
     void readGSettings();
     void stopGSettingsMonitor();
     void evaluate();

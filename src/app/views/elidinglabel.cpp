@@ -38,7 +38,11 @@ ElidingLabel::Lines ElidingLabel::layoutFor(int width) const
     if (m_text.isEmpty() || width <= 0)
         return result;
     const QFontMetricsF fm(font());
-    QTextLayout layout(m_text, font());
+    // A line break in the text (a credit of several lines) starts a new line; QTextLayout breaks only at
+    // the Unicode line separator. Same length, so positions stay those of m_text.
+    QString text = m_text;
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(text, font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);

@@ -3,6 +3,7 @@
 
 #include "buttonstyles.h"
 #include "integrity/wallpapercache.h"
+#include "relativetime.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 #include "velmoratheme.h"
@@ -31,6 +32,7 @@ constexpr int kTilePadding = 6;
 constexpr int kTitleRole = Qt::UserRole + 1;
 constexpr int kDetailRole = Qt::UserRole + 2;
 constexpr int kMarksRole = Qt::UserRole + 3;
+constexpr int kWhenRole = Qt::UserRole + 4;
 
 /// One tile: the thumbnail, then title, credit and date with marks, each on one line cut with "…".
 class TileDelegate : public QStyledItemDelegate
@@ -85,8 +87,11 @@ public:
         QRect lineRect(picture.left(), picture.bottom() + 5, picture.width(), line);
         QFont bold = option.font;
         bold.setWeight(QFont::DemiBold);
-        const QString lines[] = {index.data(kTitleRole).toString(), index.data(kDetailRole).toString(),
-                                 index.data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 2, 2)};
+        // A credit of several lines reads as one here; the tooltip keeps its lines.
+        const QString lines[] = {
+            index.data(kTitleRole).toString(),
+            index.data(kDetailRole).toString().replace(QLatin1Char('\n'), QStringLiteral(" \u00b7 ")),
+            index.data(kWhenRole).toString()};
         for (int i = 0; i < kTextLines; ++i) {
             painter->setFont(i == 0 ? bold : option.font);
             painter->setPen(i == 0 ? text : muted);
@@ -224,9 +229,7 @@ void HistoryView::rebuild()
     for (int i = 0; i < entries.size(); ++i) {
         const HistoryEntry &e = entries[i];
         const QString title = e.title.isEmpty() ? e.id : e.title;
-        const QDateTime local = e.shownAt.toLocalTime();
-        const QString when = locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                             locale.toString(local.time(), QLocale::ShortFormat);
+        const QString when = dateTimeText(e.shownAt, locale);
         QStringList marks;
         if (m_store.isKept(e.id)) marks << tr("Kept");
         if (m_store.history().isBannedID(e.id)) marks << tr("Never again");
@@ -236,6 +239,7 @@ void HistoryView::rebuild()
         item->setData(kTitleRole, title);
         item->setData(kDetailRole, e.credit);
         item->setData(kMarksRole, marks.join(QStringLiteral(" \u00b7 ")));
+        item->setData(kWhenRole, when);
         item->setToolTip(lines.join(QLatin1Char('\n')) +
                          (marks.isEmpty() ? QString() : QLatin1Char('\n') + marks.join(QStringLiteral(", "))));
         item->setData(Qt::AccessibleTextRole, (lines + marks).join(QStringLiteral(", ")));

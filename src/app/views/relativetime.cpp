@@ -2,6 +2,7 @@
 #include "relativetime.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <array>
 #include <cstdlib>
@@ -49,6 +50,19 @@ QString shortRelativeTime(const QDateTime &date, const QDateTime &now)
     const qint64 length = unit->seconds == 2 * 86400 ? 86400 : unit->seconds;
     const int count = int(magnitude / length);
     return QCoreApplication::translate("Starvane::RelativeTime", delta >= 0 ? unit->ahead : unit->ago, nullptr, count);
+}
+
+QString dateTimeText(const QDateTime &when, const QLocale &locale)
+{
+    // Two-digit years read as days or months in some orders ("09.12.26"); seconds only make the line
+    // longer. Short formats differ in whether they have either, so both are fixed up here.
+    QString date = locale.dateFormat(QLocale::ShortFormat);
+    if (!date.contains(QLatin1String("yyyy"))) date.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    QString time = locale.timeFormat(QLocale::ShortFormat);
+    static const QRegularExpression seconds(QStringLiteral("[:.,]?s{1,2}(?:[.,]z+)?"));
+    time.remove(seconds);
+    const QDateTime local = when.toLocalTime();
+    return locale.toString(local.date(), date) + QLatin1Char(' ') + locale.toString(local.time(), time.trimmed());
 }
 
 } // namespace Starvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 namespace Starvane {
@@ -10,5 +11,9 @@ namespace Starvane {
 /// it in English: "in 14 min.", "in 2 hr.", "in 1 day", "5 min. ago". The largest whole unit wins
 /// (59 minutes 50 seconds is "in 59 min.").
 QString shortRelativeTime(const QDateTime &date, const QDateTime &now);
+
+/// A moment as a person reads it anywhere in the program (status, history, windows, tray): local time,
+/// the locale's short date with the full year, and the time of day without seconds.
+QString dateTimeText(const QDateTime &when, const QLocale &locale = QLocale());
 
 } // namespace Starvane

@@ -3,7 +3,9 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QSet>
 #include <QTranslator>
 
 namespace Starvane {
@@ -17,6 +19,26 @@ QString normalised(QString language)
     language = language.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
     return language.replace(QLatin1Char('-'), QLatin1Char('_'));
 }
+
+/// Qt's own translation, for what people read of Qt's making: key names in shortcuts ("Strg+Umschalt+P"),
+/// the buttons and texts of standard dialogs, the context menus of text fields. Only those: Qt also
+/// words the network and file errors it reports, and those reach the log and `status --json`, which
+/// stay English.
+class QtInterfaceTranslator : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    QString translate(const char *context, const char *sourceText, const char *disambiguation, int n) const override
+    {
+        static const QSet<QByteArray> shown{
+            "QShortcut",          "QPlatformTheme",   "QGnomeTheme", "QDialogButtonBox", "QMessageBox",   "QFileDialog",
+            "QFileSystemModel",   "QColorDialog",     "QFontDialog", "QInputDialog",     "QErrorMessage", "QLineEdit",
+            "QWidgetTextControl", "QAbstractSpinBox", "QScrollBar",  "QAccessibleButton"};
+        return context && shown.contains(QByteArray(context))
+                   ? QTranslator::translate(context, sourceText, disambiguation, n)
+                   : QString();
+    }
+};
 
 bool isEnglish(const QString &language)
 {
@@ -37,7 +59,7 @@ QStringList preferredLanguages()
     return languages;
 }
 
-QString installTranslations(const QStringList &languages)
+QString installTranslations(const QStringList &languages, const QString &qtTranslationsDir)
 {
     auto *app = QCoreApplication::instance();
     if (!app || languages.isEmpty())
@@ -61,6 +83,15 @@ QString installTranslations(const QStringList &languages)
         // Ours only, not Qt's own: Qt translates the network and file errors it reports, and those reach the
         // log and `status --json`, which stay English.
         app->installTranslator(ours);
+        // A missing or damaged file of Qt's leaves Qt's texts in English and ours as they are.
+        auto *qt = new QtInterfaceTranslator(app);
+        if (qt->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     qtTranslationsDir.isNull() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath)
+                                                : qtTranslationsDir) &&
+            !qt->isEmpty())
+            app->installTranslator(qt);
+        else
+            delete qt;
         // Dates and numbers follow the language the words are in, in the user's region when the system names
         // one for that language. Set by name: the system locale object of a GUI session may still format in
         // the C locale's way.

@@ -83,9 +83,14 @@ std::optional<QString> extractCredit(const QString &html)
     const QRegularExpression re(QStringLiteral("<div[^>]*class=\"credit\"[^>]*>(.*?)</div>"), kDotAll | kUnicode);
     const QRegularExpressionMatch m = re.match(html);
     if (!m.hasMatch()) return std::nullopt;
-    QString credit = stripHTML(m.captured(1));
-    if (credit.isEmpty()) return std::nullopt;
-    return credit;
+    // The archive breaks long credits into lines with <br>; those breaks are part of how the credit
+    // reads ("Image: … / Processing: …"), so they stay as line breaks. Everything else is one line.
+    static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>"), QRegularExpression::CaseInsensitiveOption);
+    QStringList lines;
+    for (const QString &part : m.captured(1).split(lineBreak))
+        if (const QString line = stripHTML(part); !line.isEmpty()) lines << line;
+    if (lines.isEmpty()) return std::nullopt;
+    return lines.join(QLatin1Char('\n'));
 }
 
 std::optional<QString> extractInfoField(const QString &label, const QString &html)

@@ -65,7 +65,8 @@ ChangeFrequency decodeStored(const QString &raw)
 QString displayName(ChangeFrequency f) { return QCoreApplication::translate("Starvane::ChangeFrequency", info(f).displayName); }
 QString shortLabel(ChangeFrequency f)
 {
-    // Its own context: these stand inside "Paused (…)" and may be worded differently from the full names.
+    // Its own context: these stand inside the tray's "Paused · every … when resumed" and may be worded differently from
+    // the full names.
     return QCoreApplication::translate("Starvane::ChangeFrequencyShort", info(f).shortLabel);
 }
 
