@@ -101,7 +101,8 @@ void plantEachDisplay(StoreHarness &harness, const QString &wallpaper)
         {QRect(0, 0, 3840, 2160), shortImage()},
         {QRect(1400, 0, 1215, 2160), makeImage(QStringLiteral("heic1107a"), 2160, 3840)},
         {QRect(0, 540, 3840, 1620), makeImage(QStringLiteral("potw1345a"), 5120, 2160)}};
-    DisplayRecords records(harness.dataDir());
+    ScreenState screen(harness.kv, harness.dataDir());
+    QList<std::pair<DisplayTarget, ShownPicture>> records;
     const QStringList titles = {QString(), QStringLiteral("A tall pillar in the Eagle Nebula"),
                                 QStringLiteral("The wide band of the Milky Way's centre")};
     for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -110,9 +111,9 @@ void plantEachDisplay(StoreHarness &harness, const QString &wallpaper)
         HubbleImage image = parts[i].second;
         if (!titles[i].isEmpty()) image.title = titles[i];
         const DisplayTarget &d = harness.applier->targets[i];
-        records.set(d.key, DisplayRecord{d.name, image, QUrl::fromLocalFile(file), QString(), QDateTime()});
+        records.append({d, ShownPicture{image, QUrl::fromLocalFile(file), QString(), QUrl()}});
     }
-    records.save();
+    screen.showOnDisplays(records, harness.applier->targets.first().key, QDateTime::currentDateTimeUtc());
 }
 
 struct Fixture
@@ -217,7 +218,8 @@ void plantHistory(StoreHarness &harness)
                        QString(),
                        QString(),
                        QString(),
-                       thumbnail};
+                       thumbnail,
+                       QUrl()};
         entries.append(e.toJsonObject());
         shown = shown.addSecs(-3600);
         if (QByteArray(p.id) == "heic2007a")

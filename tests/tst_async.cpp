@@ -120,8 +120,8 @@ private Q_SLOTS:
         QTimer::singleShot(50, [&src] { src.request_stop(); });
         QVERIFY(Testing::awaitTask(awaitIsCancelled(reply, src.get_token())));
         QCOMPARE(reply->error(), QNetworkReply::OperationCanceledError);
-        QVERIFY(isCancellation(std::make_exception_ptr(NetworkError(5, {})), src.get_token()));
-        QVERIFY(!isCancellation(std::make_exception_ptr(NetworkError(5, {})), std::stop_source().get_token()));
+        QVERIFY(isCancellation(std::make_exception_ptr(NetworkError(NetworkFailure::timedOut, {})), src.get_token()));
+        QVERIFY(!isCancellation(std::make_exception_ptr(NetworkError(NetworkFailure::timedOut, {})), std::stop_source().get_token()));
         reply->deleteLater();
     }
 };

@@ -44,6 +44,8 @@ public:
 };
 } // namespace
 
+Q_DECLARE_METATYPE(Starvane::ChangeError)
+
 class TestContentView : public QObject
 {
     Q_OBJECT
@@ -95,10 +97,10 @@ private Q_SLOTS:
     void errorsSpeakTheUsersLanguage_data()
     {
         QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("description");
+        QTest::addColumn<ChangeError>("error");
         QTest::addColumn<QString>("shown");
         const auto skipped = [](const QString &reason) {
-            return HubbleAPIError::ineligibleImage(reason).description();
+            return ChangeError::from(std::make_exception_ptr(HubbleAPIError::ineligibleImage(reason)));
         };
         QTest::newRow("de, not an observation") << "de" << skipped(ineligibleBecauseNotObservation())
                                                 << "Bild übersprungen: keine einzelne Hubble-Beobachtung.";
@@ -108,22 +110,22 @@ private Q_SLOTS:
         QTest::newRow("fr, not an observation")
             << "fr" << skipped(ineligibleBecauseNotObservation())
             << "Image ignorée\u00a0: ce n’est pas une observation unique de Hubble.";
-        const QString serverError =
-            plainErrorMessage(std::make_exception_ptr(HubbleAPIError::httpStatus(503)), 5).value_or(QString());
-        QTest::newRow("de, server error and retry")
-            << "de" << serverError << "Das Archiv hat einen Fehler gemeldet (HTTP 503). Neuer Versuch in 5 Minuten.";
-        QTest::newRow("fr, offline") << "fr" << offlineErrorMessage()
-                                     << "Pas de connexion à Internet. Starvane réessaiera dès votre retour en ligne.";
+        QTest::newRow("de, server error")
+            << "de" << ChangeError::from(std::make_exception_ptr(HubbleAPIError::httpStatus(503)))
+            << "Das ESA/Hubble-Archiv antwortete mit HTTP 503.";
+        QTest::newRow("de, a platform's words stay its own")
+            << "de" << ChangeError::from(std::make_exception_ptr(NetworkError(NetworkFailure::hostNotFound, "Host x not found")))
+            << "Host x not found";
     }
 
     void errorsSpeakTheUsersLanguage()
     {
         QFETCH(QString, language);
-        QFETCH(QString, description);
+        QFETCH(ChangeError, error);
         QFETCH(QString, shown);
         const auto restore = qScopeGuard(&removeTranslations);
         QVERIFY(!installTranslations({language}).isEmpty());
-        QCOMPARE(localizedErrorMessage(description), shown);
+        QCOMPARE(error.localizedDescription(), shown);
     }
 
     void qtsOwnTexts_data()
@@ -208,18 +210,15 @@ private Q_SLOTS:
         QFETCH(QString, footer);
 
         auto applier = std::make_shared<RecordingApplier>();
-        // What can fail while a fetch runs: re-applying the picture on screen for another display choice.
+        // What can fail while a fetch runs: keeping the picture on screen, say.
         const bool failingReapply = error && loading;
         Fixture f = make(applier, {frequency, DisplayScope::allDisplays, paused}, 600'000,
                          failingReapply ? std::optional(makeImage(QStringLiteral("shown"))) : std::nullopt);
         if (error && !loading)
             f.h->runFailingFetch(QStringLiteral("Download failed."));
         const auto fetch = loading ? f.h->holdFetch() : nullptr;
-        if (failingReapply) {
-            applier->failWith = QStringLiteral("Download failed.");
-            f.store->updateDisplayScope(DisplayScope::mainDisplay);
-            QTRY_VERIFY(f.store->errorMessage());
-        }
+        if (failingReapply)
+            f.store->changes().showError(ChangeError::of(ChangeError::Kind::other, QStringLiteral("Download failed.")));
 
         ContentView *v = f.view();
         QCOMPARE(v->nextButton()->text(), nextText);
@@ -395,7 +394,7 @@ private Q_SLOTS:
         QTest::mouseClick(row->buttons()[1], Qt::LeftButton);
         const DisplayState second = f.store->displayStates()[1];
         QCOMPARE(row->caption()->text(),
-                 QStringLiteral("DP-2: %1 · %2").arg(second.record->image.title, second.record->image.credit));
+                 QStringLiteral("DP-2: %1 · %2").arg(second.record->picture.image.title, second.record->picture.image.credit));
         f.store->updateDisplayScope(DisplayScope::allDisplays);
         QVERIFY(!shown(f.view(), "displayPreviewRow"));
     }

@@ -191,11 +191,11 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "downloadOnMetered", "error", "errorDetail",
-                                    "file", "frequency", "hash", "id", "loading", "lockScreen", "networkHold",
+        QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "downloadOnMetered", "error", "errorArguments",
+                                    "errorCode", "errorDetail", "file", "frequency", "hash", "id", "loading", "lockScreen", "networkHold",
                                     "nextChange", "notifyOnChange", "paused", "saveData", "screens", "title"}));
         for (const char *key :
-             {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail"})
+             {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail", "errorCode"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
         QCOMPARE(s.value("frequency").toString(), QStringLiteral("hourly"));
         QCOMPARE(s.value("displays").toString(), QStringLiteral("all"));
@@ -214,16 +214,17 @@ private Q_SLOTS:
         QCOMPARE(QDateTime::fromString(s.value("nextChange").toString(), Qt::ISODate), *store.nextChangeDate());
         QCOMPARE(s.value("error").toString(),
                  QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
-        QVERIFY(s.value("errorDetail").isNull()); // that text says it all
+        QCOMPARE(s.value("errorCode").toString(), QStringLiteral("file"));
+        QVERIFY(s.value("errorDetail").isNull()); // no retry scheduled, nothing waits
 
-        // A network failure in plain words; the transport's own words for whoever needs them.
+        // A network failure in the transport's own words, with a code scripts can rely on.
         h.archive->verifyHandler = [](const HubbleImage &) -> HubbleImage {
-            throw NetworkError(5, QStringLiteral("Operation canceled"));
+            throw NetworkError(NetworkFailure::timedOut, QStringLiteral("Operation canceled"));
         };
         h.runFetch();
         s = status();
-        QCOMPARE(s.value("error").toString(), QStringLiteral("The ESA/Hubble archive did not answer in time."));
-        QCOMPARE(s.value("errorDetail").toString(), QStringLiteral("Operation canceled"));
+        QCOMPARE(s.value("error").toString(), QStringLiteral("Operation canceled"));
+        QCOMPARE(s.value("errorCode").toString(), QStringLiteral("network.timedOut"));
         QCOMPARE(s.value("networkHold").toString(), QStringLiteral("none"));
         h.network->set(false);
         QCOMPARE(status().value("networkHold").toString(), QStringLiteral("offline"));
@@ -249,7 +250,7 @@ private Q_SLOTS:
         QStringList keys = entries[0].toObject().keys();
         keys.sort();
         QCOMPARE(keys, (QStringList{"banned", "captureYear", "credit", "display", "file", "hash", "id", "kept",
-                                    "shownAt", "thumbnail", "title"}));
+                                    "shownAt", "thumbnail", "title", "variant"}));
         const QJsonObject third = entries[1].toObject();
         const QJsonObject second = entries[2].toObject();
         QCOMPARE(third.value("kept").toBool(), true);

@@ -968,7 +968,7 @@ private Q_SLOTS:
         // The user's request is answered at once, not after time-outs.
         const Run next = runStarvane({QStringLiteral("next")}, m_env);
         QCOMPARE(next.out,
-                 QStringLiteral("No internet connection. Starvane will try again when you are back online.\n"));
+                 QStringLiteral("There is no network connection.\nWaiting for a network connection\n"));
         QCOMPARE(archiveRequests(), requests);
 
         // Back online: the overdue change follows within seconds, not after a five-minute retry.

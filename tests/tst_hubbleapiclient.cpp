@@ -63,7 +63,7 @@ QString describe(const std::exception_ptr &error)
     } catch (const CancelledError &) {
         return QStringLiteral("cancelled");
     } catch (const NetworkError &e) {
-        return QStringLiteral("network:%1").arg(e.code());
+        return ChangeError::from(std::make_exception_ptr(e)).code();
     } catch (const FileError &e) {
         return QStringLiteral("file:") + e.description();
     } catch (const HubbleAPIError &e) {
@@ -202,11 +202,11 @@ private Q_SLOTS:
         QTest::newRow("500") << Response::withStatus(500) << "httpStatus:500";
         // A time-out also ends as OperationCanceledError inside Qt, but it is no cancellation of ours.
         QTest::newRow("stalled") << Response::stalled()
-                                 << QStringLiteral("network:%1").arg(int(QNetworkReply::OperationCanceledError));
+                                 << QStringLiteral("network.timedOut");
         QTest::newRow("announced beyond 16 MiB") << Response::generated(16 * 1024 * 1024 + 1) << "invalidResponse";
         QTest::newRow("unannounced beyond 16 MiB") << Response::generated(17 * 1024 * 1024, false) << "invalidResponse";
         QTest::newRow("body cut short") << Response::truncated(100'000, 50'000)
-                                        << QStringLiteral("network:%1").arg(int(QNetworkReply::RemoteHostClosedError));
+                                        << QStringLiteral("network.refused");
     }
     void pageFailures()
     {
@@ -259,7 +259,7 @@ private Q_SLOTS:
         QTest::addColumn<Response>("response");
         QTest::addColumn<qint64>("limit");
         QTest::addColumn<QString>("expected"); // "ok:<size>" or the failure; a trailing * matches any rest
-        const QString timeout = QStringLiteral("network:%1").arg(int(QNetworkReply::OperationCanceledError));
+        const QString timeout = QStringLiteral("network.timedOut");
         QTest::newRow("exactly the limit") << Response::file(patterned(kSmallLimit)) << kSmallLimit << "ok:1000000";
         QTest::newRow("exactly the limit, unannounced")
             << Response::generated(kSmallLimit, false) << kSmallLimit << "ok:1000000";

@@ -314,6 +314,7 @@ private Q_SLOTS:
         QMenu *displays = find(view.menu(), "Displays")->menu();
         displays->actions().at(1)->trigger(); // Main display
         QCOMPARE(store.settings().displayScope, DisplayScope::mainDisplay);
+        h.awaitFetch();
         QCOMPARE(h.applier->calls.size(), 1);
         QCoreApplication::sendPostedEvents();
         displays = find(view.menu(), "Displays")->menu();

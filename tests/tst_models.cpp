@@ -4,6 +4,7 @@
 #include "models/hubbleimage.h"
 
 #include <QJsonDocument>
+#include <stdexcept>
 #include <QJsonObject>
 #include <QTest>
 
@@ -255,23 +256,36 @@ void TestModels::errorDescriptions_data()
     QTest::newRow("what() matches") << QString::fromUtf8(HubbleAPIError::httpStatus(500).what())
                                     << "ESA/Hubble archive returned HTTP 500.";
 
-    // Network and HTTP failures in plain words; "" where the description itself is shown.
-    const auto plain = [](auto error, std::optional<int> retryMinutes = std::nullopt) {
-        return plainErrorMessage(std::make_exception_ptr(error), retryMinutes).value_or(QString());
+    // Errors as values: the kind's stable code beside its description, and a value another process
+    // makes back from the two.
+    const auto value = [](auto error) -> QString {
+        const ChangeError e = ChangeError::from(std::make_exception_ptr(error));
+        const std::optional<ChangeError> back = ChangeError::fromCode(e.code(), e.arguments());
+        return e.code() + QStringLiteral(": ") + e.description() +
+               (back == e ? QString() : QStringLiteral(" (does not round-trip)"));
     };
-    const QString offline = "No internet connection. Starvane will try again when you are back online.";
-    QTest::newRow("plain: host not found") << plain(NetworkError(3, "Host esahubble.org not found")) << offline;
-    QTest::newRow("plain: network down") << plain(NetworkError(99, "Network unreachable")) << offline;
-    QTest::newRow("plain: time-out") << plain(NetworkError(5, "Operation canceled"))
-                                     << "The ESA/Hubble archive did not answer in time.";
-    QTest::newRow("plain: certificate") << plain(NetworkError(6, "SSL handshake failed"))
-                                        << "The archive's secure connection could not be verified.";
-    QTest::newRow("plain: 503, retry") << plain(HubbleAPIError::httpStatus(503), 5)
-                                       << "The archive returned an error (HTTP 503). Trying again in 5 minutes.";
-    QTest::newRow("plain: 404, no retry")
-        << plain(HubbleAPIError::httpStatus(404)) << "The archive returned an error (HTTP 404).";
-    QTest::newRow("plain: refused keeps the transport's words") << plain(NetworkError(1, "Connection refused")) << "";
-    QTest::newRow("plain: cache errors keep theirs") << plain(WallpaperCacheError::invalidImageData()) << "";
+    QTest::newRow("value: 503") << value(HubbleAPIError::httpStatus(503))
+                                << "httpStatus: ESA/Hubble archive returned HTTP 503.";
+    QTest::newRow("value: host not found")
+        << value(NetworkError(NetworkFailure::hostNotFound, "Host esahubble.org not found"))
+        << "network.hostNotFound: Host esahubble.org not found";
+    QTest::newRow("value: time-out") << value(NetworkError(NetworkFailure::timedOut, "Operation canceled"))
+                                     << "network.timedOut: Operation canceled";
+    QTest::newRow("value: too small") << value(WallpaperCacheError::imageTooSmall(1919, 1200))
+                                      << "imageTooSmall: Image resolution (1919\u00D71200) is below the HD wallpaper threshold.";
+    QTest::newRow("value: oversized") << value(HubbleAPIError::fileTooLarge(104857601))
+                                      << "fileTooLarge: Skipped oversized image (100.0 MB).";
+    QTest::newRow("value: ineligible") << value(HubbleAPIError::ineligibleImage(ineligibleBecauseNotObservation()))
+                                       << "ineligibleImage: Skipped image: not a single Hubble observation.";
+    QTest::newRow("value: file missing")
+        << value(WallpaperApplyError::fileMissing(QUrl::fromLocalFile(QStringLiteral("/tmp/x/a.jpg"))))
+        << "fileMissing: Wallpaper file could not be found at a.jpg.";
+    QTest::newRow("value: the store's own") << value(ChangeFailure(ChangeError::of(ChangeError::Kind::noKeptPictures)))
+                                            << "noKeptPictures: No kept pictures to show. Keep a picture first, or "
+                                               "rotate among all pictures.";
+    QTest::newRow("value: anything else") << value(std::runtime_error("boom")) << "other: boom";
+    QTest::newRow("unknown code") << QString(ChangeError::fromCode("noSuchCode", {}) ? "known" : "unknown")
+                                  << "unknown";
 }
 
 void TestModels::errorDescriptions()

@@ -150,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(service.received.size(), 1);
         QCOMPARE(service.received.first().summary, QStringLiteral("Starvane could not change the wallpaper"));
         QCOMPARE(service.received.first().body,
-                 QStringLiteral("The archive returned an error (HTTP 503). Trying again in 5 minutes."));
+                 QStringLiteral("ESA/Hubble archive returned HTTP 503.\nTrying again in 5 minutes"));
         QCOMPARE(service.received.first().actions, (QStringList{"retry", "Retry"}));
 
         // "Retry" tries at once; a success ends the run, and the next run of failures is noticed again.

@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 3);
         const QList<DisplayState> states = store.displayStates();
         QCOMPARE(states.size(), 3);
-        QCOMPARE(store.currentImage()->id, states.first().record->image.id);
+        QCOMPARE(store.currentImage()->id, states.first().record->picture.image.id);
         QStringList historyDisplays;
         for (const HistoryEntry &e : store.history().entries())
             historyDisplays << e.display;
@@ -120,11 +120,11 @@ private Q_SLOTS:
         // One that goes away keeps its record for its return, also across a restart.
         h.applier->targets.removeLast();
         store.handleDisplaysChanged();
-        QTest::qWait(20);
+        h.awaitFetch();
         QCOMPARE(h.applier->displayCalls.size(), 2);
-        DisplayRecords records(h.dataDir());
-        records.load();
-        QCOMPARE(records.records().keys(), (QStringList{"DP-1", "NEW", "TALL", "WIDE"}));
+        ScreenState again(h.kv, h.dataDir());
+        again.restore();
+        QCOMPARE(again.displays().keys(), (QStringList{"DP-1", "NEW", "TALL", "WIDE"}));
     }
 
     void lockScreenIsOptIn()
@@ -279,9 +279,10 @@ private Q_SLOTS:
         h.kv->setDate(StoreKeys::nextChangeDate, next);
         auto &store = h.build();
         h.runFetch();
-        // In plain words, with no retry to promise; the archive's own words stay for scripts.
-        QCOMPARE(store.errorMessage(), QStringLiteral("The archive returned an error (HTTP 503)."));
-        QCOMPARE(store.errorDetail(), HubbleAPIError::httpStatus(503).description());
+        // The archive's own words, and no retry to promise.
+        QCOMPARE(store.errorMessage(), QStringLiteral("ESA/Hubble archive returned HTTP 503."));
+        QCOMPARE(store.error()->code(), QStringLiteral("httpStatus"));
+        QVERIFY(!store.changes().isRetryScheduled());
         QCOMPARE(store.nextChangeDate(), next);
         QVERIFY(h.sleeper.requestedMs.isEmpty());
         QCOMPARE(h.archive->requestedPages, (QList<int>{1, 2, 3})); // two tolerated failures, the third ends it
@@ -470,7 +471,7 @@ private Q_SLOTS:
         auto &store = h.build();
         h.runFetch();
         QCOMPARE(store.currentImage().has_value(), filled);
-        if (!filled) QCOMPARE(store.errorMessage(), QStringLiteral("The archive returned an error (HTTP 503)."));
+        if (!filled) QCOMPARE(store.errorMessage(), QStringLiteral("ESA/Hubble archive returned HTTP 503."));
     }
 
     void exhaustedCatalogResetsTheMemoryOnce()
@@ -599,13 +600,14 @@ private Q_SLOTS:
                 h.gate->release(held);
             h.runFetch();
             if (event == QLatin1String("scope")) {
-                // The old picture is re-applied for the new choice, maybe only after the new one landed;
-                // the display must end up with the new one all the same.
-                const auto reappliedOld = [&] {
-                    return std::any_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
-                                       [&](const RecordingApplier::Call &c) { return c.file == old; });
-                };
-                QTRY_VERIFY(reappliedOld());
+                // The new choice waits its turn and then puts back what is on screen by then: the old
+                // picture never comes back, and the new one ends up on the displays of the new choice.
+                h.awaitFetch();
+                QVERIFY(std::none_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
+                                     [&](const RecordingApplier::Call &c) { return c.file == old; }));
+                QCOMPARE(h.applier->calls.last().scope, DisplayScope::mainDisplay);
+                QCOMPARE(standardizedFileURL(h.applier->calls.last().file),
+                         standardizedFileURL(*store.currentLocalFileURL()));
                 QCOMPARE(h.applier->shown[0], standardizedFileURL(*store.currentLocalFileURL()));
             }
         }

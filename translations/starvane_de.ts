@@ -187,77 +187,6 @@
         <translation>[nie wieder]</translation>
     </message>
     <message>
-        <source>Usage: starvane [COMMAND]
-
-Keeps the desktop supplied with photographs from the ESA/Hubble archive.
-Without a command, starts Starvane (or shows the window of the one already running).
-
-Commands (sent to the running Starvane):
-  next                 change the wallpaper now
-  previous             go back to the wallpaper shown before
-  keep                 keep the wallpaper in the Pictures folder
-  unkeep               no longer keep the wallpaper
-  never-again          never show the wallpaper again, and change it now
-  history [--json]     list the wallpapers shown lately, newest first
-  history show N|ID    show again the wallpaper of line N of &apos;history&apos; (1: the newest), or by its id
-  allow-again ID       let a wallpaper marked never-again come back
-  only-kept on|off     change only among the kept wallpapers, or among all
-  pause                pause automatic changes
-  resume               resume automatic changes
-  status [--json]      print the current wallpaper, schedule and any error
-                       (--json: one JSON object, for scripts)
-  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all, main or each (a picture of its own on each)
-  lock-screen on|off   also use the pictures for the lock screen, or stop
-  save-data on|off     download only what the largest display needs, or the best file
-  metered on|off       download on metered connections too, or show saved pictures there
-  notify on|off        announce each new wallpaper with a notification, or not
-  show                 open the Starvane window
-  quit                 quit Starvane
-
-  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
-
-Options:
-  -h, --help           show this help
-  -v, --version        show the version
-</source>
-        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
-        <translation>Aufruf: starvane [BEFEHL]
-
-Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
-Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
-
-Befehle (an das laufende Starvane gesendet):
-  next                 Hintergrundbild jetzt wechseln
-  previous             zum zuvor gezeigten Hintergrundbild zurückgehen
-  keep                 Hintergrundbild im Bilder-Ordner behalten
-  unkeep               Hintergrundbild nicht mehr behalten
-  never-again          Hintergrundbild nie wieder zeigen und jetzt wechseln
-  history [--json]     die zuletzt gezeigten Hintergrundbilder auflisten, neueste zuerst
-  history show N|ID    das Hintergrundbild aus Zeile N von &apos;history&apos; (1: das neueste) oder mit dieser Kennung wieder zeigen
-  allow-again ID       ein nie-wieder-Hintergrundbild wieder zulassen
-  only-kept on|off     nur unter den behaltenen Hintergrundbildern wechseln, oder unter allen
-  pause                automatischen Wechsel anhalten
-  resume               automatischen Wechsel fortsetzen
-  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
-                       (--json: ein JSON-Objekt, für Skripte)
-  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
-  displays WHICH       Bildschirme wählen: all, main oder each (jeder sein eigenes Bild)
-  lock-screen on|off   die Bilder auch für den Sperrbildschirm verwenden, oder nicht mehr
-  save-data on|off     nur so viel herunterladen, wie der größte Bildschirm braucht, oder die beste Datei
-  metered on|off       auch über getaktete Verbindungen herunterladen, oder dort gespeicherte Bilder zeigen
-  notify on|off        jedes neue Hintergrundbild mit einer Benachrichtigung ankündigen, oder nicht
-  show                 das Starvane-Fenster öffnen
-  quit                 Starvane beenden
-
-  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
-
-Optionen:
-  -h, --help           diese Hilfe anzeigen
-  -v, --version        Version anzeigen
-</translation>
-    </message>
-    <message>
         <source>&apos;history show&apos; needs a line number of &apos;starvane history&apos; (1 is the newest) or a wallpaper&apos;s id</source>
         <translation>&apos;history show&apos; braucht eine Zeilennummer von &apos;starvane history&apos; (1 ist die neueste) oder die Kennung eines Hintergrundbilds</translation>
     </message>
@@ -308,6 +237,81 @@ Optionen:
     <message>
         <source>%1 may be shown again.</source>
         <translation>%1 darf wieder gezeigt werden.</translation>
+    </message>
+    <message>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  previous             go back to the wallpaper shown before
+  keep [--display NAME] keep the wallpaper in the Pictures folder
+  unkeep               no longer keep the wallpaper
+  never-again          never show the wallpaper again, and change it now
+  history [--json]     list the wallpapers shown lately, newest first
+  history show N|ID    show again the wallpaper of line N of &apos;history&apos; (1: the newest), or by its id
+  allow-again ID       let a wallpaper marked never-again come back
+  only-kept on|off     change only among the kept wallpapers, or among all
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all, main or each (a picture of its own on each)
+  lock-screen on|off   also use the pictures for the lock screen, or stop
+  save-data on|off     download only what the largest display needs, or the best file
+  metered on|off       download on metered connections too, or show saved pictures there
+  notify on|off        announce each new wallpaper with a notification, or not
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Aufruf: starvane [BEFEHL]
+
+Versorgt den Desktop mit Aufnahmen aus dem ESA/Hubble-Archiv.
+Ohne Befehl startet Starvane (oder zeigt das Fenster der bereits laufenden Instanz).
+
+Befehle (an das laufende Starvane gesendet):
+  next                 Hintergrundbild jetzt wechseln
+  previous             zum zuvor gezeigten Hintergrundbild zurückgehen
+  keep [--display NAME] Hintergrundbild im Bilder-Ordner behalten
+  unkeep               Hintergrundbild nicht mehr behalten
+  never-again          Hintergrundbild nie wieder zeigen und jetzt wechseln
+  history [--json]     die zuletzt gezeigten Hintergrundbilder auflisten, neueste zuerst
+  history show N|ID    das Hintergrundbild aus Zeile N von &apos;history&apos; (1: das neueste) oder mit dieser Kennung wieder zeigen
+  allow-again ID       ein nie-wieder-Hintergrundbild wieder zulassen
+  only-kept on|off     nur unter den behaltenen Hintergrundbildern wechseln, oder unter allen
+  pause                automatischen Wechsel anhalten
+  resume               automatischen Wechsel fortsetzen
+  status [--json]      aktuelles Bild, Zeitplan und etwaige Fehler ausgeben
+                       (--json: ein JSON-Objekt, für Skripte)
+  frequency WHEN       Wechselintervall ändern: manual, 5m, 15m, hourly oder daily
+  displays WHICH       Bildschirme wählen: all, main oder each (jeder sein eigenes Bild)
+  lock-screen on|off   die Bilder auch für den Sperrbildschirm verwenden, oder nicht mehr
+  save-data on|off     nur so viel herunterladen, wie der größte Bildschirm braucht, oder die beste Datei
+  metered on|off       auch über getaktete Verbindungen herunterladen, oder dort gespeicherte Bilder zeigen
+  notify on|off        jedes neue Hintergrundbild mit einer Benachrichtigung ankündigen, oder nicht
+  show                 das Starvane-Fenster öffnen
+  quit                 Starvane beenden
+
+  check-image FILE...  Bilddateien wie der Starvane-Cache prüfen und Ablehnungen begründen
+
+Optionen:
+  -h, --help           diese Hilfe anzeigen
+  -v, --version        Version anzeigen
+</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; takes no arguments but --display NAME (a name of &apos;starvane status --json&apos;)</source>
+        <translation>„%1“ nimmt keine Argumente außer --display NAME (ein Name aus „starvane status --json“)</translation>
     </message>
 </context>
 <context>
@@ -502,6 +506,10 @@ Optionen:
         <source>This desktop&apos;s lock screen cannot be given a picture.</source>
         <translation>Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden.</translation>
     </message>
+    <message>
+        <source>No display of that name is connected.</source>
+        <translation>Kein Bildschirm dieses Namens ist angeschlossen.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::DisplayPreviewRow</name>
@@ -563,6 +571,21 @@ Optionen:
     <message>
         <source>Try to fetch a new wallpaper again</source>
         <translation>Erneut versuchen, ein neues Hintergrundbild zu laden</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ErrorText</name>
+    <message>
+        <source>Trying again in 1 minute</source>
+        <translation>Neuer Versuch in 1 Minute</translation>
+    </message>
+    <message>
+        <source>Trying again in %1 minutes</source>
+        <translation>Neuer Versuch in %1 Minuten</translation>
+    </message>
+    <message>
+        <source>Waiting for a network connection</source>
+        <translation>Warten auf eine Netzwerkverbindung</translation>
     </message>
 </context>
 <context>
@@ -636,24 +659,20 @@ Optionen:
         <translation>Unbekannter Fehler.</translation>
     </message>
     <message>
-        <source>No internet connection. Starvane will try again when you are back online.</source>
-        <translation>Keine Internetverbindung. Starvane versucht es erneut, sobald Sie wieder online sind.</translation>
+        <source>There is no network connection.</source>
+        <translation>Es besteht keine Netzwerkverbindung.</translation>
     </message>
     <message>
-        <source>The ESA/Hubble archive did not answer in time.</source>
-        <translation>Das ESA/Hubble-Archiv hat nicht rechtzeitig geantwortet.</translation>
+        <source>No kept pictures to show. Keep a picture first, or rotate among all pictures.</source>
+        <translation>Keine behaltenen Bilder zum Anzeigen. Behalten Sie zuerst ein Bild oder wechseln Sie zwischen allen Bildern.</translation>
     </message>
     <message>
-        <source>The archive&apos;s secure connection could not be verified.</source>
-        <translation>Die sichere Verbindung zum Archiv konnte nicht überprüft werden.</translation>
+        <source>This picture can no longer be shown.</source>
+        <translation>Dieses Bild kann nicht mehr angezeigt werden.</translation>
     </message>
     <message>
-        <source>The archive returned an error (HTTP %1).</source>
-        <translation>Das Archiv hat einen Fehler gemeldet (HTTP %1).</translation>
-    </message>
-    <message>
-        <source>The archive returned an error (HTTP %1). Trying again in %2 minutes.</source>
-        <translation>Das Archiv hat einen Fehler gemeldet (HTTP %1). Neuer Versuch in %2 Minuten.</translation>
+        <source>The kept picture %1 is gone.</source>
+        <translation>Das behaltene Bild %1 ist nicht mehr vorhanden.</translation>
     </message>
 </context>
 <context>
@@ -1210,14 +1229,6 @@ Optionen:
 </context>
 <context>
     <name>Starvane::WallpaperStore</name>
-    <message>
-        <source>No kept pictures to show. Keep a picture first, or rotate among all pictures.</source>
-        <translation>Keine behaltenen Bilder zum Anzeigen. Behalten Sie zuerst ein Bild oder wechseln Sie zwischen allen Bildern.</translation>
-    </message>
-    <message>
-        <source>This picture can no longer be shown.</source>
-        <translation>Dieses Bild kann nicht mehr angezeigt werden.</translation>
-    </message>
     <message>
         <source>There is no picture on screen to keep.</source>
         <translation>Es wird kein Bild angezeigt, das behalten werden könnte.</translation>

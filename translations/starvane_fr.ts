@@ -187,77 +187,6 @@
         <translation>[plus jamais]</translation>
     </message>
     <message>
-        <source>Usage: starvane [COMMAND]
-
-Keeps the desktop supplied with photographs from the ESA/Hubble archive.
-Without a command, starts Starvane (or shows the window of the one already running).
-
-Commands (sent to the running Starvane):
-  next                 change the wallpaper now
-  previous             go back to the wallpaper shown before
-  keep                 keep the wallpaper in the Pictures folder
-  unkeep               no longer keep the wallpaper
-  never-again          never show the wallpaper again, and change it now
-  history [--json]     list the wallpapers shown lately, newest first
-  history show N|ID    show again the wallpaper of line N of &apos;history&apos; (1: the newest), or by its id
-  allow-again ID       let a wallpaper marked never-again come back
-  only-kept on|off     change only among the kept wallpapers, or among all
-  pause                pause automatic changes
-  resume               resume automatic changes
-  status [--json]      print the current wallpaper, schedule and any error
-                       (--json: one JSON object, for scripts)
-  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
-  displays WHICH       change which displays: all, main or each (a picture of its own on each)
-  lock-screen on|off   also use the pictures for the lock screen, or stop
-  save-data on|off     download only what the largest display needs, or the best file
-  metered on|off       download on metered connections too, or show saved pictures there
-  notify on|off        announce each new wallpaper with a notification, or not
-  show                 open the Starvane window
-  quit                 quit Starvane
-
-  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
-
-Options:
-  -h, --help           show this help
-  -v, --version        show the version
-</source>
-        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
-        <translation>Utilisation : starvane [COMMANDE]
-
-Alimente le bureau en photographies des archives ESA/Hubble.
-Sans commande, lance Starvane (ou affiche la fenêtre de l’instance déjà lancée).
-
-Commandes (envoyées au Starvane en cours d’exécution) :
-  next                 changer de fond d’écran maintenant
-  previous             revenir au fond d’écran affiché avant
-  keep                 garder le fond d’écran dans le dossier Images
-  unkeep               ne plus garder le fond d’écran
-  never-again          ne plus jamais afficher ce fond d’écran, et en changer maintenant
-  history [--json]     lister les derniers fonds d’écran affichés, du plus récent au plus ancien
-  history show N|ID    réafficher le fond d’écran de la ligne N de &apos;history&apos; (1 : le plus récent), ou par son identifiant
-  allow-again ID       laisser revenir un fond d’écran marqué never-again
-  only-kept on|off     changer uniquement parmi les fonds d’écran gardés, ou parmi tous
-  pause                suspendre les changements automatiques
-  resume               reprendre les changements automatiques
-  status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
-                       (--json : un objet JSON, pour les scripts)
-  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
-  displays WHICH       choisir les écrans : all, main ou each (une image propre à chacun)
-  lock-screen on|off   utiliser aussi les images pour l’écran de verrouillage, ou plus
-  save-data on|off     ne télécharger que ce dont le plus grand écran a besoin, ou le meilleur fichier
-  metered on|off       télécharger aussi sur les connexions limitées, ou y montrer des images enregistrées
-  notify on|off        annoncer chaque nouveau fond d’écran par une notification, ou non
-  show                 ouvrir la fenêtre de Starvane
-  quit                 quitter Starvane
-
-  check-image FILE...  vérifier des images comme le cache de Starvane et dire pourquoi il en refuse une
-
-Options :
-  -h, --help           afficher cette aide
-  -v, --version        afficher la version
-</translation>
-    </message>
-    <message>
         <source>&apos;history show&apos; needs a line number of &apos;starvane history&apos; (1 is the newest) or a wallpaper&apos;s id</source>
         <translation>&apos;history show&apos; attend un numéro de ligne de &apos;starvane history&apos; (1 est la plus récente) ou l’identifiant d’un fond d’écran</translation>
     </message>
@@ -308,6 +237,81 @@ Options :
     <message>
         <source>%1 may be shown again.</source>
         <translation>%1 peut de nouveau être affiché.</translation>
+    </message>
+    <message>
+        <source>Usage: starvane [COMMAND]
+
+Keeps the desktop supplied with photographs from the ESA/Hubble archive.
+Without a command, starts Starvane (or shows the window of the one already running).
+
+Commands (sent to the running Starvane):
+  next                 change the wallpaper now
+  previous             go back to the wallpaper shown before
+  keep [--display NAME] keep the wallpaper in the Pictures folder
+  unkeep               no longer keep the wallpaper
+  never-again          never show the wallpaper again, and change it now
+  history [--json]     list the wallpapers shown lately, newest first
+  history show N|ID    show again the wallpaper of line N of &apos;history&apos; (1: the newest), or by its id
+  allow-again ID       let a wallpaper marked never-again come back
+  only-kept on|off     change only among the kept wallpapers, or among all
+  pause                pause automatic changes
+  resume               resume automatic changes
+  status [--json]      print the current wallpaper, schedule and any error
+                       (--json: one JSON object, for scripts)
+  frequency WHEN       change how often: manual, 5m, 15m, hourly or daily
+  displays WHICH       change which displays: all, main or each (a picture of its own on each)
+  lock-screen on|off   also use the pictures for the lock screen, or stop
+  save-data on|off     download only what the largest display needs, or the best file
+  metered on|off       download on metered connections too, or show saved pictures there
+  notify on|off        announce each new wallpaper with a notification, or not
+  show                 open the Starvane window
+  quit                 quit Starvane
+
+  check-image FILE...  check image files as Starvane&apos;s cache would and say why one is refused
+
+Options:
+  -h, --help           show this help
+  -v, --version        show the version
+</source>
+        <extracomment>The command and option words (next, --json, manual, 5m…) are typed as they are: keep them, and keep the descriptions lined up in one column.</extracomment>
+        <translation>Utilisation : starvane [COMMANDE]
+
+Alimente le bureau en photographies des archives ESA/Hubble.
+Sans commande, lance Starvane (ou affiche la fenêtre de l’instance déjà lancée).
+
+Commandes (envoyées au Starvane en cours d’exécution) :
+  next                 changer de fond d’écran maintenant
+  previous             revenir au fond d’écran affiché avant
+  keep [--display NAME] garder le fond d’écran dans le dossier Images
+  unkeep               ne plus garder le fond d’écran
+  never-again          ne plus jamais afficher ce fond d’écran, et en changer maintenant
+  history [--json]     lister les derniers fonds d’écran affichés, du plus récent au plus ancien
+  history show N|ID    réafficher le fond d’écran de la ligne N de &apos;history&apos; (1 : le plus récent), ou par son identifiant
+  allow-again ID       laisser revenir un fond d’écran marqué never-again
+  only-kept on|off     changer uniquement parmi les fonds d’écran gardés, ou parmi tous
+  pause                suspendre les changements automatiques
+  resume               reprendre les changements automatiques
+  status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
+                       (--json : un objet JSON, pour les scripts)
+  frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
+  displays WHICH       choisir les écrans : all, main ou each (une image propre à chacun)
+  lock-screen on|off   utiliser aussi les images pour l’écran de verrouillage, ou plus
+  save-data on|off     ne télécharger que ce dont le plus grand écran a besoin, ou le meilleur fichier
+  metered on|off       télécharger aussi sur les connexions limitées, ou y montrer des images enregistrées
+  notify on|off        annoncer chaque nouveau fond d’écran par une notification, ou non
+  show                 ouvrir la fenêtre de Starvane
+  quit                 quitter Starvane
+
+  check-image FILE...  vérifier des images comme le cache de Starvane et dire pourquoi il en refuse une
+
+Options :
+  -h, --help           afficher cette aide
+  -v, --version        afficher la version
+</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; takes no arguments but --display NAME (a name of &apos;starvane status --json&apos;)</source>
+        <translation>« %1 » ne prend aucun argument sauf --display NOM (un nom de « starvane status --json »)</translation>
     </message>
 </context>
 <context>
@@ -502,6 +506,10 @@ Options :
         <source>This desktop&apos;s lock screen cannot be given a picture.</source>
         <translation>L’écran de verrouillage de ce bureau ne peut pas recevoir d’image.</translation>
     </message>
+    <message>
+        <source>No display of that name is connected.</source>
+        <translation>Aucun écran de ce nom n’est branché.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::DisplayPreviewRow</name>
@@ -563,6 +571,21 @@ Options :
     <message>
         <source>Try to fetch a new wallpaper again</source>
         <translation>Essayer à nouveau de charger un fond d’écran</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::ErrorText</name>
+    <message>
+        <source>Trying again in 1 minute</source>
+        <translation>Nouvel essai dans 1 minute</translation>
+    </message>
+    <message>
+        <source>Trying again in %1 minutes</source>
+        <translation>Nouvel essai dans %1 minutes</translation>
+    </message>
+    <message>
+        <source>Waiting for a network connection</source>
+        <translation>En attente d’une connexion réseau</translation>
     </message>
 </context>
 <context>
@@ -636,24 +659,20 @@ Options :
         <translation>Erreur inconnue.</translation>
     </message>
     <message>
-        <source>No internet connection. Starvane will try again when you are back online.</source>
-        <translation>Pas de connexion à Internet. Starvane réessaiera dès votre retour en ligne.</translation>
+        <source>There is no network connection.</source>
+        <translation>Aucune connexion réseau.</translation>
     </message>
     <message>
-        <source>The ESA/Hubble archive did not answer in time.</source>
-        <translation>L’archive ESA/Hubble n’a pas répondu à temps.</translation>
+        <source>No kept pictures to show. Keep a picture first, or rotate among all pictures.</source>
+        <translation>Aucune image gardée à afficher. Gardez d’abord une image, ou alternez entre toutes les images.</translation>
     </message>
     <message>
-        <source>The archive&apos;s secure connection could not be verified.</source>
-        <translation>La connexion sécurisée à l’archive n’a pas pu être vérifiée.</translation>
+        <source>This picture can no longer be shown.</source>
+        <translation>Cette image ne peut plus être affichée.</translation>
     </message>
     <message>
-        <source>The archive returned an error (HTTP %1).</source>
-        <translation>L’archive a renvoyé une erreur (HTTP %1).</translation>
-    </message>
-    <message>
-        <source>The archive returned an error (HTTP %1). Trying again in %2 minutes.</source>
-        <translation>L’archive a renvoyé une erreur (HTTP %1). Nouvel essai dans %2 minutes.</translation>
+        <source>The kept picture %1 is gone.</source>
+        <translation>L’image conservée %1 n’existe plus.</translation>
     </message>
 </context>
 <context>
@@ -1210,14 +1229,6 @@ Options :
 </context>
 <context>
     <name>Starvane::WallpaperStore</name>
-    <message>
-        <source>No kept pictures to show. Keep a picture first, or rotate among all pictures.</source>
-        <translation>Aucune image gardée à afficher. Gardez d’abord une image, ou alternez entre toutes les images.</translation>
-    </message>
-    <message>
-        <source>This picture can no longer be shown.</source>
-        <translation>Cette image ne peut plus être affichée.</translation>
-    </message>
     <message>
         <source>There is no picture on screen to keep.</source>
         <translation>Aucune image affichée à garder.</translation>

@@ -103,8 +103,6 @@ AppDelegate::AppDelegate(std::shared_ptr<WallpaperApplying> applier, QObject *pa
     auto cache = std::make_shared<WallpaperCache>(WallpaperCache::defaultDirectoryURL(), wallpaperMinimumWidth,
                                                   wallpaperMinimumHeight, wallpaperMinimumAspectRatio,
                                                   wallpaperMaximumAspectRatio);
-    // Portrait pictures are fetched only for portrait displays; the store refuses them everywhere else.
-    cache->setAcceptsPortrait(true);
     auto state = std::make_shared<SettingsKeyValueStore>();
     StoreOptions options;
     options.dataDirectory = WallpaperHistory::defaultDirectory();

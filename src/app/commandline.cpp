@@ -2,6 +2,7 @@
 #include "commandline.h"
 
 #include "controlservice.h"
+#include "errortext.h"
 #include "models/errors.h"
 #include "relativetime.h"
 
@@ -46,7 +47,7 @@ QString usageText()
         "Commands (sent to the running Starvane):\n"
         "  next                 change the wallpaper now\n"
         "  previous             go back to the wallpaper shown before\n"
-        "  keep                 keep the wallpaper in the Pictures folder\n"
+        "  keep [--display NAME] keep the wallpaper in the Pictures folder\n"
         "  unkeep               no longer keep the wallpaper\n"
         "  never-again          never show the wallpaper again, and change it now\n"
         "  history [--json]     list the wallpapers shown lately, newest first\n"
@@ -119,6 +120,21 @@ Command parseCommandLine(const QStringList &arguments)
         {QStringLiteral("show"), Command::Kind::show},   {QStringLiteral("quit"), Command::Kind::quit},
         {QStringLiteral("previous"), Command::Kind::previous}, {QStringLiteral("keep"), Command::Kind::keep},
         {QStringLiteral("unkeep"), Command::Kind::unkeep}, {QStringLiteral("never-again"), Command::Kind::neverAgain}};
+    // Keep and Never Again act on one display's picture: the main display's unless one is named.
+    if ((name == QLatin1String("keep") || name == QLatin1String("never-again")) && !rest.isEmpty()) {
+        QString display;
+        if (rest.size() == 2 && rest.first() == QLatin1String("--display"))
+            display = rest.at(1);
+        else if (rest.size() == 1 && rest.first().startsWith(QLatin1String("--display=")))
+            display = rest.first().mid(10);
+        if (display.isEmpty())
+            return invalid(CommandLine::tr("'%1' takes no arguments but --display NAME (a name of 'starvane "
+                                           "status --json')")
+                               .arg(name));
+        c.kind = name == QLatin1String("keep") ? Command::Kind::keep : Command::Kind::neverAgain;
+        c.choice = display;
+        return c;
+    }
     if (const auto kind = simple.constFind(name); kind != simple.cend()) {
         if (!rest.isEmpty())
             return invalid(CommandLine::tr("'%1' takes no arguments").arg(name));
@@ -223,6 +239,9 @@ std::pair<QString, QVariantList> callFor(const Command &command)
                                             {Kind::saveData, QStringLiteral("SetSaveData")},
                                             {Kind::metered, QStringLiteral("SetDownloadOnMetered")},
                                             {Kind::notify, QStringLiteral("SetNotifyOnChange")}};
+    if (command.kind == Kind::keep && !command.choice.isEmpty()) return {QStringLiteral("KeepOn"), {command.choice}};
+    if (command.kind == Kind::neverAgain && !command.choice.isEmpty())
+        return {QStringLiteral("NeverAgainOn"), {command.choice}};
     if (plain.contains(command.kind)) return {plain.value(command.kind), {}};
     if (withWord.contains(command.kind)) return {withWord.value(command.kind), {command.choice}};
     if (onOff.contains(command.kind)) return {onOff.value(command.kind), {command.choice == QLatin1String("on")}};
@@ -303,7 +322,7 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
         const QJsonObject json = statusJson();
         if (json.value(QStringLiteral("networkHold")).toString() == QLatin1String("offline") &&
             json.value(QStringLiteral("error")).isString())
-            out << localizedErrorMessage(json.value(QStringLiteral("error")).toString()) << "\n";
+            out << ErrorText::fromStatus(json, QDateTime::currentDateTimeUtc()).joined() << "\n";
         else
             out << CommandLine::tr("Changing the wallpaper\u2026") << "\n";
         break;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controlservice.h"
 
+#include "errortext.h"
 #include "livemenuobjects.h"
 #include "menubarcontentview.h"
 #include "models/errors.h"
@@ -188,7 +189,7 @@ QString ControlService::statusText(const QJsonObject &status)
     const QDateTime next = QDateTime::fromString(text("nextChange"), Qt::ISODate);
     lines << (next.isValid() ? tr("Next change: %1").arg(dateTimeText(next)) : tr("Next change: none scheduled"));
     if (status.value(QStringLiteral("error")).isString())
-        lines << tr("Error: %1").arg(localizedErrorMessage(text("error")));
+        lines << tr("Error: %1").arg(ErrorText::fromStatus(status, QDateTime::currentDateTimeUtc()).joined());
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -199,6 +200,8 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store)
     const std::optional<QDateTime> &next = store.nextChangeDate();
     bool isYear = false;
     const int year = image && image->dateCaptured ? image->dateCaptured->toInt(&isYear) : 0;
+    const std::optional<ChangeError> &error = store.error();
+    const QString detail = ErrorText::nextStepForScripts(store);
     return QJsonObject{
         {QStringLiteral("id"), orNull(image ? std::optional(image->id) : std::nullopt)},
         {QStringLiteral("title"), orNull(image ? std::optional(image->title.trimmed()) : std::nullopt)},
@@ -212,7 +215,9 @@ QJsonObject ControlService::statusJson(const WallpaperStore &store)
         {QStringLiteral("nextChange"), orNull(next ? std::optional(isoWithZone(*next)) : std::nullopt)},
         {QStringLiteral("loading"), store.isLoading()},
         {QStringLiteral("error"), orNull(store.errorMessage())},
-        {QStringLiteral("errorDetail"), orNull(store.errorDetail())},
+        {QStringLiteral("errorDetail"), orNull(detail.isEmpty() ? std::nullopt : std::optional(detail))},
+        {QStringLiteral("errorCode"), orNull(error ? std::optional(error->code()) : std::nullopt)},
+        {QStringLiteral("errorArguments"), error ? QJsonValue(error->arguments()) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("networkHold"), networkHoldWord(store.networkHold())},
         {QStringLiteral("downloadOnMetered"), store.settings().downloadOnMetered},
         {QStringLiteral("saveData"), store.settings().saveData},
@@ -250,9 +255,8 @@ QJsonArray ControlService::screensJson(const WallpaperStore &store)
             record.reset();
             if (inScope && store.currentImage() && store.currentLocalFileURL())
                 record = DisplayRecord{state.display.name,
-                                       *store.currentImage(),
-                                       *store.currentLocalFileURL(),
-                                       store.currentContentHash().value_or(QString()),
+                                       ShownPicture{*store.currentImage(), *store.currentLocalFileURL(),
+                                                    store.currentContentHash().value_or(QString()), QUrl()},
                                        {}};
         }
         screens.append(QJsonObject{
@@ -263,9 +267,9 @@ QJsonArray ControlService::screensJson(const WallpaperStore &store)
                                                      {QStringLiteral("y"), g.y()},
                                                      {QStringLiteral("width"), g.width()},
                                                      {QStringLiteral("height"), g.height()}}},
-            {QStringLiteral("id"), orNull(record ? std::optional(record->image.id) : std::nullopt)},
-            {QStringLiteral("title"), orNull(record ? std::optional(record->image.title.trimmed()) : std::nullopt)},
-            {QStringLiteral("file"), orNull(record ? std::optional(record->file.toLocalFile()) : std::nullopt)},
+            {QStringLiteral("id"), orNull(record ? std::optional(record->picture.image.id) : std::nullopt)},
+            {QStringLiteral("title"), orNull(record ? std::optional(record->picture.image.title.trimmed()) : std::nullopt)},
+            {QStringLiteral("file"), orNull(record ? std::optional(record->picture.file.toLocalFile()) : std::nullopt)},
         });
     }
     return screens;
@@ -307,6 +311,36 @@ void ControlService::NeverAgain()
         return;
     }
     m_store->neverAgain();
+}
+
+QString ControlService::KeepOn(const QString &display)
+{
+    const std::optional<QString> key = m_store->displayKeyNamed(display);
+    if (!key) {
+        reply(kErrorInvalidArgument, QT_TRANSLATE_NOOP("Starvane::ControlService", "No display of that name is connected."));
+        return {};
+    }
+    if (const auto error = m_store->keepCurrentWallpaper(*key)) {
+        reply(kErrorRefused, *error);
+        return {};
+    }
+    const std::optional<ShownPicture> shown = m_store->screen().shownOn(
+        *key, m_store->settings().displayScope == DisplayScope::eachDisplay);
+    return shown ? m_store->keptPictures().fileFor(shown->id()) : QString();
+}
+
+void ControlService::NeverAgainOn(const QString &display)
+{
+    const std::optional<QString> key = m_store->displayKeyNamed(display);
+    if (!key) {
+        reply(kErrorInvalidArgument, QT_TRANSLATE_NOOP("Starvane::ControlService", "No display of that name is connected."));
+        return;
+    }
+    if (!m_store->currentImage()) {
+        reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "There is no picture on screen."));
+        return;
+    }
+    m_store->neverAgain(*key);
 }
 
 QString ControlService::HistoryJson()

@@ -88,6 +88,9 @@ public Q_SLOTS:
     Q_SCRIPTABLE QString Keep();
     Q_SCRIPTABLE void Unkeep();
     Q_SCRIPTABLE void NeverAgain();
+    /// The same for the display called `display` (as "screens"[].name of the status names it).
+    Q_SCRIPTABLE QString KeepOn(const QString &display);
+    Q_SCRIPTABLE void NeverAgainOn(const QString &display);
     Q_SCRIPTABLE QString HistoryJson();
     Q_SCRIPTABLE void Pause();
     Q_SCRIPTABLE void Resume();

@@ -141,13 +141,17 @@ MenuEntry MenuDescription::previousWallpaper() const
 
 MenuEntry MenuDescription::keep() const
 {
-    const bool kept = m_store->isCurrentKept();
-    MenuEntry e = command(QStringLiteral("keep"), tr("Keep"), [s = m_store, kept] {
+    // The picture of the display whose preview the window shows ("each display"), else the main one.
+    const QString display = m_store->selectedDisplay();
+    const bool kept = m_store->isCurrentKept(display);
+    MenuEntry e = command(QStringLiteral("keep"), tr("Keep"), [s = m_store, kept, display] {
         // A refusal (a folder that cannot be written) shows as the store's error.
-        if (kept && s->currentImage())
-            s->unkeep(s->currentImage()->id);
+        const std::optional<ShownPicture> shown =
+            s->screen().shownOn(display, s->settings().displayScope == DisplayScope::eachDisplay);
+        if (kept && shown)
+            s->unkeep(shown->id());
         else
-            s->keepCurrentWallpaper();
+            s->keepCurrentWallpaper(display);
     });
     e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_K);
     e.checked = kept;
@@ -157,7 +161,8 @@ MenuEntry MenuDescription::keep() const
 
 MenuEntry MenuDescription::neverAgain() const
 {
-    MenuEntry e = command(QStringLiteral("neverAgain"), tr("Never Again"), [s = m_store] { s->neverAgain(); });
+    MenuEntry e = command(QStringLiteral("neverAgain"), tr("Never Again"),
+                          [s = m_store] { s->neverAgain(s->selectedDisplay()); });
     e.enabled = m_store->currentImage().has_value() && !m_store->isLoading();
     return e;
 }

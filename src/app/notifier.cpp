@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notifier.h"
 
+#include "errortext.h"
+
 #include "logging.h"
 #include "models/errors.h"
 #include "store/wallpaperhistory.h"
@@ -68,7 +70,10 @@ void Notifier::automaticChangeFailed(int failuresInARow, const QString &message)
 {
     // Once per run of failures: the count starts again only after a change succeeds.
     if (failuresInARow != failuresBeforeNotice) return;
-    notify(tr("Starvane could not change the wallpaper"), localizedErrorMessage(message), QString(),
+    Q_UNUSED(message);
+    if (!m_store) return;
+    notify(tr("Starvane could not change the wallpaper"),
+           ErrorText::of(*m_store).joined(), QString(),
            {{QStringLiteral("retry"), tr("Retry"), [s = m_store] {
                  if (s) s->requestNextWallpaper();
              }}});

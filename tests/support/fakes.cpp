@@ -262,7 +262,7 @@ QCoro::Task<QList<std::optional<QUrl>>> RecordingApplier::desktopImageURLs(Displ
     co_return scope == DisplayScope::mainDisplay ? shown.mid(0, 1) : shown;
 }
 
-SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &imageID) const
+SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &imageID, bool forPortraitDisplay) const
 {
     StepGate::passBlocking(gate, Step::save);
     QFile in(file.toLocalFile());
@@ -271,6 +271,10 @@ SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &im
     const QByteArray bytes = in.readAll();
     if (bytes.startsWith("corrupt"))
         throw WallpaperCacheError::truncatedImageData();
+    // Ids with "tall" in them stand for portrait pictures; as the real cache, this one refuses them
+    // before writing anything unless they are for a portrait display.
+    const bool tall = bytes.contains("tall");
+    if (tall && !forPortraitDisplay) throw WallpaperCacheError::unsuitableAspectRatio(2160, 3840);
     int n;
     {
         QMutexLocker lock(&m_mutex);
@@ -280,8 +284,6 @@ SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &im
     const QString target = m_dir + QStringLiteral("/%1-%2.jpg").arg(imageID).arg(n);
     if (!QFile::copy(file.toLocalFile(), target))
         throw FileError(QStringLiteral("copy failed"));
-    // Ids with "tall" in them stand for portrait pictures.
-    const bool tall = bytes.contains("tall");
     return SavedWallpaper{QUrl::fromLocalFile(target), tall ? 2160 : 3840, tall ? 3840 : 2160,
                           QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
 }
@@ -307,6 +309,13 @@ bool FakeCache::saveThumbnail(const QUrl &file, const QString &target, int) cons
     QDir().mkpath(QFileInfo(target).path());
     QFile::remove(target);
     return QFile::copy(file.toLocalFile(), target);
+}
+
+QSize FakeCache::pixelSize(const QUrl &file) const
+{
+    QFile in(file.toLocalFile());
+    if (!in.open(QIODevice::ReadOnly)) return {};
+    return in.readAll().contains("tall") ? QSize(2160, 3840) : QSize(3840, 2160);
 }
 
 int FakeCache::pruneCalls() const

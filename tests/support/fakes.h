@@ -223,11 +223,13 @@ class FakeCache : public WallpaperCaching
 {
 public:
     explicit FakeCache(QString directory) : m_dir(std::move(directory)) {}
-    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const override;
+    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID, bool forPortraitDisplay) const override;
     void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
     /// Copies the file: enough to tell a thumbnail is there when its picture is gone.
     bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const override;
 
+    /// "tall" in the file: a portrait picture.
+    QSize pixelSize(const QUrl &file) const override;
     int pruneCalls() const;
     /// Prune for real: delete the oldest files beyond the number to retain, as the cache does.
     bool prunes = false;

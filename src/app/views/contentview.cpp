@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "contentview.h"
 
+#include "errortext.h"
+
 #include "displaypreviewrow.h"
 
 #include "buttonstyles.h"
@@ -56,6 +58,8 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
     m_preview = new WallpaperPreviewCard(this);
     root->addWidget(m_preview);
     m_displays = new DisplayPreviewRow(this);
+    // Keep and Never Again in the menus act on the display whose preview is chosen.
+    connect(m_displays, &DisplayPreviewRow::selectedKeyChanged, &store, &WallpaperStore::setSelectedDisplay);
     root->addWidget(m_displays);
     root->addWidget(makeActionRow());
     m_settings = new SettingsCard(store, this);
@@ -186,10 +190,9 @@ void ContentView::refreshActions()
 
 void ContentView::refreshErrorBanner()
 {
-    const std::optional<QString> &message = m_store.errorMessage();
-    m_errorBanner->setVisible(message.has_value());
-    if (message)
-        m_errorBanner->setMessage(localizedErrorMessage(*message));
+    const ErrorText text = ErrorText::of(m_store);
+    m_errorBanner->setVisible(!text.isEmpty());
+    if (!text.isEmpty()) m_errorBanner->setMessage(text.joined());
     m_errorBanner->retryButton()->setEnabled(!m_store.isLoading());
 }
 

@@ -80,9 +80,9 @@ void DisplayPreviewRow::setDisplays(const QList<DisplayState> &states)
         button->setProperty("displayKey", state.display.key);
         button->setAccessibleName(tr("Picture on display %1").arg(state.display.name));
         button->setAccessibleDescription(
-            state.record ? tr("%1; choose to show its title and credit").arg(state.record->image.title.trimmed())
+            state.record ? tr("%1; choose to show its title and credit").arg(state.record->picture.image.title.trimmed())
                          : tr("This display has no picture of its own yet"));
-        showThumbnail(button, state.record ? state.record->file.toLocalFile() : QString());
+        showThumbnail(button, state.record ? state.record->picture.file.toLocalFile() : QString());
         connect(button, &QToolButton::clicked, this, [this, key = state.display.key] { select(key); });
         m_row->addWidget(button);
         m_buttons << button;
@@ -96,7 +96,10 @@ void DisplayPreviewRow::setDisplays(const QList<DisplayState> &states)
 
 void DisplayPreviewRow::select(const QString &key)
 {
-    m_selected = key;
+    if (m_selected != key) {
+        m_selected = key;
+        Q_EMIT selectedKeyChanged(key);
+    }
     m_caption->clear();
     for (qsizetype i = 0; i < m_states.size(); ++i) {
         const DisplayState &state = m_states[i];
@@ -105,7 +108,7 @@ void DisplayPreviewRow::select(const QString &key)
         //: A display's name, then the title and the credit of the picture it shows
         m_caption->setText(
             state.record ? tr("%1: %2 · %3")
-                               .arg(state.display.name, state.record->image.title.trimmed(), state.record->image.credit)
+                               .arg(state.display.name, state.record->picture.image.title.trimmed(), state.record->picture.image.credit)
                          : tr("%1: no picture yet").arg(state.display.name));
     }
 }

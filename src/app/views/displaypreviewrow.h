@@ -31,6 +31,10 @@ public:
     /// Size of one preview.
     static constexpr QSize thumbnailSize{88, 50};
 
+Q_SIGNALS:
+    /// The person chose another display's preview.
+    void selectedKeyChanged(const QString &key);
+
 private:
     void select(const QString &key);
     void showThumbnail(QToolButton *button, const QString &path);

@@ -94,9 +94,40 @@ QCoro::Task<QByteArray> ArchiveTransport::fetchPage(QUrl url, std::stop_token st
     if (tooLarge) throw HubbleAPIError::invalidResponse();
     const int status = httpStatusOf(r);
     if (status != 0 && (status < 200 || status > 299)) throw HubbleAPIError::httpStatus(status);
-    if (r->error() != QNetworkReply::NoError) throw NetworkError(int(r->error()), r->errorString());
+    if (r->error() != QNetworkReply::NoError) throw networkErrorOf(r);
     if (status == 0) throw HubbleAPIError::invalidResponse();
     co_return body;
+}
+
+NetworkError networkErrorOf(const QNetworkReply *reply)
+{
+    NetworkFailure failure = NetworkFailure::other;
+    switch (reply->error()) {
+    case QNetworkReply::HostNotFoundError:
+        failure = NetworkFailure::hostNotFound;
+        break;
+    case QNetworkReply::TimeoutError:
+    // A transfer time-out reports itself as cancelled; our own cancellations never get this far.
+    case QNetworkReply::OperationCanceledError:
+        failure = NetworkFailure::timedOut;
+        break;
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        failure = NetworkFailure::offline;
+        break;
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+        failure = NetworkFailure::refused;
+        break;
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::InsecureRedirectError:
+        failure = NetworkFailure::insecure;
+        break;
+    default:
+        break;
+    }
+    return NetworkError(failure, reply->errorString());
 }
 
 } // namespace Starvane

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "models/errors.h"
+
 // The archive client's only door to the network: GET requests over the process's one
 // QNetworkAccessManager, with our User-Agent, per-request inactivity time-outs, safe redirects
 // and cancellation through a std::stop_token.
@@ -58,6 +60,8 @@ private:
 
 /// The status code of a finished reply, or 0 when it carried no HTTP response at all.
 int httpStatusOf(const QNetworkReply *reply);
+/// The reply's transport failure, sorted by what it means for the user, with Qt's own text.
+NetworkError networkErrorOf(const QNetworkReply *reply);
 
 /// The length the server announced for the body we receive, or -1 when unknown. A body that
 /// Qt decompresses for us has no announced length in our terms.

@@ -119,7 +119,7 @@ QCoro::Task<QUrl> downloadBounded(ArchiveTransport transport, QUrl url, qint64 m
     const QNetworkReply::NetworkError transportError = r->error();
     if (transportError != QNetworkReply::NoError &&
         !(endedShort && transportError == QNetworkReply::RemoteHostClosedError))
-        throw NetworkError(int(transportError), r->errorString());
+        throw networkErrorOf(r);
     if (status != 0 && announced > 0 && watcher.written() != announced) throw HubbleAPIError::incompleteTransfer();
     if (status == 0) throw HubbleAPIError::invalidResponse();
 

@@ -41,18 +41,10 @@ bool SystemNetworkStatus::isOnline() const
 {
     const QNetworkInformation *info = QNetworkInformation::instance();
     if (!info) return true;
-    if (info->isBehindCaptivePortal()) return false;
-    switch (info->reachability()) {
-    case QNetworkInformation::Reachability::Disconnected:
-    case QNetworkInformation::Reachability::Local:
-    case QNetworkInformation::Reachability::Site:
-        return false;
-    case QNetworkInformation::Reachability::Online:
-    case QNetworkInformation::Reachability::Unknown:
-        // Unknown is what a backend says while it cannot tell: trying costs less than waiting forever.
-        return true;
-    }
-    return true;
+    // Only "no connection at all" holds changes back. A local network, limited connectivity or a captive
+    // portal is what a blocked connectivity check reports too: there the rotation goes on and fails
+    // and retries as it always did, rather than waiting for a word that may never come.
+    return info->reachability() != QNetworkInformation::Reachability::Disconnected;
 }
 
 bool SystemNetworkStatus::isMetered() const

@@ -13,7 +13,7 @@ class NetworkStatus : public QObject
 public:
     using QObject::QObject;
 
-    /// False while there is no route to the internet, or only one through a captive portal.
+    /// False while the system reports no connection at all.
     virtual bool isOnline() const { return true; }
     /// The connection costs by the byte (a phone's hotspot, a mobile plan).
     virtual bool isMetered() const { return false; }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QSet>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 
@@ -26,13 +27,17 @@ class WallpaperCaching
 public:
     virtual ~WallpaperCaching() = default;
 
-    /// Validates `file` and copies it into the cache. Throws WallpaperCacheError or FileError.
-    virtual SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const = 0;
+    /// Validates `file` and copies it into the cache. A portrait picture passes only `forPortraitDisplay`;
+    /// otherwise it is refused before anything is written. Throws WallpaperCacheError or FileError.
+    virtual SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID,
+                                              bool forPortraitDisplay) const = 0;
     /// Deletes the oldest cache files beyond `maxRetained`, never one in `keeping`. Never throws.
     virtual void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const = 0;
     /// Writes a small JPEG of `file`, at most `maxSide` pixels on its longer side, to `target`
     /// (atomically). False when either file could not be used. Never throws.
     virtual bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const = 0;
+    /// The picture's pixel size, read from its header; empty when it cannot be read. Never throws.
+    virtual QSize pixelSize(const QUrl &file) const = 0;
 };
 
 } // namespace Starvane

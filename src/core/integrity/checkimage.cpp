@@ -25,8 +25,8 @@ int runCheckImage(const QStringList &files, QTextStream &out)
         try {
             const ValidatedImage image = cache.validateImage(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
             out << "ok " << image.width << 'x' << image.height << ' ' << image.contentHash << '\n';
-        } catch (const std::exception &e) {
-            out << localizedErrorMessage(describeError(e)) << '\n';
+        } catch (...) {
+            out << ChangeError::from(std::current_exception()).localizedDescription() << '\n';
             status = 1;
         }
         out.flush();

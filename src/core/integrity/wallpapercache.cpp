@@ -57,7 +57,7 @@ QUrl WallpaperCache::defaultDirectoryURL()
     return QUrl::fromLocalFile(QDir::cleanPath(base + QStringLiteral("/Starvane/Wallpapers")));
 }
 
-ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
+ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL, bool forPortraitDisplay) const
 {
     const QString path = fileURL.toLocalFile();
     QFile file(path);
@@ -78,7 +78,7 @@ ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
 
     const qint64 width = size.width();
     const qint64 height = size.height();
-    const bool upright = m_acceptsPortrait && height > width;
+    const bool upright = (m_acceptsPortrait || forPortraitDisplay) && height > width;
     const qint64 across = upright ? height : width;
     const qint64 down = upright ? width : height;
     if (across < m_minimumWidth || down < m_minimumHeight) throw WallpaperCacheError::imageTooSmall(width, height);
@@ -91,9 +91,10 @@ ValidatedImage WallpaperCache::validateImage(const QUrl &fileURL) const
     return {width, height, sha256Hex(path), format};
 }
 
-SavedWallpaper WallpaperCache::saveValidatedImage(const QUrl &file, const QString &imageID) const
+SavedWallpaper WallpaperCache::saveValidatedImage(const QUrl &file, const QString &imageID,
+                                                  bool forPortraitDisplay) const
 {
-    const ValidatedImage image = validateImage(file);
+    const ValidatedImage image = validateImage(file, forPortraitDisplay);
 
     const QString tag = QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toLower();
     const QString name =
@@ -242,6 +243,14 @@ void WallpaperCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetain
             QFile::remove(entry.path);
         }
     }
+}
+
+QSize WallpaperCache::pixelSize(const QUrl &file) const
+{
+    QImageReader reader(file.toLocalFile());
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    return size.isValid() ? size : QSize();
 }
 
 } // namespace Starvane

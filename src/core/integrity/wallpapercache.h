@@ -40,24 +40,31 @@ public:
     qint64 minimumHeight() const { return m_minimumHeight; }
     double minimumAspectRatio() const { return m_minimumAspectRatio; }
     double maximumAspectRatio() const { return m_maximumAspectRatio; }
-    /// Also take pictures of the same bounds turned on their side, for portrait displays. Off by default.
+    /// Also take pictures of the same bounds turned on their side on every save, not only on those for a
+    /// portrait display. Off by default.
     void setAcceptsPortrait(bool accepts) { m_acceptsPortrait = accepts; }
 
     /// Checks size, shape and completeness, hashes the file and copies it (never moves it) into the folder
     /// as <sanitised id>-<8 hex digits>.<jpg|png|webp>. Throws WallpaperCacheError or FileError; nothing is
     /// written unless every check passed.
-    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const override;
+    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID,
+                                      bool forPortraitDisplay) const override;
+    SavedWallpaper saveValidatedImage(const QUrl &file, const QString &imageID) const
+    {
+        return saveValidatedImage(file, imageID, false);
+    }
 
     /// Deletes regular files from newest to oldest once `maxRetained` survivors are counted; files in
     /// `keeping` always survive (and count). Hidden files and folders are left alone. Never throws.
     void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
     bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const override;
+    QSize pixelSize(const QUrl &file) const override;
     /// `path` decoded at most `maxSide` pixels on its longer side, reduced while reading (a 4K JPEG never
     /// exists at full size); null when it cannot be read. Any thread.
     static QImage decodeThumbnail(const QString &path, int maxSide);
 
     /// Every check of a save, and the hash, without writing anything.
-    ValidatedImage validateImage(const QUrl &file) const;
+    ValidatedImage validateImage(const QUrl &file, bool forPortraitDisplay = false) const;
 
 private:
     static void verifyImageIntegrity(const QString &path, const QByteArray &format);

@@ -43,138 +43,42 @@ constexpr const char *kDisplayUpdate =
 constexpr const char *kNoDisplays = QT_TRANSLATE_NOOP("Starvane::Errors", "No active displays were found.");
 constexpr const char *kUnknown = QT_TRANSLATE_NOOP("Starvane::Errors", "Unknown error.");
 
-// Network and HTTP failures in plain words: what happened and what Starvane does about it. The
-// transport's own words stay in the log and in `status --json`.
-constexpr const char *kOffline =
-    QT_TRANSLATE_NOOP("Starvane::Errors", "No internet connection. Starvane will try again when you are back online.");
-constexpr const char *kTimedOut =
-    QT_TRANSLATE_NOOP("Starvane::Errors", "The ESA/Hubble archive did not answer in time.");
-constexpr const char *kInsecure =
-    QT_TRANSLATE_NOOP("Starvane::Errors", "The archive's secure connection could not be verified.");
-constexpr const char *kServerError = QT_TRANSLATE_NOOP("Starvane::Errors", "The archive returned an error (HTTP %1).");
-constexpr const char *kServerErrorRetry =
-    QT_TRANSLATE_NOOP("Starvane::Errors", "The archive returned an error (HTTP %1). Trying again in %2 minutes.");
+// The store's own failures.
+constexpr const char *kNoConnection = QT_TRANSLATE_NOOP("Starvane::Errors", "There is no network connection.");
+constexpr const char *kNoKeptPictures = QT_TRANSLATE_NOOP(
+    "Starvane::Errors", "No kept pictures to show. Keep a picture first, or rotate among all pictures.");
+constexpr const char *kCannotShowAgain = QT_TRANSLATE_NOOP("Starvane::Errors", "This picture can no longer be shown.");
+constexpr const char *kKeptPictureGone = QT_TRANSLATE_NOOP("Starvane::Errors", "The kept picture %1 is gone.");
 
 // Why an image was skipped, as the detail check says it (the value of kIneligible).
 constexpr const char *kNotObservation = QT_TRANSLATE_NOOP("Starvane::Errors", "not a single Hubble observation");
 constexpr const char *kOtherObservatory =
     QT_TRANSLATE_NOOP("Starvane::Errors", "contains non-Hubble observatory data (%1)");
-constexpr const char *kReasons[] = {kNotObservation, kOtherObservatory};
-
-constexpr const char *kAll[] = {kHttpStatus,   kFileTooLarge, kIneligible,    kInvalidURL,       kInvalidResponse,
-                                kEmptyCatalog, kIncomplete,   kTooSmall,      kAspect,           kInvalidData,
-                                kTruncated,    kFileMissing,  kDisplayUpdate, kNoDisplays,       kUnknown,
-                                kOffline,      kTimedOut,     kInsecure,      kServerErrorRetry, kServerError};
 
 QString english(const char *sentence)
 {
     return QString::fromUtf8(sentence);
 }
 
-// A number the English text wrote ("12.5") the way the user's language writes it ("12,5").
-QString localNumber(const QString &text)
-{
-    bool isNumber = false;
-    const double value = QLocale::c().toDouble(text, &isNumber);
-    if (!isNumber)
-        return text;
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    const qsizetype point = text.indexOf(QLatin1Char('.'));
-    return locale.toString(value, 'f', point < 0 ? 0 : int(text.size() - point - 1));
-}
 } // namespace
 
 QString HubbleAPIError::description() const
 {
-    switch (m_kind) {
-    case Kind::httpStatus:
-        return english(kHttpStatus).arg(m_number);
-    case Kind::fileTooLarge:
-        return english(kFileTooLarge).arg(double(m_number) / 1048576.0, 0, 'f', 1);
-    case Kind::ineligibleImage:
-        return english(kIneligible).arg(m_reason);
-    case Kind::invalidURL:
-        return english(kInvalidURL);
-    case Kind::invalidResponse:
-        return english(kInvalidResponse);
-    case Kind::emptyCatalog:
-        return english(kEmptyCatalog);
-    case Kind::incompleteTransfer:
-        return english(kIncomplete);
-    }
-    return {};
+    // One table of sentences for every kind: the value's.
+    return ChangeError::from(std::make_exception_ptr(*this)).description();
 }
 
 QString WallpaperCacheError::description() const
 {
-    const QString size = QString::number(m_width) + QChar(0x00D7) + QString::number(m_height);
-    switch (m_kind) {
-    case Kind::imageTooSmall:
-        return english(kTooSmall).arg(size);
-    case Kind::unsuitableAspectRatio:
-        return english(kAspect).arg(size);
-    case Kind::invalidImageData:
-        return english(kInvalidData);
-    case Kind::truncatedImageData:
-        return english(kTruncated);
-    }
-    return {};
+    // One table of sentences for every kind: the value's.
+    return ChangeError::from(std::make_exception_ptr(*this)).description();
 }
 
 QString WallpaperApplyError::description() const
 {
-    switch (m_kind) {
-    case Kind::fileMissing:
-        return english(kFileMissing).arg(m_file.fileName());
-    case Kind::displayUpdateFailed:
-        // The text names the desktop rather than an operating system: on Linux it is the desktop
-        // environment (or its compositor) that refused the picture.
-        return english(kDisplayUpdate).arg(m_underlying);
-    case Kind::noDisplaysFound:
-        return english(kNoDisplays);
-    }
-    return {};
+    // One table of sentences for every kind: the value's.
+    return ChangeError::from(std::make_exception_ptr(*this)).description();
 }
-
-namespace {
-// The translation of the first of `sentences` that `text` is an instance of, or nothing. Each "%N" of a
-// sentence matches some text, which is carried over into the translation.
-template<std::size_t N>
-std::optional<QString> translateSentence(const QString &text, const char *const (&sentences)[N])
-{
-    static const QRegularExpression hole(QStringLiteral("%(\\d)"));
-    for (const char *sentence : sentences) {
-        const QString pattern = english(sentence);
-        QString expression = QStringLiteral("^");
-        QList<int> order;
-        qsizetype from = 0;
-        for (QRegularExpressionMatchIterator it = hole.globalMatch(pattern); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            expression +=
-                QRegularExpression::escape(pattern.mid(from, m.capturedStart() - from)) + QStringLiteral("(.*)");
-            order << m.captured(1).toInt();
-            from = m.capturedEnd();
-        }
-        expression += QRegularExpression::escape(pattern.mid(from)) + QStringLiteral("$");
-        const QRegularExpressionMatch match =
-            QRegularExpression(expression, QRegularExpression::DotMatchesEverythingOption).match(text);
-        if (!match.hasMatch()) continue;
-        QStringList values(order.size());
-        for (qsizetype i = 0; i < order.size(); ++i) {
-            const QString value = match.captured(int(i) + 1);
-            const qsizetype slot = std::clamp<qsizetype>(order[i] - 1, 0, order.size() - 1);
-            values[slot] =
-                sentence == kIneligible ? translateSentence(value, kReasons).value_or(value) : localNumber(value);
-        }
-        QString translated = QCoreApplication::translate("Starvane::Errors", sentence);
-        for (const QString &value : values)
-            translated = translated.arg(value);
-        return translated;
-    }
-    return std::nullopt;
-}
-} // namespace
 
 QString ineligibleBecauseNotObservation()
 {
@@ -186,45 +90,167 @@ QString ineligibleBecauseOtherObservatory(const QString &observatory)
     return english(kOtherObservatory).arg(observatory);
 }
 
-QString localizedErrorMessage(const QString &description)
+ChangeError ChangeError::from(const std::exception_ptr &e)
 {
-    // Platform texts (network, files) come as the platform wrote them.
-    return translateSentence(description, kAll).value_or(description);
-}
-
-QString offlineErrorMessage()
-{
-    return english(kOffline);
-}
-
-std::optional<QString> plainErrorMessage(const std::exception_ptr &e, std::optional<int> retryMinutes)
-{
+    using K = ChangeError::Kind;
     try {
         std::rethrow_exception(e);
-    } catch (const NetworkError &error) {
-        // Codes of QNetworkReply::NetworkError; this library does not link the network module.
-        switch (error.code()) {
-        case 3:  // host not found
-        case 7:  // temporary network failure
-        case 8:  // network session failed
-        case 99: // unknown network error
-            return english(kOffline);
-        case 4: // timed out
-        case 5: // a transfer time-out reports itself as cancelled; real cancellations never get here
-            return english(kTimedOut);
-        case 6:  // TLS handshake failed
-        case 11: // redirected to plain HTTP
-            return english(kInsecure);
-        default:
-            return std::nullopt;
-        }
     } catch (const HubbleAPIError &error) {
-        if (error.kind() != HubbleAPIError::Kind::httpStatus) return std::nullopt;
-        if (retryMinutes) return english(kServerErrorRetry).arg(error.number()).arg(*retryMinutes);
-        return english(kServerError).arg(error.number());
+        static constexpr K kinds[] = {K::httpStatus,      K::fileTooLarge,  K::ineligibleImage,   K::invalidURL,
+                                      K::invalidResponse, K::emptyCatalog, K::incompleteTransfer};
+        return ChangeError{kinds[int(error.kind())], error.number(), 0, error.reason()};
+    } catch (const WallpaperCacheError &error) {
+        static constexpr K kinds[] = {K::imageTooSmall, K::unsuitableAspectRatio, K::invalidImageData,
+                                      K::truncatedImageData};
+        return ChangeError{kinds[int(error.kind())], error.width(), error.height(), {}};
+    } catch (const WallpaperApplyError &error) {
+        switch (error.kind()) {
+        case WallpaperApplyError::Kind::fileMissing:
+            return of(K::fileMissing, error.file().fileName());
+        case WallpaperApplyError::Kind::displayUpdateFailed:
+            return of(K::displayUpdateFailed, error.underlying());
+        case WallpaperApplyError::Kind::noDisplaysFound:
+            return of(K::noDisplaysFound);
+        }
+    } catch (const NetworkError &error) {
+        ChangeError value = of(K::network, error.description());
+        value.network = error.failure();
+        return value;
+    } catch (const FileError &error) {
+        return of(K::file, error.description());
+    } catch (const ChangeFailure &failure) {
+        return failure.error();
+    } catch (const std::exception &error) {
+        return of(K::other, describeError(error));
     } catch (...) {
-        return std::nullopt;
     }
+    return of(K::other, english(kUnknown));
+}
+
+namespace {
+// Every sentence with what varies in it, in English or in the user's language.
+QString sentence(const ChangeError &e, bool localized)
+{
+    using K = ChangeError::Kind;
+    const auto say = [localized](const char *text) {
+        return localized ? QCoreApplication::translate("Starvane::Errors", text) : english(text);
+    };
+    QLocale locale = localized ? QLocale() : QLocale::c();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    const auto size = [&] {
+        QString text = locale.toString(e.number);
+        text.append(QChar(0x00D7));
+        text.append(locale.toString(e.height));
+        return text;
+    };
+    switch (e.kind) {
+    case K::httpStatus:
+        return say(kHttpStatus).arg(locale.toString(e.number));
+    case K::fileTooLarge:
+        return say(kFileTooLarge).arg(locale.toString(double(e.number) / 1048576.0, 'f', 1));
+    case K::ineligibleImage: {
+        // The reasons the detail check gives are ours; another (an observatory's name inside one) is
+        // shown as the archive check wrote it.
+        QString reason = e.text;
+        if (localized) {
+            if (reason == english(kNotObservation)) {
+                reason = say(kNotObservation);
+            } else {
+                static const QRegularExpression other(QStringLiteral("^contains non-Hubble observatory data \\((.*)\\)$"));
+                if (const QRegularExpressionMatch m = other.match(reason); m.hasMatch())
+                    reason = say(kOtherObservatory).arg(m.captured(1));
+            }
+        }
+        return say(kIneligible).arg(reason);
+    }
+    case K::invalidURL:
+        return say(kInvalidURL);
+    case K::invalidResponse:
+        return say(kInvalidResponse);
+    case K::emptyCatalog:
+        return say(kEmptyCatalog);
+    case K::incompleteTransfer:
+        return say(kIncomplete);
+    case K::imageTooSmall:
+        return say(kTooSmall).arg(size());
+    case K::unsuitableAspectRatio:
+        return say(kAspect).arg(size());
+    case K::invalidImageData:
+        return say(kInvalidData);
+    case K::truncatedImageData:
+        return say(kTruncated);
+    case K::fileMissing:
+        return say(kFileMissing).arg(e.text);
+    case K::displayUpdateFailed:
+        return say(kDisplayUpdate).arg(e.text);
+    case K::noDisplaysFound:
+        return say(kNoDisplays);
+    case K::noConnection:
+        return say(kNoConnection);
+    case K::noKeptPictures:
+        return say(kNoKeptPictures);
+    case K::cannotShowAgain:
+        return say(kCannotShowAgain);
+    case K::keptPictureGone:
+        return say(kKeptPictureGone).arg(e.text);
+    case K::network:
+    case K::file:
+    case K::other:
+        return e.text;
+    }
+    return e.text;
+}
+} // namespace
+
+QString ChangeError::description() const
+{
+    return sentence(*this, false);
+}
+
+QString ChangeError::localizedDescription() const
+{
+    return sentence(*this, true);
+}
+
+QString ChangeError::code() const
+{
+    static const char *const names[] = {
+        "httpStatus",       "fileTooLarge",       "ineligibleImage", "invalidURL",         "invalidResponse",
+        "emptyCatalog",     "incompleteTransfer", "imageTooSmall",   "unsuitableAspectRatio", "invalidImageData",
+        "truncatedImageData", "fileMissing",      "displayUpdateFailed", "noDisplaysFound", "network",
+        "file",             "noConnection",       "noKeptPictures",     "cannotShowAgain", "keptPictureGone",    "other"};
+    static const char *const failures[] = {"offline", "timedOut", "hostNotFound", "refused", "insecure", "other"};
+    QString name = QString::fromLatin1(names[int(kind)]);
+    if (kind == Kind::network) name += QLatin1Char('.') + QString::fromLatin1(failures[int(network)]);
+    return name;
+}
+
+QJsonObject ChangeError::arguments() const
+{
+    return QJsonObject{{QStringLiteral("number"), double(number)},
+                       {QStringLiteral("height"), double(height)},
+                       {QStringLiteral("text"), text}};
+}
+
+std::optional<ChangeError> ChangeError::fromCode(const QString &code, const QJsonObject &arguments)
+{
+    for (int k = 0; k <= int(Kind::other); ++k) {
+        for (int n = 0; n <= int(NetworkFailure::other); ++n) {
+            const bool network = Kind(k) == Kind::network;
+            ChangeError e{Kind(k), qint64(arguments.value(QStringLiteral("number")).toDouble()),
+                          qint64(arguments.value(QStringLiteral("height")).toDouble()),
+                          arguments.value(QStringLiteral("text")).toString(),
+                          network ? NetworkFailure(n) : NetworkFailure::other};
+            if (e.code() == code) return e;
+            if (e.kind != Kind::network) break;
+        }
+    }
+    return std::nullopt;
+}
+
+bool ChangeError::isConnectionFailure() const
+{
+    return kind == Kind::network && (network == NetworkFailure::offline || network == NetworkFailure::hostNotFound);
 }
 
 QString describeError(const std::exception &e)

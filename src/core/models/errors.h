@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QUrl>
 #include <exception>
@@ -104,16 +105,31 @@ private:
     QString m_underlying;
 };
 
-/// A transport failure passed through from Qt Network (the code is QNetworkReply::NetworkError).
+/// What kind of transport failure a NetworkError is, as the archive layer sorts Qt Network's codes.
+enum class NetworkFailure {
+    /// No route, the network went away, or the session failed.
+    offline,
+    /// The server did not answer in time (a transfer time-out included).
+    timedOut,
+    /// The name server does not know the host.
+    hostNotFound,
+    /// The host refused or closed the connection.
+    refused,
+    /// The secure connection could not be verified, or a redirect left HTTPS.
+    insecure,
+    other,
+};
+
+/// A transport failure passed through from Qt Network, with Qt's own text.
 class NetworkError : public StarvaneError
 {
 public:
-    NetworkError(int code, QString text) : m_code(code), m_text(std::move(text)) {}
-    int code() const { return m_code; }
+    NetworkError(NetworkFailure failure, QString text) : m_failure(failure), m_text(std::move(text)) {}
+    NetworkFailure failure() const { return m_failure; }
     QString description() const override { return m_text; }
 
 private:
-    int m_code;
+    NetworkFailure m_failure;
     QString m_text;
 };
 
@@ -139,15 +155,65 @@ public:
 QString describeError(const std::exception &e);
 QString describeError(const std::exception_ptr &e);
 
-/// Network and HTTP failures in plain words (English, like descriptions): what happened and, given
-/// `retryMinutes`, when Starvane tries again. Nothing for other failures, whose description says it.
-std::optional<QString> plainErrorMessage(const std::exception_ptr &e, std::optional<int> retryMinutes = std::nullopt);
-/// "No internet connection…": what a change the user asks for while offline says at once.
-QString offlineErrorMessage();
+/// Why a change failed, as a value the store keeps and the interface words: the kind, what varies in
+/// it, and the English description the log and `status --json` keep. Made from any exception that ends
+/// a change; the text a person reads is made from the kind, in their language, when it is shown.
+struct ChangeError
+{
+    enum class Kind {
+        // The archive's.
+        httpStatus, fileTooLarge, ineligibleImage, invalidURL, invalidResponse, emptyCatalog, incompleteTransfer,
+        // The cache's.
+        imageTooSmall, unsuitableAspectRatio, invalidImageData, truncatedImageData,
+        // The desktop's.
+        fileMissing, displayUpdateFailed, noDisplaysFound,
+        // Passed through from the platform with its own text.
+        network, file,
+        // The store's own.
+        noConnection, noKeptPictures, cannotShowAgain, keptPictureGone,
+        /// Already in the user's words (a kept picture that could not be copied, say).
+        other,
+    };
 
-/// `description` (an English error text, as the core writes and logs it) in the user's language, for the
-/// window and the command line. Texts it does not know come back unchanged.
-QString localizedErrorMessage(const QString &description);
+    Kind kind = Kind::other;
+    /// The status code, the byte count, or the width.
+    qint64 number = 0;
+    qint64 height = 0;
+    /// The reason, the underlying text, the file or the platform's words.
+    QString text;
+    NetworkFailure network = NetworkFailure::other;
+
+    bool operator==(const ChangeError &) const = default;
+
+    static ChangeError from(const std::exception_ptr &e);
+    static ChangeError of(Kind kind, QString text = {}) { return ChangeError{kind, 0, 0, std::move(text)}; }
+
+    /// The English sentence: the archive's and desktop's kinds say exactly what their error says.
+    QString description() const;
+    /// The same sentence in the user's language (platform texts stay as the platform gave them).
+    QString localizedDescription() const;
+    /// A stable name for scripts: "httpStatus", "network.hostNotFound", "fileMissing"…
+    QString code() const;
+    /// The network failures that mean "no connection" rather than a fault of the archive.
+    bool isConnectionFailure() const;
+    /// What varies in it, for another process to word it ({"number", "height", "text"}).
+    QJsonObject arguments() const;
+    /// Made back from code() and arguments(); absent for a code this build does not know.
+    static std::optional<ChangeError> fromCode(const QString &code, const QJsonObject &arguments);
+};
+
+/// A failure of the store's own, thrown where a change fails for it.
+class ChangeFailure : public StarvaneError
+{
+public:
+    explicit ChangeFailure(ChangeError error) : m_error(std::move(error)) {}
+    const ChangeError &error() const { return m_error; }
+    QString description() const override { return m_error.description(); }
+
+private:
+    ChangeError m_error;
+};
+
 /// Reasons for HubbleAPIError::ineligibleImage that the user's language can show.
 QString ineligibleBecauseNotObservation();
 QString ineligibleBecauseOtherObservatory(const QString &observatory);

@@ -108,13 +108,15 @@ constexpr int kPortraitSearchPages = 2;
 
 qsizetype CatalogPool::bestIndexFor(double aspect, const QSet<QString> &excluded) const
 {
+    // The display's own shape first, then the picture that fills it with the most pixels once it is
+    // centre-cropped; among equals, the pool's order.
     const bool portrait = aspect < 1.0;
     qsizetype best = -1;
-    int bestRank = -1;
+    std::pair<bool, qint64> bestRank{false, -1};
     for (qsizetype i = 0; i < m_pool.size(); ++i) {
         const HubbleImage &item = m_pool[i];
         if (excluded.contains(item.id)) continue;
-        const int rank = (isPortraitImage(item) == portrait ? 2 : 0) + (item.isHighResolutionPriority(aspect) ? 1 : 0);
+        const std::pair<bool, qint64> rank{isPortraitImage(item) == portrait, item.usablePixels(aspect)};
         if (rank > bestRank) {
             best = i;
             bestRank = rank;

@@ -1,235 +1,244 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The life of a fetch: started from the event loop, cancelled, awaited and ended; one picture for the
-// scope's displays, or in "each display" mode one for every display, applied together.
+// What each kind of change does: one picture for the scope's displays, one for every display, or
+// known pictures put back where they belong.
 #include "fetchpipeline.h"
 
 #include "async/cancellation.h"
 #include "contracts/wallpaperapplying.h"
+#include "contracts/wallpapercaching.h"
 #include "logging.h"
+#include "models/fileurls.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 
 namespace Starvane {
 
-FetchPipeline::FetchPipeline(Services services, CatalogPool *pool, std::function<DisplayScope()> displayScope,
-                             std::function<CatalogPool::Shown()> shown, StoreLimits limits, QObject *parent)
-    : QObject(parent), m_services(std::move(services)), m_pool(pool), m_displayScope(std::move(displayScope)),
-      m_shown(std::move(shown)), m_limits(limits)
+FetchPipeline::FetchPipeline(Services services, CatalogPool *pool, StoreLimits limits, QObject *parent)
+    : QObject(parent), m_services(std::move(services)), m_pool(pool), m_limits(limits)
 {
 }
 
-FetchPipeline::~FetchPipeline()
+QCoro::Task<ChangeResult> FetchPipeline::run(ChangeRequest request, std::stop_token st)
 {
-    if (!m_active) return;
-    m_active->stop.request_stop();
-    // A fetch still pending never runs now; whoever waits for it must not wait forever.
-    complete(m_active->completion);
-}
-
-bool FetchPipeline::start(bool isAutomatic, std::optional<Revisit> revisit, QStringList displayKeys)
-{
-    if (m_isLoading || m_active) return false;
-    const QUuid fetchID = QUuid::createUuid();
-    m_active = ActiveFetch{fetchID,         isAutomatic, displayKeys, std::stop_source(), std::make_shared<Completion>(),
-                           std::move(revisit)};
-    const std::stop_token st = m_active->stop.get_token();
-    const std::shared_ptr<Completion> done = m_active->completion;
-    // Pending until the event loop runs it; a cancel before then leaves it nothing to do.
-    QMetaObject::invokeMethod(
-        this,
-        [this, fetchID, isAutomatic, st, done] {
-            spawn(runFetch(fetchID, isAutomatic, st, done), QStringLiteral("fetch"));
-        },
-        Qt::QueuedConnection);
-    return true;
-}
-
-FetchPipeline::Ending FetchPipeline::activeFetchEnding() const
-{
-    return Ending(m_active ? m_active->completion : nullptr);
-}
-
-void FetchPipeline::cancel()
-{
-    if (m_active) {
-        std::stop_source stop = m_active->stop;
-        m_active.reset();
-        stop.request_stop();
-    }
-    setLoading(false);
-}
-
-void FetchPipeline::cancelIfAutomatic()
-{
-    if (m_active && m_active->isAutomatic) cancel();
-}
-
-void FetchPipeline::complete(const std::shared_ptr<Completion> &done)
-{
-    if (done->ended) return;
-    done->ended = true;
-    // Resumed from the event loop, never inside the ending fetch's own frame.
-    for (std::coroutine_handle<> waiter : std::exchange(done->waiters, {}))
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [waiter] { waiter.resume(); }, Qt::QueuedConnection);
-}
-
-QCoro::Task<> FetchPipeline::runFetch(QUuid fetchID, bool isAutomatic, std::stop_token st,
-                                      std::shared_ptr<Completion> done)
-{
-    QPointer<FetchPipeline> self(this);
-    co_await performFetch(fetchID, isAutomatic, st);
-    complete(done);
-    if (self) Q_EMIT fetchEnded();
-}
-
-QCoro::Task<> FetchPipeline::performFetch(QUuid fetchID, bool isAutomatic, std::stop_token st)
-{
-    // Cancelled or replaced while pending: nothing to do.
-    if (!m_active || m_active->id != fetchID || m_isLoading) co_return;
-    if (std::optional<Revisit> revisit = m_active->revisit) {
-        QPointer<FetchPipeline> self(this);
-        setLoading(true);
-        Q_EMIT fetchStarted();
-        std::exception_ptr failure;
-        try {
-            const bool alive = co_await performRevisit(std::move(*revisit), st);
-            if (!alive) co_return;
-        } catch (...) {
-            failure = std::current_exception();
+    ChangeResult result;
+    std::exception_ptr failure;
+    try {
+        if (request.fetchesNewPictures()) {
+            if (request.displays.isEmpty())
+                result = co_await newPicture(std::move(request), st);
+            else
+                result = co_await newDisplayPictures(std::move(request), st);
+            result.newPictures = true;
+        } else {
+            result = co_await knownPictures(std::move(request), st);
         }
-        if (!self) co_return;
-        if (failure) failFetch(failure, isAutomatic, st);
-        endFetch(fetchID);
-        co_return;
+    } catch (...) {
+        failure = std::current_exception();
     }
-    if (m_displayScope() == DisplayScope::eachDisplay) {
-        co_await performEachFetch(fetchID, isAutomatic, m_active->displayKeys, st);
-        co_return;
+    if (failure) {
+        if (isCancellation(failure, st))
+            result.cancelled = true;
+        else
+            result.error = ChangeError::from(failure);
     }
-    QPointer<FetchPipeline> self(this);
-    setLoading(true);
-    Q_EMIT fetchStarted();
-    const Outcome outcome = co_await attemptCandidates(std::nullopt, nullptr, st);
-    if (!self) co_return;
-    if (outcome.error) failFetch(outcome.error, isAutomatic, st);
-    endFetch(fetchID);
+    co_return result;
 }
 
-QCoro::Task<> FetchPipeline::performEachFetch(QUuid fetchID, bool isAutomatic, QStringList displayKeys,
-                                              std::stop_token st)
+QCoro::Task<ChangeResult> FetchPipeline::newPicture(ChangeRequest request, std::stop_token st)
+{
+    const Outcome outcome = co_await attemptCandidates(std::nullopt, nullptr, request, st);
+    if (outcome.error) std::rethrow_exception(outcome.error);
+    ChangeResult result;
+    result.cancelled = outcome.cancelled;
+    if (outcome.picture) result.shown.append({DisplayTarget{}, *outcome.picture, std::nullopt});
+    co_return result;
+}
+
+QCoro::Task<ChangeResult> FetchPipeline::newDisplayPictures(ChangeRequest request, std::stop_token st)
 {
     QPointer<FetchPipeline> self(this);
     const Services services = m_services;
-    setLoading(true);
-    Q_EMIT fetchStarted();
-
-    QList<DisplayTarget> displays = services.applier->displayTargets();
-    if (!displayKeys.isEmpty()) displays.removeIf([&](const DisplayTarget &d) { return !displayKeys.contains(d.key); });
+    const QList<DisplayTarget> displays = request.displays;
     std::vector<Outcome> outcomes(size_t(displays.size()));
     const auto round = std::make_shared<Round>();
     // A few displays at a time: each is a download of its own, and the link is shared.
     for (qsizetype first = 0; first < displays.size(); first += parallelDisplayFetches) {
         std::vector<QCoro::Task<Outcome>> running;
         for (qsizetype i = first; i < std::min<qsizetype>(first + parallelDisplayFetches, displays.size()); ++i)
-            running.push_back(attemptCandidates(displays[i], round, st));
+            running.push_back(attemptCandidates(displays[i], round, request, st));
         for (size_t j = 0; j < running.size(); ++j) {
             Outcome outcome = co_await running[j];
             outcomes[size_t(first) + j] = std::move(outcome);
         }
-        if (!self) co_return;
+        if (!self) throw CancelledError();
     }
 
     std::exception_ptr failure;
-    bool cancelled = displays.isEmpty() ? false : st.stop_requested();
-    QList<DisplayWallpaper> pictures;
-    QList<DisplayApplied> applied;
+    bool cancelled = st.stop_requested();
+    QList<PlacedPicture> pictures;
     for (size_t i = 0; i < outcomes.size(); ++i) {
         cancelled = cancelled || outcomes[i].cancelled;
         if (outcomes[i].error && !failure) failure = outcomes[i].error;
-        if (!outcomes[i].applied) continue;
-        pictures.append({displays[qsizetype(i)].key, outcomes[i].applied->file});
-        applied.append({displays[qsizetype(i)], *outcomes[i].applied});
+        if (outcomes[i].picture) pictures.append({displays[qsizetype(i)], *outcomes[i].picture, std::nullopt});
     }
-    if (displays.isEmpty()) failure = std::make_exception_ptr(WallpaperApplyError::noDisplaysFound());
 
+    ChangeResult result;
     if (!cancelled && !pictures.isEmpty()) {
-        // A desktop with one picture is given all of them again: the combined picture is made anew.
-        QList<DisplayWallpaper> shown = pictures;
-        if (!services.applier->supportsPerDisplayWallpaper()) {
-            const QList<DisplayWallpaper> others = remembered();
-            for (const DisplayWallpaper &other : others) {
-                const bool replaced = std::any_of(pictures.cbegin(), pictures.cend(), [&](const DisplayWallpaper &p) {
-                    return p.displayKey == other.displayKey;
-                });
-                if (!replaced) shown.append(other);
-            }
-        }
         try {
-            co_await services.applier->applyDisplayWallpapers(shown, st);
+            // Displays that change scope to pictures of their own get back those they had.
+            const bool showRemembered = request.kind == ChangeKind::scopeReapply;
+            co_await applyToDisplays(pictures, request.showing, showRemembered, st);
+            result.shown = pictures;
         } catch (...) {
             failure = std::current_exception();
-            applied.clear();
         }
-        if (!self) co_return;
+        if (!self) throw CancelledError();
     }
-    if (cancelled || applied.isEmpty()) {
+    if (result.shown.isEmpty()) {
         // Nothing reached the screen: none of the new files is needed.
-        for (const DisplayWallpaper &picture : std::as_const(pictures))
-            co_await removeAbandonedCacheFile(services.applier, picture.file);
-        if (!self) co_return;
+        for (const PlacedPicture &placed : std::as_const(pictures))
+            co_await removeAbandonedCacheFile(services.applier, placed.picture.file);
     } else {
-        QList<QUrl> files;
-        for (const DisplayApplied &each : std::as_const(applied)) {
-            m_pool->rememberImage(each.applied.image.id);
-            m_pool->rememberContent(each.applied.contentHash);
-            files << each.applied.file;
+        for (const PlacedPicture &placed : std::as_const(result.shown))
             qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 (%2x%3) on %4")
-                                             .arg(each.applied.image.id)
-                                             .arg(each.applied.image.width.value_or(0))
-                                             .arg(each.applied.image.height.value_or(0))
-                                             .arg(each.display.name);
+                                             .arg(placed.picture.id())
+                                             .arg(placed.picture.image.width.value_or(0))
+                                             .arg(placed.picture.image.height.value_or(0))
+                                             .arg(placed.display.name);
+    }
+    // A display that got a picture counts even when another failed; the failure is still told.
+    if (cancelled) throw CancelledError();
+    if (failure && result.shown.isEmpty()) std::rethrow_exception(failure);
+    if (failure) result.error = ChangeError::from(failure);
+    co_return result;
+}
+
+QCoro::Task<ChangeResult> FetchPipeline::knownPictures(ChangeRequest request, std::stop_token st)
+{
+    QPointer<FetchPipeline> self(this);
+    const Services services = m_services;
+    QList<PlacedPicture> targets = request.targets;
+    if (request.kind == ChangeKind::keptPicture && !request.displays.isEmpty())
+        targets = co_await placeKeptPictures(targets, request.displays);
+    if (!self) throw CancelledError();
+    ChangeResult result;
+    if (targets.isEmpty()) co_return result;
+
+    if (request.kind == ChangeKind::lockScreen) {
+        co_await services.applier->applyLockScreen(targets.first().picture.file, st);
+        result.shown = targets;
+        co_return result;
+    }
+
+    const bool perDisplay = !targets.first().display.key.isEmpty();
+    if (request.kind == ChangeKind::workspaceSync) {
+        // Put back only where the workspace now shows something else.
+        bool allShown = false;
+        if (perDisplay) {
+            const QSet<QUrl> shown = co_await services.applier->currentDesktopImageURLs();
+            allShown = std::all_of(targets.cbegin(), targets.cend(), [&](const PlacedPicture &p) {
+                return shown.contains(standardizedFileURL(p.picture.file));
+            });
+        } else {
+            const QList<std::optional<QUrl>> shown = co_await services.applier->desktopImageURLs(request.scope);
+            const QUrl target = standardizedFileURL(targets.first().picture.file);
+            allShown = shown.isEmpty() || std::all_of(shown.cbegin(), shown.cend(), [&](const std::optional<QUrl> &u) {
+                           return u && standardizedFileURL(*u) == target;
+                       });
         }
-        Q_EMIT displaysApplied(applied);
-        spawn(pruneCache(services, files, remembered(), m_limits.retainedCacheFiles), QStringLiteral("prune"));
+        if (!self) throw CancelledError();
+        if (allShown) co_return result;
     }
-    if (cancelled)
-        qCInfo(lcStore) << "Wallpaper update cancelled; leaving current schedule intact";
-    else if (failure)
-        failFetch(failure, isAutomatic, st);
-    endFetch(fetchID);
-}
 
-QList<DisplayWallpaper> FetchPipeline::remembered() const
-{
-    return m_remembered ? m_remembered() : QList<DisplayWallpaper>();
-}
-
-void FetchPipeline::failFetch(const std::exception_ptr &error, bool isAutomatic, const std::stop_token &st)
-{
-    if (isCancellation(error, st)) {
-        qCInfo(lcStore) << "Wallpaper update cancelled; leaving current schedule intact";
-        return;
+    QList<PlacedPicture> ready;
+    for (const PlacedPicture &target : std::as_const(targets)) {
+        PlacedPicture placed = target;
+        placed.picture = co_await ensureFile(target, request.kind, st);
+        if (!self) throw CancelledError();
+        ready.append(placed);
     }
-    const QString message = describeError(error);
-    qCCritical(lcStore).noquote() << QStringLiteral("Failed to apply next wallpaper: %1").arg(message);
-    Q_EMIT fetchFailed(error, isAutomatic);
+    std::exception_ptr applyError;
+    try {
+        throwIfCancelled(st);
+        if (perDisplay) {
+            co_await applyToDisplays(ready, request.showing, false, st);
+        } else {
+            const QUrl file = ready.first().picture.file;
+            co_await services.applier->prepareWallpaper(file, request.scope, st);
+            throwIfCancelled(st);
+            co_await services.applier->applyWallpaper(file, request.scope, st);
+        }
+    } catch (...) {
+        applyError = std::current_exception();
+    }
+    if (applyError) {
+        // A file fetched again for this change is not needed now.
+        for (qsizetype i = 0; i < ready.size(); ++i)
+            if (ready[i].picture.file != targets[i].picture.file)
+                co_await removeAbandonedCacheFile(services.applier, ready[i].picture.file);
+        std::rethrow_exception(applyError);
+    }
+    if (!self) throw CancelledError();
+    for (const PlacedPicture &placed : std::as_const(ready))
+        if (request.changesPicture())
+            qCInfo(lcStore).noquote() << QStringLiteral("Showing %1 again from %2")
+                                             .arg(placed.picture.id(), placed.picture.file.toLocalFile());
+    result.shown = ready;
+    co_return result;
 }
 
-void FetchPipeline::endFetch(QUuid fetchID)
+QCoro::Task<> FetchPipeline::applyToDisplays(QList<PlacedPicture> pictures, QList<PlacedPicture> showing,
+                                             bool showOthers, std::stop_token st)
 {
-    // A cancelled fetch finds another id here (or none) and leaves the newer fetch's state alone.
-    if (!m_active || m_active->id != fetchID) return;
-    m_active.reset();
-    setLoading(false);
+    const Services services = m_services;
+    QList<DisplayWallpaper> wallpapers;
+    for (const PlacedPicture &placed : std::as_const(pictures))
+        wallpapers.append({placed.display.key, placed.picture.file});
+    // A desktop with one picture is given all of them again: the combined picture is made anew.
+    if (showOthers || !services.applier->supportsPerDisplayWallpaper()) {
+        for (const PlacedPicture &other : std::as_const(showing)) {
+            const bool replaced = std::any_of(pictures.cbegin(), pictures.cend(), [&](const PlacedPicture &p) {
+                return p.display.key == other.display.key;
+            });
+            if (!replaced && !other.display.key.isEmpty() && other.picture.fileExists())
+                wallpapers.append({other.display.key, other.picture.file});
+        }
+    }
+    co_await services.applier->applyDisplayWallpapers(wallpapers, st);
 }
 
-void FetchPipeline::setLoading(bool value)
+QCoro::Task<QList<PlacedPicture>> FetchPipeline::placeKeptPictures(QList<PlacedPicture> kept,
+                                                                 QList<DisplayTarget> displays)
 {
-    if (m_isLoading == value) return;
-    m_isLoading = value;
-    Q_EMIT isLoadingChanged();
+    // The files' sizes, read from their headers away from the main thread.
+    auto readSizes = [kept, cache = m_services.cache]() mutable {
+        for (PlacedPicture &k : kept) {
+            const QSize size = cache->pixelSize(k.picture.file);
+            if (size.isValid()) {
+                k.picture.image.width = size.width();
+                k.picture.image.height = size.height();
+            }
+        }
+        return kept;
+    };
+    QList<PlacedPicture> sized = co_await runInBackground(std::move(readSizes));
+    QList<PlacedPicture> placed;
+    for (const DisplayTarget &display : std::as_const(displays)) {
+        qsizetype best = -1;
+        qint64 bestPixels = -1;
+        for (qsizetype i = 0; i < sized.size(); ++i) {
+            const qint64 pixels = sized[i].picture.image.usablePixels(display.aspectRatio());
+            if (pixels > bestPixels) {
+                best = i;
+                bestPixels = pixels;
+            }
+        }
+        if (best < 0) break; // fewer kept pictures than displays: the others keep theirs
+        PlacedPicture picture = sized.takeAt(best);
+        picture.display = display;
+        placed.append(picture);
+    }
+    co_return placed;
 }
 
 } // namespace Starvane

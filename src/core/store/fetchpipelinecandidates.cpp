@@ -29,33 +29,36 @@ bool isApplyError(const std::exception_ptr &e)
     }
 }
 
-/// Downloads one URL and saves it through the cache. The save is not interrupted by cancellation: one
-/// that has begun finishes, and the download is deleted whatever the cache decided.
-QCoro::Task<SavedWallpaper> fetchAndValidateFile(FetchPipeline::Services services, QUrl url, QString imageID,
-                                                 std::stop_token st)
+/// Downloads one URL and saves it through the cache, as the picture it is. The save is not interrupted
+/// by cancellation: one that has begun finishes, and the download is deleted whatever the cache decided.
+QCoro::Task<ShownPicture> fetchAndValidateFile(FetchPipeline::Services services, HubbleImage image, QUrl url,
+                                               bool forPortraitDisplay, std::stop_token st)
 {
     const QUrl temporary = co_await services.archive->downloadImageFile(url, st);
     // Named first: GCC 12 mishandles a capturing lambda built inside the co_await expression.
-    auto save = [cache = services.cache, temporary, imageID] {
+    auto save = [cache = services.cache, temporary, imageID = image.id, forPortraitDisplay] {
         struct RemoveTemporary
         {
             QString path;
             ~RemoveTemporary() { QFile::remove(path); }
         } removeTemporary{temporary.toLocalFile()};
-        return cache->saveValidatedImage(temporary, imageID);
+        return cache->saveValidatedImage(temporary, imageID, forPortraitDisplay);
     };
-    SavedWallpaper saved = co_await runInBackground(std::move(save));
-    co_return saved;
+    const SavedWallpaper saved = co_await runInBackground(std::move(save));
+    image.width = saved.width;
+    image.height = saved.height;
+    co_return ShownPicture{image, saved.fileURL, saved.contentHash, url};
 }
 
 /// The candidate's file, or its fallback variant when the first one fails for another reason than
 /// cancellation; the fallback's error then counts.
-QCoro::Task<SavedWallpaper> downloadAndValidate(FetchPipeline::Services services, HubbleImage candidate,
-                                                std::stop_token st)
+QCoro::Task<ShownPicture> downloadAndValidate(FetchPipeline::Services services, HubbleImage candidate,
+                                              bool forPortraitDisplay, std::stop_token st)
 {
     std::exception_ptr firstError;
     try {
-        SavedWallpaper saved = co_await fetchAndValidateFile(services, candidate.imageURL, candidate.id, st);
+        ShownPicture saved =
+            co_await fetchAndValidateFile(services, candidate, candidate.imageURL, forPortraitDisplay, st);
         co_return saved;
     } catch (...) {
         firstError = std::current_exception();
@@ -65,7 +68,8 @@ QCoro::Task<SavedWallpaper> downloadAndValidate(FetchPipeline::Services services
         std::rethrow_exception(firstError);
     qCInfo(lcStore).noquote()
         << QStringLiteral("Primary download failed for %1; trying fallback wallpaper variant").arg(candidate.id);
-    SavedWallpaper saved = co_await fetchAndValidateFile(services, *candidate.fallbackImageURL, candidate.id, st);
+    ShownPicture saved =
+        co_await fetchAndValidateFile(services, candidate, *candidate.fallbackImageURL, forPortraitDisplay, st);
     co_return saved;
 }
 
@@ -77,21 +81,18 @@ QCoro::Task<> FetchPipeline::removeAbandonedCacheFile(std::shared_ptr<WallpaperA
     if (!shown.contains(standardizedFileURL(url))) QFile::remove(url.toLocalFile());
 }
 
-QCoro::Task<> FetchPipeline::pruneCache(Services services, QList<QUrl> applied, QList<DisplayWallpaper> remembered,
-                                        int maxRetained)
+QCoro::Task<> FetchPipeline::pruneCache(Services services, QList<QUrl> keep, int maxRetained)
 {
-    QSet<QUrl> keep = co_await services.applier->currentDesktopImageURLs();
-    for (const QUrl &file : std::as_const(applied))
-        keep.insert(standardizedFileURL(file));
-    // A display that is away keeps its picture for when it returns.
-    for (const DisplayWallpaper &picture : std::as_const(remembered))
-        keep.insert(standardizedFileURL(picture.file));
-    auto prune = [cache = services.cache, keep, maxRetained] { cache->pruneOldWallpapers(keep, maxRetained); };
+    QSet<QUrl> keeping = co_await services.applier->currentDesktopImageURLs();
+    for (const QUrl &file : std::as_const(keep))
+        keeping.insert(standardizedFileURL(file));
+    auto prune = [cache = services.cache, keeping, maxRetained] { cache->pruneOldWallpapers(keeping, maxRetained); };
     co_await runInBackground(std::move(prune));
 }
 
 QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::optional<DisplayTarget> display,
-                                                                     std::shared_ptr<Round> round, std::stop_token st)
+                                                                     std::shared_ptr<Round> round,
+                                                                     ChangeRequest request, std::stop_token st)
 {
     QPointer<FetchPipeline> self(this);
     // Copies: the frame keeps the services alive across every wait.
@@ -99,18 +100,22 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
     // Saving data: the smallest file that fills the display, or the largest display when one picture covers all.
     std::optional<QSize> cover = m_cover ? m_cover() : std::nullopt;
     if (cover && display) cover = display->devicePixelGeometry.size();
+    const bool forPortrait = display && display->isPortrait();
+    const CatalogPool::Shown shown{request.current ? std::optional(request.current->id()) : std::nullopt,
+                                   request.current ? std::optional(request.current->contentHash) : std::nullopt};
     Outcome outcome;
     try {
         std::exception_ptr lastCandidateError;
-        for (int attempt = 1; attempt <= m_limits.maxAttempts && !outcome.applied; ++attempt) {
+        for (int attempt = 1; attempt <= m_limits.maxAttempts && !outcome.picture; ++attempt) {
             throwIfCancelled(st);
             std::optional<HubbleImage> candidate;
             if (display) {
-                QSet<QString> excluded = round->ids;
-                if (m_displayPictures) excluded += m_displayPictures();
-                candidate = co_await m_pool->drawCandidateForDisplay(display->aspectRatio(), excluded, m_shown(), st);
+                QSet<QString> excluded = round->ids + request.avoidIDs;
+                candidate = co_await m_pool->drawCandidateForDisplay(display->aspectRatio(), excluded, shown, st);
             } else {
-                candidate = co_await m_pool->drawNextCandidate(m_shown(), st);
+                candidate = co_await m_pool->drawNextCandidate(shown, st);
+                while (candidate && request.avoidIDs.contains(candidate->id))
+                    candidate = co_await m_pool->drawNextCandidate(shown, st);
             }
             if (!self) co_return outcome;
             if (!candidate) throw HubbleAPIError::emptyCatalog();
@@ -130,16 +135,13 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
                 // The fallback variant has a landscape shape: a portrait picture for a portrait display
                 // comes in its own shape or not at all.
                 const bool portraitPicture = verified.width && verified.height && *verified.height > *verified.width;
-                if (display && display->isPortrait() && portraitPicture) verified.fallbackImageURL.reset();
-                const SavedWallpaper saved = co_await downloadAndValidate(services, verified, st);
-                pendingFile = saved.fileURL;
+                if (forPortrait && portraitPicture) verified.fallbackImageURL.reset();
+                const ShownPicture saved = co_await downloadAndValidate(services, verified, forPortrait, st);
+                pendingFile = saved.file;
                 throwIfCancelled(st);
                 if (!self) co_return outcome;
-                // Portrait pictures belong on portrait displays only.
-                if (saved.height > saved.width && !(display && display->isPortrait()))
-                    throw WallpaperCacheError::unsuitableAspectRatio(saved.width, saved.height);
 
-                if (m_pool->isUnwantedContent(saved.contentHash) ||
+                if (m_pool->isUnwantedContent(saved.contentHash) || request.avoidHashes.contains(saved.contentHash) ||
                     (round && round->hashes.contains(saved.contentHash))) {
                     qCInfo(lcStore).noquote()
                         << QStringLiteral("Skipping duplicate image content for %1").arg(candidate->id);
@@ -150,35 +152,25 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
                     continue;
                 }
 
-                HubbleImage shown = verified;
-                shown.width = saved.width;
-                shown.height = saved.height;
                 if (display) {
                     // Applied together with the other displays' pictures by the caller.
                     round->hashes.insert(saved.contentHash);
-                    outcome.applied = Applied{shown, saved.fileURL, saved.contentHash, std::nullopt};
+                    outcome.picture = saved;
                     continue;
                 }
 
                 // Decoding for desktops we paint ourselves happens here, off the main thread.
-                co_await services.applier->prepareWallpaper(saved.fileURL, m_displayScope(), st);
+                co_await services.applier->prepareWallpaper(saved.file, request.scope, st);
                 throwIfCancelled(st);
                 if (!self) co_return outcome;
-                co_await services.applier->applyWallpaper(saved.fileURL, m_displayScope(), st);
+                co_await services.applier->applyWallpaper(saved.file, request.scope, st);
                 if (!self) co_return outcome;
-
-                // Everything about the change is recorded in this one turn.
                 pendingFile.reset();
-                m_pool->rememberImage(verified.id);
-                m_pool->rememberContent(saved.contentHash);
-                outcome.applied = Applied{shown, saved.fileURL, saved.contentHash, std::nullopt};
-                Q_EMIT wallpaperApplied(*outcome.applied);
+                outcome.picture = saved;
                 qCInfo(lcStore).noquote() << QStringLiteral("Applied wallpaper %1 (%2x%3)")
                                                  .arg(verified.id)
-                                                 .arg(saved.width)
-                                                 .arg(saved.height);
-                spawn(pruneCache(services, {saved.fileURL}, remembered(), m_limits.retainedCacheFiles),
-                      QStringLiteral("prune"));
+                                                 .arg(saved.image.width.value_or(0))
+                                                 .arg(saved.image.height.value_or(0));
             } catch (...) {
                 candidateError = std::current_exception();
             }
@@ -198,7 +190,7 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
             m_pool->rememberImage(candidate->id);
             lastCandidateError = candidateError;
         }
-        if (!outcome.applied) {
+        if (!outcome.picture) {
             if (lastCandidateError) std::rethrow_exception(lastCandidateError);
             throw HubbleAPIError::emptyCatalog();
         }
@@ -208,55 +200,35 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
     co_return outcome;
 }
 
-QCoro::Task<bool> FetchPipeline::performRevisit(Revisit target, std::stop_token st)
+QCoro::Task<ShownPicture> FetchPipeline::ensureFile(PlacedPicture target, ChangeKind kind, std::stop_token st)
 {
-    QPointer<FetchPipeline> self(this);
-    const Services services = m_services;
-    const DisplayScope scope = m_displayScope();
-    if (!target.file.isEmpty() && QFileInfo(target.file).isFile()) {
-        const QUrl file = QUrl::fromLocalFile(target.file);
-        co_await services.applier->prepareWallpaper(file, scope, st);
-        throwIfCancelled(st);
-        if (!self) co_return false;
-        co_await services.applier->applyWallpaper(file, scope, st);
-        if (!self) co_return false;
-        qCInfo(lcStore).noquote() << QStringLiteral("Showing %1 again from %2").arg(target.image.id, target.file);
-        Q_EMIT wallpaperApplied(Applied{target.image, file, target.contentHash, target});
-        co_return true;
-    }
+    if (target.picture.fileExists()) co_return target.picture;
+    // A kept picture is shown from its own file or not at all: that rotation never uses the network. The
+    // picture on screen put back elsewhere is refused by the desktop, which names the file.
+    if (kind == ChangeKind::keptPicture)
+        throw ChangeFailure(ChangeError::of(ChangeError::Kind::keptPictureGone, target.picture.file.toLocalFile()));
+    if (kind != ChangeKind::previous && kind != ChangeKind::historyEntry) co_return target.picture;
 
-    // A kept picture is shown from its own file or not at all: that rotation never uses the network.
-    if (!target.historyIndex) throw FileError(QStringLiteral("The kept picture %1 is gone.").arg(target.file));
-    // The file was pruned: the same picture again, through every check a new one passes.
-    qCInfo(lcStore).noquote() << QStringLiteral("Fetching %1 again").arg(target.image.id);
-    const HubbleImage verified = co_await services.archive->verifyAndEnrichCandidate(target.image, st);
+    // The file was pruned: the same picture again, through every check a new one passes, and in the
+    // variant that was shown first when the archive still offers it from its own host.
+    const Services services = m_services;
+    qCInfo(lcStore).noquote() << QStringLiteral("Fetching %1 again").arg(target.picture.id());
+    HubbleImage verified = co_await services.archive->verifyAndEnrichCandidate(target.picture.image, st);
     throwIfCancelled(st);
-    const SavedWallpaper saved = co_await downloadAndValidate(services, verified, st);
-    if (!self) co_return false;
-    std::exception_ptr applyError;
-    try {
-        throwIfCancelled(st);
-        co_await services.applier->prepareWallpaper(saved.fileURL, scope, st);
-        throwIfCancelled(st);
-        co_await services.applier->applyWallpaper(saved.fileURL, scope, st);
-    } catch (...) {
-        applyError = std::current_exception();
+    const QUrl variant = target.picture.variantURL;
+    const bool sameHost = variant.isValid() && variant.scheme() == verified.imageURL.scheme() &&
+                          variant.host() == verified.imageURL.host() && variant.port() == verified.imageURL.port();
+    if (sameHost && variant != verified.imageURL) {
+        verified.fallbackImageURL = verified.imageURL;
+        verified.imageURL = variant;
     }
-    if (applyError) {
-        co_await removeAbandonedCacheFile(services.applier, saved.fileURL);
-        std::rethrow_exception(applyError);
-    }
-    if (!self) co_return false;
-    HubbleImage shown = verified;
-    shown.width = saved.width;
-    shown.height = saved.height;
-    target.file = saved.fileURL.toLocalFile();
-    target.contentHash = saved.contentHash;
-    Q_EMIT wallpaperApplied(Applied{shown, saved.fileURL, saved.contentHash, target});
-    qCInfo(lcStore).noquote()
-        << QStringLiteral("Applied wallpaper %1 again (%2x%3)").arg(verified.id).arg(saved.width).arg(saved.height);
-    spawn(pruneCache(services, {saved.fileURL}, remembered(), m_limits.retainedCacheFiles), QStringLiteral("prune"));
-    co_return true;
+    const bool forPortrait = target.display.isPortrait();
+    ShownPicture saved = co_await downloadAndValidate(services, verified, forPortrait, st);
+    qCInfo(lcStore).noquote() << QStringLiteral("Fetched %1 again (%2x%3)")
+                                     .arg(verified.id)
+                                     .arg(saved.image.width.value_or(0))
+                                     .arg(saved.image.height.value_or(0));
+    co_return saved;
 }
 
 } // namespace Starvane

@@ -21,12 +21,9 @@ void SavedPictures::restore()
     if (!json) return;
     const QJsonArray array = QJsonDocument::fromJson(*json).array();
     for (const QJsonValue &value : array) {
-        const QJsonObject o = value.toObject();
-        const std::optional<HubbleImage> image =
-            HubbleImage::fromJsonObject(o.value(QStringLiteral("image")).toObject());
-        const QString path = o.value(QStringLiteral("file")).toString();
-        if (!image || path.isEmpty()) continue;
-        m_entries.append({*image, QUrl::fromLocalFile(path), o.value(QStringLiteral("hash")).toString()});
+        const std::optional<ShownPicture> entry = ShownPicture::fromJsonObject(value.toObject());
+        if (!entry) continue;
+        m_entries.append(*entry);
         if (m_entries.size() == maxEntries) break;
     }
 }
@@ -57,9 +54,7 @@ void SavedPictures::persist() const
 {
     QJsonArray array;
     for (const Entry &e : m_entries)
-        array.append(QJsonObject{{QStringLiteral("image"), e.image.toJsonObject()},
-                                 {QStringLiteral("file"), e.file.toLocalFile()},
-                                 {QStringLiteral("hash"), e.contentHash}});
+        array.append(e.toJsonObject());
     m_defaults->setData(StoreKeys::savedPictures, QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 

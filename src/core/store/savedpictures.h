@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "models/hubbleimage.h"
+#include "shownpicture.h"
 
 #include <QList>
 #include <QSet>
@@ -18,13 +18,7 @@ class KeyValueStore;
 class SavedPictures
 {
 public:
-    struct Entry
-    {
-        HubbleImage image;
-        QUrl file;
-        QString contentHash;
-        bool operator==(const Entry &) const = default;
-    };
+    using Entry = ShownPicture;
     /// More than the cache keeps, so every retained file can be found here.
     static constexpr int maxEntries = 16;
 

@@ -3,6 +3,7 @@
 
 #include "filewritequeue.h"
 #include "logging.h"
+#include "statefile.h"
 #include "models/hubbleimage.h"
 
 #include <QDir>
@@ -28,36 +29,6 @@ bool isHexHash(const QString &hash)
     });
 }
 
-enum class Read { missing, ok, damaged };
-
-/// The object in `path` when it is one of ours in a version we know.
-Read readObject(const QString &path, QJsonObject *object)
-{
-    QFile file(path);
-    if (!file.exists()) return Read::missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Unreadable is not damaged: leave it where it is for the next start.
-        qCWarning(lcStore).noquote() << QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-        return Read::missing;
-    }
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject() ||
-        doc.object().value(QStringLiteral("version")).toInt() != kFormatVersion)
-        return Read::damaged;
-    *object = doc.object();
-    return Read::ok;
-}
-
-void setAside(const QString &path)
-{
-    const QString aside = path + QStringLiteral(".damaged");
-    QFile::remove(aside);
-    if (QFile::rename(path, aside))
-        qCWarning(lcStore).noquote() << QStringLiteral("%1 could not be read; set aside as %2").arg(path, aside);
-    else
-        qCWarning(lcStore).noquote() << QStringLiteral("%1 could not be read and not be set aside").arg(path);
-}
 } // namespace
 
 QJsonObject HistoryEntry::toJsonObject() const
@@ -72,6 +43,7 @@ QJsonObject HistoryEntry::toJsonObject() const
         {QStringLiteral("file"), file},
         {QStringLiteral("hash"), hash},
         {QStringLiteral("thumbnail"), thumbnail},
+        {QStringLiteral("variant"), variant.toString()},
     };
 }
 
@@ -94,6 +66,9 @@ std::optional<HistoryEntry> HistoryEntry::fromJsonObject(const QJsonObject &o)
     if (!isHexHash(e.hash)) e.hash.clear();
     e.thumbnail = o.value(QStringLiteral("thumbnail")).toString();
     if (!e.thumbnail.isEmpty() && QFileInfo(e.thumbnail).isRelative()) e.thumbnail.clear();
+    // Missing in files of earlier versions. It is fetched again only from the host the archive names today.
+    e.variant = QUrl(o.value(QStringLiteral("variant")).toString());
+    if (!e.variant.isValid() || e.variant.isRelative()) e.variant.clear();
     return e;
 }
 
@@ -128,18 +103,17 @@ bool WallpaperHistory::load()
     m_bannedIDs.clear();
     m_bannedHashes.clear();
     if (m_directory.isEmpty()) return true;
-    FileWriteQueue::flush(); // what this or an earlier instance asked to write
     bool clean = true;
 
     QJsonObject history;
-    switch (readObject(historyFilePath(), &history)) {
-    case Read::missing:
+    switch (readStateFile(historyFilePath(), kFormatVersion, &history)) {
+    case StateFileRead::missing:
+    case StateFileRead::unreadable:
         break;
-    case Read::damaged:
-        setAside(historyFilePath());
+    case StateFileRead::setAside:
         clean = false;
         break;
-    case Read::ok:
+    case StateFileRead::ok:
         for (const QJsonValue &v : history.value(QStringLiteral("entries")).toArray()) {
             // One bad entry costs only itself.
             if (const auto entry = HistoryEntry::fromJsonObject(v.toObject())) m_entries.append(*entry);
@@ -149,14 +123,14 @@ bool WallpaperHistory::load()
     }
 
     QJsonObject bans;
-    switch (readObject(bansFilePath(), &bans)) {
-    case Read::missing:
+    switch (readStateFile(bansFilePath(), kFormatVersion, &bans)) {
+    case StateFileRead::missing:
+    case StateFileRead::unreadable:
         break;
-    case Read::damaged:
-        setAside(bansFilePath());
+    case StateFileRead::setAside:
         clean = false;
         break;
-    case Read::ok:
+    case StateFileRead::ok:
         for (const QJsonValue &v : bans.value(QStringLiteral("ids")).toArray())
             if (isSafeArchiveID(v.toString()) && !m_bannedIDs.contains(v.toString())) m_bannedIDs.append(v.toString());
         for (const QJsonValue &v : bans.value(QStringLiteral("hashes")).toArray())

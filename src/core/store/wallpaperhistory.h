@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QUrl>
 #include <optional>
 
 namespace Starvane {
@@ -27,6 +28,8 @@ struct HistoryEntry
     QString hash;
     /// A small copy kept for as long as the entry, so a pruned picture still has a face.
     QString thumbnail;
+    /// The archive address the file was downloaded from: a pruned picture comes back as it was shown.
+    QUrl variant;
 
     bool operator==(const HistoryEntry &) const = default;
 

@@ -1,102 +1,80 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The store's own state and its persistence; the work is done by its three parts.
+// The facade: builds the parts, restores them, and turns the user's operations into settings changes
+// and requests on the one road.
 #include "wallpaperstore.h"
 
-#include "async/cancellation.h"
 #include "catalogpool.h"
 #include "contracts/hubbleimagefetching.h"
 #include "contracts/networkstatus.h"
 #include "contracts/wallpaperapplying.h"
-#include "contracts/wallpapercaching.h"
-#include "fetchpipeline.h"
-#include "keptpictures.h"
 #include "keyvaluestore.h"
 #include "logging.h"
-#include "models/fileurls.h"
+#include "picturelibrary.h"
 #include "rotationschedule.h"
-#include "savedpictures.h"
-#include "wallpaperhistory.h"
+#include "storesettings.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QPointer>
 
 namespace Starvane {
 
 namespace {
-template <class T, class U> bool assignIfChanged(T &field, U &&value)
+QString onOff(bool value)
 {
-    if (field == value) return false;
-    field = std::forward<U>(value);
-    return true;
+    return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 } // namespace
 
 WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QObject *parent)
-    : QObject(parent), m_archive(services.apiClient), m_cache(services.cache), m_applier(services.applier),
-      m_defaults(services.defaults), m_history(std::make_shared<WallpaperHistory>(options.dataDirectory)),
-      m_kept(std::make_unique<KeptPictures>(options.keptDirectory)), m_network(services.network),
-      m_records(options.dataDirectory)
+    : QObject(parent), m_archive(services.apiClient), m_applier(services.applier), m_network(services.network)
 {
     if (!m_network) m_network = std::make_shared<NetworkStatus>();
-    m_retryDelaySeconds = options.limits.retryDelaySeconds;
     if (!options.now) options.now = defaultClock();
     m_now = options.now;
+    m_settings = new StoreSettings(services.defaults, this);
+    m_screen = new ScreenState(services.defaults, options.dataDirectory, this);
+    m_library = new PictureLibrary({options.dataDirectory, options.keptDirectory}, services.defaults, services.cache,
+                                   options.now, this);
     const std::shared_ptr<WallpaperApplying> applier = m_applier;
     m_pool = new CatalogPool(
-        services.apiClient, m_defaults, [applier] { return applier->primaryDisplayAspectRatio(); },
-        options.shuffleBands, options.limits, m_history, this);
-    m_pipeline = new FetchPipeline(
-        {services.apiClient, services.cache, services.applier}, m_pool, [this] { return m_settings.displayScope; },
-        [this] {
-            return CatalogPool::Shown{m_currentImage ? std::optional(m_currentImage->id) : std::nullopt,
-                                      m_currentContentHash};
-        },
-        options.limits, this);
-    m_pipeline->setDisplayPictures([this] {
-        QSet<QString> ids;
-        for (const DisplayRecord &record : m_records.records())
-            ids.insert(record.image.id);
-        return ids;
-    });
-    m_pipeline->setRememberedPictures([this] { return rememberedDisplayPictures(); });
-    connect(m_pipeline, &FetchPipeline::displaysApplied, this, &WallpaperStore::commitDisplayPictures);
-    m_schedule = new RotationSchedule(options.now, options.sleep, options.limits.retryDelaySeconds, this);
-
-    connect(m_pipeline, &FetchPipeline::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
-    connect(m_pipeline, &FetchPipeline::fetchEnded, this, &WallpaperStore::fetchTaskEnded);
-    connect(m_pipeline, &FetchPipeline::fetchEnded, this, [this] {
-        if (!std::exchange(m_eachDisplayPending, false) || m_settings.displayScope != DisplayScope::eachDisplay) return;
-        ensureEachDisplayPictures(false);
-    });
-    connect(m_pipeline, &FetchPipeline::fetchStarted, this, [this] {
-        m_errorDetail.reset();
-        setErrorMessage(std::nullopt);
-    });
-    connect(m_pipeline, &FetchPipeline::wallpaperApplied, this, [this](const FetchPipeline::Applied &applied) {
-        commitAppliedWallpaper(applied.image, applied.file, applied.contentHash,
-                               applied.revisit ? applied.revisit->historyIndex : std::nullopt);
-    });
-    connect(m_pipeline, &FetchPipeline::fetchFailed, this, &WallpaperStore::reportFailedFetch);
-    connect(m_schedule, &RotationSchedule::nextChangeDateChanged, this, &WallpaperStore::nextChangeDateChanged);
-    connect(m_schedule, &RotationSchedule::due, this, [this] { startFetch(true); });
-
-    m_networkSettle = new QTimer(this);
-    m_networkSettle->setSingleShot(true);
-    m_networkSettle->setInterval(options.networkSettleDelay);
-    connect(m_networkSettle, &QTimer::timeout, this, &WallpaperStore::resumeAfterNetworkReturned);
-    m_wasOnline = m_network->isOnline();
-    m_downloadsWereHeld = downloadsHeldBack();
-    connect(m_network.get(), &NetworkStatus::changed, this, &WallpaperStore::networkChanged);
-    connect(this, &WallpaperStore::settingsChanged, this, &WallpaperStore::updateNetworkHold);
-    m_saved = std::make_unique<SavedPictures>(m_defaults);
+        services.apiClient, services.defaults, [applier] { return applier->primaryDisplayAspectRatio(); },
+        options.shuffleBands, options.limits, m_library->bans(), this);
+    const FetchPipeline::Services pipelineServices{services.apiClient, services.cache, services.applier};
+    m_pipeline = new FetchPipeline(pipelineServices, m_pool, options.limits, this);
     m_pipeline->setDownloadCover([this]() -> std::optional<QSize> {
         // Saving data, or paying for every byte: the smallest file that fills the largest display.
-        if (!m_settings.saveData && !m_network->isMetered()) return std::nullopt;
+        if (!m_settings->saveData() && !m_network->isMetered()) return std::nullopt;
         const QSize largest = m_applier->largestDisplayPixelSize();
         return largest.isEmpty() ? std::nullopt : std::optional(largest);
     });
-    restoreState();
+    m_schedule = new RotationSchedule(options.now, options.sleep, options.limits.retryDelaySeconds, this);
+    m_changes = new ChangeCoordinator({m_settings, m_screen, m_library, m_pool, m_schedule, m_pipeline,
+                                       pipelineServices, m_network, services.defaults},
+                                      options.limits, options.networkSettleDelay, this);
+
+    connect(m_settings, &StoreSettings::changed, this, &WallpaperStore::settingsChanged);
+    connect(m_settings, &StoreSettings::isAutoRotationActiveChanged, this,
+            &WallpaperStore::isAutoRotationActiveChanged);
+    connect(m_settings, &StoreSettings::lockScreenChanged, this, &WallpaperStore::lockScreenEnabledChanged);
+    connect(m_screen, &ScreenState::currentImageChanged, this, &WallpaperStore::updateCurrentImage);
+    connect(m_screen, &ScreenState::currentLocalFileURLChanged, this, &WallpaperStore::currentLocalFileURLChanged);
+    connect(m_screen, &ScreenState::displaysChanged, this, &WallpaperStore::displaysChanged);
+    connect(m_library, &PictureLibrary::changed, this, &WallpaperStore::historyChanged);
+    connect(m_changes, &ChangeCoordinator::isLoadingChanged, this, &WallpaperStore::isLoadingChanged);
+    connect(m_changes, &ChangeCoordinator::errorChanged, this, &WallpaperStore::errorMessageChanged);
+    connect(m_changes, &ChangeCoordinator::networkHoldChanged, this, &WallpaperStore::networkHoldChanged);
+    connect(m_changes, &ChangeCoordinator::automaticChangeFailed, this, &WallpaperStore::automaticChangeFailed);
+    connect(m_changes, &ChangeCoordinator::changeEnded, this, &WallpaperStore::fetchTaskEnded);
+    connect(m_schedule, &RotationSchedule::nextChangeDateChanged, this, &WallpaperStore::nextChangeDateChanged);
+    connect(m_schedule, &RotationSchedule::due, this, [this] { m_changes->requestPictureChange(true); });
+
+    // Nothing observes us yet.
+    m_settings->restore();
+    m_screen->restore();
+    m_schedule->restore(services.defaults->date(StoreKeys::nextChangeDate));
+    m_pool->restore();
+    m_library->restore(m_screen->current());
+    if (const auto &current = m_screen->current(); current && !current->image.id.isEmpty())
+        m_currentImage = current->image;
 }
 
 WallpaperStore::Clock WallpaperStore::defaultClock()
@@ -107,9 +85,28 @@ WallpaperStore::Clock WallpaperStore::defaultClock()
 // The parts are children: they go first and stop their own tasks, which hold them weakly.
 WallpaperStore::~WallpaperStore() = default;
 
-bool WallpaperStore::isLoading() const
+const AppSettings &WallpaperStore::settings() const
 {
-    return m_pipeline->isLoading();
+    return m_settings->values();
+}
+
+std::optional<QUrl> WallpaperStore::currentLocalFileURL() const
+{
+    const auto &current = m_screen->current();
+    return current ? std::optional(current->file) : std::nullopt;
+}
+
+std::optional<QString> WallpaperStore::currentContentHash() const
+{
+    const auto &current = m_screen->current();
+    if (!current || current->contentHash.isEmpty()) return std::nullopt;
+    return current->contentHash;
+}
+
+std::optional<QString> WallpaperStore::errorMessage() const
+{
+    const auto &error = m_changes->error();
+    return error ? std::optional(error->description()) : std::nullopt;
 }
 
 const std::optional<QDateTime> &WallpaperStore::nextChangeDate() const
@@ -117,267 +114,307 @@ const std::optional<QDateTime> &WallpaperStore::nextChangeDate() const
     return m_schedule->nextChangeDate();
 }
 
+bool WallpaperStore::isAutoRotationActive() const
+{
+    return m_settings->isAutoRotationActive();
+}
+
 bool WallpaperStore::supportsPerDisplayWallpaper() const
 {
     return m_applier->supportsPerDisplayWallpaper();
 }
 
-void WallpaperStore::setSettings(const AppSettings &value)
+bool WallpaperStore::lockScreenEnabled() const
 {
-    const bool wasActive = isAutoRotationActive();
-    if (!assignIfChanged(m_settings, value)) return;
-    Q_EMIT settingsChanged();
-    if (wasActive != isAutoRotationActive()) Q_EMIT isAutoRotationActiveChanged();
+    return m_settings->lockScreen();
 }
 
-void WallpaperStore::setCurrentImage(const std::optional<HubbleImage> &value)
+bool WallpaperStore::supportsLockScreen() const
 {
-    if (assignIfChanged(m_currentImage, value)) Q_EMIT currentImageChanged();
+    return m_applier->supportsLockScreen();
 }
 
-void WallpaperStore::setCurrentLocalFileURL(const std::optional<QUrl> &value)
+QList<DisplayState> WallpaperStore::displayStates() const
 {
-    if (assignIfChanged(m_currentLocalFileURL, value)) Q_EMIT currentLocalFileURLChanged();
+    QList<DisplayState> states;
+    for (const DisplayTarget &display : m_applier->displayTargets())
+        states.append({display, m_screen->display(display.key)});
+    return states;
 }
 
-void WallpaperStore::setErrorMessage(const std::optional<QString> &value)
+std::optional<QString> WallpaperStore::displayKeyNamed(const QString &name) const
 {
-    if (assignIfChanged(m_errorMessage, value)) Q_EMIT errorMessageChanged();
+    for (const DisplayTarget &display : m_applier->displayTargets())
+        if (display.name == name) return display.key;
+    return std::nullopt;
 }
 
-bool WallpaperStore::currentFileExists() const
+void WallpaperStore::updateCurrentImage()
 {
-    return m_currentLocalFileURL && QFileInfo(m_currentLocalFileURL->toLocalFile()).isFile();
-}
-
-void WallpaperStore::restoreState()
-{
-    // Called from the constructor: nothing observes us yet, so fields are set directly.
-    if (const auto json = m_defaults->data(StoreKeys::settings)) {
-        if (const auto decoded = AppSettings::fromJson(*json)) m_settings = *decoded;
-    }
-
-    const auto path = m_defaults->string(StoreKeys::currentFilePath);
-    if (path && !path->isEmpty() && QFileInfo(*path).isFile()) {
-        m_currentLocalFileURL = QUrl::fromLocalFile(*path);
-        if (const auto json = m_defaults->data(StoreKeys::currentImage)) m_currentImage = HubbleImage::fromJson(*json);
-        m_currentContentHash = m_defaults->string(StoreKeys::currentHash);
-    } else {
-        m_defaults->remove(StoreKeys::currentFilePath);
-        m_defaults->remove(StoreKeys::currentImage);
-        m_defaults->remove(StoreKeys::currentHash);
-    }
-
-    m_schedule->restore(m_defaults->date(StoreKeys::nextChangeDate));
-    m_pool->restore();
-
-    m_history->load();
-    // Where the picture on screen stands in the history, so that stepping back goes on from there.
-    if (m_currentImage) {
-        const QList<HistoryEntry> &entries = m_history->entries();
-        for (int i = 0; i < entries.size(); ++i) {
-            if (entries[i].id != m_currentImage->id) continue;
-            m_historyPosition = i;
-            break;
-        }
-    }
-    m_saved->restore();
-    m_records.load();
-    m_lockScreen = m_defaults->integer(StoreKeys::lockScreen) == 1;
-}
-
-void WallpaperStore::persistState()
-{
-    m_defaults->setData(StoreKeys::settings, m_settings.toJson());
-    if (m_currentImage)
-        m_defaults->setData(StoreKeys::currentImage, m_currentImage->toJson());
-    else
-        m_defaults->remove(StoreKeys::currentImage);
-    if (m_currentLocalFileURL)
-        m_defaults->setString(StoreKeys::currentFilePath, m_currentLocalFileURL->toLocalFile());
-    else
-        m_defaults->remove(StoreKeys::currentFilePath);
-    if (m_currentContentHash)
-        m_defaults->setString(StoreKeys::currentHash, *m_currentContentHash);
-    else
-        m_defaults->remove(StoreKeys::currentHash);
-    if (const auto &next = m_schedule->nextChangeDate())
-        m_defaults->setDate(StoreKeys::nextChangeDate, *next);
-    else
-        m_defaults->remove(StoreKeys::nextChangeDate);
-    m_pool->persist();
+    const auto &current = m_screen->current();
+    std::optional<HubbleImage> image;
+    if (current && !current->image.id.isEmpty()) image = current->image;
+    if (m_currentImage == image) return;
+    m_currentImage = image;
+    Q_EMIT currentImageChanged();
 }
 
 void WallpaperStore::start()
 {
     if (m_schedule->hasStarted()) return;
-    const bool hasCurrent = m_currentImage && m_currentLocalFileURL;
-    if (m_schedule->start(m_settings, hasCurrent))
-        startFetch(true);
+    const bool hasCurrent = m_currentImage && m_screen->current();
+    if (m_schedule->start(m_settings->values(), hasCurrent))
+        m_changes->requestPictureChange(true);
     else if (!isAutoRotationActive())
-        persistState();
-    updateNetworkHold();
+        m_changes->persistState();
+    m_changes->networkChanged();
 }
 
 void WallpaperStore::stop()
 {
     m_schedule->stop();
-    m_pipeline->cancel();
-    // Nothing starts after a stop, not even a change that waited for the network.
-    m_networkSettle->stop();
-    m_changeAwaitingNetwork.reset();
-    m_retryPending = false;
+    m_changes->stop();
 }
 
-void WallpaperStore::requestNextWallpaper()
+void WallpaperStore::updateSettings(const AppSettings &next, const QString &logLine)
 {
-    startFetch(false);
-}
-
-QCoro::Task<> WallpaperStore::applyNextWallpaper()
-{
-    if (!m_pipeline->isActive()) startFetch(false);
-    // Bound to this fetch now: a later fetch ending is no answer to this call. Nothing of the store
-    // is touched after the wait, which it may not outlive.
-    co_await m_pipeline->activeFetchEnding();
-}
-
-QCoro::Task<> WallpaperStore::activeFetchEnded()
-{
-    co_await m_pipeline->activeFetchEnding();
-}
-
-void WallpaperStore::commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash,
-                                            std::optional<int> historyIndex)
-{
-    setCurrentImage(image);
-    setCurrentLocalFileURL(file);
-    m_currentContentHash = contentHash;
-    if (historyIndex && *historyIndex < m_history->entries().size()) {
-        m_historyPosition = *historyIndex;
-        // Fetched again: the entry points at the new file from now on.
-        HistoryEntry entry = m_history->entries().at(*historyIndex);
-        if (entry.file != file.toLocalFile()) {
-            entry.file = file.toLocalFile();
-            entry.hash = contentHash;
-            m_history->replace(*historyIndex, entry);
-        }
-    } else {
-        recordInHistory(image, file.toLocalFile(), contentHash);
-        m_historyPosition = 0;
-    }
-    Q_EMIT historyChanged();
-    m_saved->remember({image, file, contentHash});
-    m_schedule->restartInterval(m_settings);
-    m_automaticFailuresInARow = 0;
-    m_errorDetail.reset();
-    persistState();
-    updateLockScreen();
+    if (!m_settings->set(next)) return;
+    qCInfo(lcStore).noquote() << logLine;
 }
 
 void WallpaperStore::updateFrequency(ChangeFrequency frequency)
 {
-    if (m_settings.frequency == frequency) return;
-    AppSettings next = m_settings;
+    if (settings().frequency == frequency) return;
+    AppSettings next = settings();
     next.frequency = frequency;
     // Choosing a frequency is a request for rotation, so it also resumes.
     if (frequency != ChangeFrequency::manual) next.isPaused = false;
-    setSettings(next);
-    qCInfo(lcStore).noquote()
-        << QStringLiteral("Updated change frequency to %1").arg(ChangeFrequencies::rawValue(frequency));
-    m_pipeline->cancelIfAutomatic();
-    m_schedule->restartInterval(m_settings);
-    persistState();
+    updateSettings(next, QStringLiteral("Updated change frequency to %1").arg(ChangeFrequencies::rawValue(frequency)));
+    m_changes->cancelIfAutomatic();
+    m_schedule->restartInterval(settings());
+    m_changes->persistState();
 }
 
 void WallpaperStore::togglePaused()
 {
-    if (m_settings.frequency == ChangeFrequency::manual) return;
-    AppSettings next = m_settings;
+    if (settings().frequency == ChangeFrequency::manual) return;
+    AppSettings next = settings();
     next.isPaused = !next.isPaused;
-    setSettings(next);
-    qCInfo(lcStore).noquote() << QStringLiteral("Toggled pause state: %1")
-                                     .arg(next.isPaused ? QStringLiteral("true") : QStringLiteral("false"));
-    if (next.isPaused) m_pipeline->cancelIfAutomatic();
-    m_schedule->restartInterval(m_settings);
-    persistState();
-}
-
-void WallpaperStore::handleSystemWake()
-{
-    if (!m_schedule->hasStarted() || !isAutoRotationActive() || m_pipeline->isLoading() || m_pipeline->isActive())
-        return;
-    if (m_schedule->wake(m_settings)) startFetch(true);
+    updateSettings(next, QStringLiteral("Toggled pause state: %1").arg(onOff(next.isPaused)));
+    if (next.isPaused) m_changes->cancelIfAutomatic();
+    m_schedule->restartInterval(settings());
+    m_changes->persistState();
 }
 
 void WallpaperStore::updateDisplayScope(DisplayScope scope)
 {
-    if (m_settings.displayScope == scope) return;
-    AppSettings next = m_settings;
+    if (settings().displayScope == scope) return;
+    AppSettings next = settings();
     next.displayScope = scope;
-    setSettings(next);
-    qCInfo(lcStore).noquote() << QStringLiteral("Updated display scope to %1").arg(DisplayScopes::rawValue(scope));
-    persistState();
-    if (scope == DisplayScope::eachDisplay)
-        ensureEachDisplayPictures(true);
-    else if (currentFileExists())
-        spawn(reapplyForDisplayScope(*m_currentLocalFileURL, scope), QStringLiteral("display scope"));
+    updateSettings(next, QStringLiteral("Updated display scope to %1").arg(DisplayScopes::rawValue(scope)));
+    m_changes->persistState();
+    m_changes->putBack(ChangeKind::scopeReapply);
 }
 
-QCoro::Task<> WallpaperStore::reapplyForDisplayScope(QUrl file, DisplayScope scope)
+void WallpaperStore::updateOnlyKeptPictures(bool onlyKept)
 {
-    QPointer<WallpaperStore> self(this);
-    const std::shared_ptr<WallpaperApplying> applier = m_applier;
-    std::exception_ptr failure;
-    try {
-        co_await applier->applyWallpaper(file, scope, {});
-        // Applies are serialised: a change that finished while this one waited its turn was just
-        // covered by the older picture. Put the newer one back, on the scope chosen now.
-        while (self && self->m_currentLocalFileURL && *self->m_currentLocalFileURL != file &&
-               self->m_settings.displayScope != DisplayScope::eachDisplay) {
-            file = *self->m_currentLocalFileURL;
-            scope = self->m_settings.displayScope;
-            co_await applier->applyWallpaper(file, scope, {});
-        }
-    } catch (...) {
-        failure = std::current_exception();
+    if (settings().onlyKeptPictures == onlyKept) return;
+    AppSettings next = settings();
+    next.onlyKeptPictures = onlyKept;
+    updateSettings(next, QStringLiteral("Only kept pictures: %1").arg(onOff(onlyKept)));
+    m_changes->cancelIfAutomatic();
+    m_changes->persistState();
+}
+
+void WallpaperStore::updateDownloadOnMetered(bool enabled)
+{
+    AppSettings next = settings();
+    next.downloadOnMetered = enabled;
+    updateSettings(next, QStringLiteral("Updated download on metered connections: %1").arg(onOff(enabled)));
+    // Allowed now: a change that waited for an unmetered connection need not wait any longer.
+    m_changes->networkChanged();
+}
+
+void WallpaperStore::updateSaveData(bool enabled)
+{
+    AppSettings next = settings();
+    next.saveData = enabled;
+    updateSettings(next, QStringLiteral("Updated save data: %1").arg(onOff(enabled)));
+}
+
+void WallpaperStore::updateNotifyOnChange(bool enabled)
+{
+    AppSettings next = settings();
+    next.notifyOnChange = enabled;
+    updateSettings(next, QStringLiteral("Updated notify on change: %1").arg(onOff(enabled)));
+}
+
+void WallpaperStore::setLockScreenEnabled(bool enabled)
+{
+    if (enabled && !supportsLockScreen()) {
+        qCWarning(lcStore) << "This desktop's lock screen cannot be given a picture; the setting stays off";
+        return;
     }
-    if (!self) co_return;
-    if (!failure) {
-        setErrorMessage(std::nullopt);
-        co_return;
-    }
-    const QString message = describeError(failure);
-    setErrorMessage(message);
-    qCCritical(lcStore).noquote()
-        << QStringLiteral("Failed to re-apply wallpaper for new display scope: %1").arg(message);
+    if (!m_settings->setLockScreen(enabled)) return;
+    qCInfo(lcStore).noquote() << QStringLiteral("Lock screen picture: %1").arg(enabled ? u"on" : u"off");
+    if (enabled) m_changes->putBack(ChangeKind::lockScreen);
+}
+
+void WallpaperStore::handleSystemWake()
+{
+    if (!m_schedule->hasStarted() || !isAutoRotationActive() || isLoading() || m_changes->isActive()) return;
+    if (m_schedule->wake(settings())) m_changes->requestPictureChange(true);
 }
 
 void WallpaperStore::syncCurrentWallpaperToActiveSpace()
 {
-    if (m_settings.displayScope == DisplayScope::eachDisplay) {
-        spawn(showDisplayPictures(connectedDisplayPictures(), true), QStringLiteral("workspace"));
-        return;
-    }
-    if (currentFileExists())
-        spawn(syncToActiveSpace(*m_currentLocalFileURL, m_settings.displayScope), QStringLiteral("workspace"));
+    m_changes->putBack(ChangeKind::workspaceSync);
 }
 
-QCoro::Task<> WallpaperStore::syncToActiveSpace(QUrl file, DisplayScope scope)
+void WallpaperStore::handleDisplaysChanged()
 {
-    const std::shared_ptr<WallpaperApplying> applier = m_applier;
-    const QList<std::optional<QUrl>> shown = co_await applier->desktopImageURLs(scope);
-    if (shown.isEmpty()) co_return;
-    const QUrl target = standardizedFileURL(file);
-    const bool allShowCurrent = std::all_of(shown.cbegin(), shown.cend(), [&](const std::optional<QUrl> &u) {
-        return u && standardizedFileURL(*u) == target;
-    });
-    if (allShowCurrent) co_return;
-    try {
-        co_await applier->applyWallpaper(file, scope, {});
-    } catch (...) {
-        // The next workspace switch or fetch tries again; nothing to tell the user here.
+    Q_EMIT displaysChanged();
+    if (settings().displayScope == DisplayScope::eachDisplay) m_changes->putBack(ChangeKind::displaysAppeared);
+}
+
+void WallpaperStore::requestNextWallpaper()
+{
+    m_changes->requestPictureChange(false);
+}
+
+QCoro::Task<> WallpaperStore::applyNextWallpaper()
+{
+    if (!m_changes->isActive()) m_changes->requestPictureChange(false);
+    // Bound to this change now: a later one ending is no answer to this call. Nothing of the store is
+    // touched after the wait, which it may not outlive.
+    co_await m_changes->activeChangeEnding();
+}
+
+QCoro::Task<> WallpaperStore::activeFetchEnded()
+{
+    co_await m_changes->activeChangeEnding();
+}
+
+int WallpaperStore::historyPosition() const
+{
+    QString key;
+    if (settings().displayScope == DisplayScope::eachDisplay) {
+        const QList<DisplayTarget> displays = m_applier->displayTargets();
+        if (!displays.isEmpty()) key = displays.first().key;
     }
+    return std::max(0, m_library->positionOf(key, m_currentImage ? m_currentImage->id : QString()));
+}
+
+bool WallpaperStore::canShowPreviousWallpaper() const
+{
+    return m_changes->canShowPrevious();
+}
+
+bool WallpaperStore::showPreviousWallpaper()
+{
+    return m_changes->requestPrevious();
+}
+
+bool WallpaperStore::showHistoryEntry(int index)
+{
+    return m_changes->requestHistoryEntry(index);
+}
+
+const WallpaperHistory &WallpaperStore::history() const
+{
+    return m_library->history();
+}
+
+const KeptPictures &WallpaperStore::keptPictures() const
+{
+    return m_library->kept();
+}
+
+bool WallpaperStore::isKept(const QString &id) const
+{
+    return m_library->kept().isKept(id);
+}
+
+std::optional<ShownPicture> WallpaperStore::shownOn(const QString &displayKey) const
+{
+    const bool each = settings().displayScope == DisplayScope::eachDisplay;
+    if (displayKey.isEmpty() || !each) return m_screen->current();
+    return m_screen->shownOn(displayKey, true);
+}
+
+bool WallpaperStore::isCurrentKept(const QString &displayKey) const
+{
+    const std::optional<ShownPicture> picture = shownOn(displayKey);
+    return picture && !picture->id().isEmpty() && isKept(picture->id());
+}
+
+std::optional<QString> WallpaperStore::keepCurrentWallpaper(const QString &displayKey)
+{
+    const std::optional<ShownPicture> picture = shownOn(displayKey);
+    if (!picture || picture->id().isEmpty() || !picture->fileExists())
+        return tr("There is no picture on screen to keep.");
+    return keep(*picture);
+}
+
+std::optional<QString> WallpaperStore::keep(const ShownPicture &picture)
+{
+    std::optional<QString> error = m_library->keep(picture);
+    if (error) m_changes->showError(ChangeError::of(ChangeError::Kind::other, *error));
+    return error;
+}
+
+std::optional<QString> WallpaperStore::keepHistoryEntry(int index)
+{
+    if (index < 0 || index >= history().entries().size()) return tr("There is no such picture.");
+    const HistoryEntry &entry = history().entries().at(index);
+    if (entry.file.isEmpty() || !QFileInfo(entry.file).isFile())
+        return tr("The picture's file is gone; show it again first.");
+    HubbleImage image = m_archive->candidateForID(entry.id).value_or(HubbleImage{});
+    image.id = entry.id;
+    image.title = entry.title;
+    image.credit = entry.credit;
+    return keep(ShownPicture{image, QUrl::fromLocalFile(entry.file), entry.hash, entry.variant});
+}
+
+bool WallpaperStore::unkeep(const QString &id)
+{
+    return m_library->unkeep(id);
+}
+
+void WallpaperStore::neverAgain(const QString &displayKey)
+{
+    m_changes->neverAgain(displayKey);
+}
+
+void WallpaperStore::banHistoryEntry(int index)
+{
+    if (index < 0 || index >= history().entries().size()) return;
+    const HistoryEntry entry = history().entries().at(index);
+    // A display that shows it changes at once.
+    for (const DisplayState &state : displayStates()) {
+        const std::optional<ShownPicture> shown = shownOn(state.display.key);
+        if (shown && shown->id() == entry.id) {
+            neverAgain(state.display.key);
+            return;
+        }
+    }
+    if (m_currentImage && m_currentImage->id == entry.id) {
+        neverAgain();
+        return;
+    }
+    m_library->ban(entry.id, entry.hash);
+}
+
+void WallpaperStore::liftBan(const QString &id)
+{
+    m_library->liftBan(id);
+}
+
+std::optional<QUrl> WallpaperStore::archivePage(const QString &id) const
+{
+    const std::optional<HubbleImage> image = m_archive->candidateForID(id);
+    if (!image || !image->detailsURL.isValid()) return std::nullopt;
+    return image->detailsURL;
 }
 
 } // namespace Starvane

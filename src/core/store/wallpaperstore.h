@@ -1,21 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "displayrecords.h"
-#include "fetchpipeline.h"
+#include "changecoordinator.h"
 #include "models/appsettings.h"
 #include "models/displaytarget.h"
 #include "models/hubbleimage.h"
+#include "screenstate.h"
 #include "storekeys.h"
 #include "storelimits.h"
 
 #include <QCoroTask>
 #include <QDateTime>
 #include <QObject>
-#include <QTimer>
 #include <QUrl>
 #include <chrono>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,19 +30,8 @@ class CatalogPool;
 class RotationSchedule;
 class WallpaperHistory;
 class KeptPictures;
-struct HistoryEntry;
-class SavedPictures;
-
-/// Why automatic changes are held back by the connection.
-enum class NetworkHold {
-    none,
-    /// Offline or behind a captive portal: changes wait for the network.
-    offline,
-    /// Metered, and downloads are not allowed there: saved pictures rotate instead.
-    meteredSaved,
-    /// Metered, downloads not allowed, and no saved picture left to show: changes wait.
-    meteredWaiting,
-};
+class PictureLibrary;
+class StoreSettings;
 
 /// The services the store reaches the world through.
 struct StoreServices
@@ -77,17 +64,17 @@ struct StoreOptions
     std::chrono::milliseconds networkSettleDelay = std::chrono::milliseconds(2000);
 };
 
-/// A connected display and what it was last given in "each display" mode.
+/// A connected display and what it shows in "each display" mode.
 struct DisplayState
 {
     DisplayTarget display;
     std::optional<DisplayRecord> record;
 };
 
-/// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the
-/// memory of recently shown images: a facade over the catalog pool, the fetch pipeline and the rotation
-/// schedule. Main thread only. Views observe it and call its operations; its properties notify only
-/// on a real change.
+/// The one owner of the user's settings, the wallpaper on screen, the rotation schedule and the memory
+/// of what was shown: a small facade that builds its parts and hands them out (the settings, the screen
+/// state, the picture library, the change coordinator), with the operations the menus, the window and
+/// the command line call. Main thread only; its properties notify only on a real change.
 class WallpaperStore : public QObject
 {
     Q_OBJECT
@@ -105,84 +92,91 @@ public:
 
     /// The system clock, in UTC.
     static Clock defaultClock();
+    /// The store's own reading of the time.
+    QDateTime now() const { return m_now(); }
 
-    // Observable state.
-    const AppSettings &settings() const { return m_settings; }
+    // The parts.
+    StoreSettings &settingsObject() const { return *m_settings; }
+    ScreenState &screen() const { return *m_screen; }
+    PictureLibrary &library() const { return *m_library; }
+    ChangeCoordinator &changes() const { return *m_changes; }
+
+    // What is on screen, and what the store is doing.
+    const AppSettings &settings() const;
     const std::optional<HubbleImage> &currentImage() const { return m_currentImage; }
-    const std::optional<QUrl> &currentLocalFileURL() const { return m_currentLocalFileURL; }
+    std::optional<QUrl> currentLocalFileURL() const;
     /// SHA-256 of the file on screen, when known.
-    const std::optional<QString> &currentContentHash() const { return m_currentContentHash; }
-    bool isLoading() const;
-    const std::optional<QString> &errorMessage() const { return m_errorMessage; }
+    std::optional<QString> currentContentHash() const;
+    bool isLoading() const { return m_changes->isLoading(); }
+    /// Why the last change failed, as a value; absent after a success.
+    const std::optional<ChangeError> &error() const { return m_changes->error(); }
+    /// Its English description (the log's and `status --json`'s words).
+    std::optional<QString> errorMessage() const;
     const std::optional<QDateTime> &nextChangeDate() const;
-    bool isAutoRotationActive() const { return m_settings.isAutoRotationActive(); }
-    /// What the connection does to automatic changes now.
-    NetworkHold networkHold() const { return m_networkHold; }
-    /// Offline (or behind a captive portal) while a change would otherwise be made: automatic changes
-    /// wait for the network instead of failing.
-    bool isWaitingForNetwork() const { return m_networkHold == NetworkHold::offline; }
-    /// The technical text behind errorMessage (the transport's or archive's own words), when it differs.
-    const std::optional<QString> &errorDetail() const { return m_errorDetail; }
+    bool isAutoRotationActive() const;
+    NetworkHold networkHold() const { return m_changes->networkHold(); }
+    bool isWaitingForNetwork() const { return networkHold() == NetworkHold::offline; }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
-    /// The pictures also go to the lock screen (off unless the user turns it on).
-    bool lockScreenEnabled() const { return m_lockScreen; }
+    bool lockScreenEnabled() const;
     /// False where the desktop's lock screen cannot be given a picture.
     bool supportsLockScreen() const;
     /// The connected displays, primary first, each with its own picture when it has one.
     QList<DisplayState> displayStates() const;
+    /// The key of the connected display called `name` (as `status --json` names it); absent when none is.
+    std::optional<QString> displayKeyNamed(const QString &name) const;
 
-    // Lifecycle and user operations.
+    // Lifecycle and settings.
     void start();
     void stop();
     void updateFrequency(ChangeFrequency frequency);
     void updateDisplayScope(DisplayScope scope);
     void togglePaused();
-    /// Whether automatic changes download over a metered connection.
     void updateDownloadOnMetered(bool enabled);
-    /// Whether downloads are kept to what the largest display needs.
     void updateSaveData(bool enabled);
-    /// Whether each new wallpaper is announced with a desktop notification.
     void updateNotifyOnChange(bool enabled);
+    void updateOnlyKeptPictures(bool onlyKept);
+    /// Turns the lock screen picture on (the current picture goes there at once) or off.
+    void setLockScreenEnabled(bool enabled);
     void handleSystemWake();
     void syncCurrentWallpaperToActiveSpace();
-    /// A display appeared, went away or moved: in "each display" mode a new display gets a picture
-    /// (the others keep theirs) and a one-picture desktop's combined picture is made anew.
+    /// A display appeared, went away or moved.
     void handleDisplaysChanged();
-    /// Turns the lock screen picture on (the current picture goes there at once) or off (nothing more is written).
-    void setLockScreenEnabled(bool enabled);
-    /// Starts a fetch the user asked for; returns at once. Dropped while one runs.
+
+    // Changes of the picture.
+    /// Starts a change the user asked for; returns at once. Dropped while one runs.
     void requestNextWallpaper();
-    /// Starts a user fetch (or joins the running one) and completes when that fetch has ended. Never throws.
+    /// Starts a user change (or joins the running one) and completes when it has ended. Never throws.
     QCoro::Task<> applyNextWallpaper();
-    /// Completes when the fetch now pending or running has ended; at once when there is none.
+    /// Completes when the change now pending or running has ended; at once when there is none.
     QCoro::Task<> activeFetchEnded();
+    /// The history entry on the main display: 0 after a new picture, higher after stepping back.
+    int historyPosition() const;
+    bool canShowPreviousWallpaper() const;
+    /// Every display back one picture; false when there is nothing to step back to or a change runs.
+    bool showPreviousWallpaper();
+    /// Shows the history entry at `index` again; false when it cannot be shown or a change runs.
+    bool showHistoryEntry(int index);
 
     // History, kept and banned pictures.
-    const WallpaperHistory &history() const { return *m_history; }
-    const KeptPictures &keptPictures() const { return *m_kept; }
-    /// The history entry on screen: 0 after a new picture, higher after stepping back.
-    int historyPosition() const { return m_historyPosition; }
-    /// An earlier, not banned picture exists to step back to.
-    bool canShowPreviousWallpaper() const;
-    /// Steps back one picture in the history; false when there is nothing to step back to or a fetch runs.
-    bool showPreviousWallpaper();
-    /// Shows the history entry at `index` again; false when it cannot be shown or a fetch runs.
-    bool showHistoryEntry(int index);
-    bool isCurrentKept() const;
+    const WallpaperHistory &history() const;
+    const KeptPictures &keptPictures() const;
     bool isKept(const QString &id) const;
-    /// Copies the picture on screen (or the history entry at `index`) into the kept pictures. Returns
-    /// the reason in the user's language when that failed; then nothing changed.
-    std::optional<QString> keepCurrentWallpaper();
+    /// The picture on the display `displayKey` shows is kept (the main display's for an empty key).
+    bool isCurrentKept(const QString &displayKey = {}) const;
+    /// Copies the picture a display shows (the main display's for an empty key) into the kept pictures.
+    /// Returns the reason in the user's language when that failed; then nothing changed.
+    std::optional<QString> keepCurrentWallpaper(const QString &displayKey = {});
     std::optional<QString> keepHistoryEntry(int index);
-    /// Removes a kept picture; false when there was none.
     bool unkeep(const QString &id);
-    /// Bans the picture on screen (id and content) and changes to another one at once.
-    void neverAgain();
-    /// Bans a history entry's picture; changes the wallpaper too when it is on screen.
+    /// The display the window's menus act on ("each display" mode): the one whose preview is chosen.
+    const QString &selectedDisplay() const { return m_selectedDisplay; }
+    void setSelectedDisplay(const QString &displayKey) { m_selectedDisplay = displayKey; }
+    /// Bans what a display shows (the main display's for an empty key) and changes only that one.
+    void neverAgain(const QString &displayKey = {});
+    /// Bans a history entry's picture; changes the display that shows it, if one does.
     void banHistoryEntry(int index);
     void liftBan(const QString &id);
-    void updateOnlyKeptPictures(bool onlyKept);
     /// The archive's page of a picture, when the id is safe to put in a URL.
     std::optional<QUrl> archivePage(const QString &id) const;
 
@@ -195,97 +189,35 @@ Q_SIGNALS:
     void nextChangeDateChanged();
     void isAutoRotationActiveChanged();
     void networkHoldChanged();
-    /// Automatic changes failed this many times in a row while online; emitted for each failure.
     void automaticChangeFailed(int failuresInARow, const QString &message);
     void lockScreenEnabledChanged();
-    /// The pictures of the displays changed ("each display" mode).
     void displaysChanged();
-    /// Emitted whenever a fetch task ends, however it ended.
+    /// Emitted whenever a picture change ends, however it ended.
     void fetchTaskEnded();
     /// The history, the bans or the kept pictures changed.
     void historyChanged();
 
 private:
-    void setSettings(const AppSettings &value);
-    void setCurrentImage(const std::optional<HubbleImage> &value);
-    void setCurrentLocalFileURL(const std::optional<QUrl> &value);
-    void setErrorMessage(const std::optional<QString> &value);
-
-    QString errorMessageText() const { return m_errorMessage.value_or(QString()); }
-    QUrl currentLocalFileURLOrEmpty() const { return m_currentLocalFileURL.value_or(QUrl()); }
-    bool currentFileExists() const;
-
-    void restoreState();
-    void persistState();
-    void startFetch(bool isAutomatic);
-    std::optional<int> previousHistoryIndex() const;
-    std::optional<HubbleImage> recordFor(const HistoryEntry &entry) const;
-    /// `historyIndex`: a picture of the history shown again, which stays where it is in it.
-    void commitAppliedWallpaper(const HubbleImage &image, const QUrl &file, const QString &contentHash,
-                                std::optional<int> historyIndex);
-    /// `display` is the display key in "each display" mode, empty otherwise.
-    void recordInHistory(const HubbleImage &image, const QString &file, const QString &contentHash,
-                         const QString &display = QString());
-    std::optional<QString> keep(const QString &file, const HubbleImage &image);
-    void startKeptPicture(bool isAutomatic);
-    void reportKeptPictureFailure(const QString &message, bool wasAutomatic);
-    void reportFailedFetch(const std::exception_ptr &error, bool wasAutomatic);
-    void networkChanged();
-    void updateNetworkHold();
-    void resumeAfterNetworkReturned();
-    bool downloadsHeldBack() const;
-    QCoro::Task<> showSavedPicture();
-    void updateDataSetting(bool AppSettings::*field, bool value, const char *name);
-    QCoro::Task<> reapplyForDisplayScope(QUrl file, DisplayScope scope);
-    QCoro::Task<> syncToActiveSpace(QUrl file, DisplayScope scope);
-    void commitDisplayPictures(const QList<FetchPipeline::DisplayApplied> &applied);
-    /// The remembered pictures of the displays connected now.
-    QList<DisplayWallpaper> connectedDisplayPictures() const;
-    QList<DisplayWallpaper> rememberedDisplayPictures() const;
-    /// Every connected display shows its own picture: the remembered one, or a new one fetched for it.
-    void ensureEachDisplayPictures(bool showRemembered);
-    QCoro::Task<> showDisplayPictures(QList<DisplayWallpaper> pictures, bool onlyWhenDifferent);
-    /// Puts the main display's picture on the lock screen when the user asked for it.
-    void updateLockScreen();
-    QCoro::Task<> applyLockScreen(QUrl file);
+    QString errorMessageText() const { return errorMessage().value_or(QString()); }
+    QUrl currentLocalFileURLOrEmpty() const { return currentLocalFileURL().value_or(QUrl()); }
+    void updateSettings(const AppSettings &next, const QString &logLine);
+    void updateCurrentImage();
+    std::optional<ShownPicture> shownOn(const QString &displayKey) const;
+    std::optional<QString> keep(const ShownPicture &picture);
 
     std::shared_ptr<HubbleImageFetching> m_archive;
-    std::shared_ptr<const WallpaperCaching> m_cache;
     std::shared_ptr<WallpaperApplying> m_applier;
-    std::shared_ptr<KeyValueStore> m_defaults;
-
-    AppSettings m_settings;
-    std::optional<HubbleImage> m_currentImage;
-    std::optional<QUrl> m_currentLocalFileURL;
-    std::optional<QString> m_currentContentHash;
-    std::optional<QString> m_errorMessage;
-    std::optional<QString> m_errorDetail;
-
+    std::shared_ptr<NetworkStatus> m_network;
+    StoreSettings *m_settings;
+    ScreenState *m_screen;
+    PictureLibrary *m_library;
     CatalogPool *m_pool;
     FetchPipeline *m_pipeline;
     RotationSchedule *m_schedule;
-    std::shared_ptr<WallpaperHistory> m_history;
-    std::unique_ptr<KeptPictures> m_kept;
-    int m_historyPosition = 0;
+    ChangeCoordinator *m_changes;
+    std::optional<HubbleImage> m_currentImage;
     Clock m_now;
-
-    std::shared_ptr<NetworkStatus> m_network;
-    QTimer *m_networkSettle;
-    std::unique_ptr<SavedPictures> m_saved;
-    bool m_wasOnline = true;
-    bool m_downloadsWereHeld = false;
-    bool m_showingSavedPicture = false;
-    bool m_nothingSavedToShow = false;
-    NetworkHold m_networkHold = NetworkHold::none;
-    // A change was held back (or failed) for want of a network; it starts when the network returns.
-    std::optional<bool> m_changeAwaitingNetwork; // whether it is automatic
-    // The last automatic change failed and its retry is scheduled.
-    bool m_retryPending = false;
-    int m_automaticFailuresInARow = 0;
-    double m_retryDelaySeconds = 300;
-    DisplayRecords m_records;
-    bool m_eachDisplayPending = false;
-    bool m_lockScreen = false;
+    QString m_selectedDisplay;
 };
 
 } // namespace Starvane

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "models/appsettings.h"
+
+#include <QObject>
+#include <memory>
+
+namespace Starvane {
+
+class KeyValueStore;
+
+/// The user's choices: one property each, saved as soon as one really changes, and announced only then.
+/// Main thread only.
+class StoreSettings : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StoreSettings(std::shared_ptr<KeyValueStore> defaults, QObject *parent = nullptr);
+
+    /// Reads the stored choices; what cannot be read keeps its default (and is overwritten by the next save).
+    void restore();
+    /// Writes the choices (the schedule persists them with the rest of its state).
+    void persist() const;
+
+    const AppSettings &values() const { return m_values; }
+    ChangeFrequency frequency() const { return m_values.frequency; }
+    DisplayScope displayScope() const { return m_values.displayScope; }
+    bool isPaused() const { return m_values.isPaused; }
+    bool isAutoRotationActive() const { return m_values.isAutoRotationActive(); }
+    bool onlyKeptPictures() const { return m_values.onlyKeptPictures; }
+    bool downloadOnMetered() const { return m_values.downloadOnMetered; }
+    bool saveData() const { return m_values.saveData; }
+    bool notifyOnChange() const { return m_values.notifyOnChange; }
+    /// The pictures also go to the lock screen.
+    bool lockScreen() const { return m_lockScreen; }
+
+    /// False when nothing changed.
+    bool set(const AppSettings &values);
+    bool setLockScreen(bool enabled);
+
+Q_SIGNALS:
+    void changed();
+    void isAutoRotationActiveChanged();
+    void lockScreenChanged();
+
+private:
+    std::shared_ptr<KeyValueStore> m_defaults;
+    AppSettings m_values;
+    bool m_lockScreen = false;
+};
+
+} // namespace Starvane
