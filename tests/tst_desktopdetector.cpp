@@ -107,6 +107,15 @@ private Q_SLOTS:
         QTest::newRow("unknown Wayland compositor: portal")
             << env({{"XDG_CURRENT_DESKTOP", "river"}, {"WAYLAND_DISPLAY", "wayland-1"}}) << portal << none << false
             << false << DesktopKind::portal << "Wayland";
+        QTest::newRow("unknown Wayland, Qt on Xwayland: portal, never the unseen root window")
+            << env({{"XDG_CURRENT_DESKTOP", "river"}, {"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":1"}}) << portal
+            << none << true << false << DesktopKind::portal << "Wayland";
+        QTest::newRow("Wayland named only by the session type, Xwayland, no portal")
+            << env({{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":1"}}) << none << none << true << false
+            << DesktopKind::unsupported << "this Wayland desktop";
+        QTest::newRow("unknown Wayland compositor without a portal")
+            << env({{"XDG_CURRENT_DESKTOP", "river"}, {"WAYLAND_DISPLAY", "wayland-1"}}) << none << none << false
+            << false << DesktopKind::unsupported << "river (Wayland)";
         QTest::newRow("no display at all")
             << env({}) << none << none << false << false << DesktopKind::unsupported << "an unknown desktop";
     }

@@ -58,11 +58,12 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
     }
 }
 
+// Whatever platform Qt runs on: under Xwayland the X server is reachable, but nobody sees its root
+// window, so a picture painted there would be reported as shown while the screen keeps the old one.
 bool isWayland(const DesktopFacts &facts)
 {
-    return !facts.x11 &&
-           (!facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
-            facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0);
+    return !facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+           facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0;
 }
 } // namespace
 
@@ -94,8 +95,14 @@ DesktopDetection detectDesktop(const DesktopFacts &facts)
         return {DesktopKind::unsupported, unconfirmed->name};
     }
 
+    if (isWayland(facts)) {
+        if (facts.busNames.contains(QStringLiteral("org.freedesktop.portal.Desktop")))
+            return {DesktopKind::portal, QStringLiteral("Wayland")};
+        const QString named = env.value(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        return {DesktopKind::unsupported, named.isEmpty() ? QStringLiteral("this Wayland desktop")
+                                                          : QStringLiteral("%1 (Wayland)").arg(named)};
+    }
     if (facts.x11 && !facts.desktopWindowMapped) return {DesktopKind::x11Root, QStringLiteral("X11")};
-    if (isWayland(facts)) return {DesktopKind::portal, QStringLiteral("Wayland")};
 
     QString name = env.value(QStringLiteral("XDG_CURRENT_DESKTOP"));
     if (name.isEmpty()) name = env.value(QStringLiteral("XDG_SESSION_DESKTOP"));

@@ -63,7 +63,8 @@ public:
     QCoro::Task<> showPicture(DisplayTarget, DesktopPicture, QList<DisplayTarget>) override
     {
         throw DesktopBackendError(
-            QStringLiteral("Starvane does not know how to set the desktop picture on %1").arg(m_desktopName));
+            QStringLiteral("this desktop is not supported: Starvane does not know how to set the desktop picture on %1")
+                .arg(m_desktopName));
         co_return;
     }
 
