@@ -100,7 +100,9 @@ std::unique_ptr<DesktopBackend> backendFor(const DesktopDetection &detection, co
     case DesktopKind::x11Root:
         return std::make_unique<X11RootBackend>();
     case DesktopKind::portal:
-        return std::make_unique<PortalBackend>(detection.desktopName);
+        // Plasma's portal puts the picture on its lock screen when asked; GNOME's sets the desktop instead.
+        return std::make_unique<PortalBackend>(detection.desktopName, QDBusConnection::sessionBus(),
+                                               detection.desktopName == u"KDE Plasma");
     case DesktopKind::unsupported:
         break;
     }

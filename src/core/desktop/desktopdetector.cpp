@@ -99,8 +99,8 @@ DesktopDetection detectDesktop(const DesktopFacts &facts)
         if (facts.busNames.contains(QStringLiteral("org.freedesktop.portal.Desktop")))
             return {DesktopKind::portal, QStringLiteral("Wayland")};
         const QString named = env.value(QStringLiteral("XDG_CURRENT_DESKTOP"));
-        return {DesktopKind::unsupported, named.isEmpty() ? QStringLiteral("this Wayland desktop")
-                                                          : QStringLiteral("%1 (Wayland)").arg(named)};
+        return {DesktopKind::unsupported,
+                named.isEmpty() ? QStringLiteral("this Wayland desktop") : QStringLiteral("%1 (Wayland)").arg(named)};
     }
     if (facts.x11 && !facts.desktopWindowMapped) return {DesktopKind::x11Root, QStringLiteral("X11")};
 
