@@ -97,8 +97,12 @@ private Q_SLOTS:
         QTest::newRow("unknown desktop window covers the root")
             << env({{"XDG_CURRENT_DESKTOP", "Enlightenment"}}) << none << none << true << true
             << DesktopKind::unsupported << "Enlightenment";
-        QTest::newRow("LXQt with pcmanfm-qt desktop") << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true
-                                                      << true << DesktopKind::unsupported << "LXQt";
+        QTest::newRow("LXQt with pcmanfm-qt desktop")
+            << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << QSet<QString>{"org.pcmanfm.PCManFM"} << none << true << true
+            << DesktopKind::lxqt << "LXQt";
+        QTest::newRow("LXQt before its desktop runs: unsupported, not the covered root window")
+            << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true << true << DesktopKind::unsupported
+            << "LXQt";
         QTest::newRow("Hyprland without a wallpaper portal")
             << env({{"XDG_CURRENT_DESKTOP", "Hyprland"},
                     {"HYPRLAND_INSTANCE_SIGNATURE", "abc"},

@@ -31,7 +31,7 @@ std::optional<Candidate> candidateForToken(const QString &raw)
     if (token == u"xfce" || token == u"xfce4" || token == u"xubuntu")
         return Candidate{DesktopKind::xfce, QStringLiteral("XFCE")};
     if (token == u"sway") return Candidate{DesktopKind::sway, QStringLiteral("sway")};
-    if (token == u"lxqt" || token == u"lubuntu") return Candidate{DesktopKind::unsupported, QStringLiteral("LXQt")};
+    if (token == u"lxqt" || token == u"lubuntu") return Candidate{DesktopKind::lxqt, QStringLiteral("LXQt")};
     if (token == u"lxde") return Candidate{DesktopKind::unsupported, QStringLiteral("LXDE")};
     if (token == u"hyprland") return Candidate{DesktopKind::unsupported, QStringLiteral("Hyprland")};
     if (token == u"deepin" || token == u"dde") return Candidate{DesktopKind::unsupported, QStringLiteral("Deepin")};
@@ -51,6 +51,8 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
         return facts.schemas.contains(QStringLiteral("org.mate.background"));
     case DesktopKind::xfce:
         return facts.busNames.contains(QStringLiteral("org.xfce.Xfconf"));
+    case DesktopKind::lxqt:
+        return facts.busNames.contains(QStringLiteral("org.pcmanfm.PCManFM"));
     case DesktopKind::sway:
         return !facts.environment.value(QStringLiteral("SWAYSOCK")).isEmpty();
     default:
