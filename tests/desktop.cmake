@@ -10,6 +10,7 @@ starvane_add_test(tst_plasmabackend)
 starvane_add_test(tst_systemevents)
 starvane_add_test(tst_swaybackend)
 starvane_add_test(tst_portalbackend)
+starvane_add_test(tst_lxqtbackend)
 
 # A stand-in NetworkManager for the network state tests (run on a private system bus).
 add_executable(starvane-standin-nm support/standinnetworkmanager.cpp)

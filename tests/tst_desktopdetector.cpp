@@ -97,8 +97,12 @@ private Q_SLOTS:
         QTest::newRow("unknown desktop window covers the root")
             << env({{"XDG_CURRENT_DESKTOP", "Enlightenment"}}) << none << none << true << true
             << DesktopKind::unsupported << "Enlightenment";
-        QTest::newRow("LXQt with pcmanfm-qt desktop") << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true
-                                                      << true << DesktopKind::unsupported << "LXQt";
+        QTest::newRow("LXQt with pcmanfm-qt desktop")
+            << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << QSet<QString>{"org.pcmanfm.PCManFM"} << none << true << true
+            << DesktopKind::lxqt << "LXQt";
+        QTest::newRow("LXQt before its desktop runs: unsupported, not the covered root window")
+            << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true << true << DesktopKind::unsupported
+            << "LXQt";
         QTest::newRow("Hyprland without a wallpaper portal")
             << env({{"XDG_CURRENT_DESKTOP", "Hyprland"},
                     {"HYPRLAND_INSTANCE_SIGNATURE", "abc"},
@@ -107,6 +111,15 @@ private Q_SLOTS:
         QTest::newRow("unknown Wayland compositor: portal")
             << env({{"XDG_CURRENT_DESKTOP", "river"}, {"WAYLAND_DISPLAY", "wayland-1"}}) << portal << none << false
             << false << DesktopKind::portal << "Wayland";
+        QTest::newRow("unknown Wayland, Qt on Xwayland: portal, never the unseen root window")
+            << env({{"XDG_CURRENT_DESKTOP", "river"}, {"WAYLAND_DISPLAY", "wayland-1"}, {"DISPLAY", ":1"}}) << portal
+            << none << true << false << DesktopKind::portal << "Wayland";
+        QTest::newRow("Wayland named only by the session type, Xwayland, no portal")
+            << env({{"XDG_SESSION_TYPE", "wayland"}, {"DISPLAY", ":1"}}) << none << none << true << false
+            << DesktopKind::unsupported << "this Wayland desktop";
+        QTest::newRow("unknown Wayland compositor without a portal")
+            << env({{"XDG_CURRENT_DESKTOP", "river"}, {"WAYLAND_DISPLAY", "wayland-1"}}) << none << none << false
+            << false << DesktopKind::unsupported << "river (Wayland)";
         QTest::newRow("no display at all")
             << env({}) << none << none << false << false << DesktopKind::unsupported << "an unknown desktop";
     }

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <gio/gio.h>
+
 using namespace Starvane;
 
 namespace {
@@ -65,39 +67,61 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("flavor");
         QTest::addColumn<QString>("package");
+        // The person's scaling, and what it becomes when our picture is set.
+        QTest::addColumn<QString>("userOptions");
+        QTest::addColumn<QString>("options");
         QTest::newRow("GNOME") << "gnome"
-                               << "gsettings-desktop-schemas";
-        QTest::newRow("Cinnamon") << "cinnamon"
-                                  << "cinnamon-desktop-data";
+                               << "gsettings-desktop-schemas"
+                               << "centered"
+                               << "centered";
+        QTest::newRow("Cinnamon, no picture shown") << "cinnamon"
+                                                    << "cinnamon-desktop-data"
+                                                    << "none"
+                                                    << "zoom";
         QTest::newRow("MATE") << "mate"
-                              << "mate-desktop-common";
+                              << "mate-desktop-common"
+                              << "stretched"
+                              << "stretched";
     }
 
     void writesAndReadsBack()
     {
         QFETCH(QString, flavor);
         QFETCH(QString, package);
-        const GSettingsBackend::Flavor f = flavor == u"gnome"  ? GSettingsBackend::gnome()
-                                           : flavor == u"mate" ? GSettingsBackend::mate()
-                                                               : GSettingsBackend::cinnamon();
-        if (!GSettingsBackend::schemaInstalled(f.schema))
+        QFETCH(QString, userOptions);
+        QFETCH(QString, options);
+        const Starvane::GSettingsBackend::Flavor f = flavor == u"gnome"  ? Starvane::GSettingsBackend::gnome()
+                                                     : flavor == u"mate" ? Starvane::GSettingsBackend::mate()
+                                                                         : Starvane::GSettingsBackend::cinnamon();
+        if (!Starvane::GSettingsBackend::schemaInstalled(f.schema))
             QSKIP(qPrintable(QStringLiteral("schema %1 missing (package %2)").arg(f.schema, package)));
 
-        LinuxWallpaperApplier applier(std::make_unique<GSettingsBackend>(f), twoDisplays);
+        LinuxWallpaperApplier applier(std::make_unique<Starvane::GSettingsBackend>(f), twoDisplays);
         QVERIFY(!applier.supportsPerDisplayWallpaper());
-        gsettings({"set", f.schema, f.optionsKey, "centered"});
+        gsettings({"set", f.schema, f.optionsKey, userOptions});
+        // The keyfile backend learns of another process's write through a file monitor, in its own time.
+        GSettings *settings = g_settings_new(f.schema.toUtf8().constData());
+        const auto seen = [&] {
+            gchar *value = g_settings_get_string(settings, f.optionsKey.toUtf8().constData());
+            const QString result = QString::fromUtf8(value);
+            g_free(value);
+            return result;
+        };
+        QTRY_COMPARE(seen(), userOptions);
+        g_object_unref(settings);
 
         // "Main display" cannot be honoured alone on these desktops: the one picture changes.
         Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::mainDisplay, {}));
 
         const QString expected = f.storesURI ? QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded) : m_file;
         QCOMPARE(gsettings({"get", f.schema, f.pictureKey}), quotedGVariant(expected));
-        QCOMPARE(gsettings({"get", f.schema, f.optionsKey}), QStringLiteral("'zoom'"));
+        QCOMPARE(gsettings({"get", f.schema, f.optionsKey}), quotedGVariant(options));
         if (flavor == u"gnome") {
             QCOMPARE(gsettings({"get", f.schema, f.darkPictureKey}), quotedGVariant(expected));
         }
 
-        const QList<std::optional<QUrl>> shown = Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
+        const QList<std::optional<QUrl>> shown =
+            Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays));
         QCOMPARE(shown, (QList<std::optional<QUrl>>{QUrl::fromLocalFile(m_file), QUrl::fromLocalFile(m_file)}));
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(m_file)});
 
@@ -134,14 +158,18 @@ private Q_SLOTS:
         QCOMPARE(colourAt(2570, 10), qRgb(0, 0, 255));
         QCOMPARE(colourAt(4470, 1070), qRgb(0, 0, 255));
         QCOMPARE(colourAt(3500, 1300), qRgb(0, 0, 0)); // below the shorter display
+
+        // Back to one picture for all: spanning it would stretch it over both displays.
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
+        QCOMPARE(gsettings({"get", f.schema, f.optionsKey}), QStringLiteral("'zoom'"));
     }
 
     void missingSchemaIsAClearError()
     {
-        GSettingsBackend::Flavor f = GSettingsBackend::gnome();
+        Starvane::GSettingsBackend::Flavor f = Starvane::GSettingsBackend::gnome();
         f.schema = QStringLiteral("org.example.not.installed.background");
-        QVERIFY(!GSettingsBackend::schemaInstalled(f.schema));
-        LinuxWallpaperApplier applier(std::make_unique<GSettingsBackend>(f), twoDisplays);
+        QVERIFY(!Starvane::GSettingsBackend::schemaInstalled(f.schema));
+        LinuxWallpaperApplier applier(std::make_unique<Starvane::GSettingsBackend>(f), twoDisplays);
         QVERIFY(Testing::awaitTask(applier.currentDesktopImageURLs()).isEmpty());
         try {
             Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
@@ -153,10 +181,10 @@ private Q_SLOTS:
 
     void nonFilePictureReadsAsNone()
     {
-        const GSettingsBackend::Flavor f = GSettingsBackend::gnome();
-        if (!GSettingsBackend::schemaInstalled(f.schema))
+        const Starvane::GSettingsBackend::Flavor f = Starvane::GSettingsBackend::gnome();
+        if (!Starvane::GSettingsBackend::schemaInstalled(f.schema))
             QSKIP("schema org.gnome.desktop.background missing (package gsettings-desktop-schemas)");
-        GSettingsBackend backend(f);
+        Starvane::GSettingsBackend backend(f);
         int rc = -1;
         gsettings({"set", f.schema, f.pictureKey, "https://example.invalid/a.jpg"}, &rc);
         QCOMPARE(rc, 0);

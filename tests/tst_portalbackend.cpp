@@ -11,8 +11,10 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +31,9 @@ public:
     QMutex mutex;
     uint response = 0;
     int answerDelayMs = 0;
+    // Leaves the Response to the test, as a desktop does while its question is on screen.
+    bool holdAnswer = false;
+    QString heldHandle;
     QString uri;
     QStringList uris;
     QVariantMap options;
@@ -46,11 +51,36 @@ public Q_SLOTS:
         sender.replace(QLatin1Char('.'), QLatin1Char('_'));
         const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
                                    .arg(sender, wanted.value(QStringLiteral("handle_token")).toString());
+        if (holdAnswer)
+            heldHandle = handle;
+        else
+            answer(connection(), handle, response);
+        return QDBusObjectPath(handle);
+    }
+
+public:
+    static void answer(QDBusConnection bus, const QString &handle, uint response)
+    {
         QDBusMessage signal = QDBusMessage::createSignal(handle, QStringLiteral("org.freedesktop.portal.Request"),
                                                          QStringLiteral("Response"));
         signal << response << QVariantMap();
-        connection().send(signal);
-        return QDBusObjectPath(handle);
+        bus.send(signal);
+    }
+};
+
+// The portal's record of what the person answered: host programs under the empty application id.
+class FakePermissionStore : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.impl.portal.PermissionStore")
+public:
+    QStringList answer;
+
+public Q_SLOTS:
+    QMap<QString, QStringList> Lookup(const QString &, const QString &, QDBusVariant &data)
+    {
+        data = QDBusVariant(QVariant(QByteArray()));
+        return {{QString(), answer}};
     }
 };
 
@@ -62,6 +92,7 @@ class TestPortalBackend : public QObject
     Test::PrivateBus m_bus;
     QThread m_thread;
     FakeWallpaperPortal *m_portal = nullptr;
+    FakePermissionStore m_store;
     QString m_file;
 
     static QList<DisplayTarget> displays()
@@ -76,6 +107,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         if (!m_bus.start()) QSKIP(qPrintable(m_bus.error()));
+        qDBusRegisterMetaType<QMap<QString, QStringList>>();
+        // The kept copies for the portal go to a cache of this test's own.
+        qputenv("XDG_CACHE_HOME", m_dir.filePath(QStringLiteral("cache")).toUtf8());
         m_file = m_dir.filePath(QStringLiteral("Carina Nebula ab12.jpg"));
         QFile f(m_file);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -87,6 +121,9 @@ private Q_SLOTS:
         QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), m_portal,
                                        QDBusConnection::ExportAllSlots));
         QVERIFY(service.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/impl/portal/PermissionStore"), &m_store,
+                                       QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService(QStringLiteral("org.freedesktop.impl.portal.PermissionStore")));
     }
 
     void cleanupTestCase()
@@ -102,19 +139,25 @@ private Q_SLOTS:
         QTest::addColumn<uint>("response");
         QTest::addColumn<QString>("failure");
         QTest::addColumn<bool>("lockScreen");
-        QTest::newRow("success") << 0u << QString() << false;
-        QTest::newRow("cancelled") << 1u << "the desktop portal request was cancelled" << false;
-        QTest::newRow("failed") << 2u << "the desktop portal could not set the picture" << false;
-        QTest::newRow("lock screen") << 0u << QString() << true;
+        QTest::addColumn<QStringList>("stored");
+        const QStringList unset;
+        QTest::newRow("success") << 0u << QString() << false << unset;
+        QTest::newRow("cancelled") << 1u << "the desktop portal request was cancelled" << false << unset;
+        QTest::newRow("failed") << 2u << "the desktop portal could not set the picture" << false << QStringList{"yes"};
+        QTest::newRow("refused when it asked, and since")
+            << 2u << "the desktop does not allow Starvane to change the background" << false << QStringList{"no"};
+        QTest::newRow("lock screen") << 0u << QString() << true << unset;
         QTest::newRow("lock screen failed")
-            << 2u << "the lock screen's picture could not be set (the desktop portal could not set the picture)"
-            << true;
+            << 2u << "the lock screen's picture could not be set (the desktop portal could not set the picture)" << true
+            << unset;
     }
     void answers()
     {
         QFETCH(uint, response);
         QFETCH(QString, failure);
         QFETCH(bool, lockScreen);
+        QFETCH(QStringList, stored);
+        m_store.answer = stored;
         {
             QMutexLocker lock(&m_portal->mutex);
             m_portal->response = response;
@@ -122,8 +165,8 @@ private Q_SLOTS:
         }
         const QString name = QStringLiteral("client%1").arg(response);
         LinuxWallpaperApplier applier(
-            std::make_unique<PortalBackend>(QStringLiteral("river"),
-                                            QDBusConnection::connectToBus(m_bus.address(), name)),
+            std::make_unique<PortalBackend>(QStringLiteral("KDE Plasma"),
+                                            QDBusConnection::connectToBus(m_bus.address(), name), true),
             displays);
         QVERIFY(!applier.supportsPerDisplayWallpaper());
         QVERIFY(applier.supportsLockScreen());
@@ -135,15 +178,20 @@ private Q_SLOTS:
             QVERIFY2(failure.isEmpty(), "a refusal was reported as success");
         } catch (const WallpaperApplyError &e) {
             QCOMPARE(e.kind(), WallpaperApplyError::Kind::displayUpdateFailed);
-            QCOMPARE(e.underlying(), failure);
+            QVERIFY2(!failure.isEmpty() && e.underlying().startsWith(failure), qPrintable(e.underlying()));
+            // A refusal for good says how to be asked again.
+            QCOMPARE(e.underlying().contains(u"DeletePermission wallpaper wallpaper ''"), stored == QStringList{"no"});
         }
         const std::optional<QUrl> background =
             lockScreen || !failure.isEmpty() ? std::nullopt : std::optional(QUrl::fromLocalFile(m_file));
         QCOMPARE(Testing::awaitTask(applier.desktopImageURLs(DisplayScope::allDisplays)),
                  (QList<std::optional<QUrl>>{background, background}));
         QMutexLocker lock(&m_portal->mutex);
-        // One request only: the lock screen's picture never goes to the background as well.
-        QCOMPARE(m_portal->uris, QStringList{QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded)});
+        // One request only: the lock screen's picture never goes to the background as well. The portal got
+        // the picture under its own name, in a copy kept for it only until it answered.
+        QCOMPARE(m_portal->uris.size(), 1);
+        QVERIFY(m_portal->uri.endsWith(QUrl::fromLocalFile(m_file).fileName(QUrl::FullyEncoded)));
+        QVERIFY(!QFile::exists(QUrl(m_portal->uri).toLocalFile()));
         QCOMPARE(m_portal->options.value("set-on").toString(),
                  lockScreen ? QStringLiteral("lockscreen") : QStringLiteral("background"));
         QCOMPARE(m_portal->options.value("show-preview").toBool(), false);
@@ -185,11 +233,57 @@ private Q_SLOTS:
 
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(last)});
         QMutexLocker lock(&m_portal->mutex);
-        QCOMPARE(m_portal->uris, (QStringList{QUrl::fromLocalFile(m_file).toString(QUrl::FullyEncoded),
-                                              QUrl::fromLocalFile(last).toString(QUrl::FullyEncoded)}));
+        QCOMPARE(m_portal->uris.size(), 2);
+        QVERIFY(m_portal->uris[0].endsWith(QUrl::fromLocalFile(m_file).fileName(QUrl::FullyEncoded)));
+        QVERIFY(m_portal->uris[1].endsWith(QUrl::fromLocalFile(last).fileName(QUrl::FullyEncoded)));
         m_portal->answerDelayMs = 0;
         lock.unlock();
         QDBusConnection::disconnectFromBus(QStringLiteral("slow"));
+    }
+
+    void theFirstUseQuestionIsWaitedFor()
+    {
+        // The person takes longer to answer than any time-out of ours, and meanwhile the cache lets the
+        // picture go: the portal must still find it, and nothing else may be asked of it.
+        const QString picture =
+            Test::writeStandInFile(m_dir, QStringLiteral("Orion 100% \"rosa\" ünd 'quer' ef56.jpg"));
+        {
+            QMutexLocker lock(&m_portal->mutex);
+            m_portal->response = 0;
+            m_portal->holdAnswer = true;
+            m_portal->uris.clear();
+        }
+        QDBusConnection client = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("asked"));
+        LinuxWallpaperApplier applier(std::make_unique<PortalBackend>(QStringLiteral("GNOME"), client), displays);
+        QVERIFY(!applier.supportsLockScreen());
+        QList<bool> told;
+        applier.onAskingForPermission([&told](bool asking) { told << asking; });
+
+        QCoro::Task<> first = applier.applyWallpaper(QUrl::fromLocalFile(picture), DisplayScope::allDisplays, {});
+        QTRY_COMPARE_WITH_TIMEOUT(told, QList<bool>{true}, 5000);
+        QVERIFY(QFile::remove(picture));
+        try {
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
+            QFAIL("a second picture was queued behind the question");
+        } catch (const WallpaperApplyError &e) {
+            QVERIFY2(e.underlying().contains(u"asking whether Starvane may change the background"),
+                     qPrintable(e.underlying()));
+        }
+        QTest::qWait(5000);
+        QString handed;
+        {
+            QMutexLocker lock(&m_portal->mutex);
+            QCOMPARE(m_portal->uris.size(), 1);
+            handed = QUrl(m_portal->uri).toLocalFile();
+            QCOMPARE(QFileInfo(handed).fileName(), QFileInfo(picture).fileName());
+            m_portal->holdAnswer = false;
+        }
+        QVERIFY2(QFile::exists(handed), qPrintable(handed));
+        FakeWallpaperPortal::answer(QDBusConnection(QStringLiteral("portal")), m_portal->heldHandle, 0);
+        Testing::awaitTask(std::move(first));
+        QCOMPARE(told, (QList<bool>{true, false}));
+        QVERIFY(!QFile::exists(handed));
+        QDBusConnection::disconnectFromBus(QStringLiteral("asked"));
     }
 
     void portalWithoutTheWallpaperInterface()

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QSize>
 #include <QUrl>
+#include <functional>
 #include <optional>
 #include <stop_token>
 
@@ -42,7 +43,7 @@ public:
     virtual QCoro::Task<QSet<QUrl>> currentDesktopImageURLs() = 0;
     /// One entry per display of the scope, primary first; absent where a display reports no picture.
     virtual QCoro::Task<QList<std::optional<QUrl>>> desktopImageURLs(DisplayScope scope) = 0;
-/// Width over height of the primary display.
+    /// Width over height of the primary display.
     virtual double primaryDisplayAspectRatio() = 0;
     /// Native pixel size of the display with the most pixels; empty when unknown.
     virtual QSize largestDisplayPixelSize() { return {}; }
@@ -61,6 +62,11 @@ public:
     virtual bool supportsLockScreen() const { return false; }
     /// Shows `file` on the lock screen. Throws WallpaperApplyError.
     virtual QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st);
+
+    /// `listener` is told true when the desktop starts asking the person whether Starvane may change its
+    /// picture (the apply that asked waits for the answer, without a time-out; other applies fail at once
+    /// meanwhile), and false once it has been answered. Main thread. The default never asks.
+    virtual void onAskingForPermission(std::function<void(bool asking)> listener) { (void)listener; }
 };
 
 } // namespace Starvane

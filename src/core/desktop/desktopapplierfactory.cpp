@@ -3,6 +3,7 @@
 #include "desktop/desktopdetector.h"
 #include "desktop/gsettingsbackend.h"
 #include "desktop/linuxwallpaperapplier.h"
+#include "desktop/lxqtbackend.h"
 #include "desktop/plasmabackend.h"
 #include "desktop/portalbackend.h"
 #include "desktop/swaybackend.h"
@@ -23,7 +24,7 @@ namespace {
 QStringList namesDetectionAsksAbout()
 {
     return {QStringLiteral("org.kde.plasmashell"), QStringLiteral("org.xfce.Xfconf"),
-            QStringLiteral("org.freedesktop.portal.Desktop")};
+            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("org.pcmanfm.PCManFM")};
 }
 
 // Asked of the bus daemon itself, which answers at once, but through the same awaited calls with a
@@ -97,10 +98,14 @@ std::unique_ptr<DesktopBackend> backendFor(const DesktopDetection &detection, co
         return std::make_unique<XfconfBackend>();
     case DesktopKind::sway:
         return std::make_unique<SwayBackend>(facts.environment.value(QStringLiteral("SWAYSOCK")));
+    case DesktopKind::lxqt:
+        return std::make_unique<LxqtBackend>();
     case DesktopKind::x11Root:
         return std::make_unique<X11RootBackend>();
     case DesktopKind::portal:
-        return std::make_unique<PortalBackend>(detection.desktopName);
+        // Plasma's portal puts the picture on its lock screen when asked; GNOME's sets the desktop instead.
+        return std::make_unique<PortalBackend>(detection.desktopName, QDBusConnection::sessionBus(),
+                                               detection.desktopName == u"KDE Plasma");
     case DesktopKind::unsupported:
         break;
     }

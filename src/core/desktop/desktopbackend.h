@@ -63,11 +63,29 @@ public:
     /// Shows `path` on the lock screen. Throws DesktopBackendError.
     virtual QCoro::Task<> showLockScreenPicture(QString path);
 
+    /// True while the desktop asks the person whether Starvane may change its picture; the showPicture
+    /// that asked waits for the answer meanwhile.
+    virtual bool askingForPermission() const { return false; }
+    /// Told true when the desktop starts asking, false once it has its answer.
+    void setPermissionListener(std::function<void(bool asking)> listener)
+    {
+        m_permissionListener = std::move(listener);
+    }
+
     /// Backends that paint the picture themselves can take it decoded and fitted in advance: a
     /// thread-safe function that renders `path` for `display`, or none.
     virtual std::function<QImage(const QString &path, const DisplayTarget &display)> renderer() const { return {}; }
     /// Hands over what the renderer made (main thread). The next showPicture of that path uses it.
     virtual void adoptRendered(const QString &, const DisplayTarget &, const QImage &) {}
+
+protected:
+    void tellAskingForPermission(bool asking) const
+    {
+        if (m_permissionListener) m_permissionListener(asking);
+    }
+
+private:
+    std::function<void(bool)> m_permissionListener;
 };
 
 } // namespace Starvane

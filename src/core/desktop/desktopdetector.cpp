@@ -31,7 +31,7 @@ std::optional<Candidate> candidateForToken(const QString &raw)
     if (token == u"xfce" || token == u"xfce4" || token == u"xubuntu")
         return Candidate{DesktopKind::xfce, QStringLiteral("XFCE")};
     if (token == u"sway") return Candidate{DesktopKind::sway, QStringLiteral("sway")};
-    if (token == u"lxqt" || token == u"lubuntu") return Candidate{DesktopKind::unsupported, QStringLiteral("LXQt")};
+    if (token == u"lxqt" || token == u"lubuntu") return Candidate{DesktopKind::lxqt, QStringLiteral("LXQt")};
     if (token == u"lxde") return Candidate{DesktopKind::unsupported, QStringLiteral("LXDE")};
     if (token == u"hyprland") return Candidate{DesktopKind::unsupported, QStringLiteral("Hyprland")};
     if (token == u"deepin" || token == u"dde") return Candidate{DesktopKind::unsupported, QStringLiteral("Deepin")};
@@ -51,6 +51,8 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
         return facts.schemas.contains(QStringLiteral("org.mate.background"));
     case DesktopKind::xfce:
         return facts.busNames.contains(QStringLiteral("org.xfce.Xfconf"));
+    case DesktopKind::lxqt:
+        return facts.busNames.contains(QStringLiteral("org.pcmanfm.PCManFM"));
     case DesktopKind::sway:
         return !facts.environment.value(QStringLiteral("SWAYSOCK")).isEmpty();
     default:
@@ -58,11 +60,12 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
     }
 }
 
+// Whatever platform Qt runs on: under Xwayland the X server is reachable, but nobody sees its root
+// window, so a picture painted there would be reported as shown while the screen keeps the old one.
 bool isWayland(const DesktopFacts &facts)
 {
-    return !facts.x11 &&
-           (!facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
-            facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0);
+    return !facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+           facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0;
 }
 } // namespace
 
@@ -94,8 +97,14 @@ DesktopDetection detectDesktop(const DesktopFacts &facts)
         return {DesktopKind::unsupported, unconfirmed->name};
     }
 
+    if (isWayland(facts)) {
+        if (facts.busNames.contains(QStringLiteral("org.freedesktop.portal.Desktop")))
+            return {DesktopKind::portal, QStringLiteral("Wayland")};
+        const QString named = env.value(QStringLiteral("XDG_CURRENT_DESKTOP"));
+        return {DesktopKind::unsupported,
+                named.isEmpty() ? QStringLiteral("this Wayland desktop") : QStringLiteral("%1 (Wayland)").arg(named)};
+    }
     if (facts.x11 && !facts.desktopWindowMapped) return {DesktopKind::x11Root, QStringLiteral("X11")};
-    if (isWayland(facts)) return {DesktopKind::portal, QStringLiteral("Wayland")};
 
     QString name = env.value(QStringLiteral("XDG_CURRENT_DESKTOP"));
     if (name.isEmpty()) name = env.value(QStringLiteral("XDG_SESSION_DESKTOP"));

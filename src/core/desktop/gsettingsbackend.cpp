@@ -157,8 +157,13 @@ void GSettingsBackend::writePicture(const Flavor &flavor, const DesktopPicture &
     const QString value =
         flavor.storesURI ? QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded) : picture.path;
     const QByteArray utf8 = value.toUtf8();
+    // The person's own choice of scaling stays, unless it would hide the picture ("none") or stretch one
+    // picture over every display ("spanned", which only "Each display" asks for, with its combined picture).
     QString options = picture.options.value(flavor.optionsKey).toString();
-    if (options.isEmpty()) options = QString::fromLatin1(fillAndCrop);
+    if (options.isEmpty() && hasKey(h.schema, flavor.optionsKey)) {
+        const QString current = readString(h.settings, flavor.optionsKey);
+        options = current == u"none" || current == u"spanned" ? QString::fromLatin1(fillAndCrop) : current;
+    }
 
     // Delay mode makes the keys change together: no moment where dark mode shows another picture.
     g_settings_delay(h.settings);

@@ -140,9 +140,19 @@ QCoro::Task<> LinuxWallpaperApplier::applyDisplayWallpapers(QList<DisplayWallpap
     co_await runInTurn(wanted, st);
 }
 
+void LinuxWallpaperApplier::onAskingForPermission(std::function<void(bool)> listener)
+{
+    m_backend->setPermissionListener(std::move(listener));
+}
+
 QCoro::Task<> LinuxWallpaperApplier::runInTurn(std::shared_ptr<Turn> wanted, std::stop_token st)
 {
     throwIfCancelled(st);
+    // While the desktop's question is on screen, a request queued behind it would either ask again or
+    // run long after it was wanted: the person answers one question, and the scheduler tries later.
+    if (m_backend->askingForPermission())
+        throw WallpaperApplyError::displayUpdateFailed(
+            QStringLiteral("the desktop is asking whether Starvane may change the background; answer it first"));
     // The same pictures for the same displays already waiting their turn (workspace switches while a slow
     // desktop is busy ask for them again and again): share that apply instead of queueing another.
     for (;;) {

@@ -41,6 +41,7 @@ public:
     bool supportsLockScreen() const override;
     QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st) override;
     QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st) override;
+    void onAskingForPermission(std::function<void(bool asking)> listener) override;
 
     DesktopBackend &backend() const { return *m_backend; }
 
