@@ -88,6 +88,8 @@ const QList<Picture> kLandscapePictures = {
     {QStringLiteral("potw2422a"), QStringLiteral("A cyan nebula"), qRgb(90, 240, 250)},
     {QStringLiteral("potw2423a"), QStringLiteral("A purple galaxy"), qRgb(160, 20, 120)},
     {QStringLiteral("potw2424a"), QStringLiteral("A coral cluster"), qRgb(250, 90, 60)},
+    {QStringLiteral("potw2427a"), QStringLiteral("A blue spiral"), qRgb(40, 60, 230)},
+    {QStringLiteral("potw2428a"), QStringLiteral("A green ring"), qRgb(60, 200, 70)},
 };
 const QList<Picture> kPortraitPictures = {
     {QStringLiteral("potw2425a"), QStringLiteral("A tall pillar of gas"), qRgb(120, 60, 20)},
@@ -1072,6 +1074,46 @@ private Q_SLOTS:
             return QJsonDocument::fromJson(records.readAll()).object().value(QLatin1String("displays")).toObject().size();
         };
         QTRY_COMPARE(recordedDisplays(), qsizetype(3));
+
+        // Every other change composes with "each display" too, and the status names what each shows.
+        const auto settled = [this](const std::function<bool(const QMap<QString, QString> &)> &done) {
+            return waitUntil(
+                [&] { return !statusJson().value(QLatin1String("loading")).toBool() && done(screenPictures()); },
+                40000);
+        };
+        const QMap<QString, QString> first = shown;
+        QCOMPARE(runStarvane({QStringLiteral("next")}, m_env).code, 0);
+        QMap<QString, QString> second;
+        QVERIFY2(settled([&](const QMap<QString, QString> &now) {
+                     second = now;
+                     return now.size() == 3 && std::all_of(now.keyBegin(), now.keyEnd(), [&](const QString &name) {
+                                return now.value(name) != first.value(name);
+                            });
+                 }),
+                 qPrintable(appLog()));
+        QVERIFY2(isPortraitPicture(second.value(QStringLiteral("PORTRAIT"))), qPrintable(appLog()));
+        // Previous: each display back to its own earlier picture, on that display.
+        QCOMPARE(runStarvane({QStringLiteral("previous")}, m_env).code, 0);
+        QVERIFY2(settled([&](const QMap<QString, QString> &now) { return now == first; }), qPrintable(appLog()));
+        for (const Monitor &m : kShapedMonitors) {
+            const QString name = QString::fromLatin1(m.name).remove(QLatin1Char('*'));
+            QVERIFY2(waitUntil([&] { return monitorShows(m.geometry, colourOf(first.value(name))); }, 10000),
+                     qPrintable(name));
+        }
+        // Never Again changes the main display's picture only.
+        QCOMPARE(runStarvane({QStringLiteral("never-again")}, m_env).code, 0);
+        QVERIFY2(settled([&](const QMap<QString, QString> &now) {
+                     return now.size() == 3 && now.value(QStringLiteral("LEFT")) != first.value(QStringLiteral("LEFT"));
+                 }),
+                 qPrintable(appLog()));
+        QCOMPARE(screenPictures().value(QStringLiteral("PORTRAIT")), first.value(QStringLiteral("PORTRAIT")));
+        QCOMPARE(screenPictures().value(QStringLiteral("WIDE")), first.value(QStringLiteral("WIDE")));
+        // Keep one display's picture by its name; a name that is not connected changes nothing.
+        const auto kept = runStarvane({QStringLiteral("keep"), QStringLiteral("--display"), QStringLiteral("PORTRAIT")}, m_env);
+        QCOMPARE(kept.code, 0);
+        QVERIFY2(kept.out.contains(first.value(QStringLiteral("PORTRAIT"))), qPrintable(kept.out + kept.err));
+        const auto unknown = runStarvane({QStringLiteral("keep"), QStringLiteral("--display"), QStringLiteral("NOPE")}, m_env);
+        QCOMPARE(unknown.code, 2);
     }
 
     void displaysComeAndGoWhileRunning()
@@ -1117,6 +1159,28 @@ private Q_SLOTS:
             [&] { return screenPictures().value(QStringLiteral("WIDE")) == before.value(QStringLiteral("WIDE")); },
             10000));
         QVERIFY(monitorShows(kShapedMonitors[2].geometry, colourOf(before.value(QStringLiteral("WIDE")))));
+    }
+
+    void archiveErrorsAreShownInTheirOwnWords()
+    {
+        // Every detail page answers 503: each candidate fails, and the change ends with the archive's sentence.
+        QCOMPARE(runStarvane({QStringLiteral("displays"), QStringLiteral("all")}, m_env).code, 0);
+        for (const QList<Picture> &pictures : {kGoodPictures, kMorePictures, kLandscapePictures, kPortraitPictures})
+            for (const Picture &p : pictures)
+                m_server.setResponse(QStringLiteral("/images/%1/").arg(p.id), Response::withStatus(503));
+        QCOMPARE(runStarvane({QStringLiteral("next")}, m_env).code, 0);
+        QVERIFY2(waitUntil(
+                     [&] {
+                         const QJsonObject s = statusJson();
+                         return s.value(QLatin1String("error")).isString() && !s.value(QLatin1String("loading")).toBool();
+                     },
+                     60000),
+                 qPrintable(appLog()));
+        const QJsonObject s = statusJson();
+        QCOMPARE(s.value(QLatin1String("error")).toString(), QStringLiteral("ESA/Hubble archive returned HTTP 503."));
+        QCOMPARE(s.value(QLatin1String("errorCode")).toString(), QStringLiteral("httpStatus"));
+        QVERIFY(runStarvane({QStringLiteral("status")}, m_env).out.contains(
+            QStringLiteral("Error: ESA/Hubble archive returned HTTP 503.")));
     }
 
     void cleanup()

@@ -78,7 +78,9 @@ QCoro::Task<ChangeResult> FetchPipeline::newDisplayPictures(ChangeRequest reques
     QList<PlacedPicture> pictures;
     for (size_t i = 0; i < outcomes.size(); ++i) {
         cancelled = cancelled || outcomes[i].cancelled;
-        if (outcomes[i].error && !failure) failure = outcomes[i].error;
+        // The most telling failure: one display finding nothing left to draw says less than another's.
+        if (outcomes[i].error && (!failure || ChangeError::from(failure).kind == ChangeError::Kind::emptyCatalog))
+            failure = outcomes[i].error;
         if (outcomes[i].picture) pictures.append({displays[qsizetype(i)], *outcomes[i].picture, std::nullopt});
     }
 
