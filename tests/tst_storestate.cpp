@@ -4,9 +4,12 @@
 #include "store/catalogpool.h"
 #include "store/keyvaluestore.h"
 #include "store/rotationschedule.h"
+#include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -200,6 +203,69 @@ private Q_SLOTS:
         makeStore(fresh)->togglePaused();
         fresh->sync();
         QVERIFY(restoredPool(fresh)->recentImageIDs().isEmpty());
+    }
+
+    // The state folder an earlier build wrote (recorded from that build with two monitors in "each display",
+    // its home folder replaced by @HOME@): every setting, the picture on screen, the history, the bans and
+    // each display's picture come back, and a damaged display record costs only itself.
+    void stateFolderOfTheEarlierBuildLoads_data()
+    {
+        QTest::addColumn<bool>("damagedDisplays");
+        QTest::newRow("as written") << false;
+        QTest::newRow("display records damaged") << true;
+    }
+
+    void stateFolderOfTheEarlierBuildLoads()
+    {
+        QFETCH(bool, damagedDisplays);
+        QTemporaryDir home;
+        const QString data = home.filePath(QStringLiteral(".local/share/Starvane"));
+        QDir().mkpath(data + QStringLiteral("/Wallpapers"));
+        static const QRegularExpression picture(QStringLiteral("@HOME@(/\\.local/share/Starvane/Wallpapers/[A-Za-z0-9_.-]+)"));
+        for (const char *name : {"Starvane.conf", "history.json", "bans.json", "displays.json"}) {
+            QFile in(QStringLiteral(STARVANE_TEST_DATA "/state-from-earlier-build/") + QLatin1String(name));
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            QString text = QString::fromUtf8(in.readAll());
+            // The pictures it names exist, as they did for that build.
+            for (auto it = picture.globalMatch(text); it.hasNext();) {
+                QFile f(home.path() + it.next().captured(1));
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("picture");
+            }
+            text.replace(QStringLiteral("@HOME@"), home.path());
+            if (damagedDisplays && QLatin1String(name) == QLatin1String("displays.json")) text.chop(text.size() / 2);
+            QFile out(QLatin1String(name) == QLatin1String("Starvane.conf") ? home.filePath(QLatin1String(name))
+                                                                              : data + QLatin1Char('/') + QLatin1String(name));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(text.toUtf8());
+        }
+        auto kv = std::make_shared<SettingsKeyValueStore>(home.filePath(QStringLiteral("Starvane.conf")));
+        auto archive = std::make_shared<ScriptedArchive>();
+        WallpaperStore store(StoreServices{archive, std::make_shared<FakeCache>(home.filePath(QStringLiteral("cache"))),
+                                           m_applier, kv, nullptr},
+                             StoreOptions{.limits = {},
+                                          .shuffleBands = false,
+                                          .now = m_clock.function(),
+                                          .sleep = {},
+                                          .dataDirectory = data,
+                                          .keptDirectory = home.path()});
+        QCOMPARE(store.settings(), (AppSettings{ChangeFrequency::hourly, DisplayScope::eachDisplay, false}));
+        QVERIFY(store.currentImage());
+        QCOMPARE(store.currentImage()->id, QStringLiteral("potw0007a"));
+        QCOMPARE(store.currentLocalFileURL()->toLocalFile(), data + QStringLiteral("/Wallpapers/potw0007a-8eb443c6.jpg"));
+        QVERIFY(store.nextChangeDate());
+        QCOMPARE(store.history().entries().size(), 9);
+        QCOMPARE(store.history().bannedIDs(), QStringList{QStringLiteral("potw0004a")});
+        QCOMPARE(restoredPool(kv)->nextPageNumber(), 7);
+        if (damagedDisplays) {
+            QVERIFY(store.screen().displays().isEmpty());
+            QVERIFY(QFile::exists(data + QStringLiteral("/displays.json.damaged")));
+        } else {
+            QCOMPARE(store.screen().displays().keys(), (QStringList{"LEFT", "RIGHT", "screen"}));
+            QCOMPARE(store.screen().display(QStringLiteral("RIGHT"))->picture.image.id, QStringLiteral("potw0006a"));
+        }
+        // Previous steps back from where the main display stands.
+        QVERIFY(store.history().entries().size() > store.historyPosition() + 1);
     }
 
     void garbageSettingsFileGivesDefaults()
