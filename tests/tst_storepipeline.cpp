@@ -544,7 +544,7 @@ private Q_SLOTS:
             {"prepare", int(Step::prepare)},
             {"apply", int(Step::apply)},
         };
-        for (const QString event : {"stop", "pause", "frequency", "scope", "second request"})
+        for (const QString event : {"stop", "pause", "frequency", "scope", "second request", "workspace"})
             for (const auto &[name, step] : steps)
                 QTest::addRow("%s at %s", qPrintable(event), name) << step << event;
     }
@@ -576,6 +576,8 @@ private Q_SLOTS:
             store.updateFrequency(ChangeFrequency::daily);
         else if (event == QLatin1String("scope"))
             store.updateDisplayScope(DisplayScope::mainDisplay);
+        else if (event == QLatin1String("workspace"))
+            store.syncCurrentWallpaperToActiveSpace(); // the old picture is what it would have put back
         else
             store.requestNextWallpaper(); // dropped: one fetch at a time
 
@@ -599,6 +601,13 @@ private Q_SLOTS:
             if (held)
                 h.gate->release(held);
             h.runFetch();
+            if (event == QLatin1String("workspace")) {
+                // It waits its turn and finds the new picture on screen: nothing older comes back.
+                h.awaitFetch();
+                QVERIFY(std::none_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
+                                     [&](const RecordingApplier::Call &c) { return c.file == old; }));
+                QCOMPARE(h.applier->shown[0], standardizedFileURL(*store.currentLocalFileURL()));
+            }
             if (event == QLatin1String("scope")) {
                 // The new choice waits its turn and then puts back what is on screen by then: the old
                 // picture never comes back, and the new one ends up on the displays of the new choice.
