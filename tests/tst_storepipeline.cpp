@@ -396,11 +396,11 @@ private Q_SLOTS:
         StoreHarness h;
         CatalogPool pool(h.archive, h.kv, [] { return 16.0 / 9.0; }, false, {});
         for (int i = 0; i <= 200; ++i)
-            pool.rememberImage(QString::number(i));
+            pool.recordShownImage(QString::number(i));
         QCOMPARE(pool.recentImageIDs().size(), 200);
         QCOMPARE(pool.recentImageIDs().first(), QStringLiteral("1"));
         QCOMPARE(pool.recentImageIDs().last(), QStringLiteral("200"));
-        pool.rememberImage(QStringLiteral("50"));
+        pool.recordShownImage(QStringLiteral("50"));
         QCOMPARE(pool.recentImageIDs().size(), 200);
         QCOMPARE(pool.recentImageIDs().last(), QStringLiteral("50"));
         QCOMPARE(pool.recentImageIDs().count(QStringLiteral("50")), 1);

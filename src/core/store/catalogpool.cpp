@@ -54,12 +54,12 @@ void remember(QStringList &list, const QString &value, int bound)
 }
 } // namespace
 
-void CatalogPool::rememberImage(const QString &id)
+void CatalogPool::recordShownImage(const QString &id)
 {
     remember(m_recentImageIDs, id, m_limits.recentListBound);
 }
 
-void CatalogPool::rememberContent(const QString &hash)
+void CatalogPool::recordShownContent(const QString &hash)
 {
     remember(m_recentContentHashes, hash, m_limits.recentListBound);
 }
@@ -70,7 +70,7 @@ QCoro::Task<> CatalogPool::ensureCandidates(Shown shown, double aspect, std::sto
     // A ban given while candidates waited takes effect at once.
     if (m_bans) m_pool.removeIf([this](const HubbleImage &item) { return m_bans->isBannedID(item.id); });
     if (m_pool.isEmpty()) {
-        co_await refill(shown, aspect, st);
+        co_await refillCatalogPool(shown, aspect, st);
         if (!self) throw CancelledError();
     }
 
@@ -83,7 +83,7 @@ QCoro::Task<> CatalogPool::ensureCandidates(Shown shown, double aspect, std::sto
         m_recentContentHashes.clear();
         if (shown.contentHash) m_recentContentHashes.append(*shown.contentHash);
         m_pagesCheckedWithoutUnseen = 0;
-        co_await refill(shown, aspect, st);
+        co_await refillCatalogPool(shown, aspect, st);
         if (!self) throw CancelledError();
     }
 }
@@ -137,7 +137,7 @@ QCoro::Task<std::optional<HubbleImage>> CatalogPool::drawCandidateForDisplay(dou
         const qsizetype before = m_pool.size();
         std::exception_ptr failure;
         try {
-            co_await refill(shown, aspect, st);
+            co_await refillCatalogPool(shown, aspect, st);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -163,7 +163,7 @@ void CatalogPool::advancePage()
     m_defaults->setInteger(StoreKeys::nextPage, m_nextPageNumber);
 }
 
-QCoro::Task<> CatalogPool::refill(Shown shown, double aspect, std::stop_token st)
+QCoro::Task<> CatalogPool::refillCatalogPool(Shown shown, double aspect, std::stop_token st)
 {
     QPointer<CatalogPool> self(this);
     const std::shared_ptr<HubbleImageFetching> archive = m_archive;

@@ -57,9 +57,9 @@ public:
                                                                     std::stop_token st);
 
     /// Remembers an image id (shown, failed or a duplicate): later pages skip it.
-    void rememberImage(const QString &id);
+    void recordShownImage(const QString &id);
     /// Remembers the content of a shown file.
-    void rememberContent(const QString &hash);
+    void recordShownContent(const QString &hash);
     bool isRecentContent(const QString &hash) const { return m_recentContentHashes.contains(hash); }
     /// Shown recently or banned: a download with this content is not put on screen.
     bool isUnwantedContent(const QString &hash) const;
@@ -74,7 +74,7 @@ public:
     static QList<HubbleImage> variedTopOrdering(QList<HubbleImage> images, int bandSize);
 
 private:
-    QCoro::Task<> refill(Shown shown, double aspect, std::stop_token st);
+    QCoro::Task<> refillCatalogPool(Shown shown, double aspect, std::stop_token st);
     /// Refills an empty pool; once the whole catalog was walked without news, forgets the history first.
     QCoro::Task<> ensureCandidates(Shown shown, double aspect, std::stop_token st);
     qsizetype bestIndexFor(double aspect, const QSet<QString> &excluded) const;

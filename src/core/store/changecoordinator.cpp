@@ -140,7 +140,7 @@ void ChangeCoordinator::cancel()
     setLoading(false);
 }
 
-void ChangeCoordinator::cancelIfAutomatic()
+void ChangeCoordinator::cancelAutomaticFetchIfRunning()
 {
     if (m_running && m_running->request.isAutomatic) cancel();
 }
@@ -213,8 +213,8 @@ void ChangeCoordinator::commit(const ChangeRequest &request, const ChangeResult 
     for (const PlacedPicture &placed : result.shown) {
         const QString key = perDisplay ? placed.display.key : QString();
         if (result.newPictures) {
-            m_parts.pool->rememberImage(placed.picture.id());
-            m_parts.pool->rememberContent(placed.picture.contentHash);
+            m_parts.pool->recordShownImage(placed.picture.id());
+            m_parts.pool->recordShownContent(placed.picture.contentHash);
         }
         if (placed.historyIndex)
             m_parts.library->showedAgain(*placed.historyIndex, key, placed.picture);
@@ -286,7 +286,7 @@ void ChangeCoordinator::reportFailure(const ChangeRequest &request, const Change
         updateHold();
         return;
     }
-    const bool retried = m_parts.schedule->retryAfterFailure(m_parts.settings->values(), automatic);
+    const bool retried = m_parts.schedule->scheduleRetryIfNeeded(m_parts.settings->values(), automatic);
     m_waiting = retried && m_parts.schedule->isWaiting() ? Waiting::retry : Waiting::nothing;
     setError(error);
     if (retried) persistState();

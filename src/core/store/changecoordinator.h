@@ -100,7 +100,7 @@ public:
     /// Cancels the pending or running change at once: it ends quietly and a new one may start.
     void cancel();
     /// Cancels the change only if the schedule started it: a change the user asked for always finishes.
-    void cancelIfAutomatic();
+    void cancelAutomaticFetchIfRunning();
     /// Nothing starts after a stop, not even a change that waited for the network.
     void stop();
     /// A failure outside a change (keeping a picture) shown like one.

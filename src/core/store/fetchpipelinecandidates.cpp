@@ -148,7 +148,7 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
                     co_await removeAbandonedCacheFile(services.applier, *pendingFile);
                     if (!self) co_return outcome;
                     pendingFile.reset();
-                    m_pool->rememberImage(verified.id);
+                    m_pool->recordShownImage(verified.id);
                     continue;
                 }
 
@@ -187,7 +187,7 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
             }
             qCCritical(lcStore).noquote()
                 << QStringLiteral("Candidate %1 failed: %2").arg(candidate->id, describeError(candidateError));
-            m_pool->rememberImage(candidate->id);
+            m_pool->recordShownImage(candidate->id);
             lastCandidateError = candidateError;
         }
         if (!outcome.picture) {

@@ -32,7 +32,7 @@ bool RotationSchedule::start(const AppSettings &settings, bool hasCurrentWallpap
         return false;
     }
     if (!hasCurrentWallpaper || isDue()) return true;
-    reschedule(settings, !m_nextChangeDate.has_value());
+    rescheduleTimer(settings, !m_nextChangeDate.has_value());
     return false;
 }
 
@@ -45,11 +45,11 @@ bool RotationSchedule::wake(const AppSettings &settings)
 {
     qCInfo(lcStore) << "System woke from sleep; checking wallpaper schedule";
     if (isDue()) return true;
-    reschedule(settings, false);
+    rescheduleTimer(settings, false);
     return false;
 }
 
-bool RotationSchedule::retryAfterFailure(const AppSettings &settings, bool wasAutomatic)
+bool RotationSchedule::scheduleRetryIfNeeded(const AppSettings &settings, bool wasAutomatic)
 {
     // A user's change that failed leaves a future schedule alone; an overdue one needs a new date.
     if (!wasAutomatic && !isDue()) return false;
@@ -67,7 +67,7 @@ bool RotationSchedule::isDue() const
     return m_nextChangeDate && *m_nextChangeDate <= m_now();
 }
 
-void RotationSchedule::reschedule(const AppSettings &settings, bool resetInterval)
+void RotationSchedule::rescheduleTimer(const AppSettings &settings, bool resetInterval)
 {
     if (!settings.isAutoRotationActive()) {
         clear();

@@ -44,10 +44,10 @@ public:
     bool wake(const AppSettings &settings);
     /// A full interval from now, or no schedule at all when rotation is off: after a settings change
     /// and after a successful change.
-    void restartInterval(const AppSettings &settings) { reschedule(settings, true); }
+    void restartInterval(const AppSettings &settings) { rescheduleTimer(settings, true); }
     /// After a failed change: automatic changes, and overdue ones, are retried soon while rotation
     /// is on; with rotation off the schedule is cleared. False when the schedule was left alone.
-    bool retryAfterFailure(const AppSettings &settings, bool wasAutomatic);
+    bool scheduleRetryIfNeeded(const AppSettings &settings, bool wasAutomatic);
 
 Q_SIGNALS:
     void nextChangeDateChanged();
@@ -56,7 +56,7 @@ Q_SIGNALS:
 
 private:
     bool isDue() const;
-    void reschedule(const AppSettings &settings, bool resetInterval);
+    void rescheduleTimer(const AppSettings &settings, bool resetInterval);
     void scheduleTimer(const QDateTime &date);
     void clear();
     void cancelTimer();

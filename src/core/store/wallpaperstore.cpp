@@ -190,7 +190,7 @@ void WallpaperStore::updateFrequency(ChangeFrequency frequency)
     // Choosing a frequency is a request for rotation, so it also resumes.
     if (frequency != ChangeFrequency::manual) next.isPaused = false;
     updateSettings(next, QStringLiteral("Updated change frequency to %1").arg(ChangeFrequencies::rawValue(frequency)));
-    m_changes->cancelIfAutomatic();
+    m_changes->cancelAutomaticFetchIfRunning();
     m_schedule->restartInterval(settings());
     m_changes->persistState();
 }
@@ -201,7 +201,7 @@ void WallpaperStore::togglePaused()
     AppSettings next = settings();
     next.isPaused = !next.isPaused;
     updateSettings(next, QStringLiteral("Toggled pause state: %1").arg(onOff(next.isPaused)));
-    if (next.isPaused) m_changes->cancelIfAutomatic();
+    if (next.isPaused) m_changes->cancelAutomaticFetchIfRunning();
     m_schedule->restartInterval(settings());
     m_changes->persistState();
 }
@@ -222,7 +222,7 @@ void WallpaperStore::updateOnlyKeptPictures(bool onlyKept)
     AppSettings next = settings();
     next.onlyKeptPictures = onlyKept;
     updateSettings(next, QStringLiteral("Only kept pictures: %1").arg(onOff(onlyKept)));
-    m_changes->cancelIfAutomatic();
+    m_changes->cancelAutomaticFetchIfRunning();
     m_changes->persistState();
 }
 
