@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace Starvane {
 
@@ -69,16 +70,17 @@ PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidg
 
     m_close = addCloseButton(root, this, tr("Close the preferences; every change is already saved"));
 
-    const auto toggle = [this](QCheckBox *box, void (WallpaperStore::*update)(bool)) {
-        connect(box, &QCheckBox::clicked, this, [this, update](bool on) {
-            (m_store.*update)(on);
+    // Each switch calls its own store operation, then shows what the store made of it.
+    const auto toggle = [this](QCheckBox *box, std::function<void(WallpaperStore &, bool)> update) {
+        connect(box, &QCheckBox::clicked, this, [this, update = std::move(update)](bool on) {
+            update(m_store, on);
             syncFromStore();
         });
     };
-    toggle(m_lockScreen, &WallpaperStore::setLockScreenEnabled);
-    toggle(m_downloadOnMetered, &WallpaperStore::updateDownloadOnMetered);
-    toggle(m_saveData, &WallpaperStore::updateSaveData);
-    toggle(m_notify, &WallpaperStore::updateNotifyOnChange);
+    toggle(m_lockScreen, [](WallpaperStore &s, bool on) { s.setLockScreenEnabled(on); });
+    toggle(m_downloadOnMetered, [](WallpaperStore &s, bool on) { s.updateDownloadOnMetered(on); });
+    toggle(m_saveData, [](WallpaperStore &s, bool on) { s.updateSaveData(on); });
+    toggle(m_notify, [](WallpaperStore &s, bool on) { s.updateNotifyOnChange(on); });
     connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool on) {
         QString error;
         const bool written = m_writeLaunchAtLogin && m_writeLaunchAtLogin(on, &error);
