@@ -29,7 +29,7 @@ private Q_SLOTS:
         store.requestNextWallpaper();
         QVERIFY(!store.isLoading()); // pending: the fetch runs from the event loop
         QTRY_VERIFY(!h.applier->calls.isEmpty() && !store.isLoading());
-        QTest::qWait(20);
+        h.awaitFetch(); // whatever is still on the road
         QCOMPARE(h.applier->calls.size(), 1);
         QCOMPARE(h.archive->verifiedIDs.size(), 1);
     }
@@ -144,7 +144,7 @@ private Q_SLOTS:
         QCOMPARE(h.applier->lockScreenCalls.last(), *store.currentLocalFileURL());
         store.setLockScreenEnabled(false);
         h.runFetch();
-        QTest::qWait(20);
+        h.awaitFetch(); // a lock screen change would follow the change on the same road
         QCOMPARE(h.applier->lockScreenCalls.size(), 2);
         // A desktop without a lock screen picture keeps the setting off.
         h.applier->lockScreen = false;
