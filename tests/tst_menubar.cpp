@@ -371,10 +371,10 @@ private Q_SLOTS:
     {
         StoreHarness h;
         auto &store = h.build();
-        QCOMPARE(ControlService::statusText(store).split(QLatin1Char('\n')).first(), QStringLiteral("Wallpaper: none yet"));
+        QCOMPARE(StatusReport::statusText(store).split(QLatin1Char('\n')).first(), QStringLiteral("Wallpaper: none yet"));
         h.runFetch();
         h.runFailingFetch(QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
-        const QString text = ControlService::statusText(store);
+        const QString text = StatusReport::statusText(store);
         QVERIFY(text.contains(QStringLiteral("Wallpaper: Title of p1-1 (p1-1)")));
         QVERIFY(text.contains(QStringLiteral("Credit: ESA/Hubble & NASA")));
         QVERIFY(text.contains(QStringLiteral("Status: Auto: Every hour")));

@@ -359,7 +359,7 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
             out << answer << "\n";
             break;
         }
-        out << ControlService::statusText(QJsonDocument::fromJson(answer.toUtf8()).object()) << "\n";
+        out << StatusReport::statusText(QJsonDocument::fromJson(answer.toUtf8()).object()) << "\n";
         break;
     case Command::Kind::pause:
     case Command::Kind::resume:
@@ -374,7 +374,7 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
                 << "\n";
             return 1;
         }
-        out << ControlService::statusText(json) << "\n";
+        out << StatusReport::statusText(json) << "\n";
         break;
     }
     default:

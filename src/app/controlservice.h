@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "statusreport.h"
+
 #include "identity.h"
 #include "models/appsettings.h"
 
@@ -33,11 +35,6 @@ inline const QString kErrorInvalidArgument = kServiceName + QStringLiteral(".Err
 /// caller reads them in its own language.
 inline constexpr char kReasonContext[] = "Starvane::ControlService";
 
-/// The words scripts use for the two choices: manual|5m|15m|hourly|daily and all|main.
-QString frequencyWord(ChangeFrequency frequency);
-std::optional<ChangeFrequency> frequencyFromWord(const QString &word);
-QString displaysWord(DisplayScope scope);
-std::optional<DisplayScope> displaysFromWord(const QString &word);
 
 /// The session-bus face of the running instance: what the `starvane` sub-commands, a second launch and
 /// panel widgets talk to. Every call only forwards to the store's own operations. The properties hold
@@ -69,17 +66,6 @@ public:
     /// `failed`. `error` says what happened whenever the result is not `registered`.
     Registration registerOn(QDBusConnection bus, QString *error);
 
-    /// The human-readable state the `status` command prints, in this process's language, from the
-    /// object `statusJson` makes (so a caller formats the instance's state in its own language).
-    static QString statusText(const QJsonObject &status);
-    static QString statusText(const WallpaperStore &store) { return statusText(statusJson(store)); }
-    /// The machine-readable state `status --json` prints; its keys and words are stable.
-    static QJsonObject statusJson(const WallpaperStore &store);
-    /// The history as `history --json` prints it: the entries of the history file, newest first, each
-    /// with "kept" and "banned".
-    static QJsonObject historyJson(const WallpaperStore &store);
-    /// Every connected display: name, key, geometry, and the picture it shows.
-    static QJsonArray screensJson(const WallpaperStore &store);
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Next();
