@@ -255,6 +255,20 @@ std::optional<ChangeRequest> ChangeCoordinator::putBackRequest(ChangeKind kind) 
                                      [&](const PlacedPicture &p) { return p.display.key == display.key; });
         if (!has) request.displays.append(display);
     }
+    if (!request.displays.isEmpty() && m_parts.settings->onlyKeptPictures()) {
+        // Rotating among kept pictures: those displays get kept ones too, never a download.
+        std::optional<ChangeRequest> kept = keptRequest(false);
+        if (!kept) return std::nullopt;
+        kept->displays = request.displays;
+        // Another display's picture only when there are too few kept ones.
+        QList<PlacedPicture> unshown = kept->targets;
+        unshown.removeIf([&](const PlacedPicture &k) {
+            return std::any_of(request.showing.cbegin(), request.showing.cend(),
+                               [&](const PlacedPicture &shown) { return shown.picture.id() == k.picture.id(); });
+        });
+        if (!unshown.isEmpty()) kept->targets = unshown;
+        return kept;
+    }
     if (!request.displays.isEmpty()) {
         if (kind == ChangeKind::workspaceSync) request.kind = ChangeKind::displaysAppeared;
         for (const PlacedPicture &shown : std::as_const(request.showing)) {
