@@ -10,6 +10,7 @@
 #include "integrity/wallpapercache.h"
 #include "models/wallpaperlimits.h"
 #include "store/keyvaluestore.h"
+#include "store/storesettings.h"
 #include "store/wallpaperstore.h"
 #include "wallpaperarchive.h"
 
@@ -132,7 +133,7 @@ int main(int argc, char *argv[])
 
     std::printf("display 1920x1080, %d changes per setting\n", changes);
     for (const bool saveData : {false, true}) {
-        store.updateSaveData(saveData);
+        store.settingsObject().setSaveData(saveData);
         qint64 total = 0;
         for (int n = 0; n < changes; ++n) {
             const qint64 before = bytesSentSoFar(server);

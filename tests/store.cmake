@@ -1,4 +1,5 @@
 starvane_add_test(tst_storestate)
 starvane_add_test(tst_storepipeline)
+starvane_add_test(tst_storeinterleavings)
 starvane_add_test(tst_storeschedule)
 starvane_add_test(tst_storehistory)

@@ -11,6 +11,7 @@
 #include "preferencesview.h"
 #include "relativetime.h"
 #include "settingscard.h"
+#include "store/storesettings.h"
 #include "storeharness.h"
 #include "translations.h"
 #include "velmoratheme.h"
@@ -70,8 +71,7 @@ class TestContentView : public QObject
         f.h->clock.set(m_clock.now());
         applier->gate = f.h->gate;
         f.h->applier = std::move(applier);
-        f.h->plantState(settings, current,
-                        nextInMs ? std::optional(m_clock.now().addMSecs(*nextInMs)) : std::nullopt);
+        f.h->plantState(settings, current, nextInMs ? std::optional(m_clock.now().addMSecs(*nextInMs)) : std::nullopt);
         f.store = &f.h->build();
         f.window = std::make_unique<MainWindow>(*f.store, nullptr, m_clock.function());
         f.window->show();
@@ -114,7 +114,9 @@ private Q_SLOTS:
             << "de" << ChangeError::from(std::make_exception_ptr(HubbleAPIError::httpStatus(503)))
             << "Das ESA/Hubble-Archiv antwortete mit HTTP 503.";
         QTest::newRow("de, a platform's words stay its own")
-            << "de" << ChangeError::from(std::make_exception_ptr(NetworkError(NetworkFailure::hostNotFound, "Host x not found")))
+            << "de"
+            << ChangeError::from(
+                   std::make_exception_ptr(NetworkError(NetworkFailure::hostNotFound, "Host x not found")))
             << "Host x not found";
     }
 
@@ -192,10 +194,11 @@ private Q_SLOTS:
                                 << "Auto-change is paused";
         QTest::newRow("paused while fetching") << hourly << true << true << true << "Fetching…" << false << "Resume"
                                                << "Auto-change is paused";
-        QTest::newRow("manual") << ChangeFrequency::manual << false << false << false << "Next Wallpaper" << true
-                                << "" << "Auto-change is off";
+        QTest::newRow("manual") << ChangeFrequency::manual << false << false << false << "Next Wallpaper" << true << ""
+                                << "Auto-change is off";
         QTest::newRow("manual ignores the pause flag")
-            << ChangeFrequency::manual << true << false << true << "Next Wallpaper" << true << "" << "Auto-change is off";
+            << ChangeFrequency::manual << true << false << true << "Next Wallpaper" << true << ""
+            << "Auto-change is off";
     }
 
     void stateToView()
@@ -214,8 +217,7 @@ private Q_SLOTS:
         const bool failingReapply = error && loading;
         Fixture f = make(applier, {frequency, DisplayScope::allDisplays, paused}, 600'000,
                          failingReapply ? std::optional(makeImage(QStringLiteral("shown"))) : std::nullopt);
-        if (error && !loading)
-            f.h->runFailingFetch(QStringLiteral("Download failed."));
+        if (error && !loading) f.h->runFailingFetch(QStringLiteral("Download failed."));
         const auto fetch = loading ? f.h->holdFetch() : nullptr;
         if (failingReapply)
             f.store->changes().showError(ChangeError::of(ChangeError::Kind::other, QStringLiteral("Download failed.")));
@@ -394,7 +396,8 @@ private Q_SLOTS:
         QTest::mouseClick(row->buttons()[1], Qt::LeftButton);
         const DisplayState second = f.store->displayStates()[1];
         QCOMPARE(row->caption()->text(),
-                 QStringLiteral("DP-2: %1 · %2").arg(second.record->picture.image.title, second.record->picture.image.credit));
+                 QStringLiteral("DP-2: %1 · %2")
+                     .arg(second.record->picture.image.title, second.record->picture.image.credit));
         f.store->updateDisplayScope(DisplayScope::allDisplays);
         QVERIFY(!shown(f.view(), "displayPreviewRow"));
     }
@@ -569,7 +572,7 @@ private Q_SLOTS:
         QVERIFY(f.store->settings().saveData);
         click(preferences.lockScreenToggle());
         QVERIFY(f.store->lockScreenEnabled());
-        f.store->updateNotifyOnChange(true); // from the tray
+        f.store->settingsObject().setNotifyOnChange(true); // from the tray
         QVERIFY(preferences.notifyToggle()->isChecked());
         click(preferences.launchAtLoginToggle());
         QVERIFY(!preferences.launchAtLoginToggle()->isChecked()); // what the entry says, not what was clicked
@@ -612,9 +615,8 @@ private Q_SLOTS:
             if (label->text().isEmpty() || !label->isVisibleTo(f.view())) continue;
             ++labels;
             // A Latin text in a mirrored window: only an absolute alignment keeps it off the left edge.
-            const Qt::Alignment painted =
-                QStyle::visualAlignment(label->text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight,
-                                        label->alignment());
+            const Qt::Alignment painted = QStyle::visualAlignment(
+                label->text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight, label->alignment());
             QVERIFY2(painted & Qt::AlignRight, qPrintable(label->text()));
         }
         QVERIFY(labels >= 3); // the title, its subtitle and the footer at least
@@ -658,8 +660,7 @@ private Q_SLOTS:
         const int controls = 7;
         QList<QWidget *> chain;
         for (QWidget *w = f.window->nextInFocusChain(); w != f.window.get(); w = w->nextInFocusChain())
-            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
-                chain << w;
+            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) chain << w;
         QCOMPARE(chain.size(), controls);
         for (qsizetype i = 1; i < chain.size(); ++i) {
             const QPoint a = chain[i - 1]->mapTo(f.window.get(), QPoint());

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "controlservice.h"
 #include "desktopharness.h"
+#include "store/picturelibrary.h"
 #include "store/wallpaperhistory.h"
 #include "storeharness.h"
 
@@ -27,7 +28,7 @@ namespace {
 enum class Bus { free, nameHeldByAnother, pathTakenOnOurs, unreachable };
 /// What the store holds before a call: nothing, manual mode, or three pictures shown and the second banned.
 enum class Before { nothing, manual, threeShownSecondBanned };
-}
+} // namespace
 Q_DECLARE_METATYPE(Bus)
 Q_DECLARE_METATYPE(Before)
 
@@ -120,8 +121,7 @@ class TestControlService : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!m_bus.start())
-            QSKIP(qPrintable(m_bus.error()));
+        if (!m_bus.start()) QSKIP(qPrintable(m_bus.error()));
     }
 
     void registration_data()
@@ -141,14 +141,12 @@ private Q_SLOTS:
         QFETCH(Registration, expected);
         StoreHarness h;
         auto &store = h.build();
-        QDBusConnection ours = connect(bus == Bus::unreachable ? QStringLiteral("unix:path=/nonexistent/bus")
-                                                               : m_bus.address());
+        QDBusConnection ours =
+            connect(bus == Bus::unreachable ? QStringLiteral("unix:path=/nonexistent/bus") : m_bus.address());
         QDBusConnection other = connect(m_bus.address());
-        if (bus == Bus::nameHeldByAnother)
-            QVERIFY(other.registerService(kServiceName));
+        if (bus == Bus::nameHeldByAnother) QVERIFY(other.registerService(kServiceName));
         QObject squatter;
-        if (bus == Bus::pathTakenOnOurs)
-            QVERIFY(ours.registerObject(kControlPath, &squatter));
+        if (bus == Bus::pathTakenOnOurs) QVERIFY(ours.registerObject(kControlPath, &squatter));
 
         ControlService service(&store, {});
         QString error;
@@ -160,8 +158,8 @@ private Q_SLOTS:
         case Bus::free: {
             QCOMPARE(owner, ours.baseService());
             // Another connection reaches the object under the name.
-            QDBusPendingCall call = other.asyncCall(
-                QDBusMessage::createMethodCall(kServiceName, kControlPath, kControlInterface, QStringLiteral("Status")));
+            QDBusPendingCall call = other.asyncCall(QDBusMessage::createMethodCall(
+                kServiceName, kControlPath, kControlInterface, QStringLiteral("Status")));
             QTRY_VERIFY_WITH_TIMEOUT(call.isFinished(), 5000);
             QVERIFY2(!call.isError(), qPrintable(call.error().message()));
             QVERIFY(call.reply().arguments().value(0).toString().startsWith(QLatin1String("Wallpaper: ")));
@@ -175,7 +173,8 @@ private Q_SLOTS:
             QCOMPARE(owner, QString());
             QCOMPARE(ours.objectRegisteredAt(kControlPath), &squatter);
             break;
-        case Bus::unreachable: break;
+        case Bus::unreachable:
+            break;
         }
         QDBusConnection::disconnectFromBus(ours.name());
         QDBusConnection::disconnectFromBus(other.name());
@@ -191,11 +190,14 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "downloadOnMetered", "error", "errorArguments",
-                                    "errorCode", "errorDetail", "file", "frequency", "hash", "id", "loading", "lockScreen", "networkHold",
-                                    "nextChange", "notifyOnChange", "paused", "saveData", "screens", "title"}));
-        for (const char *key :
-             {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail", "errorCode"})
+        QCOMPARE(keys, (QStringList{"captureYear",    "credit",         "displays",    "downloadOnMetered",
+                                    "error",          "errorArguments", "errorCode",   "errorDetail",
+                                    "file",           "frequency",      "hash",        "id",
+                                    "loading",        "lockScreen",     "networkHold", "nextChange",
+                                    "notifyOnChange", "paused",         "saveData",    "screens",
+                                    "title"}));
+        for (const char *key : {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error",
+                                "errorDetail", "errorCode"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
         QCOMPARE(s.value("frequency").toString(), QStringLiteral("hourly"));
         QCOMPARE(s.value("displays").toString(), QStringLiteral("all"));
@@ -341,7 +343,7 @@ private Q_SLOTS:
         const QJsonObject status = QJsonDocument::fromJson(service.StatusJson().toUtf8()).object();
         QCOMPARE(status.value(key), value.isUndefined() ? QJsonValue(QJsonValue::Null) : value);
         if (method == QLatin1String("AllowAgain") && errorName.isEmpty()) {
-            QVERIFY(!store.history().isBannedID(arguments.first().toString()));
+            QVERIFY(!store.library().history().isBannedID(arguments.first().toString()));
             QCOMPARE(bus->call(kControlInterface, QStringLiteral("ShowHistoryEntry"), {1}).type(),
                      QDBusMessage::ReplyMessage);
         }
@@ -403,15 +405,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("frequency"); // the word status --json reports afterwards
         QTest::addColumn<QString>("displays");
-        QTest::newRow("every 5 minutes") << "SetFrequency" << "5m" << "5m" << "all";
-        QTest::newRow("manual") << "SetFrequency" << "manual" << "manual" << "all";
-        QTest::newRow("main display") << "SetDisplays" << "main" << "hourly" << "main";
+        QTest::newRow("every 5 minutes") << "SetFrequency"
+                                         << "5m"
+                                         << "5m"
+                                         << "all";
+        QTest::newRow("manual") << "SetFrequency"
+                                << "manual"
+                                << "manual"
+                                << "all";
+        QTest::newRow("main display") << "SetDisplays"
+                                      << "main"
+                                      << "hourly"
+                                      << "main";
         QTest::newRow("each display") << "SetDisplays"
                                       << "each"
                                       << "hourly"
                                       << "each";
-        QTest::newRow("unknown frequency changes nothing") << "SetFrequency" << "weekly" << "hourly" << "all";
-        QTest::newRow("a raw value is no word") << "SetDisplays" << "mainDisplay" << "hourly" << "all";
+        QTest::newRow("unknown frequency changes nothing") << "SetFrequency"
+                                                           << "weekly"
+                                                           << "hourly"
+                                                           << "all";
+        QTest::newRow("a raw value is no word") << "SetDisplays"
+                                                << "mainDisplay"
+                                                << "hourly"
+                                                << "all";
     }
 
     void choicesFromScripts()

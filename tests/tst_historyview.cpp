@@ -2,6 +2,7 @@
 // The history window: its grid follows the store, the keyboard reaches everything, and each button acts
 // on the selected picture.
 #include "historyview.h"
+#include "store/picturelibrary.h"
 #include "storeharness.h"
 #include "velmoratheme.h"
 
@@ -57,7 +58,7 @@ private Q_SLOTS:
         QCOMPARE(view.grid()->currentRow(), 0);
         QTest::keyClick(view.grid(), Qt::Key_Right);
         QCOMPARE(view.grid()->currentRow(), 1);
-        const QString second = store.history().entries().at(1).id;
+        const QString second = store.library().history().entries().at(1).id;
 
         // Enter shows it again, without a new entry.
         QTest::keyClick(view.grid(), Qt::Key_Return);
@@ -74,16 +75,16 @@ private Q_SLOTS:
         QCOMPARE(opened, QList<QUrl>{makeImage(second).detailsURL});
 
         view.grid()->setCurrentRow(2);
-        const QString third = store.history().entries().at(2).id;
+        const QString third = store.library().history().entries().at(2).id;
         view.keepButton()->click();
-        QVERIFY(store.isKept(third));
+        QVERIFY(store.library().kept().isKept(third));
         QVERIFY(view.keepButton()->isChecked());
         view.keepButton()->click();
-        QVERIFY(!store.isKept(third));
+        QVERIFY(!store.library().kept().isKept(third));
 
         // Banning a picture not on screen changes nothing on screen; the same button lets it back in.
         view.banButton()->click();
-        QVERIFY(store.history().isBannedID(third));
+        QVERIFY(store.library().history().isBannedID(third));
         QCOMPARE(store.currentImage()->id, second);
         QCOMPARE(view.grid()->currentRow(), 2);
         QCOMPARE(view.banButton()->text(), QStringLiteral("Allow Again"));
@@ -93,7 +94,7 @@ private Q_SLOTS:
         QVERIFY(view.noteLabel()->text().contains(QLatin1String("allow it again")));
         QCOMPARE(view.showButton()->toolTip(), view.noteLabel()->text());
         view.banButton()->click();
-        QVERIFY(!store.history().isBannedID(third));
+        QVERIFY(!store.library().history().isBannedID(third));
         QCOMPARE(view.banButton()->text(), QStringLiteral("Never Again"));
         QVERIFY(!view.noteLabel()->isVisibleTo(&view) && view.showButton()->isEnabled());
 

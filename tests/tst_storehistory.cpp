@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // History, previous, kept and banned pictures, across pruning and restarts, against fakes.
+#include "store/picturelibrary.h"
+#include "store/storesettings.h"
 #include "storeharness.h"
 
 #include "store/filewritequeue.h"
@@ -25,7 +27,7 @@ const char *const kWriterVariable = "STARVANE_TEST_HISTORY_WRITER";
 QStringList historyIDs(const WallpaperStore &store)
 {
     QStringList ids;
-    for (const HistoryEntry &e : store.history().entries())
+    for (const HistoryEntry &e : store.library().history().entries())
         ids << e.id;
     return ids;
 }
@@ -66,14 +68,14 @@ private Q_SLOTS:
         const int downloads = int(h.archive->downloadedURLs.size());
 
         for (int back = 1; back <= 2; ++back) {
-            QVERIFY(store.showPreviousWallpaper());
+            QVERIFY(store.changes().requestPrevious());
             h.awaitFetch();
             QCOMPARE(store.currentImage()->id, shown[back]);
             QCOMPARE(store.historyPosition(), back);
-            QCOMPARE(h.applier->calls.last().file, QUrl::fromLocalFile(store.history().entries()[back].file));
+            QCOMPARE(h.applier->calls.last().file, QUrl::fromLocalFile(store.library().history().entries()[back].file));
         }
-        QVERIFY(!store.canShowPreviousWallpaper());
-        QVERIFY(!store.showPreviousWallpaper());
+        QVERIFY(!store.changes().canShowPrevious());
+        QVERIFY(!store.changes().requestPrevious());
         QCOMPARE(h.archive->downloadedURLs.size(), downloads);
         QCOMPARE(*h.kv->stringArray(StoreKeys::recentIDs), recent);
         QCOMPARE(historyIDs(store), shown);
@@ -96,8 +98,8 @@ private Q_SLOTS:
         QVERIFY(store.isCurrentKept());
         for (int i = 0; i < 12; ++i)
             h.runFetch();
-        QTest::qWait(20); // the prune after the last change
-        const HistoryEntry oldest = store.history().entries().last();
+        QTRY_COMPARE(h.cache->pruneCalls(), 13); // the prune after the last change
+        const HistoryEntry oldest = store.library().history().entries().last();
         QCOMPARE(oldest.id, first);
         QVERIFY(!QFileInfo::exists(oldest.file));
         QVERIFY(QFileInfo::exists(oldest.thumbnail));
@@ -109,16 +111,16 @@ private Q_SLOTS:
         // Restart: the history is read back, and stepping back reaches the pruned picture.
         h.store.reset();
         auto &again = h.build();
-        QCOMPARE(again.history().entries().size(), 13);
-        QVERIFY(again.isKept(first));
+        QCOMPARE(again.library().history().entries().size(), 13);
+        QVERIFY(again.library().kept().isKept(first));
         for (int i = 0; i < 12; ++i) {
-            QVERIFY(again.showPreviousWallpaper());
+            QVERIFY(again.changes().requestPrevious());
             h.awaitFetch();
         }
         QCOMPARE(again.currentImage()->id, first);
         QCOMPARE(h.archive->verifiedIDs.last(), first);
         QVERIFY(QFileInfo::exists(again.currentLocalFileURL()->toLocalFile()));
-        QCOMPARE(again.history().entries().last().file, again.currentLocalFileURL()->toLocalFile());
+        QCOMPARE(again.library().history().entries().last().file, again.currentLocalFileURL()->toLocalFile());
         QVERIFY(!again.errorMessage());
     }
 
@@ -150,7 +152,7 @@ private Q_SLOTS:
         store.neverAgain();
         h.awaitFetch();
         QVERIFY(store.currentImage()->id != QStringLiteral("a"));
-        QVERIFY(store.history().isBannedID(QStringLiteral("a")));
+        QVERIFY(store.library().history().isBannedID(QStringLiteral("a")));
 
         for (int i = 0; i < 8; ++i) {
             h.runFetch();
@@ -160,8 +162,8 @@ private Q_SLOTS:
         // Bans outlive a restart; lifting one brings the picture back.
         h.store.reset();
         auto &again = h.build();
-        QVERIFY(again.history().isBannedID(QStringLiteral("a")));
-        again.liftBan(QStringLiteral("a"));
+        QVERIFY(again.library().history().isBannedID(QStringLiteral("a")));
+        again.library().liftBan(QStringLiteral("a"));
         QStringList seen;
         for (int i = 0; i < 4; ++i) {
             h.runFetch();
@@ -181,7 +183,7 @@ private Q_SLOTS:
             QCOMPARE(store.keepCurrentWallpaper(), std::nullopt);
         }
         h.runFetch();
-        store.updateOnlyKeptPictures(true);
+        store.settingsObject().setOnlyKeptPictures(true);
         const qsizetype pages = h.archive->requestedPages.size();
         const qsizetype downloads = h.archive->downloadedURLs.size();
         QStringList shown;
@@ -194,7 +196,7 @@ private Q_SLOTS:
         QCOMPARE(h.archive->downloadedURLs.size(), downloads);
         std::sort(kept.begin(), kept.end());
         QCOMPARE(shown, (kept + kept));
-        QCOMPARE(store.history().entries().size(), 7);
+        QCOMPARE(store.library().history().entries().size(), 7);
     }
 
     void keepingIntoAFolderThatCannotBeWrittenChangesNothing()
@@ -258,26 +260,26 @@ private Q_SLOTS:
         auto &store = h.build();
         for (int i = 0; i < 10; ++i)
             h.runFetch();
-        QTest::qWait(20);
+        QTRY_COMPARE(h.cache->pruneCalls(), 10);
         // Back to the oldest picture still in the cache.
         const auto nextFileBackExists = [&] {
-            return QFileInfo::exists(store.history().entries().at(store.historyPosition() + 1).file);
+            return QFileInfo::exists(store.library().history().entries().at(store.historyPosition() + 1).file);
         };
         while (nextFileBackExists()) {
-            QVERIFY(store.showPreviousWallpaper());
+            QVERIFY(store.changes().requestPrevious());
             h.awaitFetch();
         }
         const HubbleImage shown = *store.currentImage();
         const int position = store.historyPosition();
         QVERIFY(position > 0);
-        const QList<HistoryEntry> entries = store.history().entries();
+        const QList<HistoryEntry> entries = store.library().history().entries();
 
         h.archive->verifyHandler = [](const HubbleImage &) -> HubbleImage { throw FileError(QStringLiteral("gone")); };
-        QVERIFY(store.showPreviousWallpaper());
+        QVERIFY(store.changes().requestPrevious());
         h.awaitFetch();
         QCOMPARE(*store.currentImage(), shown);
         QCOMPARE(store.historyPosition(), position);
-        QCOMPARE(store.history().entries(), entries);
+        QCOMPARE(store.library().history().entries(), entries);
         QCOMPARE(store.errorMessage(), QStringLiteral("gone"));
     }
 
@@ -307,14 +309,14 @@ private Q_SLOTS:
         h.plantState(AppSettings{ChangeFrequency::daily, DisplayScope::mainDisplay, false});
         writeFile(QDir(h.dataDir()).filePath(file), content);
         auto &store = h.build();
-        QCOMPARE(store.history().entries().size(), entries);
+        QCOMPARE(store.library().history().entries().size(), entries);
         QCOMPARE(QFileInfo::exists(QDir(h.dataDir()).filePath(file + QStringLiteral(".damaged"))), setAside);
         QCOMPARE(store.settings().frequency, ChangeFrequency::daily);
         // Replaced by a good file at once.
         WallpaperHistory reread(h.dataDir());
         QVERIFY(reread.load());
         h.runFetch();
-        QCOMPARE(store.history().entries().size(), entries + 1);
+        QCOMPARE(store.library().history().entries().size(), entries + 1);
     }
 
     void filesAreWrittenAwayFromTheMainThreadInOrder()
@@ -333,7 +335,8 @@ private Q_SLOTS:
         }
         FileWriteQueue::flush();
         qInstallMessageHandler(previous);
-        QVERIFY2(criticalText.startsWith(QStringLiteral("Could not write %1: ").arg(blocked)), qPrintable(criticalText));
+        QVERIFY2(criticalText.startsWith(QStringLiteral("Could not write %1: ").arg(blocked)),
+                 qPrintable(criticalText));
         QVERIFY(criticalFrom && criticalFrom != QThread::currentThread());
         QFile inside(blocked + QStringLiteral("/inside"));
         QVERIFY(inside.open(QIODevice::ReadOnly));

@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "store/catalogpool.h"
 #include "store/keyvaluestore.h"
+#include "store/picturelibrary.h"
 #include "store/rotationschedule.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
@@ -27,12 +28,12 @@ class TestStoreState : public QObject
     std::shared_ptr<RecordingApplier> m_applier = std::make_shared<RecordingApplier>();
 
     /// A store whose archive offers `offered` on every page.
-    std::unique_ptr<WallpaperStore> makeStore(std::shared_ptr<KeyValueStore> kv, std::optional<HubbleImage> offered = {})
+    std::unique_ptr<WallpaperStore> makeStore(std::shared_ptr<KeyValueStore> kv,
+                                              std::optional<HubbleImage> offered = {})
     {
         auto archive = std::make_shared<ScriptedArchive>();
         archive->temporaryDir = m_dir.path();
-        if (offered)
-            archive->pageHandler = [offered](int) { return QList<HubbleImage>{*offered}; };
+        if (offered) archive->pageHandler = [offered](int) { return QList<HubbleImage>{*offered}; };
         return std::make_unique<WallpaperStore>(
             StoreServices{archive, std::make_shared<FakeCache>(m_dir.filePath(QStringLiteral("cache"))), m_applier,
                           std::move(kv), nullptr},
@@ -47,8 +48,8 @@ class TestStoreState : public QObject
     /// The page counter and recent lists as the catalog pool reads them back from `kv`.
     static std::unique_ptr<CatalogPool> restoredPool(std::shared_ptr<KeyValueStore> kv)
     {
-        auto pool = std::make_unique<CatalogPool>(std::make_shared<ScriptedArchive>(), std::move(kv),
-                                                  [] { return 16.0 / 9.0; }, false, StoreLimits{});
+        auto pool = std::make_unique<CatalogPool>(
+            std::make_shared<ScriptedArchive>(), std::move(kv), [] { return 16.0 / 9.0; }, false, StoreLimits{});
         pool->restore();
         return pool;
     }
@@ -74,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(store->nextChangeDate(), std::nullopt);
         QVERIFY(!store->isLoading());
         QVERIFY(kv->keys().isEmpty()); // nothing written by construction
-        store->togglePaused(); // persists
+        store->togglePaused();         // persists
         QCOMPARE(kv->integer(StoreKeys::nextPage), 1);
         QCOMPARE(kv->stringArray(StoreKeys::recentIDs), QStringList{});
     }
@@ -160,7 +161,8 @@ private Q_SLOTS:
         store->updateFrequency(ChangeFrequency::manual); // no schedule any more; persists
         QStringList keys = kv->keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{StoreKeys::nextPage, StoreKeys::recentHashes, StoreKeys::recentIDs, StoreKeys::settings}));
+        QCOMPARE(keys, (QStringList{StoreKeys::nextPage, StoreKeys::recentHashes, StoreKeys::recentIDs,
+                                    StoreKeys::settings}));
     }
 
     void roundTripThroughTheSettingsFile()
@@ -221,7 +223,8 @@ private Q_SLOTS:
         QTemporaryDir home;
         const QString data = home.filePath(QStringLiteral(".local/share/Starvane"));
         QDir().mkpath(data + QStringLiteral("/Wallpapers"));
-        static const QRegularExpression picture(QStringLiteral("@HOME@(/\\.local/share/Starvane/Wallpapers/[A-Za-z0-9_.-]+)"));
+        static const QRegularExpression picture(
+            QStringLiteral("@HOME@(/\\.local/share/Starvane/Wallpapers/[A-Za-z0-9_.-]+)"));
         for (const char *name : {"Starvane.conf", "history.json", "bans.json", "displays.json"}) {
             QFile in(QStringLiteral(STARVANE_TEST_DATA "/state-from-earlier-build/") + QLatin1String(name));
             QVERIFY(in.open(QIODevice::ReadOnly));
@@ -234,8 +237,9 @@ private Q_SLOTS:
             }
             text.replace(QStringLiteral("@HOME@"), home.path());
             if (damagedDisplays && QLatin1String(name) == QLatin1String("displays.json")) text.chop(text.size() / 2);
-            QFile out(QLatin1String(name) == QLatin1String("Starvane.conf") ? home.filePath(QLatin1String(name))
-                                                                              : data + QLatin1Char('/') + QLatin1String(name));
+            QFile out(QLatin1String(name) == QLatin1String("Starvane.conf")
+                          ? home.filePath(QLatin1String(name))
+                          : data + QLatin1Char('/') + QLatin1String(name));
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(text.toUtf8());
         }
@@ -252,10 +256,11 @@ private Q_SLOTS:
         QCOMPARE(store.settings(), (AppSettings{ChangeFrequency::hourly, DisplayScope::eachDisplay, false}));
         QVERIFY(store.currentImage());
         QCOMPARE(store.currentImage()->id, QStringLiteral("potw0007a"));
-        QCOMPARE(store.currentLocalFileURL()->toLocalFile(), data + QStringLiteral("/Wallpapers/potw0007a-8eb443c6.jpg"));
+        QCOMPARE(store.currentLocalFileURL()->toLocalFile(),
+                 data + QStringLiteral("/Wallpapers/potw0007a-8eb443c6.jpg"));
         QVERIFY(store.nextChangeDate());
-        QCOMPARE(store.history().entries().size(), 9);
-        QCOMPARE(store.history().bannedIDs(), QStringList{QStringLiteral("potw0004a")});
+        QCOMPARE(store.library().history().entries().size(), 9);
+        QCOMPARE(store.library().history().bannedIDs(), QStringList{QStringLiteral("potw0004a")});
         QCOMPARE(restoredPool(kv)->nextPageNumber(), 7);
         if (damagedDisplays) {
             QVERIFY(store.screen().displays().isEmpty());
@@ -265,7 +270,7 @@ private Q_SLOTS:
             QCOMPARE(store.screen().display(QStringLiteral("RIGHT"))->picture.image.id, QStringLiteral("potw0006a"));
         }
         // Previous steps back from where the main display stands.
-        QVERIFY(store.history().entries().size() > store.historyPosition() + 1);
+        QVERIFY(store.library().history().entries().size() > store.historyPosition() + 1);
     }
 
     void garbageSettingsFileGivesDefaults()
@@ -273,8 +278,9 @@ private Q_SLOTS:
         const QString file = m_dir.filePath(QStringLiteral("garbage.conf"));
         QFile f(file);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("\x00\x01[General\nstarvane.next_page.v1=@Variant(\xff\xff\xff\nstarvane.settings.v1=@ByteArray(\n\xde\xad",
-                60);
+        f.write(
+            "\x00\x01[General\nstarvane.next_page.v1=@Variant(\xff\xff\xff\nstarvane.settings.v1=@ByteArray(\n\xde\xad",
+            60);
         f.close();
         auto store = makeStore(std::make_shared<SettingsKeyValueStore>(file));
         QCOMPARE(store->settings(), AppSettings::defaults());
@@ -304,7 +310,7 @@ private Q_SLOTS:
         // Two failed re-applies with the same message: one change.
         QTRY_COMPARE(error.count(), 1);
         store->updateDisplayScope(DisplayScope::allDisplays);
-        QTest::qWait(10);
+        awaitTask(store->activeFetchEnded());
         QCOMPARE(error.count(), 1);
         m_applier->failWith.reset();
 

@@ -4,6 +4,8 @@
 #include "livemenuobjects.h"
 #include "menubarcontentview.h"
 #include "store/keptpictures.h"
+#include "store/picturelibrary.h"
+#include "store/storesettings.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 
@@ -17,7 +19,6 @@
 #include <QTimer>
 
 namespace Starvane {
-
 
 ControlService::ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent)
     : QObject(parent), m_store(store), m_showWindow(std::move(showWindow))
@@ -68,10 +69,10 @@ void ControlService::Next()
 
 void ControlService::Previous()
 {
-    if (!m_store->canShowPreviousWallpaper())
+    if (!m_store->changes().canShowPrevious())
         reply(kErrorRefused,
               QT_TRANSLATE_NOOP("Starvane::ControlService", "There is no earlier picture to go back to."));
-    else if (!m_store->showPreviousWallpaper())
+    else if (!m_store->changes().requestPrevious())
         reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "A change is already under way."));
 }
 
@@ -81,12 +82,12 @@ QString ControlService::Keep()
         reply(kErrorRefused, *error);
         return {};
     }
-    return m_store->currentImage() ? m_store->keptPictures().fileFor(m_store->currentImage()->id) : QString();
+    return m_store->currentImage() ? m_store->library().kept().fileFor(m_store->currentImage()->id) : QString();
 }
 
 void ControlService::Unkeep()
 {
-    if (!m_store->currentImage() || !m_store->unkeep(m_store->currentImage()->id))
+    if (!m_store->currentImage() || !m_store->library().unkeep(m_store->currentImage()->id))
         reply(kErrorNothingToDo, QT_TRANSLATE_NOOP("Starvane::ControlService", "The picture on screen is not kept."));
 }
 
@@ -103,23 +104,25 @@ QString ControlService::KeepOn(const QString &display)
 {
     const std::optional<QString> key = m_store->displayKeyNamed(display);
     if (!key) {
-        reply(kErrorInvalidArgument, QT_TRANSLATE_NOOP("Starvane::ControlService", "No display of that name is connected."));
+        reply(kErrorInvalidArgument,
+              QT_TRANSLATE_NOOP("Starvane::ControlService", "No display of that name is connected."));
         return {};
     }
     if (const auto error = m_store->keepCurrentWallpaper(*key)) {
         reply(kErrorRefused, *error);
         return {};
     }
-    const std::optional<ShownPicture> shown = m_store->screen().shownOn(
-        *key, m_store->settings().displayScope == DisplayScope::eachDisplay);
-    return shown ? m_store->keptPictures().fileFor(shown->id()) : QString();
+    const std::optional<ShownPicture> shown =
+        m_store->screen().shownOn(*key, m_store->settings().displayScope == DisplayScope::eachDisplay);
+    return shown ? m_store->library().kept().fileFor(shown->id()) : QString();
 }
 
 void ControlService::NeverAgainOn(const QString &display)
 {
     const std::optional<QString> key = m_store->displayKeyNamed(display);
     if (!key) {
-        reply(kErrorInvalidArgument, QT_TRANSLATE_NOOP("Starvane::ControlService", "No display of that name is connected."));
+        reply(kErrorInvalidArgument,
+              QT_TRANSLATE_NOOP("Starvane::ControlService", "No display of that name is connected."));
         return;
     }
     if (!m_store->currentImage()) {
@@ -136,11 +139,11 @@ QString ControlService::HistoryJson()
 
 void ControlService::ShowHistoryEntry(int index)
 {
-    const QList<HistoryEntry> &entries = m_store->history().entries();
+    const QList<HistoryEntry> &entries = m_store->library().history().entries();
     if (index < 0 || index >= entries.size())
         reply(kErrorInvalidArgument,
               QT_TRANSLATE_NOOP("Starvane::ControlService", "The history has no entry with that number."));
-    else if (m_store->history().isBannedID(entries.at(index).id))
+    else if (m_store->library().history().isBannedID(entries.at(index).id))
         reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService",
                                                "That picture is never shown again; allow it again first."));
     else if (index == m_store->historyPosition() && m_store->currentImage() &&
@@ -148,13 +151,13 @@ void ControlService::ShowHistoryEntry(int index)
         reply(kErrorNothingToDo, QT_TRANSLATE_NOOP("Starvane::ControlService", "That picture is on screen now."));
     else if (m_store->isLoading())
         reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "A change is already under way."));
-    else if (!m_store->showHistoryEntry(index))
+    else if (!m_store->changes().requestHistoryEntry(index))
         reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "This picture can no longer be shown."));
 }
 
 void ControlService::ShowHistoryPicture(const QString &id)
 {
-    const QList<HistoryEntry> &entries = m_store->history().entries();
+    const QList<HistoryEntry> &entries = m_store->library().history().entries();
     for (int i = 0; i < entries.size(); ++i)
         if (entries.at(i).id == id) return ShowHistoryEntry(i);
     reply(kErrorInvalidArgument,
@@ -163,34 +166,34 @@ void ControlService::ShowHistoryPicture(const QString &id)
 
 void ControlService::AllowAgain(const QString &id)
 {
-    if (!m_store->history().isBannedID(id))
+    if (!m_store->library().history().isBannedID(id))
         reply(kErrorInvalidArgument,
               QT_TRANSLATE_NOOP("Starvane::ControlService", "No picture with that id is banned."));
     else
-        m_store->liftBan(id);
+        m_store->library().liftBan(id);
 }
 
 void ControlService::SetOnlyKept(bool enabled)
 {
-    if (enabled && m_store->keptPictures().all().isEmpty())
+    if (enabled && m_store->library().kept().all().isEmpty())
         reply(kErrorRefused, QT_TRANSLATE_NOOP("Starvane::ControlService", "No picture is kept yet: keep one first."));
     else
-        m_store->updateOnlyKeptPictures(enabled);
+        m_store->settingsObject().setOnlyKeptPictures(enabled);
 }
 
 void ControlService::SetSaveData(bool enabled)
 {
-    m_store->updateSaveData(enabled);
+    m_store->settingsObject().setSaveData(enabled);
 }
 
 void ControlService::SetDownloadOnMetered(bool enabled)
 {
-    m_store->updateDownloadOnMetered(enabled);
+    m_store->settingsObject().setDownloadOnMetered(enabled);
 }
 
 void ControlService::SetNotifyOnChange(bool enabled)
 {
-    m_store->updateNotifyOnChange(enabled);
+    m_store->settingsObject().setNotifyOnChange(enabled);
 }
 
 void ControlService::Pause()

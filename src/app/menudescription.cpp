@@ -3,6 +3,8 @@
 
 #include "launchatlogin.h"
 #include "menubarcontentview.h"
+#include "store/picturelibrary.h"
+#include "store/storesettings.h"
 #include "store/wallpaperstore.h"
 #include "updatecontroller.h"
 
@@ -132,10 +134,10 @@ MenuEntry MenuDescription::nextWallpaper() const
 
 MenuEntry MenuDescription::previousWallpaper() const
 {
-    MenuEntry e =
-        command(QStringLiteral("previous"), tr("Previous Wallpaper"), [s = m_store] { s->showPreviousWallpaper(); });
+    MenuEntry e = command(QStringLiteral("previous"), tr("Previous Wallpaper"),
+                          [s = m_store] { s->changes().requestPrevious(); });
     e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_B);
-    e.enabled = !m_store->isLoading() && m_store->canShowPreviousWallpaper();
+    e.enabled = !m_store->isLoading() && m_store->changes().canShowPrevious();
     return e;
 }
 
@@ -149,7 +151,7 @@ MenuEntry MenuDescription::keep() const
         const std::optional<ShownPicture> shown =
             s->screen().shownOn(display, s->settings().displayScope == DisplayScope::eachDisplay);
         if (kept && shown)
-            s->unkeep(shown->id());
+            s->library().unkeep(shown->id());
         else
             s->keepCurrentWallpaper(display);
     });
@@ -171,7 +173,7 @@ MenuEntry MenuDescription::onlyKeptPictures() const
 {
     const bool only = m_store->settings().onlyKeptPictures;
     MenuEntry e = command(QStringLiteral("onlyKept"), tr("Only Kept Pictures"),
-                          [s = m_store, only] { s->updateOnlyKeptPictures(!only); });
+                          [s = m_store, only] { s->settingsObject().setOnlyKeptPictures(!only); });
     e.checked = only;
     return e;
 }
@@ -238,14 +240,16 @@ MenuEntry MenuDescription::displays() const
 MenuEntry MenuDescription::networkAndNotifications() const
 {
     const AppSettings &s = m_store->settings();
-    MenuEntry metered = command(QStringLiteral("downloadOnMetered"), tr("Download on metered connections"),
-                                [st = m_store] { st->updateDownloadOnMetered(!st->settings().downloadOnMetered); });
+    MenuEntry metered =
+        command(QStringLiteral("downloadOnMetered"), tr("Download on metered connections"),
+                [st = m_store] { st->settingsObject().setDownloadOnMetered(!st->settings().downloadOnMetered); });
     metered.checked = s.downloadOnMetered;
     MenuEntry saveData = command(QStringLiteral("saveData"), tr("Save data"),
-                                 [st = m_store] { st->updateSaveData(!st->settings().saveData); });
+                                 [st = m_store] { st->settingsObject().setSaveData(!st->settings().saveData); });
     saveData.checked = s.saveData;
-    MenuEntry notify = command(QStringLiteral("notifyOnChange"), tr("Notify when the wallpaper changes"),
-                               [st = m_store] { st->updateNotifyOnChange(!st->settings().notifyOnChange); });
+    MenuEntry notify =
+        command(QStringLiteral("notifyOnChange"), tr("Notify when the wallpaper changes"),
+                [st = m_store] { st->settingsObject().setNotifyOnChange(!st->settings().notifyOnChange); });
     notify.checked = s.notifyOnChange;
     return submenu(QStringLiteral("networkAndNotifications"), tr("Network and Notifications"),
                    {metered, saveData, notify}, false);
@@ -281,7 +285,7 @@ QList<MenuEntry> MenuDescription::trayMenu() const
 {
     QList<MenuEntry> menu{information(MenuBarContentView::wallpaperTitle(m_store->currentImage())),
                           information(MenuBarContentView::statusSummary(m_store->settings(), m_store->isLoading(),
-                                                                        m_store->networkHold())),
+                                                                        m_store->changes().networkHold())),
                           separator(),
                           nextWallpaper(),
                           previousWallpaper(),

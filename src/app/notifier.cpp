@@ -5,6 +5,7 @@
 
 #include "logging.h"
 #include "models/errors.h"
+#include "store/picturelibrary.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 
@@ -40,7 +41,7 @@ void Notifier::keepPicture(WallpaperStore &store, const QString &id)
         store.keepCurrentWallpaper();
         return;
     }
-    const QList<HistoryEntry> &entries = store.history().entries();
+    const QList<HistoryEntry> &entries = store.library().history().entries();
     for (int i = 0; i < entries.size(); ++i) {
         if (entries[i].id == id) {
             store.keepHistoryEntry(i);
@@ -59,7 +60,7 @@ void Notifier::wallpaperChanged()
                                if (s) s->requestNextWallpaper();
                            }}};
     // The notification may be answered after later changes: keep the picture it showed, not the one on screen.
-    if (!m_store->isKept(image->id))
+    if (!m_store->library().kept().isKept(image->id))
         actions.append({QStringLiteral("keep"), tr("Keep"), [s = m_store, id = image->id] {
                             if (s) keepPicture(*s, id);
                         }});
@@ -72,8 +73,7 @@ void Notifier::automaticChangeFailed(int failuresInARow, const QString &message)
     if (failuresInARow != failuresBeforeNotice) return;
     Q_UNUSED(message);
     if (!m_store) return;
-    notify(tr("Starvane could not change the wallpaper"),
-           ErrorText::of(*m_store).joined(), QString(),
+    notify(tr("Starvane could not change the wallpaper"), ErrorText::of(*m_store).joined(), QString(),
            {{QStringLiteral("retry"), tr("Retry"), [s = m_store] {
                  if (s) s->requestNextWallpaper();
              }}});

@@ -8,6 +8,7 @@
 #include "models/errors.h"
 #include "relativetime.h"
 #include "store/keptpictures.h"
+#include "store/picturelibrary.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 
@@ -153,7 +154,7 @@ QJsonObject StatusReport::statusJson(const WallpaperStore &store)
     const std::optional<QDateTime> &next = store.nextChangeDate();
     bool isYear = false;
     const int year = image && image->dateCaptured ? image->dateCaptured->toInt(&isYear) : 0;
-    const std::optional<ChangeError> &error = store.error();
+    const std::optional<ChangeError> &error = store.changes().error();
     const QString detail = ErrorText::nextStepForScripts(store);
     return QJsonObject{
         {QStringLiteral("id"), orNull(image ? std::optional(image->id) : std::nullopt)},
@@ -171,7 +172,7 @@ QJsonObject StatusReport::statusJson(const WallpaperStore &store)
         {QStringLiteral("errorDetail"), orNull(detail.isEmpty() ? std::nullopt : std::optional(detail))},
         {QStringLiteral("errorCode"), orNull(error ? std::optional(error->code()) : std::nullopt)},
         {QStringLiteral("errorArguments"), error ? QJsonValue(error->arguments()) : QJsonValue(QJsonValue::Null)},
-        {QStringLiteral("networkHold"), networkHoldWord(store.networkHold())},
+        {QStringLiteral("networkHold"), networkHoldWord(store.changes().networkHold())},
         {QStringLiteral("downloadOnMetered"), store.settings().downloadOnMetered},
         {QStringLiteral("saveData"), store.settings().saveData},
         {QStringLiteral("notifyOnChange"), store.settings().notifyOnChange},
@@ -182,11 +183,11 @@ QJsonObject StatusReport::statusJson(const WallpaperStore &store)
 
 QJsonObject StatusReport::historyJson(const WallpaperStore &store)
 {
-    const WallpaperHistory &history = store.history();
+    const WallpaperHistory &history = store.library().history();
     QJsonArray entries;
     for (const HistoryEntry &e : history.entries()) {
         QJsonObject o = e.toJsonObject();
-        o.insert(QStringLiteral("kept"), store.isKept(e.id));
+        o.insert(QStringLiteral("kept"), store.library().kept().isKept(e.id));
         o.insert(QStringLiteral("banned"), history.isBannedID(e.id));
         entries.append(o);
     }
@@ -221,7 +222,8 @@ QJsonArray StatusReport::screensJson(const WallpaperStore &store)
                                                      {QStringLiteral("width"), g.width()},
                                                      {QStringLiteral("height"), g.height()}}},
             {QStringLiteral("id"), orNull(record ? std::optional(record->picture.image.id) : std::nullopt)},
-            {QStringLiteral("title"), orNull(record ? std::optional(record->picture.image.title.trimmed()) : std::nullopt)},
+            {QStringLiteral("title"),
+             orNull(record ? std::optional(record->picture.image.title.trimmed()) : std::nullopt)},
             {QStringLiteral("file"), orNull(record ? std::optional(record->picture.file.toLocalFile()) : std::nullopt)},
         });
     }

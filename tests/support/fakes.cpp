@@ -34,10 +34,8 @@ QCoro::Task<> ManualSleeper::sleep(std::chrono::milliseconds delay, std::stop_to
         } catch (const CancelledError &) {
             cancelled = true;
         }
-        if (!self)
-            throw CancelledError();
-        if (cancelled)
-            break;
+        if (!self) throw CancelledError();
+        if (cancelled) break;
     }
     m_sleeping.removeAll(fired);
     throwIfCancelled(st);
@@ -90,8 +88,7 @@ QList<Step> StepGate::callsAfterStop() const
 std::shared_ptr<StepGate::Hold> StepGate::arrive(Step step, bool stopped)
 {
     QMutexLocker lock(&m_mutex);
-    if (stopped)
-        m_callsAfterStop << step;
+    if (stopped) m_callsAfterStop << step;
     for (const auto &hold : std::as_const(m_holds)) {
         if (hold->step == step && !hold->arrived) {
             hold->arrived = true;
@@ -113,8 +110,7 @@ QCoro::Task<> StepGate::pass(std::shared_ptr<StepGate> gate, Step step, std::sto
     while (hold) {
         {
             QMutexLocker lock(&gate->m_mutex);
-            if (hold->released)
-                break;
+            if (hold->released) break;
         }
         co_await sleepFor(std::chrono::milliseconds(2), {});
     }
@@ -122,8 +118,7 @@ QCoro::Task<> StepGate::pass(std::shared_ptr<StepGate> gate, Step step, std::sto
 
 void StepGate::passBlocking(const std::shared_ptr<StepGate> &gate, Step step)
 {
-    if (!gate)
-        return;
+    if (!gate) return;
     const std::shared_ptr<Hold> hold = gate->arrive(step, false);
     QMutexLocker lock(&gate->m_mutex);
     while (hold && !hold->released)
@@ -149,8 +144,7 @@ QCoro::Task<QList<HubbleImage>> ScriptedArchive::fetchCatalogPage(int page, doub
 {
     requestedPages << page;
     co_await StepGate::pass(gate, Step::page, st);
-    if (!pageHandler)
-        co_return QList<HubbleImage>{};
+    if (!pageHandler) co_return QList<HubbleImage>{};
     co_return pageHandler(page);
 }
 
@@ -166,23 +160,25 @@ QCoro::Task<HubbleImage> ScriptedArchive::verifyAndEnrichCandidate(HubbleImage c
     verifiedIDs << candidate.id;
     verifiedFor << std::exchange(m_verifyingFor, QSize());
     co_await StepGate::pass(gate, Step::verify, st);
-    if (!verifyHandler)
-        co_return candidate;
+    if (!verifyHandler) co_return candidate;
     co_return verifyHandler(candidate);
 }
 
 QCoro::Task<QUrl> ScriptedArchive::downloadImageFile(QUrl url, std::stop_token st)
 {
     downloadedURLs << url;
+    struct Ended
+    {
+        int &count;
+        ~Ended() { ++count; }
+    } ended{endedDownloads};
     co_await StepGate::pass(gate, Step::download, st);
-    if (downloadDelay.count() > 0)
-        co_await sleepFor(downloadDelay, st);
+    if (downloadDelay.count() > 0) co_await sleepFor(downloadDelay, st);
     const QByteArray bytes = downloadHandler ? downloadHandler(url) : url.toString().toUtf8();
-    const QString path = temporaryDir + QLatin1Char('/') + temporaryDownloadPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-                         QStringLiteral(".tmp");
+    const QString path = temporaryDir + QLatin1Char('/') + temporaryDownloadPrefix +
+                         QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".tmp");
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        throw FileError(f.errorString());
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) throw FileError(f.errorString());
     const QUrl file = QUrl::fromLocalFile(path);
     temporaryFiles << file;
     co_return file;
@@ -207,10 +203,8 @@ QCoro::Task<> RecordingApplier::applyWallpaper(QUrl file, DisplayScope scope, st
     // Stopped before the desktop changed: the apply is cancelled, as the real appliers do.
     throwIfCancelled(st);
     calls << Call{file, scope};
-    if (!QFile::exists(file.toLocalFile()))
-        throw WallpaperApplyError::fileMissing(file);
-    if (failWith)
-        throw WallpaperApplyError::displayUpdateFailed(*failWith);
+    if (!QFile::exists(file.toLocalFile())) throw WallpaperApplyError::fileMissing(file);
+    if (failWith) throw WallpaperApplyError::displayUpdateFailed(*failWith);
     const QUrl std = standardizedFileURL(file);
     if (scope == DisplayScope::mainDisplay)
         shown[0] = std;
@@ -250,8 +244,7 @@ QSet<QUrl> RecordingApplier::shownURLs() const
 {
     QSet<QUrl> out;
     for (const auto &s : shown)
-        if (s)
-            out.insert(*s);
+        if (s) out.insert(*s);
     for (const QUrl &u : shownOnDisplay)
         out.insert(u);
     return out;
@@ -266,11 +259,9 @@ SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &im
 {
     StepGate::passBlocking(gate, Step::save);
     QFile in(file.toLocalFile());
-    if (!in.open(QIODevice::ReadOnly))
-        throw FileError(in.errorString());
+    if (!in.open(QIODevice::ReadOnly)) throw FileError(in.errorString());
     const QByteArray bytes = in.readAll();
-    if (bytes.startsWith("corrupt"))
-        throw WallpaperCacheError::truncatedImageData();
+    if (bytes.startsWith("corrupt")) throw WallpaperCacheError::truncatedImageData();
     // Ids with "tall" in them stand for portrait pictures; as the real cache, this one refuses them
     // before writing anything unless they are for a portrait display.
     const bool tall = bytes.contains("tall");
@@ -282,8 +273,7 @@ SavedWallpaper FakeCache::saveValidatedImage(const QUrl &file, const QString &im
     }
     QDir().mkpath(m_dir);
     const QString target = m_dir + QStringLiteral("/%1-%2.jpg").arg(imageID).arg(n);
-    if (!QFile::copy(file.toLocalFile(), target))
-        throw FileError(QStringLiteral("copy failed"));
+    if (!QFile::copy(file.toLocalFile(), target)) throw FileError(QStringLiteral("copy failed"));
     return SavedWallpaper{QUrl::fromLocalFile(target), tall ? 2160 : 3840, tall ? 3840 : 2160,
                           QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())};
 }

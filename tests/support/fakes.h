@@ -63,7 +63,10 @@ public:
         QMutexLocker lock(&m_mutex);
         m_now = t;
     }
-    std::function<QDateTime()> function() { return [this] { return now(); }; }
+    std::function<QDateTime()> function()
+    {
+        return [this] { return now(); };
+    }
 
 private:
     mutable QMutex m_mutex;
@@ -153,6 +156,8 @@ public:
 
     QList<int> requestedPages;
     QList<QUrl> downloadedURLs;
+    /// Downloads that have returned or thrown: their frames are gone.
+    int endedDownloads = 0;
     QStringList verifiedIDs;
     /// The display each verification was asked to fit downloads to (invalid: the usual choice).
     QList<QSize> verifiedFor;

@@ -131,10 +131,10 @@ QWidget *ContentView::makeHeader()
     }
     auto *titles = new QVBoxLayout;
     titles->setSpacing(1);
-    titles->addWidget(
-        makeLabel(QStringLiteral("Starvane"), VelmoraTheme::systemFont(16, QFont::DemiBold), Color::foreground, header));
-    titles->addWidget(makeLabel(tr("Wallpapers shipped from Hubble Telescope"),
-                                VelmoraTheme::systemFont(11.5), Color::mutedForeground, header));
+    titles->addWidget(makeLabel(QStringLiteral("Starvane"), VelmoraTheme::systemFont(16, QFont::DemiBold),
+                                Color::foreground, header));
+    titles->addWidget(makeLabel(tr("Wallpapers shipped from Hubble Telescope"), VelmoraTheme::systemFont(11.5),
+                                Color::mutedForeground, header));
     row->addLayout(titles);
     row->addStretch();
     return header;
@@ -200,11 +200,16 @@ QString ContentView::scheduledText(ChangeFrequency frequency)
 {
     // One sentence per choice: a frequency's name cannot be lower-cased into a sentence in every language.
     switch (frequency) {
-    case ChangeFrequency::every5Minutes: return tr("Scheduled every 5 minutes");
-    case ChangeFrequency::every15Minutes: return tr("Scheduled every 15 minutes");
-    case ChangeFrequency::hourly: return tr("Scheduled every hour");
-    case ChangeFrequency::daily: return tr("Scheduled daily");
-    case ChangeFrequency::manual: break;
+    case ChangeFrequency::every5Minutes:
+        return tr("Scheduled every 5 minutes");
+    case ChangeFrequency::every15Minutes:
+        return tr("Scheduled every 15 minutes");
+    case ChangeFrequency::hourly:
+        return tr("Scheduled every hour");
+    case ChangeFrequency::daily:
+        return tr("Scheduled daily");
+    case ChangeFrequency::manual:
+        break;
     }
     return tr("Auto-change is off");
 }
@@ -227,17 +232,13 @@ QString ContentView::networkHoldText(NetworkHold hold)
 QString ContentView::scheduleStatusText(const QDateTime &now) const
 {
     const AppSettings &s = m_store.settings();
-    if (s.frequency == ChangeFrequency::manual)
-        return tr("Auto-change is off");
-    if (s.isPaused)
-        return tr("Auto-change is paused");
-    if (const QString held = networkHoldText(m_store.networkHold()); !held.isEmpty()) return held;
+    if (s.frequency == ChangeFrequency::manual) return tr("Auto-change is off");
+    if (s.isPaused) return tr("Auto-change is paused");
+    if (const QString held = networkHoldText(m_store.changes().networkHold()); !held.isEmpty()) return held;
     const std::optional<QDateTime> &next = m_store.nextChangeDate();
-    if (!next)
-        return scheduledText(s.frequency);
+    if (!next) return scheduledText(s.frequency);
     // Whole milliseconds, so that 45.5 seconds ahead is not yet "shortly".
-    if (now.msecsTo(*next) <= kShortlyThresholdSeconds * 1000)
-        return tr("Changing shortly…");
+    if (now.msecsTo(*next) <= kShortlyThresholdSeconds * 1000) return tr("Changing shortly…");
     //: %1 is a relative time such as "in 14 min."
     return tr("Next change %1").arg(shortRelativeTime(*next, now));
 }
@@ -271,8 +272,7 @@ void ContentView::showEvent(QShowEvent *event)
 bool ContentView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == window() && event->type() == QEvent::WindowStateChange) {
-        if (!window()->isMinimized())
-            refreshFooter();
+        if (!window()->isMinimized()) refreshFooter();
         updateStatusTick();
     }
     return QWidget::eventFilter(watched, event);
@@ -293,15 +293,13 @@ void ContentView::fitHeight()
 {
     // Width is fixed; the height is whatever the content needs at that width.
     const int h = layout()->heightForWidth(kContentWidth);
-    if (h > 0 && h != height())
-        setFixedHeight(h);
+    if (h > 0 && h != height()) setFixedHeight(h);
 }
 
 bool ContentView::event(QEvent *event)
 {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::LayoutRequest)
-        fitHeight();
+    if (event->type() == QEvent::LayoutRequest) fitHeight();
     return handled;
 }
 

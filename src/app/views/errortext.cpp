@@ -15,7 +15,7 @@ enum class NextStep { none, retry, waitForNetwork };
 NextStep nextStepOf(const WallpaperStore &store)
 {
     if (store.changes().isRetryScheduled() && store.nextChangeDate()) return NextStep::retry;
-    if (store.isWaitingForNetwork()) return NextStep::waitForNetwork;
+    if ((store.changes().networkHold() == NetworkHold::offline)) return NextStep::waitForNetwork;
     return NextStep::none;
 }
 
@@ -45,7 +45,7 @@ QString stepText(NextStep step, int minutes, bool localized)
 ErrorText ErrorText::of(const WallpaperStore &store)
 {
     const QDateTime now = store.now();
-    const std::optional<ChangeError> &error = store.error();
+    const std::optional<ChangeError> &error = store.changes().error();
     if (!error) return {};
     const NextStep step = nextStepOf(store);
     const int minutes = store.nextChangeDate() ? minutesUntil(*store.nextChangeDate(), now) : 0;
@@ -55,7 +55,7 @@ ErrorText ErrorText::of(const WallpaperStore &store)
 QString ErrorText::nextStepForScripts(const WallpaperStore &store)
 {
     const QDateTime now = store.now();
-    if (!store.error()) return {};
+    if (!store.changes().error()) return {};
     const int minutes = store.nextChangeDate() ? minutesUntil(*store.nextChangeDate(), now) : 0;
     return stepText(nextStepOf(store), minutes, false);
 }
@@ -63,8 +63,9 @@ QString ErrorText::nextStepForScripts(const WallpaperStore &store)
 ErrorText ErrorText::fromStatus(const QJsonObject &status, const QDateTime &now)
 {
     if (!status.value(QStringLiteral("error")).isString()) return {};
-    const std::optional<ChangeError> error = ChangeError::fromCode(
-        status.value(QStringLiteral("errorCode")).toString(), status.value(QStringLiteral("errorArguments")).toObject());
+    const std::optional<ChangeError> error =
+        ChangeError::fromCode(status.value(QStringLiteral("errorCode")).toString(),
+                              status.value(QStringLiteral("errorArguments")).toObject());
     ErrorText text;
     text.message = error ? error->localizedDescription() : status.value(QStringLiteral("error")).toString();
     const QString detail = status.value(QStringLiteral("errorDetail")).toString();

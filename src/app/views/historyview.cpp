@@ -4,6 +4,7 @@
 #include "buttonstyles.h"
 #include "integrity/wallpapercache.h"
 #include "relativetime.h"
+#include "store/picturelibrary.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
 #include "velmoratheme.h"
@@ -163,14 +164,14 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     // Enter or a double click shows the picture again, as the first button does.
     connect(m_grid, &QListWidget::itemActivated, this, [this] { m_show->click(); });
     connect(m_show, &QPushButton::clicked, this, [this] {
-        if (const int i = selectedIndex(); i >= 0) m_store.showHistoryEntry(i);
+        if (const int i = selectedIndex(); i >= 0) m_store.changes().requestHistoryEntry(i);
     });
     connect(m_keep, &QPushButton::clicked, this, [this] {
         const int i = selectedIndex();
         if (i < 0) return;
-        const QString id = m_store.history().entries().at(i).id;
-        if (m_store.isKept(id))
-            m_store.unkeep(id);
+        const QString id = m_store.library().history().entries().at(i).id;
+        if (m_store.library().kept().isKept(id))
+            m_store.library().unkeep(id);
         else
             m_store.keepHistoryEntry(i);
         refreshActions();
@@ -178,16 +179,16 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     connect(m_ban, &QPushButton::clicked, this, [this] {
         const int i = selectedIndex();
         if (i < 0) return;
-        const QString id = m_store.history().entries().at(i).id;
-        if (m_store.history().isBannedID(id))
-            m_store.liftBan(id);
+        const QString id = m_store.library().history().entries().at(i).id;
+        if (m_store.library().history().isBannedID(id))
+            m_store.library().liftBan(id);
         else
             m_store.banHistoryEntry(i);
     });
     connect(m_open, &QPushButton::clicked, this, [this] {
         const int i = selectedIndex();
         if (i < 0) return;
-        const auto page = m_store.archivePage(m_store.history().entries().at(i).id);
+        const auto page = m_store.archivePage(m_store.library().history().entries().at(i).id);
         if (!page) return;
         if (!m_openURL || !m_openURL(*page)) {
             m_note->setText(WindowTexts::linkFailed(*page));
@@ -216,7 +217,7 @@ int HistoryView::selectedIndex() const
     const QListWidgetItem *item = m_grid->currentItem();
     if (!item || !item->isSelected()) return -1;
     const int index = item->data(Qt::UserRole).toInt();
-    return index < m_store.history().entries().size() ? index : -1;
+    return index < m_store.library().history().entries().size() ? index : -1;
 }
 
 void HistoryView::rebuild()
@@ -224,15 +225,15 @@ void HistoryView::rebuild()
     const int previous = qMax(0, m_grid->currentRow());
     ++m_generation;
     m_grid->clear();
-    const QList<HistoryEntry> &entries = m_store.history().entries();
+    const QList<HistoryEntry> &entries = m_store.library().history().entries();
     const QLocale locale;
     for (int i = 0; i < entries.size(); ++i) {
         const HistoryEntry &e = entries[i];
         const QString title = e.title.isEmpty() ? e.id : e.title;
         const QString when = dateTimeText(e.shownAt, locale);
         QStringList marks;
-        if (m_store.isKept(e.id)) marks << tr("Kept");
-        if (m_store.history().isBannedID(e.id)) marks << tr("Never again");
+        if (m_store.library().kept().isKept(e.id)) marks << tr("Kept");
+        if (m_store.library().history().isBannedID(e.id)) marks << tr("Never again");
         const QStringList lines{title, e.credit, when};
         auto *item = new QListWidgetItem(m_grid);
         item->setData(Qt::UserRole, i);
@@ -295,13 +296,13 @@ void HistoryView::refreshActions()
         b->setToolTip({});
     }
     if (!has) return;
-    const HistoryEntry &e = m_store.history().entries().at(i);
-    const bool kept = m_store.isKept(e.id);
+    const HistoryEntry &e = m_store.library().history().entries().at(i);
+    const bool kept = m_store.library().kept().isKept(e.id);
     m_keep->setChecked(kept);
     m_keep->setText(kept ? tr("Kept") : tr("Keep"));
     m_keep->setAccessibleDescription(kept ? tr("Kept in your Pictures folder; press to no longer keep it")
                                           : tr("Copy the selected picture to your Pictures folder"));
-    const bool banned = m_store.history().isBannedID(e.id);
+    const bool banned = m_store.library().history().isBannedID(e.id);
     m_ban->setChecked(banned);
     m_ban->setText(banned ? tr("Allow Again") : tr("Never Again"));
     m_ban->setAccessibleDescription(banned ? tr("Let the selected picture come back in the rotation")

@@ -3,6 +3,7 @@
 
 #include "buttonstyles.h"
 #include "cardparts.h"
+#include "store/storesettings.h"
 #include "store/wallpaperstore.h"
 #include "velmoratheme.h"
 #include "windowparts.h"
@@ -78,9 +79,9 @@ PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidg
         });
     };
     toggle(m_lockScreen, [](WallpaperStore &s, bool on) { s.setLockScreenEnabled(on); });
-    toggle(m_downloadOnMetered, [](WallpaperStore &s, bool on) { s.updateDownloadOnMetered(on); });
-    toggle(m_saveData, [](WallpaperStore &s, bool on) { s.updateSaveData(on); });
-    toggle(m_notify, [](WallpaperStore &s, bool on) { s.updateNotifyOnChange(on); });
+    toggle(m_downloadOnMetered, [](WallpaperStore &s, bool on) { s.settingsObject().setDownloadOnMetered(on); });
+    toggle(m_saveData, [](WallpaperStore &s, bool on) { s.settingsObject().setSaveData(on); });
+    toggle(m_notify, [](WallpaperStore &s, bool on) { s.settingsObject().setNotifyOnChange(on); });
     connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool on) {
         QString error;
         const bool written = m_writeLaunchAtLogin && m_writeLaunchAtLogin(on, &error);

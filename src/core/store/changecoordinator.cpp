@@ -31,6 +31,11 @@ ChangeCoordinator::ChangeCoordinator(Parts parts, StoreLimits limits, std::chron
     m_downloadsWereHeld = downloadsHeldBack();
     connect(m_parts.network.get(), &NetworkStatus::changed, this, &ChangeCoordinator::networkChanged);
     connect(m_parts.settings, &StoreSettings::changed, this, &ChangeCoordinator::updateHold);
+    // A change the schedule started for the other kind of picture is moot now.
+    connect(m_parts.settings, &StoreSettings::onlyKeptPicturesChanged, this,
+            &ChangeCoordinator::cancelAutomaticFetchIfRunning);
+    // Allowed now: a change that waited for an unmetered connection need not wait any longer.
+    connect(m_parts.settings, &StoreSettings::downloadOnMeteredChanged, this, &ChangeCoordinator::networkChanged);
 }
 
 ChangeCoordinator::~ChangeCoordinator()
@@ -281,7 +286,8 @@ void ChangeCoordinator::reportFailure(const ChangeRequest &request, const Change
     if (!m_parts.network->isOnline()) {
         // The connection went away during the change: waiting for it replaces the retry, and only the
         // person who asked is told.
-        if (m_waiting != Waiting::requestedChange) m_waiting = automatic ? Waiting::automaticChange : Waiting::requestedChange;
+        if (m_waiting != Waiting::requestedChange)
+            m_waiting = automatic ? Waiting::automaticChange : Waiting::requestedChange;
         if (!automatic) setError(error);
         updateHold();
         return;

@@ -2,6 +2,7 @@
 #include "storesettings.h"
 
 #include "keyvaluestore.h"
+#include "logging.h"
 #include "storekeys.h"
 
 namespace Starvane {
@@ -33,6 +34,36 @@ bool StoreSettings::set(const AppSettings &values)
     Q_EMIT changed();
     if (wasActive != isAutoRotationActive()) Q_EMIT isAutoRotationActiveChanged();
     return true;
+}
+
+bool StoreSettings::setSwitch(bool AppSettings::*choice, bool value, const char *logLine)
+{
+    AppSettings next = m_values;
+    next.*choice = value;
+    if (!set(next)) return false;
+    qCInfo(lcStore).noquote() << QLatin1String(logLine) << (value ? "true" : "false");
+    return true;
+}
+
+void StoreSettings::setOnlyKeptPictures(bool onlyKept)
+{
+    if (setSwitch(&AppSettings::onlyKeptPictures, onlyKept, "Only kept pictures:")) Q_EMIT onlyKeptPicturesChanged();
+}
+
+void StoreSettings::setDownloadOnMetered(bool enabled)
+{
+    if (setSwitch(&AppSettings::downloadOnMetered, enabled, "Updated download on metered connections:"))
+        Q_EMIT downloadOnMeteredChanged();
+}
+
+void StoreSettings::setSaveData(bool enabled)
+{
+    setSwitch(&AppSettings::saveData, enabled, "Updated save data:");
+}
+
+void StoreSettings::setNotifyOnChange(bool enabled)
+{
+    setSwitch(&AppSettings::notifyOnChange, enabled, "Updated notify on change:");
 }
 
 bool StoreSettings::setLockScreen(bool enabled)

@@ -38,13 +38,23 @@ public:
     /// False when nothing changed.
     bool set(const AppSettings &values);
     bool setLockScreen(bool enabled);
+    // The choices the rest of the store follows through the signals below; each change is logged.
+    void setOnlyKeptPictures(bool onlyKept);
+    void setDownloadOnMetered(bool enabled);
+    void setSaveData(bool enabled);
+    void setNotifyOnChange(bool enabled);
 
 Q_SIGNALS:
     void changed();
     void isAutoRotationActiveChanged();
     void lockScreenChanged();
+    void onlyKeptPicturesChanged();
+    void downloadOnMeteredChanged();
 
 private:
+    /// False when nothing changed.
+    bool setSwitch(bool AppSettings::*choice, bool value, const char *logLine);
+
     std::shared_ptr<KeyValueStore> m_defaults;
     AppSettings m_values;
     bool m_lockScreen = false;

@@ -216,39 +216,6 @@ void WallpaperStore::updateDisplayScope(DisplayScope scope)
     m_changes->putBack(ChangeKind::scopeReapply);
 }
 
-void WallpaperStore::updateOnlyKeptPictures(bool onlyKept)
-{
-    if (settings().onlyKeptPictures == onlyKept) return;
-    AppSettings next = settings();
-    next.onlyKeptPictures = onlyKept;
-    updateSettings(next, QStringLiteral("Only kept pictures: %1").arg(onOff(onlyKept)));
-    m_changes->cancelAutomaticFetchIfRunning();
-    m_changes->persistState();
-}
-
-void WallpaperStore::updateDownloadOnMetered(bool enabled)
-{
-    AppSettings next = settings();
-    next.downloadOnMetered = enabled;
-    updateSettings(next, QStringLiteral("Updated download on metered connections: %1").arg(onOff(enabled)));
-    // Allowed now: a change that waited for an unmetered connection need not wait any longer.
-    m_changes->networkChanged();
-}
-
-void WallpaperStore::updateSaveData(bool enabled)
-{
-    AppSettings next = settings();
-    next.saveData = enabled;
-    updateSettings(next, QStringLiteral("Updated save data: %1").arg(onOff(enabled)));
-}
-
-void WallpaperStore::updateNotifyOnChange(bool enabled)
-{
-    AppSettings next = settings();
-    next.notifyOnChange = enabled;
-    updateSettings(next, QStringLiteral("Updated notify on change: %1").arg(onOff(enabled)));
-}
-
 void WallpaperStore::setLockScreenEnabled(bool enabled)
 {
     if (enabled && !supportsLockScreen()) {
@@ -305,36 +272,6 @@ int WallpaperStore::historyPosition() const
     return std::max(0, m_library->positionOf(key, m_currentImage ? m_currentImage->id : QString()));
 }
 
-bool WallpaperStore::canShowPreviousWallpaper() const
-{
-    return m_changes->canShowPrevious();
-}
-
-bool WallpaperStore::showPreviousWallpaper()
-{
-    return m_changes->requestPrevious();
-}
-
-bool WallpaperStore::showHistoryEntry(int index)
-{
-    return m_changes->requestHistoryEntry(index);
-}
-
-const WallpaperHistory &WallpaperStore::history() const
-{
-    return m_library->history();
-}
-
-const KeptPictures &WallpaperStore::keptPictures() const
-{
-    return m_library->kept();
-}
-
-bool WallpaperStore::isKept(const QString &id) const
-{
-    return m_library->kept().isKept(id);
-}
-
 std::optional<ShownPicture> WallpaperStore::shownOn(const QString &displayKey) const
 {
     const bool each = settings().displayScope == DisplayScope::eachDisplay;
@@ -345,7 +282,7 @@ std::optional<ShownPicture> WallpaperStore::shownOn(const QString &displayKey) c
 bool WallpaperStore::isCurrentKept(const QString &displayKey) const
 {
     const std::optional<ShownPicture> picture = shownOn(displayKey);
-    return picture && !picture->id().isEmpty() && isKept(picture->id());
+    return picture && !picture->id().isEmpty() && m_library->kept().isKept(picture->id());
 }
 
 std::optional<QString> WallpaperStore::keepCurrentWallpaper(const QString &displayKey)
@@ -365,8 +302,8 @@ std::optional<QString> WallpaperStore::keep(const ShownPicture &picture)
 
 std::optional<QString> WallpaperStore::keepHistoryEntry(int index)
 {
-    if (index < 0 || index >= history().entries().size()) return tr("There is no such picture.");
-    const HistoryEntry &entry = history().entries().at(index);
+    if (index < 0 || index >= m_library->history().entries().size()) return tr("There is no such picture.");
+    const HistoryEntry &entry = m_library->history().entries().at(index);
     if (entry.file.isEmpty() || !QFileInfo(entry.file).isFile())
         return tr("The picture's file is gone; show it again first.");
     HubbleImage image = m_archive->candidateForID(entry.id).value_or(HubbleImage{});
@@ -376,11 +313,6 @@ std::optional<QString> WallpaperStore::keepHistoryEntry(int index)
     return keep(ShownPicture{image, QUrl::fromLocalFile(entry.file), entry.hash, entry.variant});
 }
 
-bool WallpaperStore::unkeep(const QString &id)
-{
-    return m_library->unkeep(id);
-}
-
 void WallpaperStore::neverAgain(const QString &displayKey)
 {
     m_changes->neverAgain(displayKey);
@@ -388,8 +320,8 @@ void WallpaperStore::neverAgain(const QString &displayKey)
 
 void WallpaperStore::banHistoryEntry(int index)
 {
-    if (index < 0 || index >= history().entries().size()) return;
-    const HistoryEntry entry = history().entries().at(index);
+    if (index < 0 || index >= m_library->history().entries().size()) return;
+    const HistoryEntry entry = m_library->history().entries().at(index);
     // A display that shows it changes at once.
     for (const DisplayState &state : displayStates()) {
         const std::optional<ShownPicture> shown = shownOn(state.display.key);
@@ -403,11 +335,6 @@ void WallpaperStore::banHistoryEntry(int index)
         return;
     }
     m_library->ban(entry.id, entry.hash);
-}
-
-void WallpaperStore::liftBan(const QString &id)
-{
-    m_library->liftBan(id);
 }
 
 std::optional<QUrl> WallpaperStore::archivePage(const QString &id) const

@@ -108,14 +108,11 @@ public:
     /// SHA-256 of the file on screen, when known.
     std::optional<QString> currentContentHash() const;
     bool isLoading() const { return m_changes->isLoading(); }
-    /// Why the last change failed, as a value; absent after a success.
-    const std::optional<ChangeError> &error() const { return m_changes->error(); }
-    /// Its English description (the log's and `status --json`'s words).
+    /// Why the last change failed in English (the log's and `status --json`'s words); the error itself
+    /// is the change coordinator's.
     std::optional<QString> errorMessage() const;
     const std::optional<QDateTime> &nextChangeDate() const;
     bool isAutoRotationActive() const;
-    NetworkHold networkHold() const { return m_changes->networkHold(); }
-    bool isWaitingForNetwork() const { return networkHold() == NetworkHold::offline; }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
     bool lockScreenEnabled() const;
@@ -132,10 +129,6 @@ public:
     void updateFrequency(ChangeFrequency frequency);
     void updateDisplayScope(DisplayScope scope);
     void togglePaused();
-    void updateDownloadOnMetered(bool enabled);
-    void updateSaveData(bool enabled);
-    void updateNotifyOnChange(bool enabled);
-    void updateOnlyKeptPictures(bool onlyKept);
     /// Turns the lock screen picture on (the current picture goes there at once) or off.
     void setLockScreenEnabled(bool enabled);
     void handleSystemWake();
@@ -152,23 +145,14 @@ public:
     QCoro::Task<> activeFetchEnded();
     /// The history entry on the main display: 0 after a new picture, higher after stepping back.
     int historyPosition() const;
-    bool canShowPreviousWallpaper() const;
-    /// Every display back one picture; false when there is nothing to step back to or a change runs.
-    bool showPreviousWallpaper();
-    /// Shows the history entry at `index` again; false when it cannot be shown or a change runs.
-    bool showHistoryEntry(int index);
 
-    // History, kept and banned pictures.
-    const WallpaperHistory &history() const;
-    const KeptPictures &keptPictures() const;
-    bool isKept(const QString &id) const;
+    // Kept and banned pictures, where they concern what is on screen (the rest is the library's).
     /// The picture on the display `displayKey` shows is kept (the main display's for an empty key).
     bool isCurrentKept(const QString &displayKey = {}) const;
     /// Copies the picture a display shows (the main display's for an empty key) into the kept pictures.
     /// Returns the reason in the user's language when that failed; then nothing changed.
     std::optional<QString> keepCurrentWallpaper(const QString &displayKey = {});
     std::optional<QString> keepHistoryEntry(int index);
-    bool unkeep(const QString &id);
     /// The display the window's menus act on ("each display" mode): the one whose preview is chosen.
     const QString &selectedDisplay() const { return m_selectedDisplay; }
     void setSelectedDisplay(const QString &displayKey) { m_selectedDisplay = displayKey; }
@@ -176,7 +160,6 @@ public:
     void neverAgain(const QString &displayKey = {});
     /// Bans a history entry's picture; changes the display that shows it, if one does.
     void banHistoryEntry(int index);
-    void liftBan(const QString &id);
     /// The archive's page of a picture, when the id is safe to put in a URL.
     std::optional<QUrl> archivePage(const QString &id) const;
 
