@@ -210,23 +210,52 @@ private Q_SLOTS:
     // The state folder an earlier build wrote (recorded from that build with two monitors in "each display",
     // its home folder replaced by @HOME@): every setting, the picture on screen, the history, the bans and
     // each display's picture come back, and a damaged display record costs only itself.
-    void stateFolderOfTheEarlierBuildLoads_data()
+    void stateFoldersOfEarlierBuildsLoad_data()
     {
+        // Recorded from the real builds: their own files, with the home folder replaced by @HOME@.
+        QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("damagedDisplays");
-        QTest::newRow("as written") << false;
-        QTest::newRow("display records damaged") << true;
+        QTest::addColumn<int>("scope");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QStringList>("banned");
+        QTest::addColumn<int>("nextPage");
+        QTest::addColumn<QStringList>("displays");
+        QTest::addColumn<QStringList>("kept");
+        const QStringList two{"LEFT", "RIGHT", "screen"};
+        QTest::newRow("each display on two monitors")
+            << "state-from-earlier-build" << false << int(DisplayScope::eachDisplay) << "potw0007a" << 9
+            << QStringList{"potw0004a"} << 7 << two << QStringList{};
+        QTest::newRow("each display, display records damaged")
+            << "state-from-earlier-build" << true << int(DisplayScope::eachDisplay) << "potw0007a" << 9
+            << QStringList{"potw0004a"} << 7 << QStringList{} << QStringList{};
+        // A build that knew neither "each display" nor the later switches: a kept picture, a ban, a step back.
+        QTest::newRow("before each display")
+            << "state-before-each-display" << false << int(DisplayScope::allDisplays) << "potw0001a" << 4
+            << QStringList{"potw0002a"} << 2 << QStringList{} << QStringList{"potw0002a"};
     }
 
-    void stateFolderOfTheEarlierBuildLoads()
+    void stateFoldersOfEarlierBuildsLoad()
     {
+        QFETCH(QString, folder);
         QFETCH(bool, damagedDisplays);
+        QFETCH(int, scope);
+        QFETCH(QString, current);
+        QFETCH(int, entries);
+        QFETCH(QStringList, banned);
+        QFETCH(int, nextPage);
+        QFETCH(QStringList, displays);
+        QFETCH(QStringList, kept);
         QTemporaryDir home;
         const QString data = home.filePath(QStringLiteral(".local/share/Starvane"));
+        const QString keptDir = home.filePath(QStringLiteral("Pictures/Starvane"));
         QDir().mkpath(data + QStringLiteral("/Wallpapers"));
+        QDir().mkpath(keptDir);
         static const QRegularExpression picture(
             QStringLiteral("@HOME@(/\\.local/share/Starvane/Wallpapers/[A-Za-z0-9_.-]+)"));
-        for (const char *name : {"Starvane.conf", "history.json", "bans.json", "displays.json"}) {
-            QFile in(QStringLiteral(STARVANE_TEST_DATA "/state-from-earlier-build/") + QLatin1String(name));
+        const QDir recorded(QStringLiteral(STARVANE_TEST_DATA "/") + folder);
+        for (const QFileInfo &file : recorded.entryInfoList(QDir::Files)) {
+            QFile in(file.filePath());
             QVERIFY(in.open(QIODevice::ReadOnly));
             QString text = QString::fromUtf8(in.readAll());
             // The pictures it names exist, as they did for that build.
@@ -236,41 +265,52 @@ private Q_SLOTS:
                 f.write("picture");
             }
             text.replace(QStringLiteral("@HOME@"), home.path());
-            if (damagedDisplays && QLatin1String(name) == QLatin1String("displays.json")) text.chop(text.size() / 2);
-            QFile out(QLatin1String(name) == QLatin1String("Starvane.conf")
-                          ? home.filePath(QLatin1String(name))
-                          : data + QLatin1Char('/') + QLatin1String(name));
+            if (damagedDisplays && file.fileName() == u"displays.json") text.chop(text.size() / 2);
+            QString target = data + QLatin1Char('/') + file.fileName();
+            if (file.suffix() == u"conf") target = home.filePath(file.fileName());
+            if (file.suffix() == u"txt") {
+                // A kept picture: its text beside its file.
+                target = keptDir + QLatin1Char('/') + file.fileName();
+                QFile jpeg(keptDir + QLatin1Char('/') + file.completeBaseName() + QStringLiteral(".jpg"));
+                QVERIFY(jpeg.open(QIODevice::WriteOnly) && jpeg.write("picture") > 0);
+            }
+            QFile out(target);
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(text.toUtf8());
         }
         auto kv = std::make_shared<SettingsKeyValueStore>(home.filePath(QStringLiteral("Starvane.conf")));
         auto archive = std::make_shared<ScriptedArchive>();
+        auto applier = std::make_shared<RecordingApplier>();
+        applier->targets = {makeDisplay(QStringLiteral("LEFT"), 1920, 1080, 0, true),
+                            makeDisplay(QStringLiteral("RIGHT"), 1920, 1080, 1920)};
         WallpaperStore store(StoreServices{archive, std::make_shared<FakeCache>(home.filePath(QStringLiteral("cache"))),
-                                           m_applier, kv, nullptr},
+                                           applier, kv, nullptr},
                              StoreOptions{.limits = {},
                                           .shuffleBands = false,
                                           .now = m_clock.function(),
                                           .sleep = {},
                                           .dataDirectory = data,
-                                          .keptDirectory = home.path()});
-        QCOMPARE(store.settings(), (AppSettings{ChangeFrequency::hourly, DisplayScope::eachDisplay, false}));
+                                          .keptDirectory = keptDir});
+        QCOMPARE(store.settings(), (AppSettings{ChangeFrequency::hourly, DisplayScope(scope), false}));
         QVERIFY(store.currentImage());
-        QCOMPARE(store.currentImage()->id, QStringLiteral("potw0007a"));
-        QCOMPARE(store.currentLocalFileURL()->toLocalFile(),
-                 data + QStringLiteral("/Wallpapers/potw0007a-8eb443c6.jpg"));
+        QCOMPARE(store.currentImage()->id, current);
+        QVERIFY(store.currentLocalFileURL()->toLocalFile().startsWith(data + QStringLiteral("/Wallpapers/") + current));
         QVERIFY(store.nextChangeDate());
-        QCOMPARE(store.library().history().entries().size(), 9);
-        QCOMPARE(store.library().history().bannedIDs(), QStringList{QStringLiteral("potw0004a")});
-        QCOMPARE(restoredPool(kv)->nextPageNumber(), 7);
-        if (damagedDisplays) {
-            QVERIFY(store.screen().displays().isEmpty());
-            QVERIFY(QFile::exists(data + QStringLiteral("/displays.json.damaged")));
-        } else {
-            QCOMPARE(store.screen().displays().keys(), (QStringList{"LEFT", "RIGHT", "screen"}));
+        QCOMPARE(store.library().history().entries().size(), entries);
+        QCOMPARE(store.library().history().bannedIDs(), banned);
+        QCOMPARE(restoredPool(kv)->nextPageNumber(), nextPage);
+        QCOMPARE(store.screen().displays().keys(), displays);
+        QCOMPARE(QFile::exists(data + QStringLiteral("/displays.json.damaged")), damagedDisplays);
+        if (displays.contains(u"RIGHT"))
             QCOMPARE(store.screen().display(QStringLiteral("RIGHT"))->picture.image.id, QStringLiteral("potw0006a"));
-        }
+        QStringList keptIDs;
+        for (const KeptPictures::Picture &k : store.library().kept().all())
+            keptIDs << k.id;
+        QCOMPARE(keptIDs, kept);
         // Previous steps back from where the main display stands.
         QVERIFY(store.library().history().entries().size() > store.historyPosition() + 1);
+        // Without its record a display has nowhere to step back from.
+        QCOMPARE(store.changes().canShowPrevious(), !damagedDisplays);
     }
 
     void garbageSettingsFileGivesDefaults()
