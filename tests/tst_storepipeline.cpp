@@ -544,7 +544,8 @@ private Q_SLOTS:
             {"prepare", int(Step::prepare)},
             {"apply", int(Step::apply)},
         };
-        for (const QString event : {"stop", "pause", "frequency", "scope", "second request", "workspace"})
+        for (const QString event :
+             {"stop", "pause", "frequency", "scope", "second request", "workspace", "caption", "dark style"})
             for (const auto &[name, step] : steps)
                 QTest::addRow("%s at %s", qPrintable(event), name) << step << event;
     }
@@ -556,7 +557,8 @@ private Q_SLOTS:
         StoreHarness h;
         // Last run's picture is on screen and its change is overdue: start() replaces it at once. Page 1
         // was seen already, so the refill reads on after its first page.
-        const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        hourly.dimInDarkStyle = true;
         const QUrl old = QUrl::fromLocalFile(h.plantState(hourly, makeImage(QStringLiteral("old")), h.clock.now().addSecs(-1)));
         h.kv->setStringArray(StoreKeys::recentIDs, {"p1-1", "p1-2", "p1-3", "p1-4"});
         auto &store = h.build();
@@ -578,6 +580,10 @@ private Q_SLOTS:
             store.updateDisplayScope(DisplayScope::mainDisplay);
         else if (event == QLatin1String("workspace"))
             store.syncCurrentWallpaperToActiveSpace(); // the old picture is what it would have put back
+        else if (event == QLatin1String("caption"))
+            store.updateShowCaption(true);
+        else if (event == QLatin1String("dark style"))
+            store.setDarkStyle(true);
         else
             store.requestNextWallpaper(); // dropped: one fetch at a time
 
@@ -607,6 +613,15 @@ private Q_SLOTS:
                 QVERIFY(std::none_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
                                      [&](const RecordingApplier::Call &c) { return c.file == old; }));
                 QCOMPARE(h.applier->shown[0], standardizedFileURL(*store.currentLocalFileURL()));
+            }
+            if (event == QLatin1String("caption") || event == QLatin1String("dark style")) {
+                // Dressed anew in its turn: the new picture, never the old one, in the new look.
+                h.awaitFetch();
+                QVERIFY(std::none_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
+                                     [&](const RecordingApplier::Call &c) { return c.file == old; }));
+                const RecordingApplier::Call &last = h.applier->calls.last();
+                QCOMPARE(standardizedFileURL(last.file), standardizedFileURL(*store.currentLocalFileURL()));
+                QVERIFY(event == QLatin1String("caption") ? last.look.caption : last.look.darkStyle);
             }
             if (event == QLatin1String("scope")) {
                 // The new choice waits its turn and then puts back what is on screen by then: the old

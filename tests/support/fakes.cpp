@@ -206,7 +206,7 @@ QCoro::Task<> RecordingApplier::applyWallpaper(QUrl file, DisplayScope scope, st
     co_await StepGate::pass(gate, Step::apply, st);
     // Stopped before the desktop changed: the apply is cancelled, as the real appliers do.
     throwIfCancelled(st);
-    calls << Call{file, scope};
+    calls << Call{file, scope, look};
     if (!QFile::exists(file.toLocalFile()))
         throw WallpaperApplyError::fileMissing(file);
     if (failWith)

@@ -202,9 +202,9 @@ void ChangeCoordinator::commit(const ChangeRequest &request, const ChangeResult 
     }
     if (request.kind == ChangeKind::lockScreen) return;
     if (request.kind == ChangeKind::scopeReapply || request.kind == ChangeKind::workspaceSync ||
-        (request.kind == ChangeKind::displaysAppeared && !result.newPictures)) {
+        request.kind == ChangeKind::restyle || (request.kind == ChangeKind::displaysAppeared && !result.newPictures)) {
         // The same pictures again: what is on screen did not change.
-        if (request.kind == ChangeKind::scopeReapply) setError(result.error);
+        if (request.kind == ChangeKind::scopeReapply || request.kind == ChangeKind::restyle) setError(result.error);
         if (!result.newPictures) return;
     }
 
@@ -267,6 +267,11 @@ void ChangeCoordinator::reportFailure(const ChangeRequest &request, const Change
         setError(error);
         qCCritical(lcStore).noquote()
             << QStringLiteral("Failed to show the displays' own pictures: %1").arg(error.description());
+        return;
+    case ChangeKind::restyle:
+        setError(error);
+        qCCritical(lcStore).noquote()
+            << QStringLiteral("Failed to show the wallpaper in its new style: %1").arg(error.description());
         return;
     case ChangeKind::lockScreen:
         setError(error);

@@ -32,6 +32,8 @@ public:
     bool downloadOnMetered() const { return m_values.downloadOnMetered; }
     bool saveData() const { return m_values.saveData; }
     bool notifyOnChange() const { return m_values.notifyOnChange; }
+    bool showCaption() const { return m_values.showCaption; }
+    bool dimInDarkStyle() const { return m_values.dimInDarkStyle; }
     /// The pictures also go to the lock screen.
     bool lockScreen() const { return m_lockScreen; }
 

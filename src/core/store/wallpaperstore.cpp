@@ -249,6 +249,30 @@ void WallpaperStore::updateNotifyOnChange(bool enabled)
     updateSettings(next, QStringLiteral("Updated notify on change: %1").arg(onOff(enabled)));
 }
 
+void WallpaperStore::updateShowCaption(bool enabled)
+{
+    if (settings().showCaption == enabled) return;
+    AppSettings next = settings();
+    next.showCaption = enabled;
+    updateSettings(next, QStringLiteral("Updated caption on the wallpaper: %1").arg(onOff(enabled)));
+    m_changes->putBack(ChangeKind::restyle);
+}
+
+void WallpaperStore::updateDimInDarkStyle(bool enabled)
+{
+    if (settings().dimInDarkStyle == enabled) return;
+    AppSettings next = settings();
+    next.dimInDarkStyle = enabled;
+    updateSettings(next, QStringLiteral("Updated dim in dark style: %1").arg(onOff(enabled)));
+    // Only a desktop in the dark style, or one that keeps a picture for it, shows the difference.
+    if (m_changes->isDarkStyle() || m_applier->showsDarkStyleItself()) m_changes->putBack(ChangeKind::restyle);
+}
+
+void WallpaperStore::setDarkStyle(bool dark)
+{
+    m_changes->setDarkStyle(dark);
+}
+
 void WallpaperStore::setLockScreenEnabled(bool enabled)
 {
     if (enabled && !supportsLockScreen()) {

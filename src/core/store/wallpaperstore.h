@@ -135,6 +135,12 @@ public:
     void updateDownloadOnMetered(bool enabled);
     void updateSaveData(bool enabled);
     void updateNotifyOnChange(bool enabled);
+    /// The title and credit drawn on the wallpaper, or no longer; what is on screen changes at once.
+    void updateShowCaption(bool enabled);
+    /// A darker wallpaper in the dark style, or no longer; what is on screen changes at once.
+    void updateDimInDarkStyle(bool enabled);
+    /// The desktop's colour scheme, as the application follows it.
+    void setDarkStyle(bool dark);
     void updateOnlyKeptPictures(bool onlyKept);
     /// Turns the lock screen picture on (the current picture goes there at once) or off.
     void setLockScreenEnabled(bool enabled);
