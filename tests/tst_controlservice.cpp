@@ -191,9 +191,29 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear", "credit", "displays", "downloadOnMetered", "error", "errorArguments",
-                                    "errorCode", "errorDetail", "file", "frequency", "hash", "id", "loading", "lockScreen", "networkHold",
-                                    "nextChange", "notifyOnChange", "paused", "saveData", "screens", "title"}));
+        QCOMPARE(keys, (QStringList{"captureYear",
+                                    "credit",
+                                    "dimInDarkStyle",
+                                    "displays",
+                                    "downloadOnMetered",
+                                    "error",
+                                    "errorArguments",
+                                    "errorCode",
+                                    "errorDetail",
+                                    "file",
+                                    "frequency",
+                                    "hash",
+                                    "id",
+                                    "loading",
+                                    "lockScreen",
+                                    "networkHold",
+                                    "nextChange",
+                                    "notifyOnChange",
+                                    "paused",
+                                    "saveData",
+                                    "screens",
+                                    "showCaption",
+                                    "title"}));
         for (const char *key :
              {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail", "errorCode"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
@@ -307,6 +327,10 @@ private Q_SLOTS:
                                  << "downloadOnMetered" << QJsonValue(true);
         QTest::newRow("notify") << Before::nothing << "SetNotifyOnChange" << QVariantList{true} << QString()
                                 << "notifyOnChange" << QJsonValue(true);
+        QTest::newRow("caption") << Before::nothing << "SetShowCaption" << QVariantList{true} << QString()
+                                 << "showCaption" << QJsonValue(true);
+        QTest::newRow("dim in dark style") << Before::nothing << "SetDimInDarkStyle" << QVariantList{true} << QString()
+                                           << "dimInDarkStyle" << QJsonValue(true);
         QTest::newRow("a word scripts do not know") << Before::nothing << "SetFrequency" << QVariantList{"weekly"}
                                                     << invalid << "frequency" << QJsonValue("hourly");
     }

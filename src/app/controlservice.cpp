@@ -183,6 +183,16 @@ void ControlService::SetSaveData(bool enabled)
     m_store->updateSaveData(enabled);
 }
 
+void ControlService::SetShowCaption(bool enabled)
+{
+    m_store->updateShowCaption(enabled);
+}
+
+void ControlService::SetDimInDarkStyle(bool enabled)
+{
+    m_store->updateDimInDarkStyle(enabled);
+}
+
 void ControlService::SetDownloadOnMetered(bool enabled)
 {
     m_store->updateDownloadOnMetered(enabled);
