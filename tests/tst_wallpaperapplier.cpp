@@ -306,6 +306,7 @@ private Q_SLOTS:
         QTest::newRow("huge title, portrait") << QList<QSize>{tall} << false << qRgb(0, 0, 0) << 1'000'000;
         QTest::newRow("one picture for all three")
             << QList<QSize>{wide, tall, ultrawide} << true << qRgb(255, 255, 255) << 30;
+        QTest::newRow("each display its own copy") << QList<QSize>{wide, tall} << false << qRgb(255, 255, 255) << 30;
     }
     void captionStaysInsideEveryCrop()
     {
@@ -328,11 +329,31 @@ private Q_SLOTS:
         const QString title = QString(titleLength, QLatin1Char('W'));
         look.captions.insert(QUrl::fromLocalFile(original), {title, QStringLiteral("ESA/Hubble & NASA\nJ. Schmidt")});
         applier.setLook(look);
-        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::allDisplays, {}));
+        if (displays.size() == 2) {
+            Testing::awaitTask(applier.applyDisplayWallpapers(
+                {{"D0", QUrl::fromLocalFile(original)}, {"D1", QUrl::fromLocalFile(original)}}, {}));
+            QVERIFY(backend->shown.value("D0").path != backend->shown.value("D1").path);
+        } else {
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::allDisplays, {}));
+        }
+        // One copy for a desktop with one picture, inside every display's crop; else each display's own.
+        for (qsizetype i = 0; i < (onePicture ? 1 : displays.size()); ++i)
+            checkCaption(backend->shown.value(onePicture ? QStringLiteral("*") : QStringLiteral("D%1").arg(i)).path,
+                         original, background, onePicture ? displays : QList<QSize>{displays[i]});
+        if (QTest::currentTestFailed()) return;
+        // The desktop shows the copy; everyone else hears of the picture. The picture itself is untouched.
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(original)});
+        originalFile.close();
+        QVERIFY(originalFile.open(QIODevice::ReadOnly));
+        QCOMPARE(originalFile.readAll(), originalBytes);
+    }
 
-        const QString shownPath = backend->shown.value(onePicture ? "*" : "D0").path;
+    static void checkCaption(const QString &shownPath, const QString &original, QRgb background,
+                             const QList<QSize> &displays)
+    {
         QVERIFY2(DerivedWallpaper::originalOf(shownPath) == original, qPrintable(shownPath));
         const QImage copy(shownPath);
+        const QSize size = QImage(original).size();
         QCOMPARE(copy.size(), size);
         QRect drawn;
         int dark = 0, bright = 0;
@@ -359,13 +380,6 @@ private Q_SLOTS:
             QVERIFY(drawn.bottom() < crop.bottom() - 64 * perDisplayPixel);
             QVERIFY(drawn.left() > crop.center().x() - crop.width() / 5);
         }
-        for (const auto &[name, shown] : backend->shown.asKeyValueRange())
-            QVERIFY(shown.path != original);
-        // The desktop shows the copy; everyone else hears of the picture. The picture itself is untouched.
-        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(original)});
-        originalFile.close();
-        QVERIFY(originalFile.open(QIODevice::ReadOnly));
-        QCOMPARE(originalFile.readAll(), originalBytes);
     }
 
     void darkStyleShowsTheDimmedCopy()

@@ -5,6 +5,7 @@
 #include "jpegwriter.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -156,7 +157,11 @@ void drawCaption(QImage &image, const DerivedLook &look, QRect *captionBox)
 
 QString pathFor(const QString &original, const DerivedLook &look)
 {
-    QByteArray identity = QByteArray(drawingVersion) + '\n' + QByteArray(look.dimmed ? "dim" : "") + '\n';
+    // The picture's size and date too: a file written anew under the same name is another picture.
+    const QFileInfo source(original);
+    QByteArray identity = QByteArray(drawingVersion) + '\n' + QByteArray(look.dimmed ? "dim" : "") + '\n' +
+                          QByteArray::number(source.size()) + '\n' +
+                          QByteArray::number(source.lastModified().toMSecsSinceEpoch()) + '\n';
     if (look.hasCaption()) {
         identity += look.title.toUtf8() + '\n' + look.credit.toUtf8() + '\n';
         for (const QSize &display : look.displays)
