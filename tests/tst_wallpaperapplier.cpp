@@ -237,6 +237,35 @@ private Q_SLOTS:
         QVERIFY(near({100, 150}, qRgb(0, 0, 0))); // below the short one
     }
 
+    void combinedPictureCarriesEachCaptionAndGoesDarkInTheDarkStyle()
+    {
+        m_displays = {display("LEFT", 640, 360, true),
+                      {"RIGHT", QRect(640, 0, 640, 360), QRect(640, 0, 640, 360), false, "RIGHT"}};
+        auto [applier, backend] = make();
+        backend->perDisplayPictures = false;
+        const QUrl red = QUrl::fromLocalFile(solidPicture("red.png", qRgb(255, 0, 0), {1280, 720}));
+        const QUrl blue = QUrl::fromLocalFile(solidPicture("blue.png", qRgb(0, 0, 255), {1280, 720}));
+        WallpaperLook look{true, true, true, {{red, {"Red", "ESA"}}, {blue, {"Blue", "NASA"}}}};
+        applier.setLook(look);
+        Testing::awaitTask(applier.applyDisplayWallpapers({{"LEFT", red}, {"RIGHT", blue}}, {}));
+        const QString shown = backend->shown.value("*").path;
+        QVERIFY2(DerivedWallpaper::isDerived(shown), qPrintable(shown));
+        const QImage dark(shown);
+        QVERIFY(std::abs(qRed(dark.pixel(100, 100)) - 255 * darkStyleBrightness) < 4);
+        // Each display's own words, in the lower right of its own part, above the bottom edge.
+        for (const QRect part : {QRect(0, 0, 640, 360), QRect(640, 0, 640, 360)}) {
+            const QColor fill = dark.pixelColor(part.topLeft() + QPoint(10, 10));
+            QRect drawn;
+            for (int y = part.top(); y <= part.bottom(); ++y)
+                for (int x = part.left(); x <= part.right(); ++x)
+                    if (qGray(dark.pixel(x, y)) > qGray(fill.rgb()) + 60) drawn |= QRect(x, y, 1, 1);
+            QVERIFY(!drawn.isEmpty() && part.contains(drawn));
+            QVERIFY(drawn.left() > part.center().x() && drawn.bottom() < part.bottom() - 48);
+        }
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()),
+                 QSet<QUrl>{QUrl::fromLocalFile(DerivedWallpaper::originalOf(shown))});
+    }
+
     void combinedPictureThatCannotBeWrittenChangesNothing()
     {
         m_displays = {display("LEFT", 200, 100, true),
