@@ -320,6 +320,7 @@ int main(int argc, char *argv[])
                      {"error", false, ""},
                      {"each-display", true, ""},
                      {"each-display", false, "preferences"},
+                     {"image-long-title", true, "preferences"},
                      {"image-long-title", true, "about"}};
         for (const auto &shot : shots) {
             Appearance::instance().setOverride(shot.dark);

@@ -79,6 +79,9 @@ private Q_SLOTS:
                                        << QString();
         QTest::newRow("metered on") << QStringList{"metered", "on"} << Kind::metered << false << none << QString();
         QTest::newRow("notify off") << QStringList{"notify", "off"} << Kind::notify << false << none << QString();
+        QTest::newRow("caption on") << QStringList{"caption", "on"} << Kind::showCaption << false << none << QString();
+        QTest::newRow("dim-in-dark off") << QStringList{"dim-in-dark", "off"} << Kind::dimInDarkStyle << false << none
+                                         << QString();
         QTest::newRow("notify yes") << QStringList{"notify", "yes"} << Kind::invalid << false << none
                                     << QStringLiteral("'notify' needs one of: on, off");
         QTest::newRow("lock screen, no word") << QStringList{"lock-screen"} << Kind::invalid << false << none
@@ -133,19 +136,20 @@ private Q_SLOTS:
         QCOMPARE(c.files, files);
         QCOMPARE(c.error, error);
         QCOMPARE(c.json, arguments.contains("--json") && (kind == Kind::status || kind == Kind::history));
-        const QList<Kind> withChoice{Kind::frequency, Kind::displays,    Kind::lockScreen,
-                                     Kind::onlyKept,  Kind::saveData,    Kind::metered,
-                                     Kind::notify,    Kind::historyShow, Kind::allowAgain};
+        const QList<Kind> withChoice{Kind::frequency,  Kind::displays,    Kind::lockScreen,    Kind::onlyKept,
+                                     Kind::saveData,   Kind::metered,     Kind::notify,        Kind::historyShow,
+                                     Kind::allowAgain, Kind::showCaption, Kind::dimInDarkStyle};
         QCOMPARE(c.choice, withChoice.contains(kind) ? arguments.last() : QString());
     }
 
     void usageNamesEveryCommand()
     {
         const QString usage = usageText();
-        for (const char *word : {"next",         "previous",    "keep",      "unkeep",      "never-again", "history",
-                                 "pause",        "resume",      "status",    "--json",      "frequency",   "displays",
-                                 "lock-screen",  "show",        "quit",      "check-image", "--help",      "--version",
-                                 "history show", "allow-again", "only-kept", "save-data",   "metered",     "notify"})
+        for (const char *word :
+             {"next",      "previous",    "keep",   "unkeep",    "never-again",  "history",     "pause",
+              "resume",    "status",      "--json", "frequency", "displays",     "lock-screen", "show",
+              "quit",      "check-image", "--help", "--version", "history show", "allow-again", "only-kept",
+              "save-data", "metered",     "notify", "caption",   "dim-in-dark"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
     }
 };

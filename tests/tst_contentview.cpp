@@ -22,6 +22,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
@@ -547,6 +548,14 @@ private Q_SLOTS:
             QTRY_COMPARE(w->screen(), screen);
             QVERIFY2(screen->availableGeometry().contains(w->frameGeometry()), qPrintable(w->objectName()));
         }
+        // Every switch can be scrolled into view, none is cut off, and Close needs no scrolling.
+        auto *scroll = preferences.findChild<QScrollArea *>();
+        const auto onScreen = [](QWidget *w) { return QRect(w->mapToGlobal(QPoint()), w->size()); };
+        for (QCheckBox *box : preferences.findChildren<QCheckBox *>()) {
+            scroll->ensureWidgetVisible(box, 0, 0);
+            QVERIFY2(onScreen(scroll->viewport()).contains(onScreen(box)), qPrintable(box->objectName()));
+        }
+        QVERIFY(onScreen(&preferences).contains(onScreen(preferences.findChild<QPushButton *>())));
     }
 
     void preferencesFollowTheStore()
@@ -570,6 +579,9 @@ private Q_SLOTS:
         };
         click(preferences.saveDataToggle());
         QVERIFY(f.store->settings().saveData);
+        click(preferences.showCaptionToggle());
+        f.store->settingsObject().setDimInDarkStyle(true); // from the command line
+        QVERIFY(f.store->settings().showCaption && preferences.dimInDarkStyleToggle()->isChecked());
         click(preferences.lockScreenToggle());
         QVERIFY(f.store->lockScreenEnabled());
         f.store->settingsObject().setNotifyOnChange(true); // from the tray
@@ -673,7 +685,7 @@ private Q_SLOTS:
         PreferencesView preferences(*f.store);
         preferences.setLaunchAtLogin([] { return false; }, [](bool, QString *) { return true; });
         preferences.show();
-        QCOMPARE(namedControls(&preferences), 6); // five switches and Close
+        QCOMPARE(namedControls(&preferences), 8); // seven switches and Close
         f.h->runFetch();
         HistoryView history(*f.store);
         history.show();

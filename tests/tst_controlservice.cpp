@@ -190,14 +190,31 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear",    "credit",         "displays",    "downloadOnMetered",
-                                    "error",          "errorArguments", "errorCode",   "errorDetail",
-                                    "file",           "frequency",      "hash",        "id",
-                                    "loading",        "lockScreen",     "networkHold", "nextChange",
-                                    "notifyOnChange", "paused",         "saveData",    "screens",
+        QCOMPARE(keys, (QStringList{"captureYear",
+                                    "credit",
+                                    "dimInDarkStyle",
+                                    "displays",
+                                    "downloadOnMetered",
+                                    "error",
+                                    "errorArguments",
+                                    "errorCode",
+                                    "errorDetail",
+                                    "file",
+                                    "frequency",
+                                    "hash",
+                                    "id",
+                                    "loading",
+                                    "lockScreen",
+                                    "networkHold",
+                                    "nextChange",
+                                    "notifyOnChange",
+                                    "paused",
+                                    "saveData",
+                                    "screens",
+                                    "showCaption",
                                     "title"}));
-        for (const char *key : {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error",
-                                "errorDetail", "errorCode"})
+        for (const char *key :
+             {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail", "errorCode"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
         QCOMPARE(s.value("frequency").toString(), QStringLiteral("hourly"));
         QCOMPARE(s.value("displays").toString(), QStringLiteral("all"));
@@ -309,6 +326,10 @@ private Q_SLOTS:
                                  << "downloadOnMetered" << QJsonValue(true);
         QTest::newRow("notify") << Before::nothing << "SetNotifyOnChange" << QVariantList{true} << QString()
                                 << "notifyOnChange" << QJsonValue(true);
+        QTest::newRow("caption") << Before::nothing << "SetShowCaption" << QVariantList{true} << QString()
+                                 << "showCaption" << QJsonValue(true);
+        QTest::newRow("dim in dark style") << Before::nothing << "SetDimInDarkStyle" << QVariantList{true} << QString()
+                                           << "dimInDarkStyle" << QJsonValue(true);
         QTest::newRow("a word scripts do not know") << Before::nothing << "SetFrequency" << QVariantList{"weekly"}
                                                     << invalid << "frequency" << QJsonValue("hourly");
     }

@@ -4,6 +4,7 @@
 #include "desktop/gsettingsbackend.h"
 #include "desktop/linuxwallpaperapplier.h"
 #include "desktopharness.h"
+#include "integrity/derivedwallpaper.h"
 #include "models/errors.h"
 
 #include "awaittask.h"
@@ -162,6 +163,22 @@ private Q_SLOTS:
         // Back to one picture for all: spanning it would stretch it over both displays.
         Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(m_file), DisplayScope::allDisplays, {}));
         QCOMPARE(gsettings({"get", f.schema, f.optionsKey}), QStringLiteral("'zoom'"));
+
+        // Dimmed in the dark style: GNOME gets the darker copy beside the picture and switches by itself.
+        WallpaperLook look;
+        look.dimInDarkStyle = true;
+        applier.setLook(look);
+        QCOMPARE(applier.showsDarkStyleItself(), flavor == u"gnome");
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(left), DisplayScope::allDisplays, {}));
+        const QString light = f.storesURI ? QUrl::fromLocalFile(left).toString(QUrl::FullyEncoded) : left;
+        QCOMPARE(gsettings({"get", f.schema, f.pictureKey}), quotedGVariant(light));
+        if (flavor == u"gnome") {
+            const QString darkPath =
+                QUrl(gsettings({"get", f.schema, f.darkPictureKey}).mid(1).chopped(1)).toLocalFile();
+            QCOMPARE(QFileInfo(darkPath).absolutePath(), QFileInfo(left).absolutePath());
+            QVERIFY(std::abs(qRed(QImage(darkPath).pixel(320, 180)) - 255 * darkStyleBrightness) < 3);
+        }
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(left)});
     }
 
     void missingSchemaIsAClearError()

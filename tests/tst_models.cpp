@@ -102,11 +102,12 @@ void TestModels::settingsRoundTripAndDefaults()
     QCOMPARE(def, (AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, false}));
     QVERIFY(!(def == AppSettings{ChangeFrequency::hourly, DisplayScope::allDisplays, true}));
     const auto obj = QJsonDocument::fromJson(def.toJson()).object();
-    QCOMPARE(obj.keys(), (QStringList{"displayScope", "downloadOnMetered", "frequency", "isPaused", "notifyOnChange",
-                                      "onlyKeptPictures", "saveData"}));
+    QCOMPARE(obj.keys(), (QStringList{"dimInDarkStyle", "displayScope", "downloadOnMetered", "frequency", "isPaused",
+                                      "notifyOnChange", "onlyKeptPictures", "saveData", "showCaption"}));
     QCOMPARE(obj.value(QStringLiteral("isPaused")), QJsonValue(false));
 
-    const AppSettings s{ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true, true, true, true, true};
+    const AppSettings s{
+        ChangeFrequency::every15Minutes, DisplayScope::mainDisplay, true, true, true, true, true, true, true};
     QCOMPARE(AppSettings::fromJson(s.toJson()), s);
     // Settings written before the later options read with all of them off.
     QCOMPARE(AppSettings::fromJson(R"({"frequency":"daily","displayScope":"allDisplays","isPaused":true})"),

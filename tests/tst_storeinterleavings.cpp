@@ -94,7 +94,9 @@ bool shows(StoreHarness &h, const QHash<QString, QUrl> &files, std::optional<boo
 WallpaperStore &buildWith(StoreHarness &h, DisplayScope scope)
 {
     h.applier->targets = {makeDisplay("DP-1", 1920, 1080, 0, true), makeDisplay("TALL", 1080, 1920, 1920)};
-    h.plantState(AppSettings{ChangeFrequency::hourly, scope, false});
+    AppSettings settings{ChangeFrequency::hourly, scope, false};
+    settings.dimInDarkStyle = true;
+    h.plantState(settings);
     return h.build();
 }
 
@@ -216,7 +218,8 @@ private Q_SLOTS:
             {"prepare", int(Step::prepare)},
             {"apply", int(Step::apply)},
         };
-        for (const QString event : {"stop", "pause", "frequency", "scope", "second request", "workspace"})
+        for (const QString event :
+             {"stop", "pause", "frequency", "scope", "second request", "workspace", "caption", "dark style"})
             for (const auto &[name, step] : steps)
                 QTest::addRow("%s at %s", qPrintable(event), name) << step << event;
     }
@@ -228,7 +231,8 @@ private Q_SLOTS:
         StoreHarness h;
         // Last run's picture is on screen and its change is overdue: start() replaces it at once. Page 1
         // was seen already, so the refill reads on after its first page.
-        const AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        AppSettings hourly{ChangeFrequency::hourly, DisplayScope::allDisplays, false};
+        hourly.dimInDarkStyle = true;
         const QUrl old =
             QUrl::fromLocalFile(h.plantState(hourly, makeImage(QStringLiteral("old")), h.clock.now().addSecs(-1)));
         h.kv->setStringArray(StoreKeys::recentIDs, {"p1-1", "p1-2", "p1-3", "p1-4"});
@@ -250,6 +254,10 @@ private Q_SLOTS:
             store.updateDisplayScope(DisplayScope::mainDisplay);
         else if (event == QLatin1String("workspace"))
             store.syncCurrentWallpaperToActiveSpace(); // the old picture is what it would have put back
+        else if (event == QLatin1String("caption"))
+            store.settingsObject().setShowCaption(true);
+        else if (event == QLatin1String("dark style"))
+            store.changes().setDarkStyle(true);
         else
             store.requestNextWallpaper(); // dropped: one fetch at a time
 
@@ -277,6 +285,15 @@ private Q_SLOTS:
                 QVERIFY(std::none_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
                                      [&](const RecordingApplier::Call &c) { return c.file == old; }));
                 QCOMPARE(h.applier->shown[0], standardizedFileURL(*store.currentLocalFileURL()));
+            }
+            if (event == QLatin1String("caption") || event == QLatin1String("dark style")) {
+                // Dressed anew in its turn: the new picture, never the old one, in the new look.
+                h.awaitFetch();
+                QVERIFY(std::none_of(h.applier->calls.cbegin(), h.applier->calls.cend(),
+                                     [&](const RecordingApplier::Call &c) { return c.file == old; }));
+                const RecordingApplier::Call &last = h.applier->calls.last();
+                QCOMPARE(standardizedFileURL(last.file), standardizedFileURL(*store.currentLocalFileURL()));
+                QVERIFY(event == QLatin1String("caption") ? last.look.caption : last.look.darkStyle);
             }
             if (event == QLatin1String("scope")) {
                 // The new choice waits its turn and then puts back what is on screen by then: the old
@@ -314,7 +331,8 @@ private Q_SLOTS:
             QList<int> steps{-1};
             for (const Step step : it->steps)
                 steps << int(step);
-            for (const QString event : {"stop", "pause", "scope", "second request", "workspace", "hot-plug"})
+            for (const QString event :
+                 {"stop", "pause", "scope", "second request", "workspace", "hot-plug", "dark style"})
                 for (const int step : steps)
                     QTest::addRow("%s: %s at %s", qPrintable(it.key()), qPrintable(event),
                                   step < 0 ? "pending" : stepNames.value(Step(step)))
@@ -351,6 +369,8 @@ private Q_SLOTS:
             store.requestNextWallpaper();
         } else if (event == u"workspace") {
             store.syncCurrentWallpaperToActiveSpace();
+        } else if (event == u"dark style") {
+            store.changes().setDarkStyle(true);
         } else {
             h.applier->targets << makeDisplay(h.applier->targets.size() > 2 ? "NEW" : "WIDE", 2560, 1080, 6000);
             store.handleDisplaysChanged();

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rotation schedule, settings changes, wake and workspace switches.
+#include "models/fileurls.h"
+#include "store/picturelibrary.h"
 #include "store/storesettings.h"
+#include "store/wallpaperhistory.h"
 #include "storeharness.h"
 
 #include "models/errors.h"
@@ -159,6 +162,47 @@ private Q_SLOTS:
         QCOMPARE(h.applier->calls.size(), 2);
         QCOMPARE(h.applier->calls.last().scope, DisplayScope::allDisplays);
         QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(100)); // schedule untouched
+    }
+
+    void captionAndDarkStyleDressWhatIsOnScreen()
+    {
+        StoreHarness h;
+        plantCurrentWallpaper(h, hourly, h.clock.now().addSecs(100));
+        auto &store = h.build();
+        const QUrl file = *store.currentLocalFileURL();
+        const int historyBefore = store.library().history().entries().size();
+        const auto dressedAgain = [&](bool caption, bool dark) {
+            h.awaitFetch();
+            const RecordingApplier::Call &call = h.applier->calls.last();
+            QCOMPARE(standardizedFileURL(call.file), standardizedFileURL(file));
+            QCOMPARE(call.look.caption, caption);
+            QCOMPARE(call.look.darkStyle && call.look.dimInDarkStyle, dark);
+            QCOMPARE(call.look.captions.value(standardizedFileURL(file)).title, store.currentImage()->title);
+        };
+        store.settingsObject().setShowCaption(true);
+        dressedAgain(true, false);
+        store.changes().setDarkStyle(true); // nothing dims yet
+        store.settingsObject().setDimInDarkStyle(true);
+        dressedAgain(true, true);
+        store.changes().setDarkStyle(false);
+        dressedAgain(true, false);
+        QCOMPARE(h.applier->calls.size(), 3);
+        // A desktop given both pictures switches by itself; turning the choice off still changes its dark one.
+        h.applier->darkStyleItself = true;
+        store.changes().setDarkStyle(true);
+        h.awaitFetch();
+        QCOMPARE(h.applier->calls.size(), 3);
+        h.applier->failWith = QStringLiteral("no such output");
+        store.settingsObject().setDimInDarkStyle(false);
+        h.awaitFetch();
+        QCOMPARE(h.applier->calls.size(), 4);
+        QCOMPARE(store.errorMessage(), QStringLiteral("The desktop could not update all displays: no such output"));
+        // What is on screen is the same picture throughout: no history, no new schedule.
+        QCOMPARE(store.currentLocalFileURL(), file);
+        QCOMPARE(store.library().history().entries().size(), historyBefore);
+        QCOMPARE(store.nextChangeDate(), h.clock.now().addSecs(100));
+        const AppSettings saved = *AppSettings::fromJson(*h.kv->data(StoreKeys::settings));
+        QVERIFY(saved.showCaption && !saved.dimInDarkStyle);
     }
 
     void wakeCatchesUpAnOverdueChangeOnce()

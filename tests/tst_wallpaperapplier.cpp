@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/linuxwallpaperapplier.h"
 #include "async/cancellation.h"
+#include "desktop/linuxwallpaperapplier.h"
 #include "desktop/portalbackend.h"
+#include "integrity/derivedwallpaper.h"
 #include "models/errors.h"
 
 #include "awaittask.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -235,6 +237,35 @@ private Q_SLOTS:
         QVERIFY(near({100, 150}, qRgb(0, 0, 0))); // below the short one
     }
 
+    void combinedPictureCarriesEachCaptionAndGoesDarkInTheDarkStyle()
+    {
+        m_displays = {display("LEFT", 640, 360, true),
+                      {"RIGHT", QRect(640, 0, 640, 360), QRect(640, 0, 640, 360), false, "RIGHT"}};
+        auto [applier, backend] = make();
+        backend->perDisplayPictures = false;
+        const QUrl red = QUrl::fromLocalFile(solidPicture("red.png", qRgb(255, 0, 0), {1280, 720}));
+        const QUrl blue = QUrl::fromLocalFile(solidPicture("blue.png", qRgb(0, 0, 255), {1280, 720}));
+        WallpaperLook look{true, true, true, {{red, {"Red", "ESA"}}, {blue, {"Blue", "NASA"}}}};
+        applier.setLook(look);
+        Testing::awaitTask(applier.applyDisplayWallpapers({{"LEFT", red}, {"RIGHT", blue}}, {}));
+        const QString shown = backend->shown.value("*").path;
+        QVERIFY2(DerivedWallpaper::isDerived(shown), qPrintable(shown));
+        const QImage dark(shown);
+        QVERIFY(std::abs(qRed(dark.pixel(100, 100)) - 255 * darkStyleBrightness) < 4);
+        // Each display's own words, in the lower right of its own part, above the bottom edge.
+        for (const QRect part : {QRect(0, 0, 640, 360), QRect(640, 0, 640, 360)}) {
+            const QColor fill = dark.pixelColor(part.topLeft() + QPoint(10, 10));
+            QRect drawn;
+            for (int y = part.top(); y <= part.bottom(); ++y)
+                for (int x = part.left(); x <= part.right(); ++x)
+                    if (qGray(dark.pixel(x, y)) > qGray(fill.rgb()) + 60) drawn |= QRect(x, y, 1, 1);
+            QVERIFY(!drawn.isEmpty() && part.contains(drawn));
+            QVERIFY(drawn.left() > part.center().x() && drawn.bottom() < part.bottom() - 48);
+        }
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()),
+                 QSet<QUrl>{QUrl::fromLocalFile(DerivedWallpaper::originalOf(shown))});
+    }
+
     void combinedPictureThatCannotBeWrittenChangesNothing()
     {
         m_displays = {display("LEFT", 200, 100, true),
@@ -280,6 +311,147 @@ private Q_SLOTS:
         QCOMPARE(urls.size(), 3);
         QCOMPARE(urls[0], urls[1]);
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile("/cache/Wallpapers/a.jpg")});
+    }
+
+    /// What a display keeps of a w × h picture once the desktop has filled it and cut the rest evenly.
+    static QRect cropFor(QSize picture, QSize display)
+    {
+        const double scale =
+            std::max(double(display.width()) / picture.width(), double(display.height()) / picture.height());
+        const QSize kept(int(display.width() / scale), int(display.height() / scale));
+        return QRect(QPoint((picture.width() - kept.width()) / 2, (picture.height() - kept.height()) / 2), kept);
+    }
+
+    void captionStaysInsideEveryCrop_data()
+    {
+        QTest::addColumn<QList<QSize>>("displays");
+        QTest::addColumn<bool>("onePicture");
+        QTest::addColumn<QRgb>("background");
+        QTest::addColumn<int>("titleLength");
+        const QSize wide(1920, 1080), tall(1080, 1920), ultrawide(3440, 1440);
+        QTest::newRow("16:9 on white") << QList<QSize>{wide} << false << qRgb(255, 255, 255) << 30;
+        QTest::newRow("portrait on black") << QList<QSize>{tall} << false << qRgb(0, 0, 0) << 30;
+        QTest::newRow("ultrawide on white") << QList<QSize>{ultrawide} << false << qRgb(250, 250, 250) << 30;
+        QTest::newRow("huge title, portrait") << QList<QSize>{tall} << false << qRgb(0, 0, 0) << 1'000'000;
+        QTest::newRow("one picture for all three")
+            << QList<QSize>{wide, tall, ultrawide} << true << qRgb(255, 255, 255) << 30;
+        QTest::newRow("each display its own copy") << QList<QSize>{wide, tall} << false << qRgb(255, 255, 255) << 30;
+    }
+    void captionStaysInsideEveryCrop()
+    {
+        QFETCH(QList<QSize>, displays);
+        QFETCH(bool, onePicture);
+        QFETCH(QRgb, background);
+        QFETCH(int, titleLength);
+        m_displays.clear();
+        for (qsizetype i = 0; i < displays.size(); ++i)
+            m_displays << display(QStringLiteral("D%1").arg(i), displays[i].width(), displays[i].height(), i == 0);
+        auto [applier, backend] = make();
+        backend->perDisplayPictures = !onePicture;
+        const QSize size(3000, 2000);
+        const QString original = solidPicture("nebula.png", background, size);
+        QFile originalFile(original);
+        QVERIFY(originalFile.open(QIODevice::ReadOnly));
+        const QByteArray originalBytes = originalFile.readAll();
+        WallpaperLook look;
+        look.caption = true;
+        const QString title = QString(titleLength, QLatin1Char('W'));
+        look.captions.insert(QUrl::fromLocalFile(original), {title, QStringLiteral("ESA/Hubble & NASA\nJ. Schmidt")});
+        applier.setLook(look);
+        if (displays.size() == 2) {
+            Testing::awaitTask(applier.applyDisplayWallpapers(
+                {{"D0", QUrl::fromLocalFile(original)}, {"D1", QUrl::fromLocalFile(original)}}, {}));
+            QVERIFY(backend->shown.value("D0").path != backend->shown.value("D1").path);
+        } else {
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::allDisplays, {}));
+        }
+        // One copy for a desktop with one picture, inside every display's crop; else each display's own.
+        for (qsizetype i = 0; i < (onePicture ? 1 : displays.size()); ++i)
+            checkCaption(backend->shown.value(onePicture ? QStringLiteral("*") : QStringLiteral("D%1").arg(i)).path,
+                         original, background, onePicture ? displays : QList<QSize>{displays[i]});
+        if (QTest::currentTestFailed()) return;
+        // The desktop shows the copy; everyone else hears of the picture. The picture itself is untouched.
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(original)});
+        originalFile.close();
+        QVERIFY(originalFile.open(QIODevice::ReadOnly));
+        QCOMPARE(originalFile.readAll(), originalBytes);
+    }
+
+    static void checkCaption(const QString &shownPath, const QString &original, QRgb background,
+                             const QList<QSize> &displays)
+    {
+        QVERIFY2(DerivedWallpaper::originalOf(shownPath) == original, qPrintable(shownPath));
+        const QImage copy(shownPath);
+        const QSize size = QImage(original).size();
+        QCOMPARE(copy.size(), size);
+        QRect drawn;
+        int dark = 0, bright = 0;
+        for (int y = 0; y < copy.height(); ++y) {
+            for (int x = 0; x < copy.width(); ++x) {
+                const int grey = qGray(copy.pixel(x, y));
+                if (std::abs(grey - qGray(background)) > 40) drawn |= QRect(x, y, 1, 1);
+                dark += grey < 90;
+                bright += grey > 200;
+            }
+        }
+        QVERIFY(!drawn.isEmpty());
+        // Readable on either: white letters with a dark shadow around them.
+        QVERIFY2(dark > 200 && bright > 200, qPrintable(QStringLiteral("%1 dark, %2 bright").arg(dark).arg(bright)));
+        for (const QSize &d : std::as_const(displays)) {
+            const QRect crop = cropFor(size, d);
+            QVERIFY2(crop.contains(drawn), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                          .arg(drawn.x())
+                                                          .arg(drawn.y())
+                                                          .arg(drawn.width())
+                                                          .arg(drawn.height())));
+            // In the lower right corner, clear of a 64-pixel panel along the bottom edge of the display.
+            const double perDisplayPixel = double(crop.height()) / d.height();
+            QVERIFY(drawn.bottom() < crop.bottom() - 64 * perDisplayPixel);
+            QVERIFY(drawn.left() > crop.center().x() - crop.width() / 5);
+        }
+    }
+
+    void darkStyleShowsTheDimmedCopy()
+    {
+        auto [applier, backend] = make();
+        const QString original = solidPicture("grey.png", qRgb(200, 100, 40));
+        WallpaperLook look;
+        look.dimInDarkStyle = true;
+        applier.setLook(look);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::mainDisplay, {}));
+        QCOMPARE(backend->shown.value("DP-1").path, original); // light style: the picture as it is
+        look.darkStyle = true;
+        applier.setLook(look);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::mainDisplay, {}));
+        const QImage dimmed(backend->shown.value("DP-1").path);
+        QVERIFY(!dimmed.isNull());
+        const QRgb p = dimmed.pixel(160, 90);
+        const auto near = [](int value, double wanted) { return std::abs(value - wanted) <= 2.5; };
+        QVERIFY2(near(qRed(p), 200 * darkStyleBrightness) && near(qGreen(p), 100 * darkStyleBrightness) &&
+                     near(qBlue(p), 40 * darkStyleBrightness),
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(qRed(p)).arg(qGreen(p)).arg(qBlue(p))));
+        QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(original)});
+    }
+
+    void copyThatCannotBeWrittenLeavesThePicture()
+    {
+        auto [applier, backend] = make();
+        const QString original = solidPicture("m42.png", qRgb(30, 30, 60));
+        WallpaperLook look;
+        look.caption = true;
+        look.captions.insert(QUrl::fromLocalFile(original), {QStringLiteral("Orion Nebula"), QStringLiteral("ESA")});
+        applier.setLook(look);
+        Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::mainDisplay, {}));
+        const QString copy = backend->shown.value("DP-1").path;
+        QVERIFY(copy != original);
+        // Running as root, no permission stops a write; a folder where the copy goes stops the rename.
+        QVERIFY(QFile::remove(copy) && QDir().mkpath(copy + "/busy"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("could not be made, so the picture is shown as it is"));
+        QTest::failOnWarning(QRegularExpression("could not be made"));
+        for (int i = 0; i < 2; ++i) {
+            Testing::awaitTask(applier.applyWallpaper(QUrl::fromLocalFile(original), DisplayScope::mainDisplay, {}));
+            QCOMPARE(backend->shown.value("DP-1").path, original);
+        }
     }
 
     void unsupportedDesktopSaysSo()

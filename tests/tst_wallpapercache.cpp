@@ -352,11 +352,15 @@ void TestWallpaperCache::prune()
         QVERIFY(f.setFileTime(base.addSecs(-60 * i), QFileDevice::FileModificationTime));
         if (kept.contains(i)) // kept locations arrive in any spelling of the same path
             keeping.insert(QUrl::fromLocalFile(m_cacheDir + QStringLiteral("/../Wallpapers/./f%1.jpg").arg(i)));
+        // A newer copy with a caption: it neither counts nor outlives its picture.
+        writeFile(m_cacheDir + QStringLiteral("/f%1.jpg.derived-caption-0123456789ab.jpg").arg(i), "x");
     }
+    writeFile(m_cacheDir + QStringLiteral("/gone.jpg.derived-dim-0123456789ab.jpg"), "x");
     cache().pruneOldWallpapers(keeping, maxRetained);
     QStringList expected;
     for (int i : survivors)
-        expected << QStringLiteral("f%1.jpg").arg(i);
+        expected << QStringLiteral("f%1.jpg").arg(i)
+                 << QStringLiteral("f%1.jpg.derived-caption-0123456789ab.jpg").arg(i);
     expected.sort();
     QCOMPARE(listing(m_cacheDir), expected);
 }

@@ -239,6 +239,10 @@
         <translation>%1 darf wieder gezeigt werden.</translation>
     </message>
     <message>
+        <source>&apos;%1&apos; takes no arguments but --display NAME (a name of &apos;starvane status --json&apos;)</source>
+        <translation>„%1“ nimmt keine Argumente außer --display NAME (ein Name aus „starvane status --json“)</translation>
+    </message>
+    <message>
         <source>Usage: starvane [COMMAND]
 
 Keeps the desktop supplied with photographs from the ESA/Hubble archive.
@@ -264,6 +268,8 @@ Commands (sent to the running Starvane):
   save-data on|off     download only what the largest display needs, or the best file
   metered on|off       download on metered connections too, or show saved pictures there
   notify on|off        announce each new wallpaper with a notification, or not
+  caption on|off       show the picture&apos;s title and credit on the wallpaper, or not
+  dim-in-dark on|off   dim the wallpaper while the desktop&apos;s style is dark, or not
   show                 open the Starvane window
   quit                 quit Starvane
 
@@ -299,6 +305,8 @@ Befehle (an das laufende Starvane gesendet):
   save-data on|off     nur so viel herunterladen, wie der größte Bildschirm braucht, oder die beste Datei
   metered on|off       auch über getaktete Verbindungen herunterladen, oder dort gespeicherte Bilder zeigen
   notify on|off        jedes neue Hintergrundbild mit einer Benachrichtigung ankündigen, oder nicht
+  caption on|off       Titel und Bildnachweis auf dem Hintergrundbild zeigen, oder nicht
+  dim-in-dark on|off   das Hintergrundbild im dunklen Stil abdunkeln, oder nicht
   show                 das Starvane-Fenster öffnen
   quit                 Starvane beenden
 
@@ -310,8 +318,20 @@ Optionen:
 </translation>
     </message>
     <message>
-        <source>&apos;%1&apos; takes no arguments but --display NAME (a name of &apos;starvane status --json&apos;)</source>
-        <translation>„%1“ nimmt keine Argumente außer --display NAME (ein Name aus „starvane status --json“)</translation>
+        <source>The wallpaper shows the picture&apos;s title and credit.</source>
+        <translation>Das Hintergrundbild zeigt Titel und Bildnachweis des Bildes.</translation>
+    </message>
+    <message>
+        <source>The wallpaper shows the picture alone.</source>
+        <translation>Das Hintergrundbild zeigt nur das Bild.</translation>
+    </message>
+    <message>
+        <source>The wallpaper is dimmed while the desktop&apos;s style is dark.</source>
+        <translation>Das Hintergrundbild wird abgedunkelt, solange der Desktop dunkel dargestellt wird.</translation>
+    </message>
+    <message>
+        <source>The wallpaper keeps its brightness in the dark style.</source>
+        <translation>Das Hintergrundbild behält im dunklen Stil seine Helligkeit.</translation>
     </message>
 </context>
 <context>
@@ -938,10 +958,6 @@ Optionen:
         <translation>Einstellungen</translation>
     </message>
     <message>
-        <source>Lock screen, network, notification and startup choices of Starvane</source>
-        <translation>Sperrbildschirm, Netzwerk, Benachrichtigungen und Start von Starvane</translation>
-    </message>
-    <message>
         <source>Lock screen</source>
         <translation>Sperrbildschirm</translation>
     </message>
@@ -1008,6 +1024,30 @@ Optionen:
     <message>
         <source>This desktop&apos;s lock screen cannot be given a picture.</source>
         <translation>Dem Sperrbildschirm dieses Desktops kann kein Bild gegeben werden.</translation>
+    </message>
+    <message>
+        <source>Wallpaper, lock screen, network, notification and startup choices of Starvane</source>
+        <translation>Hintergrundbild, Sperrbildschirm, Netzwerk, Benachrichtigungen und Start von Starvane</translation>
+    </message>
+    <message>
+        <source>Wallpaper</source>
+        <translation>Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>Show title and credit on the wallpaper</source>
+        <translation>Titel und Bildnachweis auf dem Hintergrundbild zeigen</translation>
+    </message>
+    <message>
+        <source>Writes them small in a corner that stays on screen, on a copy of the picture.</source>
+        <translation>Schreibt beide klein in eine Ecke, die sichtbar bleibt, auf eine Kopie des Bildes.</translation>
+    </message>
+    <message>
+        <source>Dim the wallpaper in dark style</source>
+        <translation>Hintergrundbild im dunklen Stil abdunkeln</translation>
+    </message>
+    <message>
+        <source>Shows a darker copy of the picture while the desktop uses dark colours.</source>
+        <translation>Zeigt eine dunklere Kopie des Bildes, solange der Desktop dunkle Farben verwendet.</translation>
     </message>
 </context>
 <context>

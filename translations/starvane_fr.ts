@@ -239,6 +239,10 @@
         <translation>%1 peut de nouveau être affiché.</translation>
     </message>
     <message>
+        <source>&apos;%1&apos; takes no arguments but --display NAME (a name of &apos;starvane status --json&apos;)</source>
+        <translation>« %1 » ne prend aucun argument sauf --display NOM (un nom de « starvane status --json »)</translation>
+    </message>
+    <message>
         <source>Usage: starvane [COMMAND]
 
 Keeps the desktop supplied with photographs from the ESA/Hubble archive.
@@ -264,6 +268,8 @@ Commands (sent to the running Starvane):
   save-data on|off     download only what the largest display needs, or the best file
   metered on|off       download on metered connections too, or show saved pictures there
   notify on|off        announce each new wallpaper with a notification, or not
+  caption on|off       show the picture&apos;s title and credit on the wallpaper, or not
+  dim-in-dark on|off   dim the wallpaper while the desktop&apos;s style is dark, or not
   show                 open the Starvane window
   quit                 quit Starvane
 
@@ -299,6 +305,8 @@ Commandes (envoyées au Starvane en cours d’exécution) :
   save-data on|off     ne télécharger que ce dont le plus grand écran a besoin, ou le meilleur fichier
   metered on|off       télécharger aussi sur les connexions limitées, ou y montrer des images enregistrées
   notify on|off        annoncer chaque nouveau fond d’écran par une notification, ou non
+  caption on|off       afficher le titre et le crédit sur le fond d’écran, ou non
+  dim-in-dark on|off   assombrir le fond d’écran en style sombre, ou non
   show                 ouvrir la fenêtre de Starvane
   quit                 quitter Starvane
 
@@ -310,8 +318,20 @@ Options :
 </translation>
     </message>
     <message>
-        <source>&apos;%1&apos; takes no arguments but --display NAME (a name of &apos;starvane status --json&apos;)</source>
-        <translation>« %1 » ne prend aucun argument sauf --display NOM (un nom de « starvane status --json »)</translation>
+        <source>The wallpaper shows the picture&apos;s title and credit.</source>
+        <translation>Le fond d’écran montre le titre et le crédit de l’image.</translation>
+    </message>
+    <message>
+        <source>The wallpaper shows the picture alone.</source>
+        <translation>Le fond d’écran montre l’image seule.</translation>
+    </message>
+    <message>
+        <source>The wallpaper is dimmed while the desktop&apos;s style is dark.</source>
+        <translation>Le fond d’écran est assombri tant que le bureau est en style sombre.</translation>
+    </message>
+    <message>
+        <source>The wallpaper keeps its brightness in the dark style.</source>
+        <translation>Le fond d’écran garde sa luminosité en style sombre.</translation>
     </message>
 </context>
 <context>
@@ -938,10 +958,6 @@ Options :
         <translation>Préférences</translation>
     </message>
     <message>
-        <source>Lock screen, network, notification and startup choices of Starvane</source>
-        <translation>Écran de verrouillage, réseau, notifications et démarrage de Starvane</translation>
-    </message>
-    <message>
         <source>Lock screen</source>
         <translation>Écran de verrouillage</translation>
     </message>
@@ -1008,6 +1024,30 @@ Options :
     <message>
         <source>This desktop&apos;s lock screen cannot be given a picture.</source>
         <translation>L’écran de verrouillage de ce bureau ne peut pas recevoir d’image.</translation>
+    </message>
+    <message>
+        <source>Wallpaper, lock screen, network, notification and startup choices of Starvane</source>
+        <translation>Fond d’écran, écran de verrouillage, réseau, notifications et démarrage de Starvane</translation>
+    </message>
+    <message>
+        <source>Wallpaper</source>
+        <translation>Fond d’écran</translation>
+    </message>
+    <message>
+        <source>Show title and credit on the wallpaper</source>
+        <translation>Afficher le titre et le crédit sur le fond d’écran</translation>
+    </message>
+    <message>
+        <source>Writes them small in a corner that stays on screen, on a copy of the picture.</source>
+        <translation>Les écrit en petit dans un coin qui reste visible, sur une copie de l’image.</translation>
+    </message>
+    <message>
+        <source>Dim the wallpaper in dark style</source>
+        <translation>Assombrir le fond d’écran en style sombre</translation>
+    </message>
+    <message>
+        <source>Shows a darker copy of the picture while the desktop uses dark colours.</source>
+        <translation>Affiche une copie plus sombre de l’image tant que le bureau utilise des couleurs sombres.</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,7 @@
 #include "store/keyvaluestore.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
+#include "theme/velmoratheme.h"
 #include "updatecontroller.h"
 #include "views/aboutview.h"
 #include "views/contentview.h"
@@ -187,6 +188,10 @@ void AppDelegate::applicationDidFinishLaunching(bool openWindow)
     });
     // Before the store starts, so that the first change is announced too.
     m_notifier = new Notifier(m_store.get(), QDBusConnection::sessionBus(), this);
+    // The wallpaper dimmed for the dark style follows the same scheme as the windows.
+    m_store->changes().setDarkStyle(Appearance::instance().isDark());
+    connect(&Appearance::instance(), &Appearance::changed, &m_store->changes(), &ChangeCoordinator::setDarkStyle,
+            Qt::QueuedConnection);
     m_store->start();
 
     m_systemEvents = new SystemEvents(this);

@@ -64,6 +64,8 @@ QString usageText()
         "  save-data on|off     download only what the largest display needs, or the best file\n"
         "  metered on|off       download on metered connections too, or show saved pictures there\n"
         "  notify on|off        announce each new wallpaper with a notification, or not\n"
+        "  caption on|off       show the picture's title and credit on the wallpaper, or not\n"
+        "  dim-in-dark on|off   dim the wallpaper while the desktop's style is dark, or not\n"
         "  show                 open the Starvane window\n"
         "  quit                 quit Starvane\n"
         "\n"
@@ -188,7 +190,9 @@ Command parseCommandLine(const QStringList &arguments)
                                                         {QStringLiteral("only-kept"), Command::Kind::onlyKept},
                                                         {QStringLiteral("save-data"), Command::Kind::saveData},
                                                         {QStringLiteral("metered"), Command::Kind::metered},
-                                                        {QStringLiteral("notify"), Command::Kind::notify}};
+                                                        {QStringLiteral("notify"), Command::Kind::notify},
+                                                        {QStringLiteral("caption"), Command::Kind::showCaption},
+                                                        {QStringLiteral("dim-in-dark"), Command::Kind::dimInDarkStyle}};
     if (const auto kind = switches.constFind(name); kind != switches.cend()) {
         if (rest.size() != 1 || (rest.first() != QLatin1String("on") && rest.first() != QLatin1String("off")))
             return invalid(CommandLine::tr("'%1' needs one of: on, off").arg(name));
@@ -238,7 +242,9 @@ std::pair<QString, QVariantList> callFor(const Command &command)
     static const QHash<Kind, QString> onOff{{Kind::onlyKept, QStringLiteral("SetOnlyKept")},
                                             {Kind::saveData, QStringLiteral("SetSaveData")},
                                             {Kind::metered, QStringLiteral("SetDownloadOnMetered")},
-                                            {Kind::notify, QStringLiteral("SetNotifyOnChange")}};
+                                            {Kind::notify, QStringLiteral("SetNotifyOnChange")},
+                                            {Kind::showCaption, QStringLiteral("SetShowCaption")},
+                                            {Kind::dimInDarkStyle, QStringLiteral("SetDimInDarkStyle")}};
     if (command.kind == Kind::keep && !command.choice.isEmpty()) return {QStringLiteral("KeepOn"), {command.choice}};
     if (command.kind == Kind::neverAgain && !command.choice.isEmpty())
         return {QStringLiteral("NeverAgainOn"), {command.choice}};
@@ -270,6 +276,12 @@ QString switchedText(Command::Kind kind, bool on)
     case Command::Kind::notify:
         return on ? CommandLine::tr("Each new wallpaper is announced with a notification.")
                   : CommandLine::tr("New wallpapers are no longer announced.");
+    case Command::Kind::showCaption:
+        return on ? CommandLine::tr("The wallpaper shows the picture's title and credit.")
+                  : CommandLine::tr("The wallpaper shows the picture alone.");
+    case Command::Kind::dimInDarkStyle:
+        return on ? CommandLine::tr("The wallpaper is dimmed while the desktop's style is dark.")
+                  : CommandLine::tr("The wallpaper keeps its brightness in the dark style.");
     default:
         break;
     }
@@ -352,6 +364,8 @@ int sendToRunningInstance(const Command &command, QTextStream &out, QTextStream 
     case Command::Kind::saveData:
     case Command::Kind::metered:
     case Command::Kind::notify:
+    case Command::Kind::showCaption:
+    case Command::Kind::dimInDarkStyle:
         out << switchedText(command.kind, command.choice == QLatin1String("on")) << "\n";
         break;
     case Command::Kind::status:

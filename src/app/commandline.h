@@ -32,6 +32,8 @@ struct Command
         saveData,
         metered,
         notify,
+        showCaption,
+        dimInDarkStyle,
         show,
         quit,
         checkImage,

@@ -186,6 +186,16 @@ void ControlService::SetSaveData(bool enabled)
     m_store->settingsObject().setSaveData(enabled);
 }
 
+void ControlService::SetShowCaption(bool enabled)
+{
+    m_store->settingsObject().setShowCaption(enabled);
+}
+
+void ControlService::SetDimInDarkStyle(bool enabled)
+{
+    m_store->settingsObject().setDimInDarkStyle(enabled);
+}
+
 void ControlService::SetDownloadOnMetered(bool enabled)
 {
     m_store->settingsObject().setDownloadOnMetered(enabled);

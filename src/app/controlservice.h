@@ -93,6 +93,8 @@ public Q_SLOTS:
     Q_SCRIPTABLE void AllowAgain(const QString &id);
     Q_SCRIPTABLE void SetOnlyKept(bool enabled);
     Q_SCRIPTABLE void SetSaveData(bool enabled);
+    Q_SCRIPTABLE void SetShowCaption(bool enabled);
+    Q_SCRIPTABLE void SetDimInDarkStyle(bool enabled);
     Q_SCRIPTABLE void SetDownloadOnMetered(bool enabled);
     Q_SCRIPTABLE void SetNotifyOnChange(bool enabled);
     Q_SCRIPTABLE void ShowWindow();

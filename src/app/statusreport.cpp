@@ -176,6 +176,8 @@ QJsonObject StatusReport::statusJson(const WallpaperStore &store)
         {QStringLiteral("downloadOnMetered"), store.settings().downloadOnMetered},
         {QStringLiteral("saveData"), store.settings().saveData},
         {QStringLiteral("notifyOnChange"), store.settings().notifyOnChange},
+        {QStringLiteral("showCaption"), store.settings().showCaption},
+        {QStringLiteral("dimInDarkStyle"), store.settings().dimInDarkStyle},
         {QStringLiteral("screens"), screensJson(store)},
         {QStringLiteral("lockScreen"), store.lockScreenEnabled()},
     };

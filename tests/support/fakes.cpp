@@ -202,9 +202,11 @@ QCoro::Task<> RecordingApplier::applyWallpaper(QUrl file, DisplayScope scope, st
     co_await StepGate::pass(gate, Step::apply, st);
     // Stopped before the desktop changed: the apply is cancelled, as the real appliers do.
     throwIfCancelled(st);
-    calls << Call{file, scope};
-    if (!QFile::exists(file.toLocalFile())) throw WallpaperApplyError::fileMissing(file);
-    if (failWith) throw WallpaperApplyError::displayUpdateFailed(*failWith);
+    calls << Call{file, scope, look};
+    if (!QFile::exists(file.toLocalFile()))
+        throw WallpaperApplyError::fileMissing(file);
+    if (failWith)
+        throw WallpaperApplyError::displayUpdateFailed(*failWith);
     const QUrl std = standardizedFileURL(file);
     if (scope == DisplayScope::mainDisplay)
         shown[0] = std;

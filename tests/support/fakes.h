@@ -187,8 +187,15 @@ public:
     {
         QUrl file;
         DisplayScope scope;
+        /// As set when the apply began.
+        WallpaperLook look;
     };
     QList<Call> calls;
+    /// The last look set, and whether the "desktop" switches to a dark picture by itself.
+    WallpaperLook look;
+    bool darkStyleItself = false;
+    void setLook(WallpaperLook l) override { look = std::move(l); }
+    bool showsDarkStyleItself() const override { return darkStyleItself; }
     /// Thrown by the next applyWallpaper calls while set.
     std::optional<QString> failWith;
     /// What the "desktop" shows; applyWallpaper updates it on success.

@@ -12,7 +12,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <functional>
 
 namespace Starvane {
@@ -24,6 +27,8 @@ constexpr int kWidth = 460;
 constexpr int kMargin = 18;
 // The description lines up with the switch's text, not with its box.
 constexpr int kDescriptionIndent = 26;
+// Left free above and below for the window's title bar and frame.
+constexpr int kScreenRoom = 48;
 
 QLabel *wrappedLabel(const QString &text, const QFont &font, Color color, QWidget *parent)
 {
@@ -36,12 +41,30 @@ QLabel *wrappedLabel(const QString &text, const QFont &font, Color color, QWidge
 PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidget(parent), m_store(store)
 {
     setUpSecondaryWindow(this, QStringLiteral("preferencesView"), tr("Preferences \u2014 Starvane"), tr("Preferences"),
-                         tr("Lock screen, network, notification and startup choices of Starvane"));
+                         tr("Wallpaper, lock screen, network, notification and startup choices of Starvane"));
     setFixedWidth(kWidth);
 
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    // The switches scroll where the screen is too short for all of them; Close always stays in view.
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, kMargin);
+    outer->setSpacing(10);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("preferencesScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *content = new QWidget(m_scroll);
+    auto *root = new QVBoxLayout(content);
+    root->setContentsMargins(kMargin, kMargin, kMargin, 0);
     root->setSpacing(14);
+
+    QVBoxLayout *wallpaper = addGroup(root, tr("Wallpaper"));
+    m_showCaption =
+        addSwitch(wallpaper, QStringLiteral("showCaptionToggle"), tr("Show title and credit on the wallpaper"),
+                  tr("Writes them small in a corner that stays on screen, on a copy of the picture."));
+    m_dimInDarkStyle =
+        addSwitch(wallpaper, QStringLiteral("dimInDarkStyleToggle"), tr("Dim the wallpaper in dark style"),
+                  tr("Shows a darker copy of the picture while the desktop uses dark colours."));
 
     QVBoxLayout *lock = addGroup(root, tr("Lock screen"));
     m_lockScreen =
@@ -68,8 +91,13 @@ PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidg
     m_problem->setObjectName(QStringLiteral("preferencesProblem"));
     m_problem->setVisible(false);
     root->addWidget(m_problem);
+    m_scroll->setWidget(content);
+    outer->addWidget(m_scroll);
 
-    m_close = addCloseButton(root, this, tr("Close the preferences; every change is already saved"));
+    auto *bottom = new QVBoxLayout;
+    bottom->setContentsMargins(kMargin, 0, kMargin, 0);
+    outer->addLayout(bottom);
+    m_close = addCloseButton(bottom, this, tr("Close the preferences; every change is already saved"));
 
     // Each switch calls its own store operation, then shows what the store made of it.
     const auto toggle = [this](QCheckBox *box, std::function<void(WallpaperStore &, bool)> update) {
@@ -78,6 +106,8 @@ PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidg
             syncFromStore();
         });
     };
+    toggle(m_showCaption, [](WallpaperStore &s, bool on) { s.settingsObject().setShowCaption(on); });
+    toggle(m_dimInDarkStyle, [](WallpaperStore &s, bool on) { s.settingsObject().setDimInDarkStyle(on); });
     toggle(m_lockScreen, [](WallpaperStore &s, bool on) { s.setLockScreenEnabled(on); });
     toggle(m_downloadOnMetered, [](WallpaperStore &s, bool on) { s.settingsObject().setDownloadOnMetered(on); });
     toggle(m_saveData, [](WallpaperStore &s, bool on) { s.settingsObject().setSaveData(on); });
@@ -94,7 +124,7 @@ PreferencesView::PreferencesView(WallpaperStore &store, QWidget *parent) : QWidg
     connect(&m_store, &WallpaperStore::settingsChanged, this, &PreferencesView::syncFromStore);
     connect(&m_store, &WallpaperStore::lockScreenEnabledChanged, this, &PreferencesView::syncFromStore);
     syncFromStore();
-    adjustSize();
+    fitToScreen();
 }
 
 QVBoxLayout *PreferencesView::addGroup(QVBoxLayout *root, const QString &title)
@@ -137,11 +167,26 @@ void PreferencesView::setLaunchAtLogin(std::function<bool()> read, std::function
     m_writeLaunchAtLogin = std::move(write);
     m_launchAtLogin->parentWidget()->setVisible(bool(m_readLaunchAtLogin));
     syncFromStore();
-    adjustSize();
+    fitToScreen();
+}
+
+void PreferencesView::fitToScreen()
+{
+    // All of it where the screen has room; else as tall as the screen leaves free, and the switches scroll.
+    QWidget *content = m_scroll->widget();
+    const int contentHeight = content->layout()->totalHeightForWidth(kWidth);
+    const QMargins outer = layout()->contentsMargins();
+    int wanted = contentHeight + layout()->spacing() + m_close->sizeHint().height() + outer.top() + outer.bottom();
+    if (const QScreen *s = screen()) wanted = std::min(wanted, s->availableGeometry().height() - kScreenRoom);
+    resize(kWidth, wanted);
 }
 
 void PreferencesView::showEvent(QShowEvent *event)
 {
+    // Sent to another monitor: that one's room counts.
+    if (windowHandle())
+        connect(windowHandle(), &QWindow::screenChanged, this, &PreferencesView::fitToScreen, Qt::UniqueConnection);
+    fitToScreen();
     // The autostart entry can change behind our back (another instance, the desktop's settings).
     syncFromStore();
     QWidget::showEvent(event);
@@ -158,6 +203,8 @@ void PreferencesView::syncFromStore()
     m_lockScreen->setAccessibleDescription(
         lockScreen ? tr("Each new picture goes on the lock screen as well as on the desktop.")
                    : tr("This desktop's lock screen cannot be given a picture."));
+    m_showCaption->setChecked(s.showCaption);
+    m_dimInDarkStyle->setChecked(s.dimInDarkStyle);
     m_downloadOnMetered->setChecked(s.downloadOnMetered);
     m_saveData->setChecked(s.saveData);
     m_notify->setChecked(s.notifyOnChange);

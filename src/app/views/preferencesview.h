@@ -5,6 +5,7 @@
 #include <functional>
 
 class QCheckBox;
+class QScrollArea;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -27,6 +28,8 @@ public:
     /// `write` returns false with a reason when the file system refused.
     void setLaunchAtLogin(std::function<bool()> read, std::function<bool(bool on, QString *error)> write);
 
+    QCheckBox *showCaptionToggle() const { return m_showCaption; }
+    QCheckBox *dimInDarkStyleToggle() const { return m_dimInDarkStyle; }
     QCheckBox *lockScreenToggle() const { return m_lockScreen; }
     QCheckBox *downloadOnMeteredToggle() const { return m_downloadOnMetered; }
     QCheckBox *saveDataToggle() const { return m_saveData; }
@@ -45,8 +48,11 @@ private:
                          QLabel **note = nullptr);
     QVBoxLayout *addGroup(QVBoxLayout *root, const QString &title);
     void syncFromStore();
+    void fitToScreen();
 
     WallpaperStore &m_store;
+    QCheckBox *m_showCaption = nullptr;
+    QCheckBox *m_dimInDarkStyle = nullptr;
     QCheckBox *m_lockScreen = nullptr;
     QLabel *m_lockScreenNote = nullptr;
     QCheckBox *m_downloadOnMetered = nullptr;
@@ -55,6 +61,7 @@ private:
     QCheckBox *m_launchAtLogin = nullptr;
     QLabel *m_problem = nullptr;
     QPushButton *m_close = nullptr;
+    QScrollArea *m_scroll = nullptr;
     std::function<bool()> m_readLaunchAtLogin;
     std::function<bool(bool, QString *)> m_writeLaunchAtLogin;
 };

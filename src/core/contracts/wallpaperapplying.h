@@ -5,6 +5,7 @@
 #include "models/displaytarget.h"
 
 #include <QCoroTask>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QSize>
@@ -24,8 +25,35 @@ struct DisplayWallpaper
     bool operator==(const DisplayWallpaper &) const = default;
 };
 
+/// The words a picture's caption shows.
+struct WallpaperCaption
+{
+    QString title;
+    QString credit;
+
+    bool operator==(const WallpaperCaption &) const = default;
+};
+
+/// How pictures are dressed on the desktop: in copies made beside them, never in the pictures themselves.
+struct WallpaperLook
+{
+    /// Title and credit in a corner that every display keeps after cropping.
+    bool caption = false;
+    /// A darkened copy while the desktop's style is dark.
+    bool dimInDarkStyle = false;
+    /// The desktop's colour scheme is dark now.
+    bool darkStyle = false;
+    /// The caption of each picture to be shown, by its file.
+    QHash<QUrl, WallpaperCaption> captions;
+
+    bool operator==(const WallpaperLook &) const = default;
+    /// Nothing to dress: the pictures go on the desktop as they are.
+    bool isPlain() const { return !caption && !dimInDarkStyle; }
+};
+
 /// Sets and reads desktop pictures. Main thread only; nothing here blocks it: every operation that talks
-/// to the desktop is awaited. URLs returned are standardised file URLs (see standardizedFileURL).
+/// to the desktop is awaited. URLs returned are standardised file URLs (see standardizedFileURL); a
+/// dressed copy the desktop shows is reported as the picture it was made from.
 class WallpaperApplying
 {
 public:
@@ -57,6 +85,12 @@ public:
     /// changed are put back. Pictures for displays no longer connected are ignored. Serialised with
     /// applyWallpaper. Throws WallpaperApplyError; CancelledError as applyWallpaper.
     virtual QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st);
+
+    /// How the applies from now on dress their pictures. Set by the one who applies, just before.
+    virtual void setLook(WallpaperLook look) { (void)look; }
+    /// True where the desktop itself shows a dark picture in the dark style (it is given both): the
+    /// style changing then needs no apply.
+    virtual bool showsDarkStyleItself() const { return false; }
 
     /// Whether the desktop's lock screen can show our pictures.
     virtual bool supportsLockScreen() const { return false; }

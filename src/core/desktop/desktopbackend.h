@@ -20,8 +20,15 @@ namespace Starvane {
 /// mean "our fill-and-crop mode" when a picture is set.
 struct DesktopPicture
 {
+    DesktopPicture(QString path = {}, QVariantMap options = {}, QString darkPath = {})
+        : path(std::move(path)), options(std::move(options)), darkPath(std::move(darkPath))
+    {
+    }
+
     QString path;
     QVariantMap options;
+    /// For desktops that keep a picture of their own for the dark style: that one (empty: `path`).
+    QString darkPath;
 
     bool operator==(const DesktopPicture &) const = default;
 };
@@ -57,6 +64,9 @@ public:
     /// connected display, primary first. Throws DesktopBackendError. The applier runs one at a time.
     virtual QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture,
                                       QList<DisplayTarget> allDisplays) = 0;
+
+    /// True when the desktop keeps a second picture for its dark style and switches by itself.
+    virtual bool darkPicture() const { return false; }
 
     /// True when the desktop's lock screen can show our picture.
     virtual bool lockScreen() const { return false; }

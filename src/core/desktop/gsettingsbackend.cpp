@@ -129,6 +129,15 @@ std::optional<DesktopPicture> GSettingsBackend::readPicture() const
     return picture;
 }
 
+bool GSettingsBackend::darkPicture() const
+{
+    GSettingsSchema *schema = lookupSchema(m_flavor.schema);
+    if (!schema) return false;
+    const bool has = hasKey(schema, m_flavor.darkPictureKey);
+    g_settings_schema_unref(schema);
+    return has;
+}
+
 bool GSettingsBackend::lockScreen() const
 {
     return !m_flavor.lockScreenSchema.isEmpty() && schemaInstalled(m_flavor.lockScreenSchema);
@@ -157,6 +166,9 @@ void GSettingsBackend::writePicture(const Flavor &flavor, const DesktopPicture &
     const QString value =
         flavor.storesURI ? QUrl::fromLocalFile(picture.path).toString(QUrl::FullyEncoded) : picture.path;
     const QByteArray utf8 = value.toUtf8();
+    const QString darkPath = picture.darkPath.isEmpty() ? picture.path : picture.darkPath;
+    const QByteArray darkUtf8 =
+        (flavor.storesURI ? QUrl::fromLocalFile(darkPath).toString(QUrl::FullyEncoded) : darkPath).toUtf8();
     // The person's own choice of scaling stays, unless it would hide the picture ("none") or stretch one
     // picture over every display ("spanned", which only "Each display" asks for, with its combined picture).
     QString options = picture.options.value(flavor.optionsKey).toString();
@@ -169,7 +181,7 @@ void GSettingsBackend::writePicture(const Flavor &flavor, const DesktopPicture &
     g_settings_delay(h.settings);
     bool ok = g_settings_set_string(h.settings, flavor.pictureKey.toUtf8().constData(), utf8.constData());
     if (ok && hasKey(h.schema, flavor.darkPictureKey))
-        ok = g_settings_set_string(h.settings, flavor.darkPictureKey.toUtf8().constData(), utf8.constData());
+        ok = g_settings_set_string(h.settings, flavor.darkPictureKey.toUtf8().constData(), darkUtf8.constData());
     if (ok && hasKey(h.schema, flavor.optionsKey)) {
         GSettingsSchemaKey *key = g_settings_schema_get_key(h.schema, flavor.optionsKey.toUtf8().constData());
         GVariant *wanted = g_variant_new_string(options.toUtf8().constData());

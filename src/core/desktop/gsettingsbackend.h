@@ -41,6 +41,7 @@ public:
     bool perDisplay() const override { return false; }
     QCoro::Task<std::optional<DesktopPicture>> shownPicture(DisplayTarget display) override;
     QCoro::Task<> showPicture(DisplayTarget display, DesktopPicture picture, QList<DisplayTarget> allDisplays) override;
+    bool darkPicture() const override;
     bool lockScreen() const override;
     QCoro::Task<> showLockScreenPicture(QString path) override;
 

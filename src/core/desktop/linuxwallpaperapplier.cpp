@@ -4,6 +4,7 @@
 #include "async/cancellation.h"
 #include "desktop/dbuscall.h"
 #include "desktop/x11rootbackend.h"
+#include "integrity/derivedwallpaper.h"
 #include "integrity/jpegwriter.h"
 #include "logging.h"
 #include "models/errors.h"
@@ -80,8 +81,21 @@ QCoro::Task<> LinuxWallpaperApplier::prepareWallpaper(QUrl file, DisplayScope sc
 {
     const auto render = m_backend->renderer();
     const QString path = file.isLocalFile() ? QDir::cleanPath(file.toLocalFile()) : QString();
-    if (!render || path.isEmpty()) co_return;
+    if (path.isEmpty()) co_return;
     const QList<DisplayTarget> targets = displays(scope);
+    if (!m_look.isPlain() && QFileInfo(path).isFile()) {
+        // The copies are made now, so the apply finds them; the desktop renders them itself.
+        QList<Dressing> pictures;
+        if (m_backend->perDisplay()) {
+            for (const DisplayTarget &display : targets)
+                pictures.append({path, {display}});
+        } else {
+            pictures.append({path, m_displays()});
+        }
+        co_await dress(pictures);
+        co_return;
+    }
+    if (!render) co_return;
     auto work = [render, path, targets] {
         QList<QImage> images;
         for (const DisplayTarget &display : targets)
@@ -203,12 +217,19 @@ QCoro::Task<> LinuxWallpaperApplier::showNow(QUrl file, DisplayScope scope, std:
     const QList<DisplayTarget> targets = displays(scope);
     if (targets.isEmpty()) throw WallpaperApplyError::noDisplaysFound();
 
-    const DesktopPicture picture{path, {}};
+    const DesktopPicture picture{path, {}, {}};
     if (!m_backend->perDisplay()) {
         // One picture for every display: "main display" cannot be honoured alone, the interface says so.
+        // Its caption stays inside what each of them keeps.
+        DesktopPicture dressed = picture;
+        if (!m_look.isPlain()) {
+            const QList<Dressing> one{{path, all}};
+            const QList<DesktopPicture> made = co_await dress(one);
+            dressed = made.first();
+        }
         throwIfCancelled(st);
         try {
-            co_await m_backend->showPicture(targets.first(), picture, all);
+            co_await m_backend->showPicture(targets.first(), dressed, all);
         } catch (const DesktopBackendError &e) {
             qCWarning(lcDesktop) << "Desktop refused the picture:" << e.text();
             throw WallpaperApplyError::displayUpdateFailed(e.text());
@@ -220,6 +241,15 @@ QCoro::Task<> LinuxWallpaperApplier::showNow(QUrl file, DisplayScope scope, std:
     QList<std::pair<DisplayTarget, DesktopPicture>> changes;
     for (const DisplayTarget &display : std::as_const(targets))
         changes.append({display, picture});
+    if (!m_look.isPlain()) {
+        // Each display its own copy: its own crop decides where the caption goes.
+        QList<Dressing> pictures;
+        for (const DisplayTarget &display : std::as_const(targets))
+            pictures.append({path, {display}});
+        const QList<DesktopPicture> made = co_await dress(pictures);
+        for (qsizetype i = 0; i < changes.size(); ++i)
+            changes[i].second = made[i];
+    }
     co_await showOneByOne(*m_backend, changes, all, st);
     qCInfo(lcDesktop).noquote() << "Set" << path << "on" << targets.size() << "display(s) of"
                                 << m_backend->desktopName();
@@ -239,7 +269,7 @@ QCoro::Task<> LinuxWallpaperApplier::showEach(QList<DisplayWallpaper> pictures, 
     for (const DisplayTarget &display : targets) {
         for (const DisplayWallpaper &wallpaper : std::as_const(pictures)) {
             if (wallpaper.displayKey == display.key)
-                changes.append({display, DesktopPicture{QDir::cleanPath(wallpaper.file.toLocalFile()), {}}});
+                changes.append({display, DesktopPicture{QDir::cleanPath(wallpaper.file.toLocalFile()), {}, {}}});
         }
     }
     // Every display the pictures were meant for has gone: there is nothing to change.
@@ -247,6 +277,14 @@ QCoro::Task<> LinuxWallpaperApplier::showEach(QList<DisplayWallpaper> pictures, 
     if (!m_backend->perDisplay()) {
         co_await showSpanned(pictures, all, st);
         co_return;
+    }
+    if (!m_look.isPlain()) {
+        QList<Dressing> dressings;
+        for (const auto &[display, picture] : std::as_const(changes))
+            dressings.append({picture.path, {display}});
+        const QList<DesktopPicture> made = co_await dress(dressings);
+        for (qsizetype i = 0; i < changes.size(); ++i)
+            changes[i].second = made[i];
     }
     co_await showOneByOne(*m_backend, changes, all, st);
     qCInfo(lcDesktop).noquote() << "Set a picture of its own on" << changes.size() << "display(s) of"
@@ -261,47 +299,79 @@ QCoro::Task<> LinuxWallpaperApplier::showSpanned(QList<DisplayWallpaper> picture
     const QList<DisplayTarget> targets = displayTargets();
     QRect virtualScreen;
     QByteArray identity;
-    QList<std::pair<DisplayTarget, QString>> parts;
+    struct Part
+    {
+        DisplayTarget display;
+        QString path;
+        // Drawn on this display's tile, which is exactly what the display shows.
+        DerivedLook caption;
+    };
+    QList<Part> parts;
     for (const DisplayTarget &display : targets) {
         virtualScreen |= display.devicePixelGeometry;
         for (const DisplayWallpaper &wallpaper : std::as_const(pictures)) {
             if (wallpaper.displayKey != display.key) continue;
             const QString path = QDir::cleanPath(wallpaper.file.toLocalFile());
-            parts.append({display, path});
-            identity += path.toUtf8() + '\n' + display.key.toUtf8() + '\n';
+            DerivedLook caption;
+            if (m_look.caption) {
+                const WallpaperCaption words = captionFor(path);
+                caption.title = words.title;
+                caption.credit = words.credit;
+            }
+            parts.append({display, path, caption});
+            identity += path.toUtf8() + '\n' + display.key.toUtf8() + '\n' + caption.title.toUtf8() + '\n' +
+                        caption.credit.toUtf8() + '\n';
         }
         const QRect g = display.devicePixelGeometry;
         identity += QByteArray::number(g.x()) + ',' + QByteArray::number(g.y()) + ',' + QByteArray::number(g.width()) +
                     ',' + QByteArray::number(g.height()) + '\n';
     }
-    const QString folder = QFileInfo(parts.first().second).absolutePath();
+    const QString folder = QFileInfo(parts.first().path).absolutePath();
     const QString output = QDir(folder).filePath(
         QStringLiteral("spanned-%1.jpg")
             .arg(QString::fromLatin1(QCryptographicHash::hash(identity, QCryptographicHash::Sha256).toHex().left(16))));
-    auto compose = [parts, virtualScreen, output]() -> QString {
+    const DerivedLook dimmed{{}, {}, true, {}};
+    const QString darkOutput = wantsDarkCopy() ? DerivedWallpaper::pathFor(output, dimmed) : QString();
+    // The error of the combined picture, and of its dark copy.
+    auto compose = [parts, virtualScreen, output, darkOutput, dimmed]() -> std::pair<QString, QString> {
         QImage canvas(virtualScreen.size(), QImage::Format_RGB32);
         canvas.fill(Qt::black);
         QPainter painter(&canvas);
-        for (const auto &[display, path] : parts) {
+        for (const Part &part : parts) {
             QString error;
-            const QImage tile = X11RootBackend::renderForDisplay(path, display, &error);
-            if (tile.isNull()) return error.isEmpty() ? path : error;
-            painter.drawImage(display.devicePixelGeometry.topLeft() - virtualScreen.topLeft(), tile);
+            QImage tile = X11RootBackend::renderForDisplay(part.path, part.display, &error);
+            if (tile.isNull()) return {error.isEmpty() ? part.path : error, {}};
+            if (part.caption.hasCaption()) tile = DerivedWallpaper::render(tile, part.caption);
+            painter.drawImage(part.display.devicePixelGeometry.topLeft() - virtualScreen.topLeft(), tile);
         }
         painter.end();
         QSaveFile file(output);
         if (!file.open(QIODevice::WriteOnly) || !writeJpeg(canvas, &file, 92) || !file.commit())
-            return file.errorString();
+            return {file.errorString(), {}};
+        if (darkOutput.isEmpty()) return {};
+        QSaveFile dark(darkOutput);
+        if (!dark.open(QIODevice::WriteOnly) || !writeJpeg(DerivedWallpaper::render(canvas, dimmed), &dark, 92) ||
+            !dark.commit())
+            return {{}, QStringLiteral("%1 could not be written (%2)").arg(darkOutput, dark.errorString())};
         return {};
     };
-    const QString error = co_await runInBackground(std::move(compose));
+    const std::pair<QString, QString> composed = co_await runInBackground(std::move(compose));
+    const QString &error = composed.first;
+    const QString &darkError = composed.second;
     throwIfCancelled(st);
+    noteDressingErrors(darkError.isEmpty() ? QStringList() : QStringList{darkError});
     if (!error.isEmpty()) {
         qCWarning(lcDesktop).noquote() << "Could not write the combined picture" << output << error;
         throw WallpaperApplyError::displayUpdateFailed(
             QStringLiteral("the combined picture for all displays could not be written to %1 (%2)").arg(output, error));
     }
-    const DesktopPicture spanned = spannedPicture(output);
+    DesktopPicture spanned = spannedPicture(output);
+    if (!darkOutput.isEmpty() && darkError.isEmpty()) {
+        if (m_backend->darkPicture())
+            spanned.darkPath = darkOutput;
+        else
+            spanned.path = darkOutput;
+    }
     try {
         co_await m_backend->showPicture(targets.first(), spanned, all);
     } catch (const DesktopBackendError &e) {
@@ -316,7 +386,9 @@ QCoro::Task<std::optional<QUrl>> LinuxWallpaperApplier::shownURL(DisplayTarget d
 {
     const std::optional<DesktopPicture> shown = co_await m_backend->shownPicture(display);
     if (!shown || shown->path.isEmpty()) co_return std::nullopt;
-    co_return standardizedFileURL(QUrl::fromLocalFile(shown->path));
+    // A copy with a caption or for the dark style shows the picture it was made from.
+    const QString original = DerivedWallpaper::originalOf(shown->path);
+    co_return standardizedFileURL(QUrl::fromLocalFile(original.isEmpty() ? shown->path : original));
 }
 
 QCoro::Task<QList<std::optional<QUrl>>> LinuxWallpaperApplier::desktopImageURLs(DisplayScope scope)

@@ -42,6 +42,8 @@ public:
     QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st) override;
     QCoro::Task<> applyDisplayWallpapers(QList<DisplayWallpaper> pictures, std::stop_token st) override;
     void onAskingForPermission(std::function<void(bool asking)> listener) override;
+    void setLook(WallpaperLook look) override;
+    bool showsDarkStyleItself() const override;
 
     DesktopBackend &backend() const { return *m_backend; }
 
@@ -63,7 +65,21 @@ private:
     };
     class TurnHolder;
 
+    /// A picture and the displays whose crops of it its caption must stay inside.
+    struct Dressing
+    {
+        QString path;
+        QList<DisplayTarget> displays;
+    };
+
     QList<DisplayTarget> displays(DisplayScope scope) const;
+    /// What the desktop is given for each picture under the look: its copies with a caption or
+    /// darkened, made off the main thread; the picture itself where a copy cannot be written.
+    QCoro::Task<QList<DesktopPicture>> dress(QList<Dressing> pictures);
+    WallpaperCaption captionFor(const QString &path) const;
+    bool wantsDarkCopy() const;
+    /// Says once that copies cannot be written, until one can again.
+    void noteDressingErrors(const QStringList &errors);
     QCoro::Task<std::optional<QUrl>> shownURL(DisplayTarget display);
     QCoro::Task<> runInTurn(std::shared_ptr<Turn> wanted, std::stop_token st);
     QCoro::Task<> showNow(QUrl file, DisplayScope scope, std::stop_token st);
@@ -80,6 +96,8 @@ private:
     std::list<std::shared_ptr<Turn>> m_turns;
     // Fires (from the event loop) whenever an apply ends: the waiting ones look again.
     std::unique_ptr<QTimer> m_turnEnded = std::make_unique<QTimer>();
+    WallpaperLook m_look;
+    bool m_dressingFailureLogged = false;
 };
 
 /// Detects the running desktop and builds the applier for it. Call on the main thread after the

@@ -2,6 +2,7 @@
 #include "wallpapercache.h"
 
 #include "contenthash.h"
+#include "derivedwallpaper.h"
 #include "imagebounds.h"
 #include "jpegintegrityvalidator.h"
 #include "jpegwriter.h"
@@ -221,13 +222,20 @@ void WallpaperCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetain
         QDateTime modified;
     };
     QList<Entry> entries;
+    // Copies with a caption or darkened are no pictures of their own: they go with the one they were made from.
+    QList<QString> derived;
     // Hidden files are not listed at all; symbolic links and folders are listed but never ours to delete.
     const QFileInfoList listing = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QFileInfo &info : listing) {
         if (info.isSymLink() || !info.isFile()) continue;
+        const QString path = QDir::cleanPath(info.absoluteFilePath());
+        if (DerivedWallpaper::isDerived(path)) {
+            derived.append(path);
+            continue;
+        }
         QDateTime modified = info.lastModified();
         if (!modified.isValid()) modified = QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 2);
-        entries.append({QDir::cleanPath(info.absoluteFilePath()), modified});
+        entries.append({path, modified});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
@@ -242,6 +250,10 @@ void WallpaperCache::pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetain
             // A file that will not go away stays; the next prune tries again.
             QFile::remove(entry.path);
         }
+    }
+    for (const QString &path : std::as_const(derived)) {
+        if (keptPaths.contains(path) || QFileInfo(DerivedWallpaper::originalOf(path)).isFile()) continue;
+        QFile::remove(path);
     }
 }
 

@@ -55,7 +55,8 @@ public:
     }
 
     /// Deletes regular files from newest to oldest once `maxRetained` survivors are counted; files in
-    /// `keeping` always survive (and count). Hidden files and folders are left alone. Never throws.
+    /// `keeping` always survive (and count). Hidden files and folders are left alone. A derived copy (a
+    /// caption, the dark style) neither counts nor survives the picture it was made from. Never throws.
     void pruneOldWallpapers(const QSet<QUrl> &keeping, int maxRetained) const override;
     bool saveThumbnail(const QUrl &file, const QString &target, int maxSide) const override;
     QSize pixelSize(const QUrl &file) const override;

@@ -143,6 +143,8 @@ QByteArray AppSettings::toJson() const
     o.insert(QStringLiteral("downloadOnMetered"), downloadOnMetered);
     o.insert(QStringLiteral("saveData"), saveData);
     o.insert(QStringLiteral("notifyOnChange"), notifyOnChange);
+    o.insert(QStringLiteral("showCaption"), showCaption);
+    o.insert(QStringLiteral("dimInDarkStyle"), dimInDarkStyle);
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -167,6 +169,8 @@ std::optional<AppSettings> AppSettings::fromJson(const QByteArray &json)
     settings.downloadOnMetered = o.value(QStringLiteral("downloadOnMetered")).toBool(false);
     settings.saveData = o.value(QStringLiteral("saveData")).toBool(false);
     settings.notifyOnChange = o.value(QStringLiteral("notifyOnChange")).toBool(false);
+    settings.showCaption = o.value(QStringLiteral("showCaption")).toBool(false);
+    settings.dimInDarkStyle = o.value(QStringLiteral("dimInDarkStyle")).toBool(false);
     return settings;
 }
 

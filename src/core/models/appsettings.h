@@ -51,6 +51,10 @@ struct AppSettings
     bool saveData = false;
     /// A desktop notification for every new wallpaper.
     bool notifyOnChange = false;
+    /// The picture's title and credit in a corner of the wallpaper.
+    bool showCaption = false;
+    /// A darker wallpaper while the desktop's style is dark.
+    bool dimInDarkStyle = false;
 
     bool operator==(const AppSettings &) const = default;
 

@@ -36,6 +36,12 @@ ChangeCoordinator::ChangeCoordinator(Parts parts, StoreLimits limits, std::chron
             &ChangeCoordinator::cancelAutomaticFetchIfRunning);
     // Allowed now: a change that waited for an unmetered connection need not wait any longer.
     connect(m_parts.settings, &StoreSettings::downloadOnMeteredChanged, this, &ChangeCoordinator::networkChanged);
+    // What is on screen changes its look at once.
+    connect(m_parts.settings, &StoreSettings::showCaptionChanged, this, [this] { putBack(ChangeKind::restyle); });
+    connect(m_parts.settings, &StoreSettings::dimInDarkStyleChanged, this, [this] {
+        // Only a desktop in the dark style, or one that keeps a picture for it, shows the difference.
+        if (m_darkStyle || m_parts.services.applier->showsDarkStyleItself()) putBack(ChangeKind::restyle);
+    });
 }
 
 ChangeCoordinator::~ChangeCoordinator()
@@ -207,9 +213,9 @@ void ChangeCoordinator::commit(const ChangeRequest &request, const ChangeResult 
     }
     if (request.kind == ChangeKind::lockScreen) return;
     if (request.kind == ChangeKind::scopeReapply || request.kind == ChangeKind::workspaceSync ||
-        (request.kind == ChangeKind::displaysAppeared && !result.newPictures)) {
+        request.kind == ChangeKind::restyle || (request.kind == ChangeKind::displaysAppeared && !result.newPictures)) {
         // The same pictures again: what is on screen did not change.
-        if (request.kind == ChangeKind::scopeReapply) setError(result.error);
+        if (request.kind == ChangeKind::scopeReapply || request.kind == ChangeKind::restyle) setError(result.error);
         if (!result.newPictures) return;
     }
 
@@ -272,6 +278,11 @@ void ChangeCoordinator::reportFailure(const ChangeRequest &request, const Change
         setError(error);
         qCCritical(lcStore).noquote()
             << QStringLiteral("Failed to show the displays' own pictures: %1").arg(error.description());
+        return;
+    case ChangeKind::restyle:
+        setError(error);
+        qCCritical(lcStore).noquote()
+            << QStringLiteral("Failed to show the wallpaper in its new style: %1").arg(error.description());
         return;
     case ChangeKind::lockScreen:
         setError(error);

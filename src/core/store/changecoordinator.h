@@ -109,6 +109,9 @@ public:
     void persistState() const;
     /// The connection or the settings about it may have changed.
     void networkChanged();
+    /// The desktop's colour scheme is dark (or no longer): a dimmed wallpaper follows it.
+    void setDarkStyle(bool dark);
+    bool isDarkStyle() const { return m_darkStyle; }
 
 Q_SIGNALS:
     void isLoadingChanged();
@@ -173,6 +176,7 @@ private:
     bool m_nothingSavedToShow = false;
     bool m_wasOnline = true;
     bool m_downloadsWereHeld = false;
+    bool m_darkStyle = false;
     QTimer *m_networkSettle;
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "contracts/wallpaperapplying.h"
 #include "models/appsettings.h"
 #include "models/displaytarget.h"
 #include "models/errors.h"
@@ -33,6 +34,9 @@ enum class ChangeKind {
     displaysAppeared,
     /// The main display's picture on the lock screen.
     lockScreen,
+    /// The pictures on screen put back dressed anew: the caption or the dark style turned on or off, or
+    /// the desktop's style changed.
+    restyle,
 };
 
 /// One picture for one display (`display.key` empty: the scope's displays as one).
@@ -68,12 +72,14 @@ struct ChangeRequest
     std::optional<ShownPicture> current;
     /// The screen state's generation the request was made from.
     quint64 generation = 0;
+    /// How the pictures are dressed (the captions are the pipeline's to fill in).
+    WallpaperLook look;
 
     /// Kinds the user or the schedule ask for (a picture change); the others keep what is shown in order.
     bool changesPicture() const
     {
         return kind != ChangeKind::scopeReapply && kind != ChangeKind::workspaceSync &&
-               kind != ChangeKind::displaysAppeared && kind != ChangeKind::lockScreen;
+               kind != ChangeKind::displaysAppeared && kind != ChangeKind::lockScreen && kind != ChangeKind::restyle;
     }
     /// New pictures come from the archive: for displays without one, or a new picture asked for.
     bool fetchesNewPictures() const

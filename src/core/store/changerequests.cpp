@@ -34,6 +34,9 @@ ChangeRequest ChangeCoordinator::baseRequest(ChangeKind kind, bool isAutomatic) 
     request.scope = m_parts.settings->displayScope();
     request.current = m_parts.screen->current();
     request.generation = m_parts.screen->generation();
+    request.look.caption = m_parts.settings->showCaption();
+    request.look.dimInDarkStyle = m_parts.settings->dimInDarkStyle();
+    request.look.darkStyle = m_darkStyle;
     if (eachDisplay()) {
         for (const DisplayTarget &display : connectedDisplays()) {
             if (const auto record = m_parts.screen->display(display.key); record && record->picture.fileExists())
@@ -243,6 +246,15 @@ std::optional<ChangeRequest> ChangeCoordinator::putBackRequest(ChangeKind kind) 
         request.targets.append({DisplayTarget{}, *current, std::nullopt});
         return request;
     }
+    if (kind == ChangeKind::restyle) {
+        // Only what is shown, dressed anew: a display without a picture waits for the next change.
+        if (eachDisplay())
+            request.targets = request.showing;
+        else if (currentExists)
+            request.targets.append({DisplayTarget{}, *current, std::nullopt});
+        if (request.targets.isEmpty()) return std::nullopt;
+        return request;
+    }
     if (!eachDisplay()) {
         if (kind == ChangeKind::displaysAppeared || !currentExists) return std::nullopt;
         request.targets.append({DisplayTarget{}, *current, std::nullopt});
@@ -338,6 +350,15 @@ void ChangeCoordinator::networkChanged()
     else if (!online)
         m_networkSettle->stop();
     updateHold();
+}
+
+void ChangeCoordinator::setDarkStyle(bool dark)
+{
+    if (m_darkStyle == dark) return;
+    m_darkStyle = dark;
+    // A desktop given both pictures switches by itself.
+    if (m_parts.settings->dimInDarkStyle() && !m_parts.services.applier->showsDarkStyleItself())
+        putBack(ChangeKind::restyle);
 }
 
 void ChangeCoordinator::resumeAfterNetworkReturned()

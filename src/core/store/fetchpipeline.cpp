@@ -89,7 +89,7 @@ QCoro::Task<ChangeResult> FetchPipeline::newDisplayPictures(ChangeRequest reques
         try {
             // Displays that change scope to pictures of their own get back those they had.
             const bool showRemembered = request.kind == ChangeKind::scopeReapply;
-            co_await applyToDisplays(pictures, request.showing, showRemembered, st);
+            co_await applyToDisplays(pictures, request.showing, showRemembered, request.look, st);
             result.shown = pictures;
         } catch (...) {
             failure = std::current_exception();
@@ -162,8 +162,12 @@ QCoro::Task<ChangeResult> FetchPipeline::knownPictures(ChangeRequest request, st
     std::exception_ptr applyError;
     try {
         throwIfCancelled(st);
+        QList<ShownPicture> shownPictures;
+        for (const PlacedPicture &placed : std::as_const(ready))
+            shownPictures.append(placed.picture);
+        dress(request, shownPictures);
         if (perDisplay) {
-            co_await applyToDisplays(ready, request.showing, false, st);
+            co_await applyToDisplays(ready, request.showing, false, request.look, st);
         } else {
             const QUrl file = ready.first().picture.file;
             co_await services.applier->prepareWallpaper(file, request.scope, st);
@@ -190,12 +194,15 @@ QCoro::Task<ChangeResult> FetchPipeline::knownPictures(ChangeRequest request, st
 }
 
 QCoro::Task<> FetchPipeline::applyToDisplays(QList<PlacedPicture> pictures, QList<PlacedPicture> showing,
-                                             bool showOthers, std::stop_token st)
+                                             bool showOthers, WallpaperLook look, std::stop_token st)
 {
     const Services services = m_services;
     QList<DisplayWallpaper> wallpapers;
-    for (const PlacedPicture &placed : std::as_const(pictures))
+    QList<ShownPicture> dressed;
+    for (const PlacedPicture &placed : std::as_const(pictures)) {
         wallpapers.append({placed.display.key, placed.picture.file});
+        dressed.append(placed.picture);
+    }
     // A desktop with one picture is given all of them again: the combined picture is made anew.
     if (showOthers || !services.applier->supportsPerDisplayWallpaper()) {
         for (const PlacedPicture &other : std::as_const(showing)) {
@@ -206,11 +213,28 @@ QCoro::Task<> FetchPipeline::applyToDisplays(QList<PlacedPicture> pictures, QLis
                 wallpapers.append({other.display.key, other.picture.file});
         }
     }
+    ChangeRequest looks;
+    looks.look = look;
+    looks.showing = showing;
+    dress(looks, dressed);
     co_await services.applier->applyDisplayWallpapers(wallpapers, st);
 }
 
+void FetchPipeline::dress(const ChangeRequest &request, const QList<ShownPicture> &pictures) const
+{
+    WallpaperLook look = request.look;
+    const auto add = [&look](const ShownPicture &picture) {
+        look.captions.insert(standardizedFileURL(picture.file), {picture.image.title, picture.image.credit});
+    };
+    for (const ShownPicture &picture : pictures)
+        add(picture);
+    for (const PlacedPicture &other : request.showing)
+        add(other.picture);
+    m_services.applier->setLook(look);
+}
+
 QCoro::Task<QList<PlacedPicture>> FetchPipeline::placeKeptPictures(QList<PlacedPicture> kept,
-                                                                 QList<DisplayTarget> displays)
+                                                                   QList<DisplayTarget> displays)
 {
     // The files' sizes, read from their headers away from the main thread.
     auto readSizes = [kept, cache = m_services.cache]() mutable {

@@ -82,7 +82,9 @@ private:
     /// Shows pictures of their own on displays as one change; the other displays get what `showing` names
     /// for them too when `showOthers`, and always on a one-picture desktop (for its combined picture).
     QCoro::Task<> applyToDisplays(QList<PlacedPicture> pictures, QList<PlacedPicture> showing, bool showOthers,
-                                  std::stop_token st);
+                                  WallpaperLook look, std::stop_token st);
+    /// Tells the applier how the apply that follows dresses `pictures` and those `request` shows.
+    void dress(const ChangeRequest &request, const QList<ShownPicture> &pictures) const;
     /// Deletes a saved file that will not be used, unless a display (maybe on another workspace) shows it.
     static QCoro::Task<> removeAbandonedCacheFile(std::shared_ptr<WallpaperApplying> applier, QUrl url);
 

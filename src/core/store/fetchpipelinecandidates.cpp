@@ -159,7 +159,9 @@ QCoro::Task<FetchPipeline::Outcome> FetchPipeline::attemptCandidates(std::option
                     continue;
                 }
 
-                // Decoding for desktops we paint ourselves happens here, off the main thread.
+                // Decoding for desktops we paint ourselves happens here, off the main thread, and so does
+                // dressing the picture.
+                dress(request, {saved});
                 co_await services.applier->prepareWallpaper(saved.file, request.scope, st);
                 throwIfCancelled(st);
                 if (!self) co_return outcome;

@@ -43,8 +43,8 @@ public:
     {
         {
             const std::lock_guard lock(m_mutex);
-            const auto waiting = std::find_if(m_pending.begin(), m_pending.end(),
-                                              [&](const Write &w) { return w.path == path; });
+            const auto waiting =
+                std::find_if(m_pending.begin(), m_pending.end(), [&](const Write &w) { return w.path == path; });
             if (waiting != m_pending.end())
                 waiting->content = std::move(content);
             else

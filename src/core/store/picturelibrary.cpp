@@ -103,9 +103,9 @@ std::optional<int> PictureLibrary::previousIndex(const QString &displayKey, cons
 std::optional<QString> PictureLibrary::keep(const ShownPicture &picture)
 {
     const HubbleImage &image = picture.image;
-    const std::optional<QString> error = m_kept->keep(
-        picture.file.toLocalFile(), KeptPictures::Description{image.id, image.title.trimmed(), image.credit,
-                                                              image.detailsURL});
+    const std::optional<QString> error =
+        m_kept->keep(picture.file.toLocalFile(),
+                     KeptPictures::Description{image.id, image.title.trimmed(), image.credit, image.detailsURL});
     if (error)
         qCWarning(lcStore).noquote() << QStringLiteral("Could not keep %1: %2").arg(image.id, *error);
     else

@@ -32,8 +32,9 @@ public:
         QString keptDirectory;
     };
 
-    PictureLibrary(Places places, std::shared_ptr<KeyValueStore> defaults, std::shared_ptr<const WallpaperCaching> cache,
-                   std::function<QDateTime()> now, QObject *parent = nullptr);
+    PictureLibrary(Places places, std::shared_ptr<KeyValueStore> defaults,
+                   std::shared_ptr<const WallpaperCaching> cache, std::function<QDateTime()> now,
+                   QObject *parent = nullptr);
 
     /// Reads the history and the saved pictures back; stepping back goes on from `current`.
     void restore(const std::optional<ShownPicture> &current);
@@ -69,7 +70,6 @@ Q_SIGNALS:
     void changed();
 
 private:
-
     std::shared_ptr<WallpaperHistory> m_history;
     std::unique_ptr<KeptPictures> m_kept;
     std::unique_ptr<SavedPictures> m_saved;

@@ -56,9 +56,9 @@ void ScreenState::restore()
         const std::optional<ShownPicture> picture = ShownPicture::fromJsonObject(o);
         // A record whose picture is gone cannot be shown again: the display gets a new one.
         if (!picture || !picture->fileExists()) continue;
-        m_displays.insert(it.key(), DisplayRecord{o.value(QStringLiteral("name")).toString(), *picture,
-                                                  QDateTime::fromString(o.value(QStringLiteral("shownAt")).toString(),
-                                                                        Qt::ISODate)});
+        m_displays.insert(
+            it.key(), DisplayRecord{o.value(QStringLiteral("name")).toString(), *picture,
+                                    QDateTime::fromString(o.value(QStringLiteral("shownAt")).toString(), Qt::ISODate)});
     }
 }
 

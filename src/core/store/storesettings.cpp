@@ -66,6 +66,16 @@ void StoreSettings::setNotifyOnChange(bool enabled)
     setSwitch(&AppSettings::notifyOnChange, enabled, "Updated notify on change:");
 }
 
+void StoreSettings::setShowCaption(bool enabled)
+{
+    if (setSwitch(&AppSettings::showCaption, enabled, "Updated caption on the wallpaper:")) Q_EMIT showCaptionChanged();
+}
+
+void StoreSettings::setDimInDarkStyle(bool enabled)
+{
+    if (setSwitch(&AppSettings::dimInDarkStyle, enabled, "Updated dim in dark style:")) Q_EMIT dimInDarkStyleChanged();
+}
+
 bool StoreSettings::setLockScreen(bool enabled)
 {
     if (m_lockScreen == enabled) return false;

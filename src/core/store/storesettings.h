@@ -32,6 +32,8 @@ public:
     bool downloadOnMetered() const { return m_values.downloadOnMetered; }
     bool saveData() const { return m_values.saveData; }
     bool notifyOnChange() const { return m_values.notifyOnChange; }
+    bool showCaption() const { return m_values.showCaption; }
+    bool dimInDarkStyle() const { return m_values.dimInDarkStyle; }
     /// The pictures also go to the lock screen.
     bool lockScreen() const { return m_lockScreen; }
 
@@ -43,6 +45,10 @@ public:
     void setDownloadOnMetered(bool enabled);
     void setSaveData(bool enabled);
     void setNotifyOnChange(bool enabled);
+    /// The title and credit drawn on the wallpaper.
+    void setShowCaption(bool enabled);
+    /// A darker wallpaper in the dark style.
+    void setDimInDarkStyle(bool enabled);
 
 Q_SIGNALS:
     void changed();
@@ -50,6 +56,8 @@ Q_SIGNALS:
     void lockScreenChanged();
     void onlyKeptPicturesChanged();
     void downloadOnMeteredChanged();
+    void showCaptionChanged();
+    void dimInDarkStyleChanged();
 
 private:
     /// False when nothing changed.

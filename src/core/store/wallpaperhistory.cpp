@@ -3,8 +3,8 @@
 
 #include "filewritequeue.h"
 #include "logging.h"
-#include "statefile.h"
 #include "models/hubbleimage.h"
+#include "statefile.h"
 
 #include <QDir>
 #include <QFile>
