@@ -184,6 +184,7 @@ void TestModels::imageJsonRoundTrip()
     full.dateCaptured = QStringLiteral("2009");
     full.fallbackImageURL = QUrl(QStringLiteral("https://cdn.esahubble.org/archives/images/wallpaper5/heic0910a.jpg"));
     full.title = QStringLiteral("Saturn\u2019s \"rings\" & moons");
+    full.description = QStringLiteral("Rings of ice.\n\nMoons of rock.");
     QCOMPARE(HubbleImage::fromJson(full.toJson()), full);
 
     HubbleImage other = full;
@@ -196,6 +197,9 @@ void TestModels::imageJsonRoundTrip()
     withNulls.insert(QStringLiteral("width"), QJsonValue::Null);
     withNulls.insert(QStringLiteral("fallbackImageURL"), QJsonValue::Null);
     withNulls.insert(QStringLiteral("future"), 42);
+    QCOMPARE(HubbleImage::fromJsonObject(withNulls), minimal);
+    // A description that is no text costs only itself, never the record.
+    withNulls.insert(QStringLiteral("description"), 42);
     QCOMPARE(HubbleImage::fromJsonObject(withNulls), minimal);
 }
 
