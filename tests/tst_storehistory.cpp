@@ -89,9 +89,15 @@ private Q_SLOTS:
     {
         StoreHarness h;
         h.cache->prunes = true;
+        // The story travels with the picture: into the history file, the kept text file, back again.
+        h.archive->verifyHandler = [](HubbleImage c) {
+            c.description = QStringLiteral("What %1 shows.\n\nMore.").arg(c.id);
+            return c;
+        };
         auto &store = h.build();
         h.runFetch();
         const QString first = store.currentImage()->id;
+        const QString story = QStringLiteral("What %1 shows.\n\nMore.").arg(first);
         QCOMPARE(store.keepCurrentWallpaper(), std::nullopt);
         QVERIFY(store.isCurrentKept());
         for (int i = 0; i < 12; ++i)
@@ -103,19 +109,24 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(oldest.thumbnail));
         const QString kept = KeptPictures(h.keptDir()).fileFor(first);
         QVERIFY(QFileInfo::exists(kept));
-        QVERIFY(QFileInfo::exists(QFileInfo(kept).path() + QLatin1Char('/') + QFileInfo(kept).completeBaseName() +
-                                  QStringLiteral(".txt")));
+        QFile note(QFileInfo(kept).path() + QLatin1Char('/') + QFileInfo(kept).completeBaseName() +
+                   QStringLiteral(".txt"));
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(note.readAll()).contains(story));
 
         // Restart: the history is read back, and stepping back reaches the pruned picture.
         h.store.reset();
         auto &again = h.build();
         QCOMPARE(again.history().entries().size(), 13);
+        QCOMPARE(again.history().entries().last().description, story);
+        h.archive->verifyHandler = {};
         QVERIFY(again.isKept(first));
         for (int i = 0; i < 12; ++i) {
             QVERIFY(again.showPreviousWallpaper());
             h.awaitFetch();
         }
         QCOMPARE(again.currentImage()->id, first);
+        QCOMPARE(again.currentImage()->description, story); // remembered, though the page now tells nothing
         QCOMPARE(h.archive->verifiedIDs.last(), first);
         QVERIFY(QFileInfo::exists(again.currentLocalFileURL()->toLocalFile()));
         QCOMPARE(again.history().entries().last().file, again.currentLocalFileURL()->toLocalFile());
