@@ -103,6 +103,10 @@ private Q_SLOTS:
         StandInNotifications service(connect());
         StoreHarness h;
         h.plantState({.frequency = ChangeFrequency::hourly, .notifyOnChange = enabled});
+        h.archive->verifyHandler = [](HubbleImage c) {
+            c.description = QStringLiteral("Stars are born here, 7500 light-years away. Dust hides them.\n\nMore.");
+            return c;
+        };
         auto &store = h.build();
         Notifier notifier(&store, connect());
         h.runFetch();
@@ -114,7 +118,7 @@ private Q_SLOTS:
         QTRY_COMPARE(service.received.size(), 1);
         const auto &shown = service.received.first();
         QCOMPARE(shown.summary, store.currentImage()->title);
-        QCOMPARE(shown.body, store.currentImage()->credit);
+        QCOMPARE(shown.body, "Stars are born here, 7500 light-years away.\n" + store.currentImage()->credit);
         QCOMPARE(shown.hints.value(QStringLiteral("image-path")).toString(),
                  store.currentLocalFileURL()->toLocalFile());
         QCOMPARE(shown.actions, (QStringList{"next", "Next", "keep", "Keep"}));
