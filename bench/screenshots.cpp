@@ -242,8 +242,8 @@ void plantHistory(StoreHarness &harness)
                        QString(),
                        thumbnail,
                        QUrl(),
-                       QStringLiteral("What %1 shows, as its archive page tells it: a few sentences on the "
-                                      "object, how far away it is and what its colours mean.")
+                       QStringLiteral("%1, as its archive page tells it: a few sentences on the object, how far "
+                                      "away it is and what its colours mean.")
                            .arg(QLatin1String(p.title))};
         entries.append(e.toJsonObject());
         shown = shown.addSecs(-3600);

@@ -863,6 +863,10 @@ private Q_SLOTS:
         QVERIFY2(entries.size() >= 5, qPrintable(history.out));
         QCOMPARE(entries[0].toObject().value(QLatin1String("id")).toString(), shown[2]);
         QCOMPARE(entries[1].toObject().value(QLatin1String("id")).toString(), shown[1]);
+        // What the picture shows came from its page, and comes back with it.
+        const QString story = statusJson().value(QLatin1String("description")).toString();
+        QVERIFY2(story.startsWith(QLatin1String("A stellar nursery in Carina\n\n")), qPrintable(story));
+        QCOMPARE(entries[1].toObject().value(QLatin1String("description")).toString(), story);
         const Run lines = runStarvane({QStringLiteral("history")}, m_env);
         QCOMPARE(lines.out.count(QLatin1Char('\n')), entries.size());
         QVERIFY2(lines.out.section(QLatin1Char('\n'), 1, 1).contains(shown[1]), qPrintable(lines.out));

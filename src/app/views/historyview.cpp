@@ -151,7 +151,8 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     m_note->setVisible(false);
     VelmoraTheme::bindTextColor(m_note, VelmoraTheme::Color::mutedForeground);
 
-    // The story of the selected picture, a few lines high; a long one scrolls.
+    // The story of the selected picture in a space of four lines, whatever its length, so the grid stays
+    // put while the arrow keys move through it; a longer story scrolls.
     m_story->setObjectName(QStringLiteral("historyStory"));
     m_story->setFont(VelmoraTheme::systemFont(12));
     m_story->setTextFormat(Qt::PlainText);
