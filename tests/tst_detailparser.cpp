@@ -187,6 +187,18 @@ private Q_SLOTS:
         QTest::newRow("10 MiB without a sentence end: cut after a word")
             << story("<p>" + QString("word ").repeated(2 << 20) + "</p>")
             << D(QStringList(800, "word").join(' ') + QString::fromUtf8("…"));
+        QTest::newRow("exactly at the limit: whole")
+            << story("<p>" + QString(3999, 'a') + ".</p>") << D(QString(3999, 'a') + ".");
+        QTest::newRow("over the limit: cut at a paragraph's end, without its break")
+            << story("<p>" + QString("Far. ").repeated(797) + "Near.</p><p>" + QString(100, 'b') + "</p>")
+            << D(QString("Far. ").repeated(797) + "Near.");
+        QTest::newRow("upper-case tags, a break is a space")
+            << story("<P>One<BR>two</P><P>Three</P>") << D("One two\n\nThree");
+        QTest::newRow("the image block's own parts are not the story")
+            << "<div class=\"archive_image\"><div><img/></div><div><p>Zoom</p></div></div><p>Story.</p>"
+               "<p><strong>Credit:</strong></p>" +
+                   page("Observation", "NASA", {}, "heic0910a")
+            << D("Story.");
         QTest::newRow("one endless word: none") << story("<p>" + QString("x").repeated(5000) + "</p>") << D();
         QTest::newRow("only markup: none") << story("<div style=\"margin-top: 10px\"><p> &nbsp; </p></div>") << D();
         QTest::newRow("no credit label: none") << page("Observation", "NASA", {}, "heic0910a") << D();

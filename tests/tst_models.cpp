@@ -23,6 +23,8 @@ private Q_SLOTS:
     void usablePixels_data();
     void usablePixels();
     void resolutionLabel();
+    void firstSentence_data();
+    void firstSentence();
     void imageJsonRoundTrip();
     void imageJsonRejects_data();
     void imageJsonRejects();
@@ -171,6 +173,29 @@ void TestModels::resolutionLabel()
     QCOMPARE(image(3840, 2160).resolutionLabel(), QStringLiteral("3840 \u00D7 2160"));
     QCOMPARE(image(0, 1080).resolutionLabel(), std::nullopt);
     QCOMPARE(image(std::nullopt, 1080).resolutionLabel(), std::nullopt);
+}
+
+void TestModels::firstSentence_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("the headline") << "Hubble's 25th anniversary\n\nThe cluster glows."
+                                  << "Hubble's 25th anniversary";
+    QTest::newRow("the first of several") << "The cluster glows. It is young."
+                                          << "The cluster glows.";
+    QTest::newRow("a decimal point ends nothing") << "It is 2.5 million years old. More."
+                                                  << "It is 2.5 million years old.";
+    QTest::newRow("no full stop at all") << "  A glowing cluster  "
+                                         << "A glowing cluster";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestModels::firstSentence()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, sentence);
+    QCOMPARE(Starvane::firstSentence(text), sentence);
 }
 
 void TestModels::imageJsonRoundTrip()

@@ -247,7 +247,8 @@ private Q_SLOTS:
         const KeptPictures kept(dir.filePath(QStringLiteral("kept")));
         const QString id = QStringLiteral("heic0515a");
         QCOMPARE(kept.keep(source, {id, title, QStringLiteral("NASA & ESA"),
-                                    QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/"))}),
+                                    QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/")),
+                                    QStringLiteral("Gas.\n\nDust.")}),
                  std::nullopt);
         QCOMPARE(QFileInfo(kept.fileFor(id)).fileName(), fileName);
         // Read back from the name alone: the id, and the title as it was written.
@@ -257,7 +258,9 @@ private Q_SLOTS:
                    QFileInfo(kept.fileFor(id)).completeBaseName() + QStringLiteral(".txt"));
         QVERIFY(note.open(QIODevice::ReadOnly));
         const QByteArray text = note.readAll();
-        QVERIFY(text.contains("NASA & ESA") && text.contains("https://esahubble.org/images/heic0515a/"));
+        // The title, its story in paragraphs, the credit and the page, each apart.
+        QVERIFY2(text.endsWith("\n\nGas.\n\nDust.\n\nCredit: NASA & ESA\nhttps://esahubble.org/images/heic0515a/\n"),
+                 text.constData());
         QVERIFY(kept.unkeep(id));
         QVERIFY(kept.all().isEmpty() && !note.exists());
     }
