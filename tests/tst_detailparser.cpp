@@ -172,8 +172,9 @@ private Q_SLOTS:
                                         << D(QString::fromUtf8("It’s 5° wide &lt; &bogus; x"));
         QTest::newRow("a lone < is text") << story("<p>a < b <3 c</p>") << D("a < b <3 c");
         QTest::newRow("scripts, styles and comments say nothing")
-            << story("<p>Before.</p><script>var s = \"<p>no</p>\";</script><STYLE>p{}</STYLE><!-- <p>no</p> "
-                     "--><p>After.</p>")
+            << story(
+                   "<p>Before.</p><script>var s = \"<p>no</p>\";</script><STYLE>p{}</STYLE><![CDATA[x]]><!-- <p>no</p> "
+                   "--><p>After.</p>")
             << D("Before.\n\nAfter.");
         QTest::newRow("an unclosed script takes the rest")
             << story("<p>Before.</p><script>document.write(\"<p>no</p>\")") << D("Before.");

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace Starvane {
@@ -146,7 +147,10 @@ void PictureInfoView::refresh()
     const bool each = m_store.settings().displayScope == DisplayScope::eachDisplay;
     const std::optional<ShownPicture> shown = m_store.screen().shownOn(m_store.selectedDisplay(), each);
     std::optional<HubbleImage> image = shown ? std::optional(shown->image) : std::nullopt;
-    if (image != m_image) m_note->setVisible(false); // it spoke of the picture before
+    if (image != m_image) {
+        m_note->setVisible(false); // it spoke of the picture before
+        m_descriptionArea->verticalScrollBar()->setValue(0);
+    }
     m_image = std::move(image);
 
     m_title->setText(m_image ? m_image->title.simplified() : tr("No wallpaper yet"));

@@ -222,6 +222,12 @@ QString paragraphsOf(QStringView region, qsizetype enough)
             i = end < 0 ? region.size() : end + 3;
             continue;
         }
+        if (region.mid(i, 2) == QLatin1String("<!") || region.mid(i, 2) == QLatin1String("<?")) {
+            // A declaration or a processing instruction: markup, never text.
+            const qsizetype end = region.indexOf(QLatin1Char('>'), i + 2);
+            i = end < 0 ? region.size() : end + 1;
+            continue;
+        }
         const bool closing = region.mid(i + 1, 1) == QLatin1String("/");
         qsizetype nameEnd = i + (closing ? 2 : 1);
         while (nameEnd < region.size() && isNameChar(region[nameEnd]))
