@@ -2,13 +2,15 @@
 // Renders the main window in every state a user meets, in light and dark, as PNG files:
 //   [LANGUAGE=de] QT_QPA_PLATFORM=offscreen starvane-screenshots <output-folder>
 // and, with --screen, whole 1366×768 screens: the window where it opens on that screen, over the wallpaper,
-// beside the Preferences and About windows (QT_QPA_PLATFORM=offscreen:configfile=bench/screen-1366x768.json).
+// beside the Preferences, About and "About This Picture" windows
+// (QT_QPA_PLATFORM=offscreen:configfile=bench/screen-1366x768.json).
 #include "aboutview.h"
 #include "contentview.h"
 #include "displaypreviewrow.h"
 #include "fakes.h"
 #include "historyview.h"
 #include "mainwindow.h"
+#include "pictureinfoview.h"
 #include "preferencesview.h"
 #include "store/keptpictures.h"
 #include "store/wallpaperhistory.h"
@@ -29,6 +31,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 
 using namespace Starvane;
@@ -110,6 +113,11 @@ void plantEachDisplay(StoreHarness &harness, const QString &wallpaper)
         full.copy(parts[i].first).save(file, "JPEG", 85);
         HubbleImage image = parts[i].second;
         if (!titles[i].isEmpty()) image.title = titles[i];
+        if (i == 1) {
+            image.credit = QStringLiteral("NASA, ESA and the Hubble Heritage Team (STScI/AURA)\nProcessing: J. Doe");
+            image.description = QStringLiteral("The tallest pillar of the Eagle Nebula is about four light-years "
+                                               "high: cold gas and dust that young stars nearby slowly boil away.");
+        }
         const DisplayTarget &d = harness.applier->targets[i];
         records.append({d, ShownPicture{image, QUrl::fromLocalFile(file), QString(), QUrl()}});
     }
@@ -145,6 +153,13 @@ HubbleImage shortImage()
     image.title = QStringLiteral("Westerlund 2 and its glowing nursery");
     image.credit = QStringLiteral("NASA, ESA, the Hubble Heritage Team (STScI/AURA)");
     image.dateCaptured = QStringLiteral("2015-04-23");
+    image.description = QStringLiteral(
+        "Hubble's 25th anniversary\n\n"
+        "The brilliant tapestry of young stars flaring to life resembles a glittering fireworks display. The "
+        "sparkling centrepiece is a giant cluster of about 3000 stars called Westerlund 2, some 20 000 "
+        "light-years away in the constellation Carina.\n\n"
+        "The cluster's most massive stars carve a cavity in the gas and dust with their fierce ultraviolet light "
+        "and stellar winds, and the pillars at its edge are where the next generation of stars is forming.");
     return image;
 }
 
@@ -159,6 +174,13 @@ HubbleImage longImage()
         "Team, the Hubble Legacy Archive, the European Space Agency's outreach office, M. Robberto and the "
         "Orion Treasury Project Team, A. Nota and the LMC Star Formation Collaboration");
     image.dateCaptured = QStringLiteral("2020-04-24");
+    QStringList story{QStringLiteral("Hubble's 30th anniversary")};
+    for (int i = 0; i < 6; ++i)
+        story << QStringLiteral("The giant red nebula (NGC 2014) and its neighbour (NGC 2020) together form part "
+                                "of a vast star-forming region in the Large Magellanic Cloud, about 163 000 "
+                                "light-years away. The image is nicknamed the Cosmic Reef, because it resembles an "
+                                "undersea world.");
+    image.description = story.join(QStringLiteral("\n\n"));
     return image;
 }
 
@@ -219,7 +241,10 @@ void plantHistory(StoreHarness &harness)
                        QString(),
                        QString(),
                        thumbnail,
-                       QUrl()};
+                       QUrl(),
+                       QStringLiteral("%1, as its archive page tells it: a few sentences on the object, how far "
+                                      "away it is and what its colours mean.")
+                           .arg(QLatin1String(p.title))};
         entries.append(e.toJsonObject());
         shown = shown.addSecs(-3600);
         if (QByteArray(p.id) == "heic2007a")
@@ -314,14 +339,17 @@ int main(int argc, char *argv[])
         {
             const char *state;
             bool dark;
-            const char *beside; // "preferences", "about" or nothing
+            const char *beside; // "preferences", "about", "picture" or nothing
         } shots[] = {{"image-long-title", false, ""},
                      {"image-long-title", true, ""},
                      {"error", false, ""},
                      {"each-display", true, ""},
                      {"each-display", false, "preferences"},
                      {"image-long-title", true, "preferences"},
-                     {"image-long-title", true, "about"}};
+                     {"image-long-title", true, "about"},
+
+                     {"image-long-title", false, "picture"},
+                     {"each-display", true, "picture"}};
         for (const auto &shot : shots) {
             Appearance::instance().setOverride(shot.dark);
             const State &state = *std::find_if(states.cbegin(), states.cend(),
@@ -337,8 +365,13 @@ int main(int argc, char *argv[])
             PreferencesView preferences(fixture.store());
             preferences.setLaunchAtLogin([] { return false; }, [](bool, QString *) { return true; });
             AboutView about;
+            // In "each display", the picture of the portrait display, chosen in the window.
+            if (state.restored.settings.displayScope == DisplayScope::eachDisplay)
+                window.contentView()->displayPreviews()->buttons().value(1)->click();
+            PictureInfoView picture(fixture.store());
             QWidget *second = qstrcmp(shot.beside, "preferences") == 0 ? static_cast<QWidget *>(&preferences)
                               : qstrcmp(shot.beside, "about") == 0     ? static_cast<QWidget *>(&about)
+                              : qstrcmp(shot.beside, "picture") == 0   ? static_cast<QWidget *>(&picture)
                                                                        : nullptr;
             if (second) {
                 second->show();

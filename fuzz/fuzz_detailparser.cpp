@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Detail pages come from the network: the parser may reject them, never crash on them.
+// Seeds, one per markup form of the picture's story: fuzz/seeds/detailparser.
 #include "archive/detailparser.h"
 #include "models/errors.h"
 
@@ -32,5 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (e.kind() != HubbleAPIError::Kind::ineligibleImage) std::abort();
     }
     HubbleArchive::stripHTML(html);
+    // A description is clean text within the limit, or there is none.
+    if (const std::optional<QString> d = HubbleArchive::extractDescription(html)) {
+        if (d->isEmpty() || d->size() > HubbleArchive::kMaxDescriptionLength || *d != d->trimmed()) std::abort();
+        for (const QChar c : *d)
+            if (c.category() == QChar::Other_Control && c != QLatin1Char('\n')) std::abort();
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "fakes.h"
 #include "historyview.h"
 #include "mainwindow.h"
+#include "pictureinfoview.h"
 #include "preferencesview.h"
 #include "relativetime.h"
 #include "settingscard.h"
@@ -15,10 +16,12 @@
 #include "storeharness.h"
 #include "translations.h"
 #include "velmoratheme.h"
+#include "wallpaperpreviewcard.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -399,8 +402,55 @@ private Q_SLOTS:
         QCOMPARE(row->caption()->text(),
                  QStringLiteral("DP-2: %1 · %2")
                      .arg(second.record->picture.image.title, second.record->picture.image.credit));
+        // "About This Picture", from the card, is about the chosen display's picture.
+        QSignalSpy about(f.view(), &ContentView::aboutPictureRequested);
+        QTest::mouseClick(f.view()->previewCard()->aboutPictureLink(), Qt::LeftButton);
+        QCOMPARE(about.size(), 1);
+        QCOMPARE(PictureInfoView(*f.store).image(), second.record->picture.image);
         f.store->updateDisplayScope(DisplayScope::allDisplays);
         QVERIFY(!shown(f.view(), "displayPreviewRow"));
+    }
+
+    void aboutThisPicture_data()
+    {
+        QTest::addColumn<QString>("story"); // empty: the page told nothing
+        QTest::newRow("with its story") << "A nebula.\n\nIt glows.";
+        QTest::newRow("markup in it stays text") << "<b>Bold</b> & <a href=\"x\">no link</a>";
+        QTest::newRow("a page that told nothing") << "";
+    }
+    void aboutThisPicture()
+    {
+        QFETCH(QString, story);
+        StoreHarness h;
+        h.archive->verifyHandler = [story](HubbleImage c) {
+            c.credit = QStringLiteral("NASA, ESA\nProcessing: J. Doe");
+            if (!story.isEmpty()) c.description = story;
+            return c;
+        };
+        auto &store = h.build();
+        PictureInfoView view(store);
+        QVERIFY(!view.copyCreditButton()->isEnabled());
+        h.runFetch();
+        const HubbleImage image = *store.currentImage();
+        QCOMPARE(view.titleLabel()->text(), image.title);
+        QCOMPARE(view.dateLabel()->text(), QStringLiteral("Captured 2020"));
+        QCOMPARE(view.creditLabel()->text(), QStringLiteral("NASA, ESA\nProcessing: J. Doe")); // its lines kept
+        QCOMPARE(view.descriptionLabel()->isVisibleTo(&view), !story.isEmpty());
+        if (!story.isEmpty()) QCOMPARE(view.descriptionLabel()->text(), story);
+        QCOMPARE(view.descriptionLabel()->textFormat(), Qt::PlainText);
+
+        view.copyCreditButton()->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 image.title + QString::fromUtf8(" — NASA, ESA; Processing: J. Doe — ESA/Hubble, CC BY 4.0 — ") +
+                     image.detailsURL.toString());
+        QList<QUrl> opened;
+        view.setLinkOpener([&](const QUrl &url) {
+            opened << url;
+            return false;
+        });
+        view.archiveLink()->click();
+        QCOMPARE(opened, QList<QUrl>{image.detailsURL});
+        QVERIFY(view.noteLabel()->text().contains(image.detailsURL.toDisplayString()));
     }
 
     void pauseButtonTogglesThroughTheStore()
@@ -667,9 +717,10 @@ private Q_SLOTS:
         f.h->runFailingFetch(QStringLiteral("The archive returned HTTP status 503."));
         QCoreApplication::processEvents();
 
-        QCOMPARE(namedControls(f.window.get()), 7); // the link, Reveal File, Next, Pause, two pickers, Retry
+        // About This Picture, the link, Reveal File, Next, Pause, two pickers, Retry
+        QCOMPARE(namedControls(f.window.get()), 8);
 
-        const int controls = 7;
+        const int controls = 8;
         QList<QWidget *> chain;
         for (QWidget *w = f.window->nextInFocusChain(); w != f.window.get(); w = w->nextInFocusChain())
             if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) chain << w;
@@ -693,6 +744,9 @@ private Q_SLOTS:
         AboutView about;
         about.show();
         QCOMPARE(namedControls(&about), 4); // three links and Close
+        PictureInfoView picture(*f.store);
+        picture.show();
+        QCOMPARE(namedControls(&picture), 3); // the page's link, Copy Credit and Close
     }
 };
 

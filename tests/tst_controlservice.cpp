@@ -190,41 +190,36 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear",
-                                    "credit",
-                                    "dimInDarkStyle",
-                                    "displays",
-                                    "downloadOnMetered",
-                                    "error",
-                                    "errorArguments",
-                                    "errorCode",
-                                    "errorDetail",
-                                    "file",
-                                    "frequency",
-                                    "hash",
-                                    "id",
-                                    "loading",
-                                    "lockScreen",
-                                    "networkHold",
-                                    "nextChange",
-                                    "notifyOnChange",
-                                    "paused",
-                                    "saveData",
-                                    "screens",
-                                    "showCaption",
-                                    "title"}));
-        for (const char *key :
-             {"id", "title", "credit", "file", "hash", "captureYear", "nextChange", "error", "errorDetail", "errorCode"})
+        QCOMPARE(keys, (QStringList{"captureYear",    "credit",
+                                    "description",    "dimInDarkStyle",
+                                    "displays",       "downloadOnMetered",
+                                    "error",          "errorArguments",
+                                    "errorCode",      "errorDetail",
+                                    "file",           "frequency",
+                                    "hash",           "id",
+                                    "loading",        "lockScreen",
+                                    "networkHold",    "nextChange",
+                                    "notifyOnChange", "paused",
+                                    "saveData",       "screens",
+                                    "showCaption",    "title"}));
+        for (const char *key : {"id", "title", "credit", "description", "file", "hash", "captureYear", "nextChange",
+                                "error", "errorDetail", "errorCode"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
         QCOMPARE(s.value("frequency").toString(), QStringLiteral("hourly"));
         QCOMPARE(s.value("displays").toString(), QStringLiteral("all"));
         QCOMPARE(s.value("paused").toBool(true), false);
         QCOMPARE(s.value("loading").toBool(true), false);
 
+        h.archive->verifyHandler = [](HubbleImage c) {
+            c.description = QStringLiteral("Gas.\n\nDust.");
+            return c;
+        };
         h.runFetch();
         h.runFailingFetch(QStringLiteral("Received an unexpected response from the ESA/Hubble archive."));
         s = status();
         QCOMPARE(s.value("id").toString(), QStringLiteral("p1-1"));
+        QCOMPARE(s.value("description").toString(), QStringLiteral("Gas.\n\nDust."));
+        QCOMPARE(service.property("Description").toString(), QStringLiteral("Gas.\n\nDust."));
         QCOMPARE(s.value("title").toString(), QStringLiteral("Title of p1-1"));
         QCOMPARE(s.value("credit").toString(), QStringLiteral("ESA/Hubble & NASA"));
         QCOMPARE(s.value("file").toString(), store.currentLocalFileURL()->toLocalFile());
@@ -268,8 +263,9 @@ private Q_SLOTS:
         QCOMPARE(entries.size(), 4);
         QStringList keys = entries[0].toObject().keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"banned", "captureYear", "credit", "display", "file", "hash", "id", "kept",
-                                    "shownAt", "thumbnail", "title", "variant"}));
+        QCOMPARE(keys, (QStringList{"banned", "captureYear", "credit", "description", "display", "file", "hash", "id",
+                                    "kept", "shownAt", "thumbnail", "title", "variant"}));
+        QVERIFY(entries[0].toObject().value("description").isNull()); // the fake archive tells no story
         const QJsonObject third = entries[1].toObject();
         const QJsonObject second = entries[2].toObject();
         QCOMPARE(third.value("kept").toBool(), true);

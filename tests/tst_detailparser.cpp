@@ -51,6 +51,14 @@ QString page(const QString &type, const QString &credit, const QStringList &vari
         html += QStringLiteral("<tr><th class=\"title\" scope=\"row\">Type:</th><td>%1</td></tr>").arg(type);
     return html + QStringLiteral("</table></body></html>");
 }
+
+/// An observation's page whose story, between the picture and its credit, is `body`.
+QString story(const QString &body)
+{
+    return QStringLiteral("<h1>T</h1><div class=\"archive-image archive-image-dark\"><a href=\"#\"><img src=\"x\"/></a>"
+                          "</div>") +
+           body + QStringLiteral("<p><strong>Credit:</strong></p>") + page("Observation", "NASA", {}, "heic0910a");
+}
 } // namespace
 
 class TestDetailParser : public QObject
@@ -139,6 +147,73 @@ private Q_SLOTS:
         QCOMPARE(result.detailsURL, candidate.detailsURL);
         QCOMPARE(result.width, candidate.width);
         QCOMPARE(result.height, candidate.height);
+    }
+
+    void description_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<std::optional<QString>>("description");
+        using D = std::optional<QString>;
+        QTest::newRow("current markup: headline, paragraphs, a link")
+            << readFixture("detail-current.html")
+            << D(QString::fromUtf8(
+                   "A stellar nursery in Carina\n\nThis is a test description mentioning the VLT and "
+                   "Webb, which must not matter.\n\nThe Carina Nebula lies about 7500 light-years away; "
+                   "its pillars are three light-years tall… and still growing."));
+        QTest::newRow("older markup: bare paragraphs")
+            << readFixture("detail-older.html")
+            << D(QString::fromUtf8("The “Pillars of Creation” are columns of cool hydrogen gas and dust in the Eagle "
+                                   "Nebula.\n\nEach pillar is wider than our Solar System."));
+        QTest::newRow("nested paragraphs and a heading")
+            << story("<h2>Headline</h2><div style=\"margin-top: 10px\"><div><p>One <p>Two</div></div>")
+            << D("Headline\n\nOne\n\nTwo");
+        QTest::newRow("entities, once") << story(
+                                               "<p>It&#8217;s 5&deg;&#x2009;wide &amp;lt; &bogus; &#0;x&#99999999;</p>")
+                                        << D(QString::fromUtf8("It’s 5° wide &lt; &bogus; x"));
+        QTest::newRow("a lone < is text") << story("<p>a < b <3 c</p>") << D("a < b <3 c");
+        QTest::newRow("scripts, styles and comments say nothing")
+            << story(
+                   "<p>Before.</p><script>var s = \"<p>no</p>\";</script><STYLE>p{}</STYLE><![CDATA[x]]><!-- <p>no</p> "
+                   "--><p>After.</p>")
+            << D("Before.\n\nAfter.");
+        QTest::newRow("an unclosed script takes the rest")
+            << story("<p>Before.</p><script>document.write(\"<p>no</p>\")") << D("Before.");
+        QTest::newRow("an unclosed tag takes the rest") << story("<p>Dust.</p><p>Gas <a href=\"x") << D("Dust.\n\nGas");
+        QTest::newRow("control characters and overrides go") << story(QString::fromUtf8("<p>A\x01"
+                                                                                        "B\u202Ec\t&#7;d\u0085e</p>"))
+                                                             << D("ABc d e");
+        QTest::newRow("over the limit: cut after a sentence")
+            << story("<p>" + QString("Hubble sees far. ").repeated(300) + "</p>")
+            << D(QStringList(235, "Hubble sees far.").join(' '));
+        QTest::newRow("10 MiB without a sentence end: cut after a word")
+            << story("<p>" + QString("word ").repeated(2 << 20) + "</p>")
+            << D(QStringList(800, "word").join(' ') + QString::fromUtf8("…"));
+        QTest::newRow("exactly at the limit: whole")
+            << story("<p>" + QString(3999, 'a') + ".</p>") << D(QString(3999, 'a') + ".");
+        QTest::newRow("over the limit: cut at a paragraph's end, without its break")
+            << story("<p>" + QString("Far. ").repeated(797) + "Near.</p><p>" + QString(100, 'b') + "</p>")
+            << D(QString("Far. ").repeated(797) + "Near.");
+        QTest::newRow("upper-case tags, a break is a space")
+            << story("<P>One<BR>two</P><P>Three</P>") << D("One two\n\nThree");
+        QTest::newRow("the image block's own parts are not the story")
+            << "<div class=\"archive_image\"><div><img/></div><div><p>Zoom</p></div></div><p>Story.</p>"
+               "<p><strong>Credit:</strong></p>" +
+                   page("Observation", "NASA", {}, "heic0910a")
+            << D("Story.");
+        QTest::newRow("one endless word: none") << story("<p>" + QString("x").repeated(5000) + "</p>") << D();
+        QTest::newRow("only markup: none") << story("<div style=\"margin-top: 10px\"><p> &nbsp; </p></div>") << D();
+        QTest::newRow("no credit label: none") << page("Observation", "NASA", {}, "heic0910a") << D();
+        QTest::newRow("image block never closes: none")
+            << "<div class=\"archive-image\"><div><p>Text.</p><p><strong>Credit:</strong></p>"
+               "<table><tr><th class=\"title\">Type:</th><td>Observation</td></tr></table>"
+            << D();
+    }
+    void description()
+    {
+        QFETCH(QString, html);
+        QFETCH(std::optional<QString>, description);
+        // Through the whole parse: whatever the text, the picture itself is never refused for it.
+        QCOMPARE(parseImageDetail(html, candidate(QStringLiteral("heic0910a"))).description, description);
     }
 
     void rejection_data()

@@ -122,11 +122,18 @@ QByteArray catalogPage(const QList<std::pair<QString, QString>> &entries, const 
 QByteArray detailPage(const QString &id, const QString &title)
 {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\"><title>" + title.toUtf8() +
-           " | ESA/Hubble</title></head>\n<body>\n<h1>" + title.toUtf8() + "</h1>\n<div class=\"credit\"><p>" +
-           kCredit.toUtf8() + "</p>\n</div>\n<div class=\"archive-download\">\n<ul>\n"
-           "<li><a href=\"{{BASE}}/archives/images/large/" + id.toUtf8() + ".jpg\">Large JPEG</a></li>\n"
+           " | ESA/Hubble</title></head>\n<body>\n<h1>" + title.toUtf8() +
+           "</h1>\n<div class=\"archive-image\"><img src=\"x\"/></div>\n<div style=\"margin-top: 10px\"><p>What " +
+           title.toUtf8() + " shows.</p></div>\n<p><strong>Credit:</strong></p>\n<div class=\"credit\"><p>" +
+           kCredit.toUtf8() +
+           "</p>\n</div>\n<div class=\"archive-download\">\n<ul>\n"
+           "<li><a href=\"{{BASE}}/archives/images/large/" +
+           id.toUtf8() +
+           ".jpg\">Large JPEG</a></li>\n"
            "</ul>\n</div>\n<table class=\"table\">\n"
-           "<tr><th class=\"title\" scope=\"row\">Id:</th><td>" + id.toUtf8() + "</td></tr>\n"
+           "<tr><th class=\"title\" scope=\"row\">Id:</th><td>" +
+           id.toUtf8() +
+           "</td></tr>\n"
            "<tr><th class=\"title\" scope=\"row\">Type:</th><td>Observation</td></tr>\n"
            "</table>\n</body>\n</html>\n";
 }
@@ -863,6 +870,11 @@ private Q_SLOTS:
         QVERIFY2(entries.size() >= 5, qPrintable(history.out));
         QCOMPARE(entries[0].toObject().value(QLatin1String("id")).toString(), shown[2]);
         QCOMPARE(entries[1].toObject().value(QLatin1String("id")).toString(), shown[1]);
+        // What the picture shows came from its page, and comes back with it.
+        const QJsonObject status = statusJson();
+        const QString story = status.value(QLatin1String("description")).toString();
+        QCOMPARE(story, "What " + status.value(QLatin1String("title")).toString() + " shows.");
+        QCOMPARE(entries[1].toObject().value(QLatin1String("description")).toString(), story);
         const Run lines = runStarvane({QStringLiteral("history")}, m_env);
         QCOMPARE(lines.out.count(QLatin1Char('\n')), entries.size());
         QVERIFY2(lines.out.section(QLatin1Char('\n'), 1, 1).contains(shown[1]), qPrintable(lines.out));

@@ -43,6 +43,11 @@ private Q_SLOTS:
     void keyboardAndButtonsActOnTheSelectedPicture()
     {
         StoreHarness h;
+        // Every picture but the first one fetched has a story.
+        h.archive->verifyHandler = [n = 0](HubbleImage c) mutable {
+            if (n++ > 0) c.description = QStringLiteral("The story of ") + c.id;
+            return c;
+        };
         auto &store = h.build();
         HistoryView view(store);
         QCOMPARE(view.grid()->count(), 0);
@@ -59,6 +64,11 @@ private Q_SLOTS:
         QTest::keyClick(view.grid(), Qt::Key_Right);
         QCOMPARE(view.grid()->currentRow(), 1);
         const QString second = store.library().history().entries().at(1).id;
+        QVERIFY(view.storyLabel()->isVisibleTo(&view));
+        QCOMPARE(view.storyLabel()->text(), QStringLiteral("The story of ") + second);
+        view.grid()->setCurrentRow(2);
+        QVERIFY(!view.storyLabel()->isVisibleTo(&view));
+        view.grid()->setCurrentRow(1);
 
         // Enter shows it again, without a new entry.
         QTest::keyClick(view.grid(), Qt::Key_Return);

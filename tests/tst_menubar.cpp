@@ -283,9 +283,9 @@ private Q_SLOTS:
     {
         StoreHarness h;
         auto &store = h.build();
-        int preferences = 0, about = 0;
+        int preferences = 0, about = 0, aboutPicture = 0;
         MenuBarContentView view(
-            &store, nullptr, [] {}, nullptr, {}, [&] { ++preferences; }, [&] { ++about; });
+            &store, nullptr, [] {}, nullptr, {}, [&] { ++preferences; }, [&] { ++about; }, [&] { ++aboutPicture; });
         QMenuBar bar;
         view.attachMenuBar(&bar);
         QMenu *application = find(&bar, "Starvane")->menu();
@@ -298,6 +298,16 @@ private Q_SLOTS:
         QCOMPARE(preferences, 2);
         find(application, "About Starvane")->trigger();
         QCOMPARE(about, 1);
+        // "About This Picture" in the Wallpaper menu, once there is a picture to speak of.
+        QAction *picture = find(find(&bar, "Wallpaper")->menu(), "About This Picture");
+        QCOMPARE(picture->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+        QVERIFY(!picture->isEnabled());
+        h.runFetch();
+        view.rebuild();
+        picture = find(find(&bar, "Wallpaper")->menu(), "About This Picture");
+        QVERIFY(picture->isEnabled());
+        picture->trigger();
+        QCOMPARE(aboutPicture, 1);
     }
 
     void choosingTheSelectedScopeCallsTheStoreAgain()

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void usablePixels_data();
     void usablePixels();
     void resolutionLabel();
+    void firstSentence_data();
+    void firstSentence();
     void imageJsonRoundTrip();
     void imageJsonRejects_data();
     void imageJsonRejects();
@@ -174,6 +176,29 @@ void TestModels::resolutionLabel()
     QCOMPARE(image(std::nullopt, 1080).resolutionLabel(), std::nullopt);
 }
 
+void TestModels::firstSentence_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("the headline") << "Hubble's 25th anniversary\n\nThe cluster glows."
+                                  << "Hubble's 25th anniversary";
+    QTest::newRow("the first of several") << "The cluster glows. It is young."
+                                          << "The cluster glows.";
+    QTest::newRow("a decimal point ends nothing") << "It is 2.5 million years old. More."
+                                                  << "It is 2.5 million years old.";
+    QTest::newRow("no full stop at all") << "  A glowing cluster  "
+                                         << "A glowing cluster";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestModels::firstSentence()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, sentence);
+    QCOMPARE(Starvane::firstSentence(text), sentence);
+}
+
 void TestModels::imageJsonRoundTrip()
 {
     HubbleImage minimal = image(std::nullopt, std::nullopt);
@@ -185,6 +210,7 @@ void TestModels::imageJsonRoundTrip()
     full.dateCaptured = QStringLiteral("2009");
     full.fallbackImageURL = QUrl(QStringLiteral("https://cdn.esahubble.org/archives/images/wallpaper5/heic0910a.jpg"));
     full.title = QStringLiteral("Saturn\u2019s \"rings\" & moons");
+    full.description = QStringLiteral("Rings of ice.\n\nMoons of rock.");
     QCOMPARE(HubbleImage::fromJson(full.toJson()), full);
 
     HubbleImage other = full;
@@ -197,6 +223,9 @@ void TestModels::imageJsonRoundTrip()
     withNulls.insert(QStringLiteral("width"), QJsonValue::Null);
     withNulls.insert(QStringLiteral("fallbackImageURL"), QJsonValue::Null);
     withNulls.insert(QStringLiteral("future"), 42);
+    QCOMPARE(HubbleImage::fromJsonObject(withNulls), minimal);
+    // A description that is no text costs only itself, never the record.
+    withNulls.insert(QStringLiteral("description"), 42);
     QCOMPARE(HubbleImage::fromJsonObject(withNulls), minimal);
 }
 

@@ -94,16 +94,33 @@ private Q_SLOTS:
     void newWallpaperIsAnnouncedWhenAsked_data()
     {
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("on") << true;
-        QTest::newRow("off by default") << false;
+        QTest::addColumn<QString>("story"); // empty: the page told nothing
+        QTest::addColumn<QString>("lead");  // what the body says before the credit
+        const QString tail = QString(" and more").repeated(30);
+        QTest::newRow("on") << true << "Stars are born here, 7500 light-years away. Dust hides them.\n\nMore."
+                            << "Stars are born here, 7500 light-years away.\n";
+        QTest::newRow("on, its headline first") << true << "A stellar nursery\n\nStars are born here."
+                                                << "A stellar nursery\n";
+        QTest::newRow("on, a long sentence cut after a word") << true << "Gas" + tail + "."
+                                                              << "Gas" + tail.left(193) + QString::fromUtf8("…\n");
+        QTest::newRow("on, no story: the credit alone") << true << ""
+                                                        << "";
+        QTest::newRow("off by default") << false << ""
+                                        << "";
     }
 
     void newWallpaperIsAnnouncedWhenAsked()
     {
         QFETCH(bool, enabled);
+        QFETCH(QString, story);
+        QFETCH(QString, lead);
         StandInNotifications service(connect());
         StoreHarness h;
         h.plantState({.frequency = ChangeFrequency::hourly, .notifyOnChange = enabled});
+        h.archive->verifyHandler = [story](HubbleImage c) {
+            if (!story.isEmpty()) c.description = story;
+            return c;
+        };
         auto &store = h.build();
         Notifier notifier(&store, connect());
         h.runFetch();
@@ -115,7 +132,7 @@ private Q_SLOTS:
         QTRY_COMPARE(service.received.size(), 1);
         const auto &shown = service.received.first();
         QCOMPARE(shown.summary, store.currentImage()->title);
-        QCOMPARE(shown.body, store.currentImage()->credit);
+        QCOMPARE(shown.body, lead + store.currentImage()->credit);
         QCOMPARE(shown.hints.value(QStringLiteral("image-path")).toString(),
                  store.currentLocalFileURL()->toLocalFile());
         QCOMPARE(shown.actions, (QStringList{"next", "Next", "keep", "Keep"}));

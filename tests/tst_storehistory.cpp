@@ -91,9 +91,15 @@ private Q_SLOTS:
     {
         StoreHarness h;
         h.cache->prunes = true;
+        // The story travels with the picture: into the history file, the kept text file, back again.
+        h.archive->verifyHandler = [](HubbleImage c) {
+            c.description = QStringLiteral("What %1 shows.\n\nMore.").arg(c.id);
+            return c;
+        };
         auto &store = h.build();
         h.runFetch();
         const QString first = store.currentImage()->id;
+        const QString story = QStringLiteral("What %1 shows.\n\nMore.").arg(first);
         QCOMPARE(store.keepCurrentWallpaper(), std::nullopt);
         QVERIFY(store.isCurrentKept());
         for (int i = 0; i < 12; ++i)
@@ -105,19 +111,24 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(oldest.thumbnail));
         const QString kept = KeptPictures(h.keptDir()).fileFor(first);
         QVERIFY(QFileInfo::exists(kept));
-        QVERIFY(QFileInfo::exists(QFileInfo(kept).path() + QLatin1Char('/') + QFileInfo(kept).completeBaseName() +
-                                  QStringLiteral(".txt")));
+        QFile note(QFileInfo(kept).path() + QLatin1Char('/') + QFileInfo(kept).completeBaseName() +
+                   QStringLiteral(".txt"));
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(note.readAll()).contains(story));
 
         // Restart: the history is read back, and stepping back reaches the pruned picture.
         h.store.reset();
         auto &again = h.build();
         QCOMPARE(again.library().history().entries().size(), 13);
+        QCOMPARE(again.library().history().entries().last().description, story);
+        h.archive->verifyHandler = {};
         QVERIFY(again.library().kept().isKept(first));
         for (int i = 0; i < 12; ++i) {
             QVERIFY(again.changes().requestPrevious());
             h.awaitFetch();
         }
         QCOMPARE(again.currentImage()->id, first);
+        QCOMPARE(again.currentImage()->description, story); // remembered, though the page now tells nothing
         QCOMPARE(h.archive->verifiedIDs.last(), first);
         QVERIFY(QFileInfo::exists(again.currentLocalFileURL()->toLocalFile()));
         QCOMPARE(again.library().history().entries().last().file, again.currentLocalFileURL()->toLocalFile());
@@ -238,7 +249,8 @@ private Q_SLOTS:
         const KeptPictures kept(dir.filePath(QStringLiteral("kept")));
         const QString id = QStringLiteral("heic0515a");
         QCOMPARE(kept.keep(source, {id, title, QStringLiteral("NASA & ESA"),
-                                    QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/"))}),
+                                    QUrl(QStringLiteral("https://esahubble.org/images/heic0515a/")),
+                                    QStringLiteral("Gas.\n\nDust.")}),
                  std::nullopt);
         QCOMPARE(QFileInfo(kept.fileFor(id)).fileName(), fileName);
         // Read back from the name alone: the id, and the title as it was written.
@@ -248,7 +260,9 @@ private Q_SLOTS:
                    QFileInfo(kept.fileFor(id)).completeBaseName() + QStringLiteral(".txt"));
         QVERIFY(note.open(QIODevice::ReadOnly));
         const QByteArray text = note.readAll();
-        QVERIFY(text.contains("NASA & ESA") && text.contains("https://esahubble.org/images/heic0515a/"));
+        // The title, its story in paragraphs, the credit and the page, each apart.
+        QVERIFY2(text.endsWith("\n\nGas.\n\nDust.\n\nCredit: NASA & ESA\nhttps://esahubble.org/images/heic0515a/\n"),
+                 text.constData());
         QVERIFY(kept.unkeep(id));
         QVERIFY(kept.all().isEmpty() && !note.exists());
     }

@@ -785,6 +785,10 @@ Optionen:
         <source>Its file is no longer saved: show the picture again to keep it.</source>
         <translation>Seine Datei ist nicht mehr gespeichert: Zeigen Sie das Bild erneut, um es zu behalten.</translation>
     </message>
+    <message>
+        <source>What the selected picture shows</source>
+        <translation>Was das gewählte Bild zeigt</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::KeptPictures</name>
@@ -927,6 +931,10 @@ Optionen:
         <source>About Starvane</source>
         <translation>Über Starvane</translation>
     </message>
+    <message>
+        <source>About This Picture</source>
+        <translation>Über dieses Bild</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::Notifier</name>
@@ -945,6 +953,66 @@ Optionen:
     <message>
         <source>Keep</source>
         <translation>Behalten</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::PictureInfoView</name>
+    <message>
+        <source>About This Picture — Starvane</source>
+        <translation>Über dieses Bild — Starvane</translation>
+    </message>
+    <message>
+        <source>About This Picture</source>
+        <translation>Über dieses Bild</translation>
+    </message>
+    <message>
+        <source>What the wallpaper shows, who made it and how to credit it</source>
+        <translation>Was das Hintergrundbild zeigt, wer es gemacht hat und wie man die Urheber nennt</translation>
+    </message>
+    <message>
+        <source>Credit</source>
+        <translation>Bildnachweis</translation>
+    </message>
+    <message>
+        <source>Open on ESA/Hubble</source>
+        <translation>Auf ESA/Hubble öffnen</translation>
+    </message>
+    <message>
+        <source>Open this picture&apos;s page on the ESA/Hubble website</source>
+        <translation>Die Seite dieses Bildes auf der ESA/Hubble-Website öffnen</translation>
+    </message>
+    <message>
+        <source>Copy Credit</source>
+        <translation>Bildnachweis kopieren</translation>
+    </message>
+    <message>
+        <source>Copy one line with the title, the credit, the licence and the page&apos;s address</source>
+        <translation>Eine Zeile mit Titel, Bildnachweis, Lizenz und Adresse der Seite kopieren</translation>
+    </message>
+    <message>
+        <source>Close this window</source>
+        <translation>Dieses Fenster schließen</translation>
+    </message>
+    <message>
+        <source>The credit is copied; paste it wherever you use the picture.</source>
+        <translation>Der Bildnachweis ist kopiert; fügen Sie ihn überall ein, wo Sie das Bild verwenden.</translation>
+    </message>
+    <message>
+        <source>No wallpaper yet</source>
+        <translation>Noch kein Hintergrundbild</translation>
+    </message>
+    <message>
+        <source>Captured %1</source>
+        <extracomment>%1 is a date or a year</extracomment>
+        <translation>Aufnahme: %1</translation>
+    </message>
+    <message>
+        <source>The archive page of this picture tells nothing more about it.</source>
+        <translation>Die Archivseite dieses Bildes sagt nichts weiter darüber.</translation>
+    </message>
+    <message>
+        <source>Starvane has not shown a picture yet.</source>
+        <translation>Starvane hat noch kein Bild gezeigt.</translation>
     </message>
 </context>
 <context>
@@ -1265,6 +1333,14 @@ Optionen:
     <message>
         <source>Credit: %1</source>
         <translation>Bildnachweis: %1</translation>
+    </message>
+    <message>
+        <source>About This Picture</source>
+        <translation>Über dieses Bild</translation>
+    </message>
+    <message>
+        <source>What the picture shows, who made it and how to credit it</source>
+        <translation>Was das Bild zeigt, wer es gemacht hat und wie man die Urheber nennt</translation>
     </message>
 </context>
 <context>

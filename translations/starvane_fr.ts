@@ -300,7 +300,7 @@ Commandes (envoyées au Starvane en cours d’exécution) :
   status [--json]      afficher le fond d’écran actuel, le planning et les erreurs
                        (--json : un objet JSON, pour les scripts)
   frequency WHEN       changer la fréquence : manual, 5m, 15m, hourly ou daily
-  displays WHICH       choisir les écrans : all, main ou each (une image propre à chacun)
+  displays WHICH       choisir les écrans&#xa0;: all, main ou each (une image propre à chacun)
   lock-screen on|off   utiliser aussi les images pour l’écran de verrouillage, ou plus
   save-data on|off     ne télécharger que ce dont le plus grand écran a besoin, ou le meilleur fichier
   metered on|off       télécharger aussi sur les connexions limitées, ou y montrer des images enregistrées
@@ -785,6 +785,10 @@ Options :
         <source>Its file is no longer saved: show the picture again to keep it.</source>
         <translation>Son fichier n’est plus enregistré : affichez l’image à nouveau pour la garder.</translation>
     </message>
+    <message>
+        <source>What the selected picture shows</source>
+        <translation>Ce que montre l’image choisie</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::KeptPictures</name>
@@ -927,6 +931,10 @@ Options :
         <source>About Starvane</source>
         <translation>À propos de Starvane</translation>
     </message>
+    <message>
+        <source>About This Picture</source>
+        <translation>À propos de cette image</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::Notifier</name>
@@ -945,6 +953,66 @@ Options :
     <message>
         <source>Keep</source>
         <translation>Garder</translation>
+    </message>
+</context>
+<context>
+    <name>Starvane::PictureInfoView</name>
+    <message>
+        <source>About This Picture — Starvane</source>
+        <translation>À propos de cette image — Starvane</translation>
+    </message>
+    <message>
+        <source>About This Picture</source>
+        <translation>À propos de cette image</translation>
+    </message>
+    <message>
+        <source>What the wallpaper shows, who made it and how to credit it</source>
+        <translation>Ce que montre le fond d’écran, qui l’a réalisé et comment le créditer</translation>
+    </message>
+    <message>
+        <source>Credit</source>
+        <translation>Crédit</translation>
+    </message>
+    <message>
+        <source>Open on ESA/Hubble</source>
+        <translation>Ouvrir sur ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Open this picture&apos;s page on the ESA/Hubble website</source>
+        <translation>Ouvrir la page de cette image sur le site d’ESA/Hubble</translation>
+    </message>
+    <message>
+        <source>Copy Credit</source>
+        <translation>Copier le crédit</translation>
+    </message>
+    <message>
+        <source>Copy one line with the title, the credit, the licence and the page&apos;s address</source>
+        <translation>Copier une ligne avec le titre, le crédit, la licence et l’adresse de la page</translation>
+    </message>
+    <message>
+        <source>Close this window</source>
+        <translation>Fermer cette fenêtre</translation>
+    </message>
+    <message>
+        <source>The credit is copied; paste it wherever you use the picture.</source>
+        <translation>Le crédit est copié ; collez-le partout où vous utilisez l’image.</translation>
+    </message>
+    <message>
+        <source>No wallpaper yet</source>
+        <translation>Pas encore de fond d’écran</translation>
+    </message>
+    <message>
+        <source>Captured %1</source>
+        <extracomment>%1 is a date or a year</extracomment>
+        <translation>Prise de vue&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>The archive page of this picture tells nothing more about it.</source>
+        <translation>La page d’archive de cette image n’en dit pas plus.</translation>
+    </message>
+    <message>
+        <source>Starvane has not shown a picture yet.</source>
+        <translation>Starvane n’a encore montré aucune image.</translation>
     </message>
 </context>
 <context>
@@ -1265,6 +1333,14 @@ Options :
     <message>
         <source>Credit: %1</source>
         <translation>Crédit&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>About This Picture</source>
+        <translation>À propos de cette image</translation>
+    </message>
+    <message>
+        <source>What the picture shows, who made it and how to credit it</source>
+        <translation>Ce que montre l’image, qui l’a réalisée et comment la créditer</translation>
     </message>
 </context>
 <context>

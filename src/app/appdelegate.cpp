@@ -19,8 +19,10 @@
 #include "updatecontroller.h"
 #include "views/aboutview.h"
 #include "views/contentview.h"
+#include "views/displaypreviewrow.h"
 #include "views/historyview.h"
 #include "views/mainwindow.h"
+#include "views/pictureinfoview.h"
 #include "views/preferencesview.h"
 
 #include <QApplication>
@@ -113,11 +115,12 @@ AppDelegate::AppDelegate(std::shared_ptr<WallpaperApplying> applier, QObject *pa
     connect(m_updater, &UpdateController::checkFinished, this, &AppDelegate::showUpdateResult);
     m_trayMenu = std::make_unique<MenuBarContentView>(
         m_store.get(), m_updater, [this] { focusOrOpenMainWindow(); }, nullptr, [this] { openHistory(); },
-        [this] { openPreferences(); }, [this] { openAbout(); });
+        [this] { openPreferences(); }, [this] { openAbout(); }, [this] { openAboutPicture(); });
 }
 
 AppDelegate::~AppDelegate()
 {
+    delete m_pictureInfo;
     delete m_about;
     delete m_preferences;
     delete m_history;
@@ -166,6 +169,16 @@ void AppDelegate::openAbout()
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }
     bringForward(m_about);
+}
+
+void AppDelegate::openAboutPicture()
+{
+    if (!m_pictureInfo) {
+        m_pictureInfo = new PictureInfoView(*m_store);
+        m_pictureInfo->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_pictureInfo->refresh(); // the display chosen in the main window may be another one by now
+    bringForward(m_pictureInfo);
 }
 
 ControlService::Registration AppDelegate::registerControlService(QString *error)
@@ -299,6 +312,11 @@ void AppDelegate::focusOrOpenMainWindow()
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     m_window->contentView()->setRevealFileHandler([](const QUrl &file) { revealInFileManager(file); });
     m_trayMenu->attachMenuBar(m_window->menuBar());
+    connect(m_window->contentView(), &ContentView::aboutPictureRequested, this, &AppDelegate::openAboutPicture);
+    // An open "About This Picture" follows the preview chosen (after the store has taken the choice).
+    connect(m_window->contentView()->displayPreviews(), &DisplayPreviewRow::selectedKeyChanged, this, [this] {
+        if (m_pictureInfo) m_pictureInfo->refresh();
+    });
     m_window->show();
     m_window->raise();
     m_window->activateWindow();

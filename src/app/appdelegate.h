@@ -22,6 +22,7 @@ class MainWindow;
 class HistoryView;
 class PreferencesView;
 class AboutView;
+class PictureInfoView;
 class Notifier;
 class WallpaperApplying;
 
@@ -54,6 +55,8 @@ public:
     void openPreferences();
     /// Brings the About window forward or opens it.
     void openAbout();
+    /// Brings "About This Picture" forward or opens it, for the display chosen in the main window.
+    void openAboutPicture();
 
 private:
     void createTrayIconWhenHostAppears();
@@ -73,6 +76,7 @@ private:
     QPointer<HistoryView> m_history;
     QPointer<PreferencesView> m_preferences;
     QPointer<AboutView> m_about;
+    QPointer<PictureInfoView> m_pictureInfo;
     bool m_started = false;
 };
 

@@ -314,6 +314,11 @@ QString ControlService::credit() const
     return m_store->currentImage() ? m_store->currentImage()->credit : QString();
 }
 
+QString ControlService::description() const
+{
+    return m_store->currentImage() ? m_store->currentImage()->description.value_or(QString()) : QString();
+}
+
 QString ControlService::file() const
 {
     return m_store->currentLocalFileURL() ? m_store->currentLocalFileURL()->toLocalFile() : QString();

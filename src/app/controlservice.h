@@ -48,6 +48,7 @@ class ControlService : public QObject, protected QDBusContext
     Q_PROPERTY(QString Id READ id)
     Q_PROPERTY(QString Title READ title)
     Q_PROPERTY(QString Credit READ credit)
+    Q_PROPERTY(QString Description READ description)
     Q_PROPERTY(QString File READ file)
     Q_PROPERTY(bool Paused READ paused)
     Q_PROPERTY(QString Frequency READ frequency)
@@ -108,6 +109,7 @@ private:
     QString id() const;
     QString title() const;
     QString credit() const;
+    QString description() const;
     QString file() const;
     bool paused() const;
     QString frequency() const;

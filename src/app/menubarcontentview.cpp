@@ -47,10 +47,11 @@ void toggleLaunchAtLogin(bool enabled)
 MenuBarContentView::MenuBarContentView(WallpaperStore *store, UpdateController *updater,
                                        std::function<void()> openMainWindow, QObject *parent,
                                        std::function<void()> openHistory, std::function<void()> openPreferences,
-                                       std::function<void()> openAbout)
-    : QObject(parent), m_store(store), m_description(
-                                           store, updater, std::move(openMainWindow), [this] { scheduleRebuild(); },
-                                           std::move(openHistory), std::move(openPreferences), std::move(openAbout)),
+                                       std::function<void()> openAbout, std::function<void()> openAboutPicture)
+    : QObject(parent), m_store(store),
+      m_description(
+          store, updater, std::move(openMainWindow), [this] { scheduleRebuild(); }, std::move(openHistory),
+          std::move(openPreferences), std::move(openAbout), std::move(openAboutPicture)),
       m_menu(std::make_unique<QMenu>())
 {
     // A finished change alone sends four of these signals; building the menus once for all of them,

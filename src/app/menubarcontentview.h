@@ -33,7 +33,8 @@ class MenuBarContentView : public QObject
 public:
     MenuBarContentView(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
                        QObject *parent = nullptr, std::function<void()> openHistory = {},
-                       std::function<void()> openPreferences = {}, std::function<void()> openAbout = {});
+                       std::function<void()> openPreferences = {}, std::function<void()> openAbout = {},
+                       std::function<void()> openAboutPicture = {});
     ~MenuBarContentView() override;
 
     QMenu *menu() const { return m_menu.get(); }

@@ -117,10 +117,11 @@ void buildMenu(QWidget *container, const QList<MenuEntry> &entries)
 
 MenuDescription::MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
                                  std::function<void()> changed, std::function<void()> openHistory,
-                                 std::function<void()> openPreferences, std::function<void()> openAbout)
+                                 std::function<void()> openPreferences, std::function<void()> openAbout,
+                                 std::function<void()> openAboutPicture)
     : m_store(store), m_updater(updater), m_openMainWindow(std::move(openMainWindow)), m_changed(std::move(changed)),
       m_openHistory(std::move(openHistory)), m_openPreferences(std::move(openPreferences)),
-      m_openAbout(std::move(openAbout))
+      m_openAbout(std::move(openAbout)), m_openAboutPicture(std::move(openAboutPicture))
 {
 }
 
@@ -198,6 +199,15 @@ std::optional<MenuEntry> MenuDescription::about() const
 {
     if (!m_openAbout) return std::nullopt;
     return command(QStringLiteral("about"), tr("About Starvane"), m_openAbout);
+}
+
+std::optional<MenuEntry> MenuDescription::aboutPicture() const
+{
+    if (!m_openAboutPicture) return std::nullopt;
+    MenuEntry e = command(QStringLiteral("aboutPicture"), tr("About This Picture"), m_openAboutPicture);
+    e.shortcut = QKeySequence(Qt::CTRL | Qt::Key_I);
+    e.enabled = m_store->currentImage().has_value();
+    return e;
 }
 
 std::optional<MenuEntry> MenuDescription::pauseOrResume() const
@@ -306,7 +316,11 @@ QList<MenuEntry> MenuDescription::menuBar() const
     QList<MenuEntry> wallpaper{nextWallpaper(), previousWallpaper(), keep(), neverAgain()};
     if (auto pause = pauseOrResume()) wallpaper << *pause;
     wallpaper << onlyKeptPictures();
-    if (auto h = history()) wallpaper << separator() << *h;
+    const std::optional<MenuEntry> picture = aboutPicture();
+    const std::optional<MenuEntry> shown = history();
+    if (picture || shown) wallpaper << separator();
+    if (picture) wallpaper << *picture;
+    if (shown) wallpaper << *shown;
     QList<MenuEntry> application;
     if (auto a = about()) application << *a << separator();
     if (auto p = preferences()) application << *p;

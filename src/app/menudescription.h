@@ -44,10 +44,11 @@ class MenuDescription
 
 public:
     /// `changed` is called when an entry changed state that the store does not announce (launch at login).
-    /// `openHistory`, `openPreferences`, `openAbout` empty: no such entry in the menus.
+    /// `openHistory`, `openPreferences`, `openAbout`, `openAboutPicture` empty: no such entry in the menus.
     MenuDescription(WallpaperStore *store, UpdateController *updater, std::function<void()> openMainWindow,
                     std::function<void()> changed, std::function<void()> openHistory = {},
-                    std::function<void()> openPreferences = {}, std::function<void()> openAbout = {});
+                    std::function<void()> openPreferences = {}, std::function<void()> openAbout = {},
+                    std::function<void()> openAboutPicture = {});
 
     QList<MenuEntry> trayMenu() const;
     /// The menu bar's top-level menus.
@@ -62,6 +63,7 @@ private:
     std::optional<MenuEntry> history() const;
     std::optional<MenuEntry> preferences() const;
     std::optional<MenuEntry> about() const;
+    std::optional<MenuEntry> aboutPicture() const;
     std::optional<MenuEntry> pauseOrResume() const;
     MenuEntry frequencies() const;
     MenuEntry displays() const;
@@ -77,6 +79,7 @@ private:
     std::function<void()> m_openHistory;
     std::function<void()> m_openPreferences;
     std::function<void()> m_openAbout;
+    std::function<void()> m_openAboutPicture;
 };
 
 /// Replaces what `container` (a QMenu or a QMenuBar) shows with `entries`. Everything an earlier

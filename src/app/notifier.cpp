@@ -5,6 +5,7 @@
 
 #include "logging.h"
 #include "models/errors.h"
+#include "models/hubbleimage.h"
 #include "store/picturelibrary.h"
 #include "store/wallpaperhistory.h"
 #include "store/wallpaperstore.h"
@@ -21,6 +22,17 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 constexpr int kTimeoutMs = 5000;
+// A notification is read at a glance: a longer first sentence ends after a word, with "…".
+constexpr qsizetype kMaxLeadLength = 200;
+
+QString leadOf(const std::optional<QString> &description)
+{
+    if (!description) return {};
+    const QString sentence = firstSentence(*description);
+    if (sentence.size() <= kMaxLeadLength) return sentence;
+    const qsizetype space = sentence.lastIndexOf(QLatin1Char(' '), kMaxLeadLength - 1);
+    return sentence.left(space > 0 ? space : kMaxLeadLength - 1).trimmed() + QChar(0x2026);
+}
 } // namespace
 
 Notifier::Notifier(WallpaperStore *store, QDBusConnection bus, QObject *parent)
@@ -64,7 +76,10 @@ void Notifier::wallpaperChanged()
         actions.append({QStringLiteral("keep"), tr("Keep"), [s = m_store, id = image->id] {
                             if (s) keepPicture(*s, id);
                         }});
-    notify(image->title.trimmed(), image->credit, file ? file->toLocalFile() : QString(), actions);
+    // What the picture shows first, then whose it is.
+    const QString lead = leadOf(image->description);
+    const QString body = lead.isEmpty() ? image->credit : lead + QLatin1Char('\n') + image->credit;
+    notify(image->title.trimmed(), body, file ? file->toLocalFile() : QString(), actions);
 }
 
 void Notifier::automaticChangeFailed(int failuresInARow, const QString &message)

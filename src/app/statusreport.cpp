@@ -160,6 +160,7 @@ QJsonObject StatusReport::statusJson(const WallpaperStore &store)
         {QStringLiteral("id"), orNull(image ? std::optional(image->id) : std::nullopt)},
         {QStringLiteral("title"), orNull(image ? std::optional(image->title.trimmed()) : std::nullopt)},
         {QStringLiteral("credit"), orNull(image ? std::optional(image->credit) : std::nullopt)},
+        {QStringLiteral("description"), orNull(image ? image->description : std::nullopt)},
         {QStringLiteral("file"), orNull(file ? std::optional(file->toLocalFile()) : std::nullopt)},
         {QStringLiteral("hash"), orNull(image ? store.currentContentHash() : std::nullopt)},
         {QStringLiteral("captureYear"), isYear ? QJsonValue(year) : QJsonValue(QJsonValue::Null)},
@@ -191,6 +192,9 @@ QJsonObject StatusReport::historyJson(const WallpaperStore &store)
         QJsonObject o = e.toJsonObject();
         o.insert(QStringLiteral("kept"), store.library().kept().isKept(e.id));
         o.insert(QStringLiteral("banned"), history.isBannedID(e.id));
+        // Scripts find the key on every entry; the history file leaves it out when there is nothing to say.
+        o.insert(QStringLiteral("description"),
+                 e.description.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(e.description));
         entries.append(o);
     }
     return QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("entries"), entries}};
@@ -226,6 +230,7 @@ QJsonArray StatusReport::screensJson(const WallpaperStore &store)
             {QStringLiteral("id"), orNull(record ? std::optional(record->picture.image.id) : std::nullopt)},
             {QStringLiteral("title"),
              orNull(record ? std::optional(record->picture.image.title.trimmed()) : std::nullopt)},
+            {QStringLiteral("description"), orNull(record ? record->picture.image.description : std::nullopt)},
             {QStringLiteral("file"), orNull(record ? std::optional(record->picture.file.toLocalFile()) : std::nullopt)},
         });
     }

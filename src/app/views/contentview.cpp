@@ -57,6 +57,7 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
     root->addWidget(makeHeader());
     m_preview = new WallpaperPreviewCard(this);
     root->addWidget(m_preview);
+    connect(m_preview, &WallpaperPreviewCard::aboutPictureRequested, this, &ContentView::aboutPictureRequested);
     m_displays = new DisplayPreviewRow(this);
     // Keep and Never Again in the menus act on the display whose preview is chosen.
     connect(m_displays, &DisplayPreviewRow::selectedKeyChanged, &store, &WallpaperStore::setSelectedDisplay);

@@ -51,6 +51,10 @@ public:
     bool hasHeightForWidth() const override { return false; }
     QSize sizeHint() const override;
 
+Q_SIGNALS:
+    /// "About This Picture" was chosen in the preview card.
+    void aboutPictureRequested();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;

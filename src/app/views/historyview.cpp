@@ -19,6 +19,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <QtConcurrent>
@@ -34,6 +36,8 @@ constexpr int kTitleRole = Qt::UserRole + 1;
 constexpr int kDetailRole = Qt::UserRole + 2;
 constexpr int kMarksRole = Qt::UserRole + 3;
 constexpr int kWhenRole = Qt::UserRole + 4;
+// Four lines of the story under the grid.
+constexpr int kStoryHeight = 72;
 
 /// One tile: the thumbnail, then title, credit and date with marks, each on one line cut with "…".
 class TileDelegate : public QStyledItemDelegate
@@ -109,7 +113,8 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     : QWidget(parent), m_store(store), m_grid(new QListWidget(this)), m_empty(new QLabel(this)),
       m_show(new QPushButton(tr("Set as Wallpaper"), this)), m_keep(new QPushButton(tr("Keep"), this)),
       m_ban(new QPushButton(tr("Never Again"), this)), m_open(new QPushButton(tr("Open on ESA/Hubble"), this)),
-      m_note(new QLabel(this)), m_openURL(desktopLinkOpener())
+      m_note(new QLabel(this)), m_storyArea(new QScrollArea(this)), m_story(new QLabel(m_storyArea)),
+      m_openURL(desktopLinkOpener())
 {
     setUpSecondaryWindow(this, QStringLiteral("historyView"), tr("History \u2014 Starvane"), tr("History"),
                          tr("The pictures shown lately, newest first"));
@@ -147,6 +152,24 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     m_note->setVisible(false);
     VelmoraTheme::bindTextColor(m_note, VelmoraTheme::Color::mutedForeground);
 
+    // The story of the selected picture in a space of four lines, whatever its length, so the grid stays
+    // put while the arrow keys move through it; a longer story scrolls.
+    m_story->setObjectName(QStringLiteral("historyStory"));
+    m_story->setFont(VelmoraTheme::systemFont(12));
+    m_story->setTextFormat(Qt::PlainText);
+    m_story->setWordWrap(true);
+    m_story->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_story->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_story->setAccessibleName(tr("What the selected picture shows"));
+    m_storyArea->setObjectName(QStringLiteral("historyStoryArea"));
+    m_storyArea->setFrameShape(QFrame::NoFrame);
+    m_storyArea->setWidgetResizable(true);
+    m_storyArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_storyArea->viewport()->setAutoFillBackground(false);
+    m_storyArea->setWidget(m_story);
+    m_storyArea->setFixedHeight(kStoryHeight);
+    m_storyArea->setVisible(false);
+
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     for (QPushButton *b : {m_show, m_keep, m_ban, m_open})
@@ -157,6 +180,7 @@ HistoryView::HistoryView(WallpaperStore &store, QWidget *parent)
     root->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     root->addWidget(m_grid, 1);
     root->addWidget(m_empty, 1);
+    root->addWidget(m_storyArea);
     root->addWidget(m_note);
     root->addLayout(buttons);
 
@@ -295,8 +319,13 @@ void HistoryView::refreshActions()
         b->setEnabled(has);
         b->setToolTip({});
     }
+    m_storyArea->setVisible(has && !m_store.library().history().entries().at(i).description.isEmpty());
     if (!has) return;
     const HistoryEntry &e = m_store.library().history().entries().at(i);
+    if (m_story->text() != e.description) {
+        m_story->setText(e.description);
+        m_storyArea->verticalScrollBar()->setValue(0);
+    }
     const bool kept = m_store.library().kept().isKept(e.id);
     m_keep->setChecked(kept);
     m_keep->setText(kept ? tr("Kept") : tr("Keep"));

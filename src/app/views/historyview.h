@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QLabel;
+class QScrollArea;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -37,6 +38,8 @@ public:
     /// Why an action on the selected picture is unavailable, or that a page could not be opened; hidden
     /// when there is nothing to say.
     QLabel *noteLabel() const { return m_note; }
+    /// What the selected picture shows; hidden when its archive page told nothing.
+    QLabel *storyLabel() const { return m_story; }
     /// Thumbnails still being decoded.
     int pendingThumbnails() const { return m_pending; }
 
@@ -60,6 +63,8 @@ private:
     QPushButton *m_ban;
     QPushButton *m_open;
     QLabel *m_note;
+    QScrollArea *m_storyArea;
+    QLabel *m_story;
     LinkOpener m_openURL;
     int m_pending = 0;
     quint64 m_generation = 0;

@@ -65,4 +65,16 @@ QString dateTimeText(const QDateTime &when, const QLocale &locale)
     return locale.toString(local.date(), date) + QLatin1Char(' ') + locale.toString(local.time(), time.trimmed());
 }
 
+// The archive gives an ISO date or just a year. English keeps that form; other languages write the
+// day their own way, always with the full year.
+QString capturedDateText(const QString &raw)
+{
+    const QLocale locale;
+    const QDate date = QDate::fromString(raw, Qt::ISODate);
+    if (!date.isValid() || locale.language() == QLocale::English || locale.language() == QLocale::C) return raw;
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy"))) format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return locale.toString(date, format);
+}
+
 } // namespace Starvane

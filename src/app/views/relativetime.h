@@ -16,4 +16,8 @@ QString shortRelativeTime(const QDateTime &date, const QDateTime &now);
 /// the locale's short date with the full year, and the time of day without seconds.
 QString dateTimeText(const QDateTime &when, const QLocale &locale = QLocale());
 
+/// When a picture was taken, from the archive's ISO date or bare year: English keeps the archive's form,
+/// other languages write the day their own way with the full year.
+QString capturedDateText(const QString &raw);
+
 } // namespace Starvane

@@ -6,6 +6,7 @@
 #include "elidinglabel.h"
 #include "previewimage.h"
 #include "progressspinner.h"
+#include "relativetime.h"
 #include "symbols.h"
 #include "velmoratheme.h"
 
@@ -22,23 +23,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace Starvane {
-
-namespace {
-// The archive gives an ISO date or just a year. English keeps that form; other languages write the
-// day their own way, always with the full year.
-QString capturedDateText(const QString &raw)
-{
-    const QLocale locale;
-    const QDate date = QDate::fromString(raw, Qt::ISODate);
-    if (!date.isValid() || locale.language() == QLocale::English || locale.language() == QLocale::C)
-        return raw;
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QLatin1String("yyyy")))
-        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
-    return locale.toString(date, format);
-}
-} // namespace
-
 
 using VelmoraTheme::Color;
 
@@ -189,6 +173,10 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     links->setContentsMargins(0, 2, 0, 0);
     links->setSpacing(12);
     const QFont linkFont = VelmoraTheme::systemFont(11.5, QFont::Medium);
+    // First in the row and in the tab order.
+    m_aboutLink = new PlainButton(tr("About This Picture"), linkFont, Color::link, m_linksRow);
+    m_aboutLink->setObjectName(QStringLiteral("aboutPicture"));
+    m_aboutLink->setAccessibleDescription(tr("What the picture shows, who made it and how to credit it"));
     //: Link to the image's page in the archive; the archive's name, usually left as it is
     m_archiveLink = new PlainButton(tr("ESA/Hubble"), linkFont, Color::link, m_linksRow);
     m_archiveLink->setObjectName(QStringLiteral("archiveLink"));
@@ -198,6 +186,7 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
     m_revealButton->setObjectName(QStringLiteral("revealFile"));
     m_revealButton->setSymbol(Symbol::folder);
     m_revealButton->setAccessibleDescription(tr("Show the wallpaper's file in the file manager"));
+    links->addWidget(m_aboutLink);
     links->addWidget(m_archiveLink);
     links->addWidget(m_revealButton);
     links->addStretch();
@@ -213,6 +202,7 @@ WallpaperPreviewCard::WallpaperPreviewCard(QWidget *parent) : QWidget(parent)
         m_linkProblem->setVisible(!opened);
         if (!opened) m_linkProblem->setText(WindowTexts::linkFailed(m_image->detailsURL));
     });
+    connect(m_aboutLink, &QAbstractButton::clicked, this, &WallpaperPreviewCard::aboutPictureRequested);
     connect(m_revealButton, &QAbstractButton::clicked, this, [this] {
         if (m_localFileURL && m_reveal)
             m_reveal(*m_localFileURL);

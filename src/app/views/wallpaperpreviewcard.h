@@ -19,7 +19,8 @@ class PlainButton;
 class ProgressSpinner;
 
 /// The card that shows the wallpaper on screen: a cropped preview of the cached file, its title,
-/// capture date, resolution and credit, a link to the archive page and a way to reveal the file.
+/// capture date, resolution and credit, a link to the archive page, a way to reveal the file and one to
+/// read what the picture shows.
 /// The preview is decoded off the main thread at a reduced size.
 class WallpaperPreviewCard : public QWidget
 {
@@ -43,12 +44,15 @@ public:
     void setOpenURLHandler(LinkOpener handler);
     /// Says that the page could not be opened; hidden otherwise (and again when the picture changes).
     ElidingLabel *linkProblemLabel() const { return m_linkProblem; }
+    PlainButton *aboutPictureLink() const { return m_aboutLink; }
 
     const QImage &loadedPreview() const { return m_preview; }
 
 Q_SIGNALS:
     /// A background load for the current file finished (with or without a preview).
     void previewLoadFinished();
+    /// "About This Picture" was chosen.
+    void aboutPictureRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -78,6 +82,7 @@ private:
     QLabel *m_resolutionLabel;
     ElidingLabel *m_credit;
     QWidget *m_linksRow;
+    PlainButton *m_aboutLink;
     PlainButton *m_archiveLink;
     PlainButton *m_revealButton;
     ElidingLabel *m_linkProblem;

@@ -191,6 +191,8 @@ HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, 
     const QUrl primary = smallest ? *smallest : choosePrimary(variants, candidate, hosts);
     HubbleImage result = candidate;
     result.credit = credit;
+    // Like the credit: a page that tells nothing keeps what we already knew (a picture shown before).
+    if (std::optional<QString> description = extractDescription(html)) result.description = std::move(description);
     result.imageURL = primary;
     result.fallbackImageURL = chooseFallback(variants, primary, candidate, hosts);
     return result;

@@ -24,12 +24,20 @@ extern const QStringList fallbackVariantPreference;
 /// original's shape ("large", "publicationjpg") and for unknown ones.
 std::optional<QSize> fixedVariantSize(const QString &variant);
 
-/// `candidate` with the page's credit and the best linked files. Throws HubbleAPIError::ineligibleImage
-/// when the page does not describe a single Hubble observation or credits another observatory.
-/// With `coverDisplay`, the first file is the smallest fixed-size variant that fills that display at
-/// its native resolution after centre-cropping; the usual choice when the page links none that does.
+/// `candidate` with the page's credit and description (when it has them) and the best linked files. Throws
+/// HubbleAPIError::ineligibleImage when the page does not describe a single Hubble observation or credits another
+/// observatory. With `coverDisplay`, the first file is the smallest fixed-size variant that fills that display at its
+/// native resolution after centre-cropping; the usual choice when the page links none that does.
 HubbleImage parseImageDetail(const QString &html, const HubbleImage &candidate, const ArchiveHosts &hosts = {},
                              std::optional<QSize> coverDisplay = std::nullopt);
+
+/// The longest description kept, in characters.
+constexpr qsizetype kMaxDescriptionLength = 4000;
+
+/// What the picture shows, as the page tells it between the picture and its credit: plain text, the
+/// headline first, paragraphs separated by a blank line, at most kMaxDescriptionLength characters cut
+/// after a sentence. Absent when the page has none; never fails.
+std::optional<QString> extractDescription(const QString &html);
 
 /// The credit block as one line of plain text; absent when missing or empty.
 std::optional<QString> extractCredit(const QString &html);

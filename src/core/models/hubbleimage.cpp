@@ -28,6 +28,13 @@ bool isSafeArchiveID(const QString &id)
     return true;
 }
 
+QString firstSentence(const QString &text)
+{
+    QTextBoundaryFinder sentences(QTextBoundaryFinder::Sentence, text);
+    const qsizetype end = sentences.toNextBoundary();
+    return (end > 0 ? text.left(end) : text).trimmed();
+}
+
 qint64 HubbleImage::usablePixels(double a) const
 {
     if (!width || !height || *width <= 0 || *height <= 0)
@@ -71,6 +78,7 @@ QJsonObject HubbleImage::toJsonObject() const
         o.insert(QStringLiteral("width"), *width);
     if (height)
         o.insert(QStringLiteral("height"), *height);
+    if (description) o.insert(QStringLiteral("description"), *description);
     return o;
 }
 
@@ -139,6 +147,10 @@ std::optional<HubbleImage> HubbleImage::fromJsonObject(const QJsonObject &o)
     if (!decodeInteger(o.value(QStringLiteral("width")), img.width) ||
         !decodeInteger(o.value(QStringLiteral("height")), img.height))
         return std::nullopt;
+    // Records written before descriptions existed have none; a description of the wrong type is only
+    // that text lost, never the picture.
+    const QJsonValue description = o.value(QStringLiteral("description"));
+    if (description.isString() && !description.toString().isEmpty()) img.description = description.toString();
     return img;
 }
 

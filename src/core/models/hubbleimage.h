@@ -21,6 +21,8 @@ struct HubbleImage
     QUrl detailsURL;
     std::optional<qint64> width;
     std::optional<qint64> height;
+    /// What the picture shows, as plain text in paragraphs; absent when the archive page tells nothing.
+    std::optional<QString> description = std::nullopt;
 
     bool operator==(const HubbleImage &) const = default;
 
@@ -36,6 +38,9 @@ struct HubbleImage
     static std::optional<HubbleImage> fromJsonObject(const QJsonObject &o);
     static std::optional<HubbleImage> fromJson(const QByteArray &json);
 };
+
+/// The first sentence of a description (its headline when it has one), trimmed; empty for empty text.
+QString firstSentence(const QString &text);
 
 /// Identifiers go into URL paths and file names: 1…48 characters, letters, marks, digits, '-' and '_'.
 /// Every id from outside (archive pages, our own history file) passes this before it is used.

@@ -115,9 +115,7 @@ std::optional<ChangeRequest> ChangeCoordinator::keptRequest(bool isAutomatic) co
         image.title = k.title;
         for (const HistoryEntry &e : m_parts.library->history().entries()) {
             if (e.id != k.id) continue;
-            image.title = e.title;
-            image.credit = e.credit;
-            if (e.captureYear > 0) image.dateCaptured = QString::number(e.captureYear);
+            image = e.imageOver(image);
             break;
         }
         return PlacedPicture{DisplayTarget{}, ShownPicture{image, QUrl::fromLocalFile(k.file), QString(), QUrl()},
@@ -141,11 +139,8 @@ std::optional<ChangeRequest> ChangeCoordinator::keptRequest(bool isAutomatic) co
 PlacedPicture ChangeCoordinator::historyTarget(int index, const DisplayTarget &display) const
 {
     const HistoryEntry &entry = m_parts.library->history().entries().at(index);
-    HubbleImage image = m_parts.services.archive->candidateForID(entry.id).value_or(HubbleImage{});
-    image.id = entry.id;
-    image.title = entry.title;
-    image.credit = entry.credit;
-    if (entry.captureYear > 0) image.dateCaptured = QString::number(entry.captureYear);
+    const HubbleImage image =
+        entry.imageOver(m_parts.services.archive->candidateForID(entry.id).value_or(HubbleImage{}));
     ShownPicture picture{image, entry.file.isEmpty() ? QUrl() : QUrl::fromLocalFile(entry.file), entry.hash,
                          entry.variant};
     return PlacedPicture{display, picture, index};

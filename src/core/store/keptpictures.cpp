@@ -112,6 +112,8 @@ std::optional<QString> KeptPictures::keep(const QString &file, const Description
     }
     QSaveFile text(notes);
     QString body = description.title.simplified() + QLatin1Char('\n');
+    // The story reads as it does in the window: paragraphs with a blank line between them.
+    if (!description.story.isEmpty()) body += QLatin1Char('\n') + description.story + QStringLiteral("\n\n");
     if (!description.credit.isEmpty()) body += tr("Credit: %1").arg(description.credit) + QLatin1Char('\n');
     if (description.page.isValid()) body += description.page.toString() + QLatin1Char('\n');
     if (!text.open(QIODevice::WriteOnly) || text.write(body.toUtf8()) < 0 || !text.commit()) {

@@ -10,8 +10,8 @@
 namespace Starvane {
 
 /// The pictures the user chose to keep: plain files in a folder of their Pictures, each named after
-/// its title and id, with a small text file beside it naming the credit and the archive page. The
-/// folder is theirs: nothing here prunes it, and it outlives the program.
+/// its title and id, with a small text file beside it telling what the picture shows and naming the
+/// credit and the archive page. The folder is theirs: nothing here prunes it, and it outlives the program.
 class KeptPictures
 {
     Q_DECLARE_TR_FUNCTIONS(Starvane::KeptPictures)
@@ -30,6 +30,8 @@ public:
         QString title;
         QString credit;
         QUrl page;
+        /// What the picture shows; may be empty.
+        QString story = {};
     };
 
     /// `directory` empty: PicturesLocation/Starvane.

@@ -46,7 +46,8 @@ void PictureLibrary::record(const ShownPicture &picture, const QString &displayK
                              file,
                              picture.contentHash,
                              m_history->thumbnailPath(image.id),
-                             picture.variantURL};
+                             picture.variantURL,
+                             image.description.value_or(QString())};
     m_history->record(entry);
     // Every place moved one down; the display that changed stands on its new entry.
     for (int &position : m_positions)
@@ -103,9 +104,9 @@ std::optional<int> PictureLibrary::previousIndex(const QString &displayKey, cons
 std::optional<QString> PictureLibrary::keep(const ShownPicture &picture)
 {
     const HubbleImage &image = picture.image;
-    const std::optional<QString> error =
-        m_kept->keep(picture.file.toLocalFile(),
-                     KeptPictures::Description{image.id, image.title.trimmed(), image.credit, image.detailsURL});
+    const std::optional<QString> error = m_kept->keep(
+        picture.file.toLocalFile(), KeptPictures::Description{image.id, image.title.trimmed(), image.credit,
+                                                              image.detailsURL, image.description.value_or(QString())});
     if (error)
         qCWarning(lcStore).noquote() << QStringLiteral("Could not keep %1: %2").arg(image.id, *error);
     else

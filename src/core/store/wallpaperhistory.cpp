@@ -33,7 +33,7 @@ bool isHexHash(const QString &hash)
 
 QJsonObject HistoryEntry::toJsonObject() const
 {
-    return QJsonObject{
+    QJsonObject o{
         {QStringLiteral("id"), id},
         {QStringLiteral("title"), title},
         {QStringLiteral("credit"), credit},
@@ -45,6 +45,18 @@ QJsonObject HistoryEntry::toJsonObject() const
         {QStringLiteral("thumbnail"), thumbnail},
         {QStringLiteral("variant"), variant.toString()},
     };
+    if (!description.isEmpty()) o.insert(QStringLiteral("description"), description);
+    return o;
+}
+
+HubbleImage HistoryEntry::imageOver(HubbleImage base) const
+{
+    base.id = id;
+    base.title = title;
+    base.credit = credit;
+    if (captureYear > 0) base.dateCaptured = QString::number(captureYear);
+    base.description = description.isEmpty() ? std::nullopt : std::optional(description);
+    return base;
 }
 
 std::optional<HistoryEntry> HistoryEntry::fromJsonObject(const QJsonObject &o)
@@ -69,6 +81,7 @@ std::optional<HistoryEntry> HistoryEntry::fromJsonObject(const QJsonObject &o)
     // Missing in files of earlier versions. It is fetched again only from the host the archive names today.
     e.variant = QUrl(o.value(QStringLiteral("variant")).toString());
     if (!e.variant.isValid() || e.variant.isRelative()) e.variant.clear();
+    e.description = o.value(QStringLiteral("description")).toString();
     return e;
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "models/hubbleimage.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
@@ -30,8 +32,13 @@ struct HistoryEntry
     QString thumbnail;
     /// The archive address the file was downloaded from: a pruned picture comes back as it was shown.
     QUrl variant;
+    /// What the picture shows; empty when the archive page told nothing.
+    QString description = {};
 
     bool operator==(const HistoryEntry &) const = default;
+
+    /// `base` (what the archive knows of the id today) with what this entry remembers of the picture.
+    HubbleImage imageOver(HubbleImage base) const;
 
     QJsonObject toJsonObject() const;
     /// Absent for anything that is not a usable entry, including an id that is not safe to use.

@@ -306,10 +306,7 @@ std::optional<QString> WallpaperStore::keepHistoryEntry(int index)
     const HistoryEntry &entry = m_library->history().entries().at(index);
     if (entry.file.isEmpty() || !QFileInfo(entry.file).isFile())
         return tr("The picture's file is gone; show it again first.");
-    HubbleImage image = m_archive->candidateForID(entry.id).value_or(HubbleImage{});
-    image.id = entry.id;
-    image.title = entry.title;
-    image.credit = entry.credit;
+    const HubbleImage image = entry.imageOver(m_archive->candidateForID(entry.id).value_or(HubbleImage{}));
     return keep(ShownPicture{image, QUrl::fromLocalFile(entry.file), entry.hash, entry.variant});
 }
 
