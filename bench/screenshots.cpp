@@ -361,6 +361,10 @@ int main(int argc, char *argv[])
             if (state.needsPreview) waitForPreview(window);
             if (state.then) state.then(fixture.harness);
             settle();
+            // Placed as a window manager would: inside the screen, however tall the state made it.
+            const QRect screen = window.screen()->availableGeometry();
+            window.move(window.x(),
+                        std::max(screen.top(), std::min(window.y(), screen.bottom() + 1 - window.height())));
             QList<QWidget *> windows{&window};
             PreferencesView preferences(fixture.store());
             preferences.setLaunchAtLogin([] { return false; }, [](bool, QString *) { return true; });

@@ -80,8 +80,9 @@ void DisplayPreviewRow::setDisplays(const QList<DisplayState> &states)
         button->setProperty("displayKey", state.display.key);
         button->setAccessibleName(tr("Picture on display %1").arg(state.display.name));
         button->setAccessibleDescription(
-            state.record ? tr("%1; choose to show its title and credit").arg(state.record->picture.image.title.trimmed())
-                         : tr("This display has no picture of its own yet"));
+            state.record
+                ? tr("%1; choose to show its title and credit").arg(state.record->picture.image.title.trimmed())
+                : tr("This display has no picture of its own yet"));
         showThumbnail(button, state.record ? state.record->picture.file.toLocalFile() : QString());
         connect(button, &QToolButton::clicked, this, [this, key = state.display.key] { select(key); });
         m_row->addWidget(button);
@@ -105,11 +106,16 @@ void DisplayPreviewRow::select(const QString &key)
         const DisplayState &state = m_states[i];
         if (state.display.key != key) continue;
         m_buttons[i]->setChecked(true);
+        // One run of text under the previews: a credit of several lines reads as one here (About This
+        // Picture shows its lines).
+        const QString credit =
+            state.record ? state.record->picture.image.credit.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(u"; ")
+                         : QString();
         //: A display's name, then the title and the credit of the picture it shows
         m_caption->setText(
-            state.record ? tr("%1: %2 · %3")
-                               .arg(state.display.name, state.record->picture.image.title.trimmed(), state.record->picture.image.credit)
-                         : tr("%1: no picture yet").arg(state.display.name));
+            state.record
+                ? tr("%1: %2 · %3").arg(state.display.name, state.record->picture.image.title.trimmed(), credit)
+                : tr("%1: no picture yet").arg(state.display.name));
     }
 }
 
