@@ -4,6 +4,7 @@
 #include "async/cancellation.h"
 #include "models/errors.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -96,6 +97,9 @@ QCoro::Task<QByteArray> ArchiveTransport::fetchPage(QUrl url, std::stop_token st
     if (status != 0 && (status < 200 || status > 299)) throw HubbleAPIError::httpStatus(status);
     if (r->error() != QNetworkReply::NoError) throw networkErrorOf(r);
     if (status == 0) throw HubbleAPIError::invalidResponse();
+    // A connection closed early does not always reach Qt as an error: half a page is still no page.
+    if (const qint64 announced = announcedLengthOf(r); announced >= 0 && body.size() < announced)
+        throw NetworkError(NetworkFailure::refused, QCoreApplication::translate("QHttp", "Connection closed"));
     co_return body;
 }
 
