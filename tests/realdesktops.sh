@@ -131,7 +131,7 @@ row_checks() {        # the row's own checks once `starvane next` has changed th
       echo "  the desktop shows Starvane's file $file" ;;
   esac
   case $ROW in
-    gnome-* | portal-granted) uri=$(gsettings get org.gnome.desktop.background picture-uri) ;;
+    gnome-*) uri=$(gsettings get org.gnome.desktop.background picture-uri) ;;
   esac
   case $ROW in
     gnome-each)   # one picture made of each display's own, spanned over all of them
@@ -143,6 +143,12 @@ row_checks() {        # the row's own checks once `starvane next` has changed th
       [ "$(file_of "$(gsettings get org.gnome.desktop.background picture-uri-dark)")" = "$file" ] ||
         fail "GNOME's picture-uri-dark is not Starvane's file"
       echo "  picture-uri and picture-uri-dark are $uri" ;;
+  esac
+  case $ROW in
+    portal-*)   # the picture went through the portal: GNOME's backend shows its own copy
+      uri=$(gsettings get org.gnome.desktop.background picture-uri)
+      [ "$(file_of "$uri")" = "$XDG_CONFIG_HOME/background" ] || fail "GNOME's picture-uri $uri is not the portal's copy"
+      echo "  through the portal: picture-uri $uri" ;;
   esac
   case $ROW in
     gnome-wayland)   # the lock screen is on: the shell's own settings have the picture
