@@ -5,6 +5,9 @@
 # that session against the local test archive (as autostart would), and checks from screenshots that
 # the screen shows Starvane's picture as that desktop scales it; then `starvane next` must change it.
 #   tests/realdesktops.sh ROW STARVANE ARCHIVE_HELPER COMPARE_HELPER
+# REALDESKTOP_BARE_TRAY=build/ci/bench/bench_bare_tray also prints, once the row passed, the idle memory
+# of Starvane beside that bare Qt tray started in the same session (the figure bench/ reports elsewhere),
+# then opens Starvane's window and takes a screenshot of it (window.png; KEEP=1 keeps it).
 # Missing desktop packages fail the row, naming them (scripts/install-deps --tests installs them).
 set -uo pipefail
 
@@ -189,6 +192,7 @@ if [ "${REALDESKTOP_INNER:-}" != 1 ]; then
   "${as[@]}" env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/run" \
     XDG_CONFIG_HOME="$WORK/home/.config" XDG_DATA_HOME="$WORK/home/.local/share" XDG_CACHE_HOME="$WORK/home/.cache" \
     $(row_desktop) WORK="$WORK" REALDESKTOP_INNER=1 STARVANE_E2E_LOG="$WORK/starvane-app.log" \
+    REALDESKTOP_BARE_TRAY="${REALDESKTOP_BARE_TRAY:-}" \
     dbus-run-session --config-file="$WORK/session.conf" -- "$0" "$@" 2>"$WORK/session-stderr.log"
   rc=$?
   echo "row $ROW took $(( ($(date +%s%N) - T0) / 1000000 )) ms"
@@ -290,4 +294,12 @@ starvane next >"$WORK/next.log" 2>&1 || fail "starvane next failed: $(cat "$WORK
 not=(); for p in $first; do not+=(--not "$WORK/archive/$p"); done
 wait_shown "${not[@]}" || fail "after starvane next the screen did not change to another picture (closest: $LAST)"
 row_checks
+if [ -n "${REALDESKTOP_BARE_TRAY:-}" ]; then
+  bg env "${STARVANE_ENV[@]}" "$REALDESKTOP_BARE_TRAY"
+  sleep 15   # idle: the change is over, freed memory has gone back
+  rss() { echo "$(awk '/^Rss:/ { print int($2 / 1024) }' "/proc/$1/smaps_rollup") MiB$(grep -q libqgtk3 "/proc/$1/maps" && echo " (with Qt's GTK 3 theme)")"; }
+  app=$(pgrep -u "$(id -u)" -f -- "^$STARVANE --at-login" | head -1) tray=${PIDS[-1]}
+  echo "  idle RSS: Starvane $(rss "$app"), a bare Qt tray $(rss "$tray")"
+  starvane show && sleep 2 && row_shot "$WORK/window.png" && echo "  the window in this session: $WORK/window.png"
+fi
 echo "PASS [$ROW]: $first then, after starvane next, $SHOWN"
