@@ -147,18 +147,32 @@ void Appearance::refresh()
 
 namespace VelmoraTheme {
 
+namespace {
+// The desktops for which Qt chooses GTK 3's platform theme.
+bool gtkDesktop(std::initializer_list<const char *> names)
+{
+    const QList<QByteArray> current = qgetenv("XDG_CURRENT_DESKTOP").toUpper().split(':');
+    for (const char *name : names)
+        if (current.contains(QByteArray(name))) return true;
+    return false;
+}
+} // namespace
+
 void skipToolkitPlatformTheme()
 {
-    // Inside GNOME the GTK 3 theme set up GTK with its styles and icon themes: about 50 MiB of the
-    // 98 MiB Starvane took there when idle, against 38 MiB for a bare Qt tray in the same session.
-    // Without desktop settings Qt uses its generic theme; the font it would have taken comes from
-    // useDesktopFont.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORMTHEME")) QGuiApplication::setDesktopSettingsAware(false);
+    // Inside GNOME the GTK 3 theme set up GTK with its styles and icon themes: about 60 MiB of the
+    // 98 MiB Starvane took there when idle on Xwayland. Without desktop settings Qt uses its generic
+    // theme; the font it would have taken comes from useDesktopFont. Other desktops keep their theme.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORMTHEME") &&
+        gtkDesktop({"GNOME", "X-CINNAMON", "UNITY", "MATE", "XFCE", "LXDE"}))
+        QGuiApplication::setDesktopSettingsAware(false);
 }
 
 void useDesktopFont()
 {
-    if (QGuiApplication::desktopSettingsAware()) return; // the platform theme gave it
+    // The platform theme gave it; or the desktop keeps its font elsewhere than GNOME's setting, and the
+    // generic font is the nearer guess.
+    if (QGuiApplication::desktopSettingsAware() || !gtkDesktop({"GNOME", "UNITY"})) return;
     GSettingsSchemaSource *source = g_settings_schema_source_get_default();
     // A missing schema would abort the process in g_settings_new: look it up first.
     GSettingsSchema *schema =
