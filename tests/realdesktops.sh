@@ -241,8 +241,13 @@ shown() {
 wait_shown() {
   local t0=$(date +%s%N) i
   for i in $(seq 1 $((LIMIT * 2))); do
+    # Shown, and still shown a moment later: desktops that fade pass through near-matches on the way.
     if shown "$@"; then
-      echo "  shown after $(( ($(date +%s%N) - t0) / 1000000 )) ms:"; echo "$LAST"; return 0
+      local seen=$SHOWN
+      sleep 0.5
+      if shown "$@" && [ "$SHOWN" = "$seen" ]; then
+        echo "  shown after $(( ($(date +%s%N) - t0) / 1000000 )) ms:"; echo "$LAST"; return 0
+      fi
     fi
     sleep 0.5
   done
