@@ -190,18 +190,12 @@ private Q_SLOTS:
         QJsonObject s = status();
         QStringList keys = s.keys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"captureYear",    "credit",
-                                    "description",    "dimInDarkStyle",
-                                    "displays",       "downloadOnMetered",
-                                    "error",          "errorArguments",
-                                    "errorCode",      "errorDetail",
-                                    "file",           "frequency",
-                                    "hash",           "id",
-                                    "loading",        "lockScreen",
-                                    "networkHold",    "nextChange",
-                                    "notifyOnChange", "paused",
-                                    "saveData",       "screens",
-                                    "showCaption",    "title"}));
+        QCOMPARE(keys,
+                 QStringLiteral("askingForPermission captureYear credit description dimInDarkStyle displays "
+                                "downloadOnMetered error errorArguments errorCode errorDetail file frequency hash "
+                                "id loading lockScreen networkHold nextChange notifyOnChange paused saveData "
+                                "screens showCaption title")
+                     .split(u' '));
         for (const char *key : {"id", "title", "credit", "description", "file", "hash", "captureYear", "nextChange",
                                 "error", "errorDetail", "errorCode"})
             QVERIFY2(s.value(QLatin1String(key)).isNull(), key);
@@ -209,6 +203,12 @@ private Q_SLOTS:
         QCOMPARE(s.value("displays").toString(), QStringLiteral("all"));
         QCOMPARE(s.value("paused").toBool(true), false);
         QCOMPARE(s.value("loading").toBool(true), false);
+        // The desktop's permission question is open only between its two announcements.
+        QCOMPARE(s.value("askingForPermission").toBool(true), false);
+        h.applier->askingListener(true);
+        QCOMPARE(status().value("askingForPermission").toBool(false), true);
+        h.applier->askingListener(false);
+        QCOMPARE(status().value("askingForPermission").toBool(true), false);
 
         h.archive->verifyHandler = [](HubbleImage c) {
             c.description = QStringLiteral("Gas.\n\nDust.");

@@ -419,6 +419,10 @@ Optionen:
         <source>Metered connection: waiting to download</source>
         <translation>Getaktete Verbindung: Download wartet</translation>
     </message>
+    <message>
+        <source>The desktop is asking whether Starvane may change the background. Answer its question to go on.</source>
+        <translation>Der Desktop fragt, ob Starvane den Hintergrund ändern darf. Beantworten Sie die Frage, um fortzufahren.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::ControlService</name>
@@ -529,6 +533,10 @@ Optionen:
     <message>
         <source>No display of that name is connected.</source>
         <translation>Kein Bildschirm dieses Namens ist angeschlossen.</translation>
+    </message>
+    <message>
+        <source>The desktop is asking whether Starvane may change the background; answer it there.</source>
+        <translation>Der Desktop fragt, ob Starvane den Hintergrund ändern darf; beantworten Sie die Frage dort.</translation>
     </message>
 </context>
 <context>

@@ -419,6 +419,10 @@ Options :
         <source>Metered connection: waiting to download</source>
         <translation>Connexion limitée&#xa0;: téléchargement en attente</translation>
     </message>
+    <message>
+        <source>The desktop is asking whether Starvane may change the background. Answer its question to go on.</source>
+        <translation>Le bureau demande si Starvane peut changer le fond d’écran. Répondez à sa question pour continuer.</translation>
+    </message>
 </context>
 <context>
     <name>Starvane::ControlService</name>
@@ -529,6 +533,10 @@ Options :
     <message>
         <source>No display of that name is connected.</source>
         <translation>Aucun écran de ce nom n’est branché.</translation>
+    </message>
+    <message>
+        <source>The desktop is asking whether Starvane may change the background; answer it there.</source>
+        <translation>Le bureau demande si Starvane peut changer le fond d’écran&#xa0;; répondez-y là-bas.</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include "logging.h"
 #include "store/filewritequeue.h"
 #include "translations.h"
+#include "velmoratheme.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -103,7 +104,9 @@ int runApplication(int argc, char *argv[], const Command &command)
     // The archive's pages are parsed once per change: the interpreter is quick enough, and the JIT's
     // compiled code would stay resident for the whole session.
     if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT")) qputenv("QT_ENABLE_REGEXP_JIT", "0");
+    VelmoraTheme::skipToolkitPlatformTheme();
     QApplication app(argc, argv);
+    VelmoraTheme::useDesktopFont();
     applyApplicationIdentity(QStringLiteral(STARVANE_VERSION));
     installTranslations();
     installLogHandler();

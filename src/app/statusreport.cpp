@@ -113,6 +113,8 @@ QString StatusReport::statusText(const QJsonObject &status)
         lines << tr("Wallpaper: none yet");
     }
     if (status.value(QStringLiteral("file")).isString()) lines << tr("File: %1").arg(text("file"));
+    if (status.value(QStringLiteral("askingForPermission")).toBool())
+        lines << tr("The desktop is asking whether Starvane may change the background; answer it there.");
     AppSettings settings;
     settings.frequency = frequencyFromWord(text("frequency")).value_or(settings.frequency);
     settings.isPaused = status.value(QStringLiteral("paused")).toBool();
@@ -169,6 +171,7 @@ QJsonObject StatusReport::statusJson(const WallpaperStore &store)
         {QStringLiteral("displays"), displaysWord(store.settings().displayScope)},
         {QStringLiteral("nextChange"), orNull(next ? std::optional(isoWithZone(*next)) : std::nullopt)},
         {QStringLiteral("loading"), store.isLoading()},
+        {QStringLiteral("askingForPermission"), store.isAskingForPermission()},
         {QStringLiteral("error"), orNull(store.errorMessage())},
         {QStringLiteral("errorDetail"), orNull(detail.isEmpty() ? std::nullopt : std::optional(detail))},
         {QStringLiteral("errorCode"), orNull(error ? std::optional(error->code()) : std::nullopt)},

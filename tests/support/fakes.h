@@ -225,6 +225,10 @@ public:
     bool supportsLockScreen() const override { return lockScreen; }
     QCoro::Task<> applyLockScreen(QUrl file, std::stop_token st) override;
 
+    /// Whom to tell that the "desktop" asks the person for permission.
+    std::function<void(bool)> askingListener;
+    void onAskingForPermission(std::function<void(bool)> listener) override { askingListener = std::move(listener); }
+
 private:
     bool m_applying = false;
 };

@@ -63,6 +63,14 @@ inline QColor controlBorder() { return color(Color::controlBorder); }
 inline QColor destructive() { return color(Color::destructive); }
 inline QColor destructiveSurface() { return color(Color::destructiveSurface); }
 
+/// Before the application object exists: keeps Qt from loading GTK 3 for its platform theme, which gives
+/// Starvane nothing it uses (it draws its own palette and controls and asks the desktop for its colour
+/// scheme itself). Unless the person chose a theme with QT_QPA_PLATFORMTHEME.
+void skipToolkitPlatformTheme();
+/// Once the application object exists: the desktop's own font family and size (GNOME's
+/// org.gnome.desktop.interface font-name) as the application font, which the GTK theme would have given.
+void useDesktopFont();
+
 /// The system font at `pixels` device-independent pixels (our points), with the given weight.
 QFont systemFont(double pixels, QFont::Weight weight = QFont::Normal);
 

@@ -87,6 +87,7 @@ ContentView::ContentView(WallpaperStore &store, QWidget *parent, WallpaperStore:
         updateStatusTick();
     });
     connect(&store, &WallpaperStore::errorMessageChanged, this, &ContentView::refreshErrorBanner);
+    connect(&store, &WallpaperStore::askingForPermissionChanged, this, &ContentView::refreshErrorBanner);
     connect(&store, &WallpaperStore::displaysChanged, this, &ContentView::refreshDisplays);
     connect(&store, &WallpaperStore::settingsChanged, this, &ContentView::refreshDisplays);
     connect(&store, &WallpaperStore::nextChangeDateChanged, this, &ContentView::refreshFooter);
@@ -191,9 +192,16 @@ void ContentView::refreshActions()
 
 void ContentView::refreshErrorBanner()
 {
+    // The desktop's question is on screen, not here: nothing to retry until it is answered.
+    const bool asking = m_store.isAskingForPermission();
     const ErrorText text = ErrorText::of(m_store);
-    m_errorBanner->setVisible(!text.isEmpty());
-    if (!text.isEmpty()) m_errorBanner->setMessage(text.joined());
+    m_errorBanner->setVisible(asking || !text.isEmpty());
+    if (asking)
+        m_errorBanner->setMessage(
+            tr("The desktop is asking whether Starvane may change the background. Answer its question to go on."));
+    else if (!text.isEmpty())
+        m_errorBanner->setMessage(text.joined());
+    m_errorBanner->retryButton()->setVisible(!asking);
     m_errorBanner->retryButton()->setEnabled(!m_store.isLoading());
 }
 

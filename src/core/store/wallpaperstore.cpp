@@ -14,6 +14,7 @@
 #include "storesettings.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace Starvane {
 
@@ -51,6 +52,15 @@ WallpaperStore::WallpaperStore(StoreServices services, StoreOptions options, QOb
                                        pipelineServices, m_network, services.defaults},
                                       options.limits, options.networkSettleDelay, this);
 
+    // The portal's first-use question can stay open for as long as the person likes: say so meanwhile,
+    // or the change would look stuck. The applier may outlive the store.
+    if (m_applier) {
+        m_applier->onAskingForPermission([self = QPointer<WallpaperStore>(this)](bool asking) {
+            if (!self || self->m_askingForPermission == asking) return;
+            self->m_askingForPermission = asking;
+            Q_EMIT self->askingForPermissionChanged();
+        });
+    }
     connect(m_settings, &StoreSettings::changed, this, &WallpaperStore::settingsChanged);
     connect(m_settings, &StoreSettings::isAutoRotationActiveChanged, this,
             &WallpaperStore::isAutoRotationActiveChanged);

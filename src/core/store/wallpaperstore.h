@@ -113,6 +113,9 @@ public:
     std::optional<QString> errorMessage() const;
     const std::optional<QDateTime> &nextChangeDate() const;
     bool isAutoRotationActive() const;
+    /// True while the desktop asks the person whether Starvane may change its picture; the change that
+    /// asked waits for the answer.
+    bool isAskingForPermission() const { return m_askingForPermission; }
     /// False where the desktop has one picture for all displays.
     bool supportsPerDisplayWallpaper() const;
     bool lockScreenEnabled() const;
@@ -172,6 +175,7 @@ Q_SIGNALS:
     void nextChangeDateChanged();
     void isAutoRotationActiveChanged();
     void networkHoldChanged();
+    void askingForPermissionChanged();
     void automaticChangeFailed(int failuresInARow, const QString &message);
     void lockScreenEnabledChanged();
     void displaysChanged();
@@ -201,6 +205,7 @@ private:
     std::optional<HubbleImage> m_currentImage;
     Clock m_now;
     QString m_selectedDisplay;
+    bool m_askingForPermission = false;
 };
 
 } // namespace Starvane
