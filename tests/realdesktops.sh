@@ -125,6 +125,11 @@ row_before_next() {   # what the row changes in Starvane once the first picture 
     gnome-wayland) starvane lock-screen on ;;
   esac
 }
+shows_dimmed() {      # the screen matches the dimmed copy better than the original
+  row_shot "$WORK/shot.png" 2>>"$WORK/shot.log" || return 1
+  LAST=$("$COMPARE" "$WORK/shot.png" $MONITORS "$DARK" "$ORIGINAL" 2>&1) || return 1
+  [ "$(sed -n 's/^shown: //p' <<<"$LAST")" = "$(basename "$DARK")" ]
+}
 row_checks() {        # the row's own checks once `starvane next` has changed the screen
   local file uri
   file=$(status_field file)
@@ -146,6 +151,17 @@ row_checks() {        # the row's own checks once `starvane next` has changed th
       [ "$(file_of "$(gsettings get org.gnome.desktop.background picture-uri-dark)")" = "$file" ] ||
         fail "GNOME's picture-uri-dark is not Starvane's file"
       echo "  picture-uri and picture-uri-dark are $uri" ;;
+  esac
+  case $ROW in
+    gnome-dark)   # dimmed in the dark style: the shell shows the darker copy Starvane gives it as picture-uri-dark
+      starvane dim-in-dark on >/dev/null || fail "starvane dim-in-dark on failed"
+      wait_for 'case "$(gsettings get org.gnome.desktop.background picture-uri-dark)" in *.derived-dim-*) true ;; *) false ;; esac'
+      DARK=$(file_of "$(gsettings get org.gnome.desktop.background picture-uri-dark)")
+      [ "$(file_of "$(gsettings get org.gnome.desktop.background picture-uri)")" = "$file" ] ||
+        fail "with the dimmed copy on, picture-uri is no longer the original"
+      ORIGINAL=$file
+      wait_for shows_dimmed
+      echo "  dimmed: picture-uri-dark $DARK, on screen rather than the original:"; echo "$LAST" ;;
   esac
   case $ROW in
     portal-*)   # the picture went through the portal: GNOME's backend shows its own copy
