@@ -6,7 +6,7 @@ target_link_libraries(starvane-realdesktop-archive PRIVATE starvane_testsupport)
 # The screen check: which archive picture each monitor of a screenshot shows.
 add_executable(starvane-realdesktop-compare support/realdesktopcompare.cpp)
 target_link_libraries(starvane-realdesktop-compare PRIVATE Qt6::Gui)
-foreach(row xfce mate lxqt cinnamon budgie gnome-xwayland gnome-wayland gnome-dark gnome-each portal-granted
+foreach(row xfce mate lxqt lxde cinnamon budgie gnome-xwayland gnome-wayland gnome-dark gnome-each portal-granted
             portal-allow portal-deny)
   add_test(NAME realdesktop_${row}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/realdesktops.sh ${row} $<TARGET_FILE:starvane>

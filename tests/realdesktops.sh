@@ -24,6 +24,7 @@ row_packages() {
     xfce) echo xfdesktop4 xfconf xvfb imagemagick ;;
     mate) echo caja xvfb imagemagick ;;
     lxqt) echo pcmanfm-qt xvfb imagemagick ;;
+    lxde) echo pcmanfm xvfb imagemagick ;;
     cinnamon) echo cinnamon cinnamon-session xvfb imagemagick ;;
     budgie) echo budgie-desktop xvfb imagemagick ;;
     gnome-xwayland) echo gnome-shell xwayland python3-gi ;;
@@ -36,6 +37,7 @@ row_desktop() {   # XDG_CURRENT_DESKTOP and the rest of the session's identity
     xfce) echo "XDG_CURRENT_DESKTOP=XFCE XDG_SESSION_TYPE=x11" ;;
     mate) echo "XDG_CURRENT_DESKTOP=MATE XDG_SESSION_TYPE=x11" ;;
     lxqt) echo "XDG_CURRENT_DESKTOP=LXQt XDG_SESSION_TYPE=x11" ;;
+    lxde) echo "XDG_CURRENT_DESKTOP=LXDE XDG_SESSION_DESKTOP=LXDE DESKTOP_SESSION=LXDE XDG_SESSION_TYPE=x11" ;;
     cinnamon) echo "XDG_CURRENT_DESKTOP=X-Cinnamon XDG_SESSION_DESKTOP=cinnamon DESKTOP_SESSION=cinnamon XDG_SESSION_TYPE=x11" ;;
     budgie) echo "XDG_CURRENT_DESKTOP=Budgie:GNOME XDG_SESSION_DESKTOP=budgie-desktop DESKTOP_SESSION=budgie-desktop XDG_SESSION_TYPE=x11" ;;
     gnome-* | portal-*) echo "XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland" ;;
@@ -43,7 +45,7 @@ row_desktop() {   # XDG_CURRENT_DESKTOP and the rest of the session's identity
 }
 row_starvane_env() {   # what Starvane's own environment adds to the session's, into STARVANE_ENV
   case $ROW in
-    lxqt | gnome-wayland) STARVANE_ENV=("XDG_DATA_HOME=$HOME/$ODD/share" "XDG_CACHE_HOME=$HOME/$ODD/cache") ;;
+    lxqt | lxde | gnome-wayland) STARVANE_ENV=("XDG_DATA_HOME=$HOME/$ODD/share" "XDG_CACHE_HOME=$HOME/$ODD/cache") ;;
     # a Wayland desktop Starvane has no backend for: the portal is its only way
     portal-*) STARVANE_ENV=(XDG_CURRENT_DESKTOP=Elsewhere) ;;
     *) STARVANE_ENV=() ;;
@@ -64,6 +66,11 @@ row_start() {     # starts the desktop on the display the row prepared
     lxqt)
       bg pcmanfm-qt --desktop
       wait_for 'xwininfo -root -tree | grep -q "\"pcmanfm-qt\": (\"pcmanfm-qt\" \"pcmanfm-qt\")  ${W}x${H}+0+0"' ;;
+    lxde)   # as LXDE's session starts it, without the desktop's icons
+      mkdir -p "$XDG_CONFIG_HOME/pcmanfm/LXDE"
+      printf '[*]\nshow_trash=0\nshow_documents=0\nshow_mounts=0\n' >"$XDG_CONFIG_HOME/pcmanfm/LXDE/desktop-items-0.conf"
+      bg pcmanfm --desktop --profile LXDE
+      wait_for 'xwininfo -root -tree | grep -q "\"pcmanfm\": (\"pcmanfm\" \"Pcmanfm\")  ${W}x${H}+0+0"' ;;
     cinnamon)
       gsettings set org.cinnamon.desktop.session idle-delay 0
       gsettings set org.cinnamon.desktop.screensaver lock-enabled false
@@ -134,7 +141,7 @@ row_checks() {        # the row's own checks once `starvane next` has changed th
   local file uri
   file=$(status_field file)
   case $ROW in
-    lxqt | gnome-wayland)
+    lxqt | lxde | gnome-wayland)
       case $file in "$HOME/$ODD/"*) ;; *) fail "Starvane's picture is not in the folder with the awkward name: $file" ;; esac
       echo "  the desktop shows Starvane's file $file" ;;
   esac

@@ -103,6 +103,11 @@ private Q_SLOTS:
         QTest::newRow("LXQt before its desktop runs: unsupported, not the covered root window")
             << env({{"XDG_CURRENT_DESKTOP", "LXQt"}}) << none << none << true << true << DesktopKind::unsupported
             << "LXQt";
+        QTest::newRow("LXDE on X11, its desktop drawn or still to come")
+            << env({{"XDG_CURRENT_DESKTOP", "LXDE"}}) << none << none << true << false << DesktopKind::lxde << "LXDE";
+        QTest::newRow("LXDE named in a Wayland session: never pcmanfm's X11 desktop")
+            << env({{"XDG_CURRENT_DESKTOP", "LXDE"}, {"WAYLAND_DISPLAY", "wayland-1"}}) << none << none << true << true
+            << DesktopKind::unsupported << "LXDE";
         QTest::newRow("Hyprland without a wallpaper portal")
             << env({{"XDG_CURRENT_DESKTOP", "Hyprland"},
                     {"HYPRLAND_INSTANCE_SIGNATURE", "abc"},

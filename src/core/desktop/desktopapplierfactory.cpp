@@ -3,6 +3,7 @@
 #include "desktop/desktopdetector.h"
 #include "desktop/gsettingsbackend.h"
 #include "desktop/linuxwallpaperapplier.h"
+#include "desktop/lxdebackend.h"
 #include "desktop/lxqtbackend.h"
 #include "desktop/plasmabackend.h"
 #include "desktop/portalbackend.h"
@@ -100,6 +101,8 @@ std::unique_ptr<DesktopBackend> backendFor(const DesktopDetection &detection, co
         return std::make_unique<SwayBackend>(facts.environment.value(QStringLiteral("SWAYSOCK")));
     case DesktopKind::lxqt:
         return std::make_unique<LxqtBackend>();
+    case DesktopKind::lxde:
+        return std::make_unique<LxdeBackend>();
     case DesktopKind::x11Root:
         return std::make_unique<X11RootBackend>();
     case DesktopKind::portal:

@@ -32,10 +32,18 @@ std::optional<Candidate> candidateForToken(const QString &raw)
         return Candidate{DesktopKind::xfce, QStringLiteral("XFCE")};
     if (token == u"sway") return Candidate{DesktopKind::sway, QStringLiteral("sway")};
     if (token == u"lxqt" || token == u"lubuntu") return Candidate{DesktopKind::lxqt, QStringLiteral("LXQt")};
-    if (token == u"lxde") return Candidate{DesktopKind::unsupported, QStringLiteral("LXDE")};
+    if (token == u"lxde") return Candidate{DesktopKind::lxde, QStringLiteral("LXDE")};
     if (token == u"hyprland") return Candidate{DesktopKind::unsupported, QStringLiteral("Hyprland")};
     if (token == u"deepin" || token == u"dde") return Candidate{DesktopKind::unsupported, QStringLiteral("Deepin")};
     return std::nullopt;
+}
+
+// Whatever platform Qt runs on: under Xwayland the X server is reachable, but nobody sees its root
+// window, so a picture painted there would be reported as shown while the screen keeps the old one.
+bool isWayland(const DesktopFacts &facts)
+{
+    return !facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
+           facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0;
 }
 
 bool confirmed(DesktopKind kind, const DesktopFacts &facts)
@@ -53,6 +61,10 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
         return facts.busNames.contains(QStringLiteral("org.xfce.Xfconf"));
     case DesktopKind::lxqt:
         return facts.busNames.contains(QStringLiteral("org.pcmanfm.PCManFM"));
+    case DesktopKind::lxde:
+        // pcmanfm's desktop owns no bus name, and it may come up after us: each change asks whether it
+        // is drawn. It only ever draws on X11.
+        return facts.x11 && !isWayland(facts);
     case DesktopKind::sway:
         return !facts.environment.value(QStringLiteral("SWAYSOCK")).isEmpty();
     default:
@@ -60,13 +72,6 @@ bool confirmed(DesktopKind kind, const DesktopFacts &facts)
     }
 }
 
-// Whatever platform Qt runs on: under Xwayland the X server is reachable, but nobody sees its root
-// window, so a picture painted there would be reported as shown while the screen keeps the old one.
-bool isWayland(const DesktopFacts &facts)
-{
-    return !facts.environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
-           facts.environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(u"wayland", Qt::CaseInsensitive) == 0;
-}
 } // namespace
 
 DesktopDetection detectDesktop(const DesktopFacts &facts)

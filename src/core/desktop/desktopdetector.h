@@ -8,7 +8,7 @@
 namespace Starvane {
 
 /// The ways we know to put a picture on a Linux desktop.
-enum class DesktopKind { gnome, cinnamon, mate, plasma, xfce, lxqt, sway, x11Root, portal, unsupported };
+enum class DesktopKind { gnome, cinnamon, mate, plasma, xfce, lxqt, lxde, sway, x11Root, portal, unsupported };
 
 /// Everything detection looks at, gathered from the live session (or written by a test).
 struct DesktopFacts

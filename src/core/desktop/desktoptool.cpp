@@ -4,6 +4,7 @@
 #include "desktop/dbuscall.h"
 #include "desktop/desktopbackend.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QProcess>
 #include <memory>
@@ -58,6 +59,20 @@ QCoro::Task<> runDesktopTool(QString program, QStringList arguments, std::chrono
         if (!reason.isEmpty()) text += QStringLiteral(": ") + reason;
         throw DesktopBackendError(text);
     }
+}
+
+QString newestSettingsFile(const QStringList &candidates)
+{
+    QString newest;
+    QDateTime newestTime;
+    for (const QString &candidate : candidates) {
+        const QFileInfo file(candidate);
+        if (file.isFile() && (newest.isEmpty() || file.lastModified() > newestTime)) {
+            newest = file.filePath();
+            newestTime = file.lastModified();
+        }
+    }
+    return newest;
 }
 
 } // namespace Starvane

@@ -17,4 +17,8 @@ constexpr std::chrono::milliseconds desktopToolTimeout{5000};
 QCoro::Task<> runDesktopTool(QString program, QStringList arguments,
                              std::chrono::milliseconds timeout = desktopToolTimeout);
 
+/// Of the settings files a desktop program may have written (one per profile), the one written last, which
+/// is the one its running instance uses; empty when there is none.
+QString newestSettingsFile(const QStringList &candidates);
+
 } // namespace Starvane

@@ -33,16 +33,9 @@ QString LxqtBackend::settingsFile() const
 {
     // An LXQt session runs the desktop with its "lxqt" profile; on its own pcmanfm-qt uses "default".
     // The profile written last is the one the running desktop uses.
-    QString newest;
-    QDateTime newestTime;
-    for (const QString &profile : {QStringLiteral("lxqt"), QStringLiteral("default")}) {
-        const QFileInfo file(m_configHome + QStringLiteral("/pcmanfm-qt/%1/settings.conf").arg(profile));
-        if (file.isFile() && (newest.isEmpty() || file.lastModified() > newestTime)) {
-            newest = file.filePath();
-            newestTime = file.lastModified();
-        }
-    }
-    return newest;
+    const QString folder = m_configHome + QStringLiteral("/pcmanfm-qt/");
+    return newestSettingsFile(
+        {folder + QStringLiteral("lxqt/settings.conf"), folder + QStringLiteral("default/settings.conf")});
 }
 
 QCoro::Task<std::optional<DesktopPicture>> LxqtBackend::shownPicture(DisplayTarget)
