@@ -234,24 +234,25 @@ private Q_SLOTS:
         QVERIFY(!menu->actions().at(0)->isEnabled());
         QCOMPARE(find(menu, "Next Wallpaper")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 
+        // The menu is built anew on the next turn of the event loop after a change.
         const auto fetch = h.holdFetch();
-        QVERIFY(!find(menu, "Next Wallpaper")->isEnabled());
+        QTRY_VERIFY(!find(menu, "Next Wallpaper")->isEnabled());
         QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Updating wallpaper\u2026"));
         h.releaseFetch(fetch);
-        QVERIFY(find(menu, "Next Wallpaper")->isEnabled());
+        QTRY_VERIFY(find(menu, "Next Wallpaper")->isEnabled());
 
         // A second picture: the first is one step back, and "Keep" ticks once the picture is kept.
         const QString first = store.currentImage()->id;
         h.runFetch();
-        QVERIFY(find(menu, "Previous Wallpaper")->isEnabled());
+        QTRY_VERIFY(find(menu, "Previous Wallpaper")->isEnabled());
         QVERIFY(!find(menu, "Keep")->isChecked());
         find(menu, "Keep")->trigger();
-        QVERIFY(find(menu, "Keep")->isChecked());
+        QTRY_VERIFY(find(menu, "Keep")->isChecked());
         find(menu, "Previous Wallpaper")->trigger();
         h.awaitFetch();
         QCOMPARE(store.currentImage()->id, first);
-        QVERIFY(!find(menu, "Keep")->isChecked());
-        QVERIFY(!find(menu, "Previous Wallpaper")->isEnabled());
+        QTRY_VERIFY(!find(menu, "Keep")->isChecked());
+        QTRY_VERIFY(!find(menu, "Previous Wallpaper")->isEnabled());
 
         store.togglePaused();
         QTRY_VERIFY(find(menu, "Resume Auto-Change"));
