@@ -129,6 +129,7 @@ row_shot() {      # screenshot of the whole screen into $1
 row_before_next() {   # what the row changes in Starvane once the first picture is shown
   case $ROW in
     gnome-each) starvane displays each && EACH=1 ;;
+    lxde) starvane displays each && EACH=1 ;;   # pcmanfm spans the combined picture over the screen
     gnome-wayland) starvane lock-screen on ;;
   esac
 }
@@ -144,6 +145,12 @@ row_checks() {        # the row's own checks once `starvane next` has changed th
     lxqt | lxde | gnome-wayland)
       case $file in "$HOME/$ODD/"*) ;; *) fail "Starvane's picture is not in the folder with the awkward name: $file" ;; esac
       echo "  the desktop shows Starvane's file $file" ;;
+  esac
+  case $ROW in
+    lxde)   # "each display": the combined picture, stretched by pcmanfm over the whole screen
+      grep -qx 'wallpaper_mode=screen' "$XDG_CONFIG_HOME/pcmanfm/LXDE/desktop-items-0.conf" ||
+        fail "pcmanfm does not span the combined picture: $(grep wallpaper "$XDG_CONFIG_HOME/pcmanfm/LXDE/desktop-items-0.conf")"
+      echo "  pcmanfm: $(grep -E '^wallpaper(_mode)?=' "$XDG_CONFIG_HOME/pcmanfm/LXDE/desktop-items-0.conf" | tr '\n' ' ')" ;;
   esac
   case $ROW in
     gnome-*) uri=$(gsettings get org.gnome.desktop.background picture-uri) ;;
