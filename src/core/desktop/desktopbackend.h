@@ -30,6 +30,14 @@ struct DesktopPicture
     /// For desktops that keep a picture of their own for the dark style: that one (empty: `path`).
     QString darkPath;
 
+    /// The combined picture of every display, which the desktop spans over all of them instead of
+    /// cropping it to each. Said in GSettings' words, which the other desktops read too.
+    static DesktopPicture spannedAcrossDisplays(QString path)
+    {
+        return DesktopPicture{std::move(path), {{QStringLiteral("picture-options"), QStringLiteral("spanned")}}};
+    }
+    bool spansDisplays() const { return options.value(QStringLiteral("picture-options")).toString() == u"spanned"; }
+
     bool operator==(const DesktopPicture &) const = default;
 };
 

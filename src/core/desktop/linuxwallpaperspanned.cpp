@@ -19,15 +19,6 @@
 
 namespace Starvane {
 
-namespace {
-DesktopPicture spannedPicture(const QString &path)
-{
-    QVariantMap options;
-    options.insert(QStringLiteral("picture-options"), QStringLiteral("spanned"));
-    return DesktopPicture{path, options};
-}
-} // namespace
-
 QCoro::Task<> LinuxWallpaperApplier::showSpanned(QList<DisplayWallpaper> pictures, QList<DisplayTarget> all,
                                                  std::stop_token st)
 {
@@ -102,7 +93,7 @@ QCoro::Task<> LinuxWallpaperApplier::showSpanned(QList<DisplayWallpaper> picture
         throw WallpaperApplyError::displayUpdateFailed(
             QStringLiteral("the combined picture for all displays could not be written to %1 (%2)").arg(output, error));
     }
-    DesktopPicture spanned = spannedPicture(output);
+    DesktopPicture spanned = DesktopPicture::spannedAcrossDisplays(output);
     if (!darkOutput.isEmpty() && darkError.isEmpty()) {
         if (m_backend->darkPicture())
             spanned.darkPath = darkOutput;

@@ -75,8 +75,7 @@ QCoro::Task<> LxdeBackend::showPicture(DisplayTarget, DesktopPicture picture, QL
     if (!m_desktopIsDrawn())
         throw DesktopBackendError(
             QStringLiteral("pcmanfm is not drawing the desktop (it does with pcmanfm --desktop --profile LXDE)"));
-    const bool spanned = picture.options.value(QStringLiteral("picture-options")).toString() == u"spanned";
-    const QString mode = spanned ? acrossScreens : crop;
+    const QString mode = picture.spansDisplays() ? acrossScreens : crop;
     QStringList arguments;
     arguments << QStringLiteral("--set-wallpaper=") + picture.path << QStringLiteral("--wallpaper-mode=") + mode;
     co_await runDesktopTool(m_program, arguments);
