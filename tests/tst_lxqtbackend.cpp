@@ -8,6 +8,7 @@
 #include "models/errors.h"
 
 #include "awaittask.h"
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +84,61 @@ private Q_SLOTS:
         QCOMPARE(Testing::awaitTask(applier.currentDesktopImageURLs()), QSet<QUrl>{QUrl::fromLocalFile(beforePicture)});
         QVERIFY(QFile::exists(picture));
         QVERIFY(QDir(m_dir.filePath(QStringLiteral("cache/Starvane/lxqt"))).isEmpty());
+    }
+
+    // pcmanfm crops a picture to each display itself and spans the combined one of "each display"; a
+    // stand-in stores what it is given as the real one does, in its GLib key file.
+    void lxdeCropsOrSpans_data()
+    {
+        QTest::addColumn<bool>("eachDisplay");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("one picture, cropped") << false << "crop";
+        QTest::newRow("each display, combined and spanned") << true << "screen";
+    }
+    void lxdeCropsOrSpans()
+    {
+        QFETCH(bool, eachDisplay);
+        QFETCH(QString, mode);
+        const QString config = m_dir.filePath(QStringLiteral("lxde-config"));
+        const QString settings = config + QStringLiteral("/pcmanfm/LXDE/desktop-items-0.conf");
+        QVERIFY(QDir().mkpath(QFileInfo(settings).absolutePath()));
+        const QString program = m_dir.filePath(QStringLiteral("pcmanfm"));
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '[*]\\nwallpaper_mode=%s\\nwallpaper=%s\\n' \"${2#--wallpaper-mode=}\" "
+                     "\"${1#--set-wallpaper=}\" >\"$LXDE_SETTINGS\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeUser));
+        qputenv("LXDE_SETTINGS", settings.toUtf8());
+        const QString picture = m_dir.filePath(QStringLiteral("Orion 100% 'quer' ünd \"rosa\".jpg"));
+        QImage image(64, 36, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(picture, "JPEG"));
+
+        const QList<DisplayTarget> displays{
+            {QStringLiteral("left"), QRect(0, 0, 800, 600), QRect(0, 0, 800, 600), true, QStringLiteral("left")},
+            {QStringLiteral("right"), QRect(800, 0, 600, 800), QRect(800, 0, 600, 800), false,
+             QStringLiteral("right")}};
+        LinuxWallpaperApplier applier(std::make_unique<LxdeBackend>(program, config, [] { return true; }),
+                                      [displays] { return displays; });
+        const QUrl file = QUrl::fromLocalFile(picture);
+        if (eachDisplay)
+            Testing::awaitTask(
+                applier.applyDisplayWallpapers({{QStringLiteral("left"), file}, {QStringLiteral("right"), file}}, {}));
+        else
+            Testing::awaitTask(applier.applyWallpaper(file, DisplayScope::allDisplays, {}));
+
+        QFile stored(settings);
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(stored.readAll())
+                    .split(QLatin1Char('\n'))
+                    .contains(QStringLiteral("wallpaper_mode=") + mode));
+        const QSet<QUrl> shown = Testing::awaitTask(applier.currentDesktopImageURLs());
+        if (eachDisplay)
+            QVERIFY2(QFileInfo(shown.begin()->toLocalFile()).fileName().startsWith(QStringLiteral("spanned-")),
+                     qPrintable(shown.begin()->toLocalFile()));
+        else
+            QCOMPARE(shown, QSet<QUrl>{file});
     }
 };
 
