@@ -3,6 +3,7 @@
 
 #include "livemenuobjects.h"
 #include "menubarcontentview.h"
+#include "propertiesannouncer.h"
 #include "store/keptpictures.h"
 #include "store/picturelibrary.h"
 #include "store/storesettings.h"
@@ -12,22 +13,20 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDBusReply>
 #include <QJsonDocument>
-#include <QMetaProperty>
 #include <QTimer>
 
 namespace Starvane {
 
 ControlService::ControlService(WallpaperStore *store, std::function<void()> showWindow, QObject *parent)
-    : QObject(parent), m_store(store), m_showWindow(std::move(showWindow))
+    : QObject(parent), m_store(store), m_showWindow(std::move(showWindow)),
+      m_announcer(new PropertiesAnnouncer(this, kControlPath, kControlInterface))
 {
     for (const auto signal : {&WallpaperStore::settingsChanged, &WallpaperStore::currentImageChanged,
                               &WallpaperStore::currentLocalFileURLChanged, &WallpaperStore::isLoadingChanged,
                               &WallpaperStore::errorMessageChanged, &WallpaperStore::nextChangeDateChanged})
-        connect(store, signal, this, &ControlService::scheduleAnnouncement);
-    m_announced = properties();
+        connect(store, signal, m_announcer, &PropertiesAnnouncer::propertiesMayHaveChanged);
 }
 
 ControlService::Registration ControlService::registerOn(QDBusConnection bus, QString *error)
@@ -46,8 +45,7 @@ ControlService::Registration ControlService::registerOn(QDBusConnection bus, QSt
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
         kServiceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
-        m_bus = bus;
-        m_announced = properties();
+        m_announcer->announceOn(bus);
         return Registration::registered;
     }
     bus.unregisterObject(kControlPath);
@@ -352,37 +350,6 @@ bool ControlService::loading() const
 QString ControlService::error() const
 {
     return m_store->errorMessage().value_or(QString());
-}
-
-QVariantMap ControlService::properties() const
-{
-    QVariantMap values;
-    const QMetaObject *meta = metaObject();
-    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
-        values.insert(QString::fromLatin1(meta->property(i).name()), meta->property(i).read(this));
-    return values;
-}
-
-void ControlService::scheduleAnnouncement()
-{
-    // One signal for what one step of the store changed together (a new picture: id, title, file, …).
-    if (std::exchange(m_announcementScheduled, true)) return;
-    QMetaObject::invokeMethod(this, &ControlService::announceChangedProperties, Qt::QueuedConnection);
-}
-
-void ControlService::announceChangedProperties()
-{
-    m_announcementScheduled = false;
-    const QVariantMap now = properties();
-    QVariantMap changed;
-    for (auto it = now.cbegin(); it != now.cend(); ++it)
-        if (m_announced.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
-    m_announced = now;
-    if (changed.isEmpty() || !m_bus) return;
-    QDBusMessage signal = QDBusMessage::createSignal(kControlPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
-    signal << kControlInterface << changed << QStringList();
-    m_bus->send(signal);
 }
 
 } // namespace Starvane

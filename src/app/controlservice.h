@@ -19,6 +19,7 @@
 
 namespace Starvane {
 
+class PropertiesAnnouncer;
 class WallpaperStore;
 
 // The bus name is the application id, as the desktop entry's name is.
@@ -117,10 +118,6 @@ private:
     QString nextChange() const;
     bool loading() const;
     QString error() const;
-    /// Every property of the interface by its name.
-    QVariantMap properties() const;
-    void scheduleAnnouncement();
-    void announceChangedProperties();
 
     /// Answers a call from the bus with `errorName` and `reason`, an English text of kReasonContext.
     void reply(const QString &errorName, const char *reason);
@@ -128,9 +125,7 @@ private:
 
     WallpaperStore *m_store;
     std::function<void()> m_showWindow;
-    std::optional<QDBusConnection> m_bus;
-    QVariantMap m_announced;
-    bool m_announcementScheduled = false;
+    PropertiesAnnouncer *m_announcer;
 };
 
 } // namespace Starvane
